@@ -1,0 +1,100 @@
+#include "chainer/ChainerApp.h"
+
+#include <windows.h>
+
+#include "chainer/ConfigFile.h"
+#include "chainer/IniDocument.h"
+#include "chainer/InstallerGuard.h"
+#include "common/ErrorCodes.h"
+#include "common/HResultError.h"
+#include "common/TempFolder.h"
+#include "common/Text.h"
+#include "detect/SystemInfo.h"
+#include "diag/Logger.h"
+#include "ui/AppModule.h"
+
+namespace pravel {
+
+namespace {
+
+// Extraction folder of the process, computed on first use.
+const std::wstring& ExtractionFolderOnce(const GeneralOptions& options) {
+    static const std::wstring folder = ComputeExtractionFolder(
+        options.extractionFolder, options.defaultProdCode, ProgramTempFolder(), TextExpander());
+    return folder;
+}
+
+void LogGuardFailure(const InstallerGuardOutcome& outcome) {
+    if (outcome.result == InstallerGuardResult::kOpenFailed) {
+        Log(L"The Windows Installer mutex Global\\_MSIExecute exists but could not be opened "
+            L"(error " + ToDecimalUnsigned(outcome.detail) + L"). No prerequisite was run.");
+    } else {
+        Log(L"Waiting for the Windows Installer mutex Global\\_MSIExecute failed (result " +
+            ToDecimalUnsigned(outcome.detail) + L"). No prerequisite was run.");
+    }
+}
+
+}  // namespace
+
+int32_t ChainerApp::Run() {
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) ThrowHr(kHrFail);
+    programPath_.assign(buffer, length);
+    programFolder_ = WithTrailingBackslash(FolderOf(programPath_));
+    configurationPath_ = ConfigurationPathFor(programPath_);
+
+    std::wstring text;
+    if (ReadConfigurationFile(configurationPath_, text) == ConfigFileStatus::kMissing) return 0;
+    IniDocument document;
+    document.Parse(text);
+
+    PrerequisiteSet set;
+    set.Load(document, TextExpander());
+
+    ChainerSettings settings;
+    if (document.ReadChainerSettings(settings)) cleanupFolder_ = settings.cleanupFolders;
+    if (!settings.logFile.empty()) {
+        logEnabled = true;
+        TheLogger().SetLogFile(settings.logFile);
+        Log(L"Configuration file:" + configurationPath_);
+    }
+
+    silent_ = Contains(set.Options().options, L"q") ? 1 : 0;
+    interactive = silent_ == 0;
+
+    PrepareLaunchContext(set.Options());
+    PrepareWindowTexts();
+    ::SetCurrentDirectoryW(programFolder_.c_str());
+
+    const InstallerGuardOutcome guard = WaitForInstallerIdle();
+    if (!MayRun(guard)) {
+        LogGuardFailure(guard);
+        exitCode_ = kExitMandatoryMissing;
+        return kExitMandatoryMissing;
+    }
+    exitCode_ = RunPrerequisites(set);
+    return exitCode_;
+}
+
+void ChainerApp::PrepareLaunchContext(const GeneralOptions& options) {
+    launchContext_.programPath = programPath_;
+    launchContext_.programFolder = programFolder_;
+    launchContext_.extractionFolder = ExtractionFolderOnce(options);
+    launchContext_.flags = 3;
+    launchContext_.keepMode = 3;
+    launchContext_.cleanupEnabled = true;
+}
+
+void ChainerApp::PrepareWindowTexts() {
+    productName_.clear();
+    GetProductName(programPath_, productName_);
+    windowTitle_ = productName_ + L" Setup";
+}
+
+int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
+    Log(L"Prerequisites loaded:" + ToDecimalUnsigned(set.Count()));
+    return kExitSuccess;
+}
+
+}  // namespace pravel

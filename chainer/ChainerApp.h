@@ -1,0 +1,51 @@
+// The application object: finds and loads the configuration beside the
+// program, switches the log on, prepares the launch context, waits until no
+// Windows Installer transaction is running and hands over to the
+// prerequisite run. Its exit code becomes the process exit code.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "chainer/LaunchContext.h"
+#include "chainer/PrerequisiteSet.h"
+
+namespace pravel {
+
+class IniDocument;
+
+class ChainerApp {
+public:
+    ChainerApp() = default;
+    ChainerApp(const ChainerApp&) = delete;
+    ChainerApp& operator=(const ChainerApp&) = delete;
+
+    // The main run: 0 without a configuration file, 1 when the Windows
+    // Installer guard did not let the run start, else the prerequisite run's result.
+    int32_t Run();
+    // Decides and installs the prerequisites; returns the exit code.
+    int32_t RunPrerequisites(PrerequisiteSet& set);
+
+    int32_t ExitCode() const { return exitCode_; }
+    bool Silent() const { return silent_ != 0; }
+    const LaunchContext& Context() const { return launchContext_; }
+    const std::wstring& ProductName() const { return productName_; }
+    const std::wstring& WindowTitle() const { return windowTitle_; }
+
+private:
+    void PrepareLaunchContext(const GeneralOptions& options);
+    void PrepareWindowTexts();
+
+    int32_t exitCode_ = 0;
+    uint8_t rebootPending_ = 0;
+    uint8_t silent_ = 0;
+    LaunchContext launchContext_;
+    std::wstring productName_;
+    std::wstring windowTitle_;
+    std::wstring programPath_;
+    std::wstring programFolder_;
+    std::wstring configurationPath_;
+    std::wstring cleanupFolder_;
+};
+
+}  // namespace pravel

@@ -1,0 +1,28 @@
+// Locating and reading the configuration file that lies beside the program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pravel {
+
+// The program's folder, a backslash, its file name cut at the last dot, and
+// ".ini": C:\Setup\pravel.exe reads C:\Setup\pravel.ini, a.b.exe reads a.b.ini.
+std::wstring ConfigurationPathFor(const std::wstring& programPath);
+
+// The text of a configuration file of `size` bytes held in `bytes`: the first
+// two bytes (the byte-order mark) are skipped and the rest read as UTF-16LE.
+// A file shorter than two bytes is an empty configuration; an odd last byte
+// is dropped.
+std::wstring ConfigurationText(const uint8_t* bytes, size_t size);
+
+enum class ConfigFileStatus {
+    kMissing,   // no file: the run ends at once with exit code 0
+    kRead,      // `text` holds the configuration
+    kUnusable,  // present but unreadable: an empty configuration
+};
+
+// Windows only: finds and reads the file at `path`.
+ConfigFileStatus ReadConfigurationFile(const std::wstring& path, std::wstring& text);
+
+}  // namespace pravel

@@ -1,0 +1,41 @@
+#include "chainer/Entry.h"
+
+#include <objbase.h>
+
+#include <new>
+
+#include "chainer/ChainerApp.h"
+#include "common/ErrorCodes.h"
+#include "common/HResultError.h"
+#include "common/Text.h"
+#include "diag/Logger.h"
+#include "ui/AppModule.h"
+
+namespace pravel {
+
+int PravelMain(HINSTANCE instance) {
+    const bool comReady = SUCCEEDED(::CoInitialize(nullptr));
+    ::DefWindowProcW(nullptr, 0, 0, 0);
+    TheModule().Init(instance);
+    int exitCode = 0;
+    int32_t failure = 0;
+    try {
+        ChainerApp app;
+        app.Run();
+        exitCode = app.ExitCode();
+    } catch (const HResultError& error) {
+        failure = error.Code();
+    } catch (const std::bad_alloc&) {
+        failure = kHrOutOfMemory;
+    }
+    if (failure != 0) {
+        // Nothing was decided or installed: never report that as success.
+        Log(L"The run stopped on error " + FormatHResult(failure) + L".");
+        exitCode = kExitMandatoryMissing;
+    }
+    TheModule().Term();
+    if (comReady) ::CoUninitialize();
+    return exitCode;
+}
+
+}  // namespace pravel

@@ -1,0 +1,82 @@
+#include "chainer/IniDocument.h"
+
+#include "common/Text.h"
+
+namespace pravel {
+
+void IniSection::Append(std::wstring key, std::wstring value) {
+    pairs_.push_back(IniPair{std::move(key), std::move(value)});
+}
+
+const IniPair* IniSection::FindKey(const std::wstring& key) const {
+    for (const auto& pair : pairs_) {
+        if (pair.key == key) return &pair;
+    }
+    return nullptr;
+}
+
+bool IniSection::ReadString(const std::wstring& key, std::wstring& out) const {
+    const IniPair* pair = FindKey(key);
+    if (pair == nullptr) return false;
+    out = pair->value;
+    return true;
+}
+
+std::wstring IniSection::StringOrEmpty(const std::wstring& key) const {
+    const IniPair* pair = FindKey(key);
+    return pair == nullptr ? std::wstring() : pair->value;
+}
+
+namespace {
+
+// Splits at CR LF only; a lone CR or LF stays inside its line.
+std::vector<std::wstring> SplitLines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (true) {
+        const size_t at = text.find(L"\r\n", start);
+        if (at == std::wstring::npos) break;
+        lines.push_back(text.substr(start, at - start));
+        start = at + 2;
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+bool IsControlOrBlank(wchar_t c) { return static_cast<uint32_t>(c) <= 32; }
+
+}  // namespace
+
+void IniDocument::Parse(const std::wstring& text) {
+    sections_.clear();
+    std::vector<std::wstring> lines = SplitLines(text);
+    if (!lines.empty() && !lines[0].empty() && lines[0][0] == 0xFEFF) lines[0].erase(0, 1);
+
+    for (const std::wstring& raw : lines) {
+        if (raw.empty()) continue;
+        size_t begin = 0;
+        while (begin < raw.size() && IsControlOrBlank(raw[begin])) ++begin;
+        if (begin < raw.size() && raw[begin] == L'[') {
+            size_t end = raw.size();
+            while (end > begin && IsControlOrBlank(raw[end - 1])) --end;
+            if (end - begin >= 2 && raw[end - 1] == L']') {
+                sections_.emplace_back(raw.substr(begin + 1, end - begin - 2));
+                continue;
+            }
+        }
+        if (sections_.empty()) continue;
+        const size_t equals = raw.find(L'=', begin);
+        if (equals == std::wstring::npos) continue;
+        sections_.back().Append(TrimWhite(raw.substr(begin, equals - begin)),
+                                TrimWhite(raw.substr(equals + 1)));
+    }
+}
+
+const IniSection* IniDocument::FindSection(const std::wstring& name) const {
+    for (const auto& section : sections_) {
+        if (section.Name() == name) return &section;
+    }
+    return nullptr;
+}
+
+}  // namespace pravel

@@ -1,0 +1,66 @@
+// The configuration file's own parser. The file is UTF-16; lines end only at
+// CR LF; sections are "[name]" lines; pairs are "key=value" lines with both
+// sides trimmed. There is no comment syntax, quoting or escaping. Duplicate
+// sections and keys are kept; look-ups return the first exact
+// (case-sensitive) match.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pravel {
+
+struct GeneralOptions;
+struct Prerequisite;
+struct ChainerSettings;
+
+struct IniPair {
+    std::wstring key;
+    std::wstring value;
+};
+
+class IniSection {
+public:
+    explicit IniSection(std::wstring name) : name_(std::move(name)) {}
+
+    const std::wstring& Name() const { return name_; }
+    const std::vector<IniPair>& Pairs() const { return pairs_; }
+    void Append(std::wstring key, std::wstring value);
+
+    // The first pair whose key equals `key` exactly, or null.
+    const IniPair* FindKey(const std::wstring& key) const;
+
+    // Copies the value of `key` into `out` when the key is present.
+    bool ReadString(const std::wstring& key, std::wstring& out) const;
+    // The value of `key`, or an empty text when it is absent.
+    std::wstring StringOrEmpty(const std::wstring& key) const;
+
+private:
+    std::wstring name_;
+    std::vector<IniPair> pairs_;
+};
+
+class IniDocument {
+public:
+    // Replaces the content with the sections of `text`. Never fails on
+    // malformed input: lines it cannot use are ignored.
+    void Parse(const std::wstring& text);
+
+    // The first section named `name` exactly, or null.
+    const IniSection* FindSection(const std::wstring& name) const;
+    const std::vector<IniSection>& Sections() const { return sections_; }
+
+    // Fills `options` from [GeneralOptions]; absent keys keep the defaults.
+    void ReadGeneralOptions(GeneralOptions& options) const;
+    // Fills prerequisite n (from 1). False when [PREREQUISITES] lacks "App<n>",
+    // its section is missing, it names no location, or one of its searches has
+    // a type but no search string: loading stops there.
+    bool ReadPrerequisite(int n, Prerequisite& prerequisite) const;
+    // False (and `settings` untouched) when [PREREQ_CHAINER] is missing.
+    bool ReadChainerSettings(ChainerSettings& settings) const;
+
+private:
+    std::vector<IniSection> sections_;
+};
+
+}  // namespace pravel

@@ -1,0 +1,16 @@
+#include "chainer/LaunchContext.h"
+
+#include "common/Text.h"
+
+namespace pravel {
+
+std::wstring ComputeExtractionFolder(const std::wstring& configured,
+                                     const std::wstring& defaultProdCode,
+                                     const std::wstring& tempFolder, const TextExpander& expand) {
+    if (!configured.empty()) {
+        return NormalizeFolderPath(expand ? expand(configured) : configured);
+    }
+    return WithTrailingBackslash(WithTrailingBackslash(tempFolder) + defaultProdCode);
+}
+
+}  // namespace pravel

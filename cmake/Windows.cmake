@@ -1,0 +1,40 @@
+# The Windows side: the library with every platform-facing part of pravel,
+# the program itself and its deliverable copy in dist/.
+
+add_library(pravel_win STATIC
+  common/TempFolder.cpp
+  common/Wow64.cpp
+  chainer/ChainerApp.cpp
+  chainer/ConfigFile.cpp
+  chainer/Entry.cpp
+  chainer/InstallerGuard.cpp
+  detect/OsVersionReader.cpp
+  detect/SystemInfo.cpp
+  diag/Logger.cpp
+  ui/AppModule.cpp
+)
+target_link_libraries(pravel_win PUBLIC pravel_core
+  shell32 ole32 advapi32 version user32)
+
+set(PRAVEL_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
+
+configure_file(pravel/BuildInfo.h.in ${CMAKE_BINARY_DIR}/generated/BuildInfo.h @ONLY)
+add_executable(pravel WIN32 pravel/main.cpp pravel/pravel.rc)
+target_include_directories(pravel PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/pravel)
+set_source_files_properties(pravel/pravel.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/pravel/pravel.ico;${CMAKE_BINARY_DIR}/generated/BuildInfo.h")
+target_link_libraries(pravel PRIVATE pravel_win)
+# TerminateHandler.cpp must win over libstdc++'s handler: link its object directly.
+target_sources(pravel PRIVATE diag/TerminateHandler.cpp)
+target_link_options(pravel PRIVATE ${PRAVEL_STATIC_LINK} -municode -mwindows
+  $<$<CONFIG:Release,MinSizeRel>:-s>)
+
+# dist/<arch>/ receives the deliverables of this build.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(PRAVEL_DIST_DIR ${CMAKE_SOURCE_DIR}/dist/win64)
+else()
+  set(PRAVEL_DIST_DIR ${CMAKE_SOURCE_DIR}/dist/win32)
+endif()
+add_custom_command(TARGET pravel POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PRAVEL_DIST_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:pravel> ${PRAVEL_DIST_DIR}/pravel.exe)

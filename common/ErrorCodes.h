@@ -1,0 +1,37 @@
+// Numeric codes shared by the whole program: exit codes, HRESULTs that the
+// program throws itself, and the download statuses. Every value is explicit
+// because callers, logs and installers outside the program rely on them.
+#pragma once
+
+#include <cstdint>
+
+namespace pravel {
+
+// Process exit codes of pravel.
+enum ExitCode : int32_t {
+    kExitSuccess = 0,           // nothing to install, or everything needed is present
+    kExitMandatoryMissing = 1,  // a mandatory prerequisite is missing, or the run was not started
+    kExitRebootPending = -1,    // a reboot is pending
+};
+
+// HRESULTs carried by HResultError.
+constexpr int32_t kHrFail = static_cast<int32_t>(0x80004005u);         // E_FAIL
+constexpr int32_t kHrInvalidArg = static_cast<int32_t>(0x80070057u);   // E_INVALIDARG
+constexpr int32_t kHrOutOfMemory = static_cast<int32_t>(0x8007000Eu);  // E_OUTOFMEMORY
+constexpr int32_t kHrBounds = static_cast<int32_t>(0x8000000Bu);       // index outside an array
+
+// Turns a Win32 error into an HRESULT the way HRESULT_FROM_WIN32 does.
+constexpr int32_t HResultFromWin32(uint32_t error) {
+    return error == 0 || (error & 0x80000000u) != 0
+               ? static_cast<int32_t>(error)
+               : static_cast<int32_t>((error & 0x0000FFFFu) | 0x80070000u);
+}
+
+// Windows Installer style results of the download and installation steps.
+constexpr uint32_t kInstallSuccess = 0;
+constexpr uint32_t kInstallUserExit = 1602;
+constexpr uint32_t kInstallFailure = 1603;
+constexpr uint32_t kFunctionFailed = 1627;  // ERROR_FUNCTION_FAILED
+constexpr uint32_t kSuccessRebootRequired = 3010;
+
+}  // namespace pravel

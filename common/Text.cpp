@@ -1,0 +1,171 @@
+#include "common/Text.h"
+
+namespace pravel {
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool Contains(const std::wstring& text, const std::wstring& part) {
+    return text.find(part) != std::wstring::npos;
+}
+
+bool ContainsChar(const std::wstring& text, wchar_t c) {
+    return text.find(c) != std::wstring::npos;
+}
+
+wchar_t ToLowerAscii(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+std::wstring ToLowerAscii(const std::wstring& text) {
+    std::wstring out(text);
+    for (auto& c : out) c = ToLowerAscii(c);
+    return out;
+}
+
+bool EqualsIgnoreCaseAscii(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool StartsWithIgnoreCaseAscii(const std::wstring& text, const std::wstring& prefix) {
+    return text.size() >= prefix.size() &&
+           EqualsIgnoreCaseAscii(text.substr(0, prefix.size()), prefix);
+}
+
+static bool IsWhite(wchar_t c) { return c == L' ' || (c >= 0x09 && c <= 0x0D); }
+
+std::wstring TrimWhite(const std::wstring& text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsWhite(text[begin])) ++begin;
+    while (end > begin && IsWhite(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+std::wstring ToDecimalUnsigned(uint64_t value) {
+    wchar_t digits[24];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    std::wstring out;
+    while (n > 0) out.push_back(digits[--n]);
+    return out;
+}
+
+std::wstring ToDecimal(int64_t value) {
+    if (value < 0) return L"-" + ToDecimalUnsigned(0 - static_cast<uint64_t>(value));
+    return ToDecimalUnsigned(static_cast<uint64_t>(value));
+}
+
+std::wstring ZeroPadded(uint32_t value, int width) {
+    std::wstring digits = ToDecimalUnsigned(value);
+    if (static_cast<int>(digits.size()) < width) {
+        digits.insert(0, static_cast<size_t>(width) - digits.size(), L'0');
+    }
+    return digits;
+}
+
+std::wstring FormatHResult(int32_t hr) {
+    static const wchar_t kDigits[] = L"0123456789ABCDEF";
+    const uint32_t value = static_cast<uint32_t>(hr);
+    std::wstring out = L"0x";
+    for (int shift = 28; shift >= 0; shift -= 4) out.push_back(kDigits[(value >> shift) & 0xF]);
+    return out;
+}
+
+std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t count) {
+    std::wstring out;
+    out.reserve(count / 2);
+    for (size_t i = 0; i + 1 < count; i += 2) {
+        out.push_back(static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8)));
+    }
+    return out;
+}
+
+std::string EncodeUtf16Le(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (wchar_t c : text) {
+        const uint32_t unit = static_cast<uint32_t>(c) & 0xFFFFu;
+        out.push_back(static_cast<char>(unit & 0xFF));
+        out.push_back(static_cast<char>(unit >> 8));
+    }
+    return out;
+}
+
+std::wstring WidenLatin1(const std::string& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (char c : text) out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+    const size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring StripExtension(const std::wstring& fileName) {
+    const size_t dot = fileName.rfind(L'.');
+    return dot == std::wstring::npos ? fileName : fileName.substr(0, dot);
+}
+
+std::wstring WithTrailingBackslash(const std::wstring& path) {
+    return EndsWith(path, L"\\") ? path : path + L"\\";
+}
+
+std::wstring NormalizeFolderPath(const std::wstring& path) {
+    if (path.empty()) return path;
+    std::wstring out;
+    if (StartsWith(path, L"\\\\")) out = L"\\\\";
+    std::wstring component;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == L'\\' || path[i] == L'/') {
+            if (!component.empty()) {
+                out += component;
+                out += L'\\';
+                component.clear();
+            }
+        } else {
+            component.push_back(path[i]);
+        }
+    }
+    return out;
+}
+
+bool IsAbsolutePath(const std::wstring& path) {
+    return StartsWith(path, L"\\\\") || (path.size() >= 2 && path[1] == L':');
+}
+
+std::vector<std::wstring> Split(const std::wstring& text, const std::wstring& separator) {
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    while (true) {
+        const size_t at = text.find(separator, start);
+        if (at == std::wstring::npos) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, at - start));
+        start = at + separator.size();
+    }
+}
+
+}  // namespace pravel

@@ -1,0 +1,59 @@
+// Small wide-text helpers shared by the portable core. All text inside the
+// program is UTF-16; on Linux (native tests) std::wstring holds the same
+// UTF-16 code units, one per wchar_t, so nothing here depends on the width.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pravel {
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix);
+bool EndsWith(const std::wstring& text, const std::wstring& suffix);
+bool Contains(const std::wstring& text, const std::wstring& part);
+bool ContainsChar(const std::wstring& text, wchar_t c);
+
+// ASCII-only case folding; other characters are compared as they are.
+wchar_t ToLowerAscii(wchar_t c);
+std::wstring ToLowerAscii(const std::wstring& text);
+bool EqualsIgnoreCaseAscii(const std::wstring& a, const std::wstring& b);
+bool StartsWithIgnoreCaseAscii(const std::wstring& text, const std::wstring& prefix);
+
+// Trims U+0009..U+000D and U+0020 at both ends.
+std::wstring TrimWhite(const std::wstring& text);
+
+// Decimal text of a number ("-" for negative values).
+std::wstring ToDecimal(int64_t value);
+std::wstring ToDecimalUnsigned(uint64_t value);
+// Decimal text left-padded with zeros to at least `width` digits.
+std::wstring ZeroPadded(uint32_t value, int width);
+
+// "0x80004005": eight uppercase hexadecimal digits.
+std::wstring FormatHResult(int32_t hr);
+
+// UTF-16LE bytes <-> text. An odd trailing byte is dropped.
+std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t count);
+std::string EncodeUtf16Le(const std::wstring& text);
+// ASCII/Latin-1 bytes to text, one character per byte.
+std::wstring WidenLatin1(const std::string& text);
+
+// Path helpers working on backslash-separated paths.
+// Text before the last backslash (empty when there is none).
+std::wstring FolderOf(const std::wstring& path);
+// Text after the last backslash (the whole path when there is none).
+std::wstring FileNameOf(const std::wstring& path);
+// The file name cut at its last dot (unchanged when it has no dot).
+std::wstring StripExtension(const std::wstring& fileName);
+// Appends a backslash unless the text already ends with one.
+std::wstring WithTrailingBackslash(const std::wstring& path);
+// Splits a path into components at "\" and "/", drops empty ones and joins
+// them with single backslashes, adding a trailing backslash. A leading "\\"
+// (network path) is kept. Empty input stays empty.
+std::wstring NormalizeFolderPath(const std::wstring& path);
+// True for "\\..." and for "X:...".
+bool IsAbsolutePath(const std::wstring& path);
+
+std::vector<std::wstring> Split(const std::wstring& text, const std::wstring& separator);
+
+}  // namespace pravel

@@ -1,0 +1,163 @@
+#include "diag/Logger.h"
+
+#include <sddl.h>
+
+#include "common/Text.h"
+#include "detect/OsVersionInfo.h"
+#include "detect/SystemInfo.h"
+#include "diag/CpuBrand.h"
+#include "diag/LogFormat.h"
+
+namespace pravel {
+
+bool logEnabled = false;
+
+namespace {
+
+class LockGuard {
+public:
+    explicit LockGuard(CRITICAL_SECTION& lock) : lock_(lock) { ::EnterCriticalSection(&lock_); }
+    ~LockGuard() { ::LeaveCriticalSection(&lock_); }
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
+
+private:
+    CRITICAL_SECTION& lock_;
+};
+
+// The program path with the extension of its file name replaced by "LOG".
+std::wstring WithLogExtension(const std::wstring& path) {
+    const size_t slash = path.rfind(L'\\');
+    const size_t dot = path.rfind(L'.');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) {
+        return path + L".LOG";
+    }
+    return path.substr(0, dot + 1) + L"LOG";
+}
+
+// Creates `folder` with an access list that grants everyone access. False
+// when the descriptor cannot be built or the folder cannot be created.
+bool CreateFolderForEveryone(const std::wstring& folder) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:(A;OICI;GA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr)) {
+        return false;
+    }
+    UniqueLocalMem owner(descriptor);
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    return ::CreateDirectoryW(folder.c_str(), &attributes) != FALSE;
+}
+
+void DebugOut(const std::wstring& text) { ::OutputDebugStringW(text.c_str()); }
+
+}  // namespace
+
+Logger::Logger() { ::InitializeCriticalSection(&lock_); }
+
+Logger::~Logger() {
+    file_.Reset();
+    ::DeleteCriticalSection(&lock_);
+}
+
+void Logger::SetLogFile(const std::wstring& path) {
+    LockGuard guard(lock_);
+    DebugOut(L"Logger::SetLogFile( " + path + L" ) while OLD path is:" + path_);
+    if (!file_) path_ = path;
+}
+
+std::wstring Logger::OpenPath() {
+    LockGuard guard(lock_);
+    return file_ ? path_ : std::wstring();
+}
+
+// Fallback locations in order; `next` counts the ones already tried.
+bool Logger::NextFallback(int& next, std::wstring& candidate) const {
+    const std::wstring programPath = GetProgramPath();
+    const std::wstring fileName =
+        fileName_.empty() ? FileNameOf(WithLogExtension(programPath)) : fileName_;
+    while (next < 3) {
+        const int which = next++;
+        if (which == 0) {
+            std::wstring appData;
+            if (!GetCommonAppDataFolder(appData)) continue;
+            const std::wstring folder = WithTrailingBackslash(appData) + L"QUILLON_LOGS";
+            if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                CreateFolderForEveryone(folder);
+            }
+            candidate = folder + L"\\" + fileName;
+            return true;
+        }
+        if (which == 1) {
+            if (programPath.empty()) continue;
+            candidate = WithLogExtension(programPath);
+            return true;
+        }
+        wchar_t temp[MAX_PATH + 1] = {};
+        const DWORD length = ::GetTempPathW(MAX_PATH, temp);
+        if (length == 0 || length > MAX_PATH) continue;
+        const std::wstring folder = std::wstring(temp, length) + L"QUILLON_LOGS";
+        if (!::CreateDirectoryW(folder.c_str(), nullptr)) continue;
+        candidate = folder + L"\\" + fileName;
+        return true;
+    }
+    return false;
+}
+
+bool Logger::OpenLocked() {
+    int next = 0;
+    while (true) {
+        std::wstring candidate = path_;
+        if (candidate.empty() && !NextFallback(next, candidate)) return false;
+        UniqueFile file(::CreateFileW(candidate.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        const DWORD error = ::GetLastError();
+        if (!file) {
+            DebugOut(L"LOGGER->failed to create LOG at:" + candidate);
+            path_.clear();
+            continue;
+        }
+        if (error == ERROR_ALREADY_EXISTS) {
+            DebugOut(L"LOGGER->Reusing LOG file at:" + candidate + L"\r\n");
+            ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
+            path_ = candidate;
+            file_ = std::move(file);
+        } else if (error == ERROR_SUCCESS) {
+            DebugOut(L"LOGGER->Creating LOG file at:" + candidate + L"\r\n");
+            path_ = candidate;
+            file_ = std::move(file);
+            WriteLocked(std::wstring(1, static_cast<wchar_t>(0xFEFF)));
+        } else {
+            return false;
+        }
+        WriteLocked(FormatLogHeader(GetOsVersionInfo(), CpuBrandString()));
+        return true;
+    }
+}
+
+void Logger::WriteLocked(const std::wstring& text) {
+    if (!file_ || text.empty()) return;
+    DWORD written = 0;
+    ::WriteFile(file_.Get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)),
+                &written, nullptr);
+    ::FlushFileBuffers(file_.Get());
+}
+
+void Logger::Write(const std::wstring& message) {
+    LockGuard guard(lock_);
+    if (!file_ && !OpenLocked()) return;
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    const LogTime time = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+    WriteLocked(FormatLogTimestamp(time));
+    WriteLocked(L"-");
+    WriteLocked(message);
+    WriteLocked(L"\r\n");
+}
+
+Logger& TheLogger() {
+    static Logger logger;
+    return logger;
+}
+
+}  // namespace pravel

@@ -1,0 +1,55 @@
+// The run's log: a UTF-16LE file in which every opening starts with a banner
+// and a machine description, followed by one time-stamped line per message.
+// Nothing is written unless `logEnabled` is set. The file is opened on the
+// first Write: the configured path first, then QUILLON_LOGS in the common
+// application data folder, then beside the program, then QUILLON_LOGS in
+// the temporary folder. Failures go to the debugger output only; a message
+// that finds no file is lost and the next Write tries again.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/Handles.h"
+
+namespace pravel {
+
+// Process-wide: true once the configuration names a log file.
+extern bool logEnabled;
+
+class Logger {
+public:
+    Logger();
+    ~Logger();
+    Logger(const Logger&) = delete;
+    Logger& operator=(const Logger&) = delete;
+
+    // Takes `path` unless a file is already open.
+    void SetLogFile(const std::wstring& path);
+    // Writes "<time stamp>-<message>\r\n", flushing after each piece.
+    void Write(const std::wstring& message);
+
+    // The path of the open file (empty while closed).
+    std::wstring OpenPath();
+
+private:
+    bool OpenLocked();
+    bool NextFallback(int& next, std::wstring& candidate) const;
+    void WriteLocked(const std::wstring& text);
+
+    CRITICAL_SECTION lock_;
+    std::wstring path_;
+    std::wstring fileName_;  // empty: the program's name with extension "LOG"
+    UniqueFile file_;
+};
+
+// The one Logger of the process.
+Logger& TheLogger();
+
+// Writes `message` when logging is enabled.
+inline void Log(const std::wstring& message) {
+    if (logEnabled) TheLogger().Write(message);
+}
+
+}  // namespace pravel

@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "common/Bitness.h"
+#include "diag/CpuBrand.h"
+#include "diag/LogFormat.h"
+
+using namespace pravel;
+
+TEST(LogFormat, TimestampIsZeroPaddedWithHyphens) {
+    EXPECT_EQ(L"2026-01-02 03-04-05", FormatLogTimestamp({2026, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(L"0999-12-31 23-59-59", FormatLogTimestamp({999, 12, 31, 23, 59, 59}));
+}
+
+TEST(LogFormat, OsLine) {
+    OsVersionInfo os;
+    os.major = 10;
+    os.build = 19045;
+    os.is64BitOs = true;
+    EXPECT_EQ(L"OS Version: 10.0.19045 SP0 (workstation) [x64]\r\n", FormatOsLine(os));
+    os.major = 6;
+    os.minor = 1;
+    os.build = 7601;
+    os.servicePack = 1;
+    os.productType = kProductDomainController;
+    os.is64BitOs = false;
+    EXPECT_EQ(L"OS Version: 6.1.7601 SP1 (server) [x86]\r\n", FormatOsLine(os));
+}
+
+TEST(LogFormat, HeaderBlock) {
+    OsVersionInfo os;
+    const std::wstring header = FormatLogHeader(os, L"Some CPU");
+    const std::wstring banner = std::wstring(L"\r\n<< Quillon (") + kBuildArchitecture + L") Log >>\r\n";
+    EXPECT_EQ(banner + L"OS Version: 0.0.0 SP0 (workstation) [x86]\r\nCPU: Some CPU\r\n\r\n", header);
+}
+
+TEST(LogFormat, CpuBrandIsTextWithoutNul) {
+    const std::wstring brand = CpuBrandString();
+    EXPECT_FALSE(brand.empty());
+    EXPECT_EQ(std::wstring::npos, brand.find(L'\0'));
+}

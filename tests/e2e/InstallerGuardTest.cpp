@@ -1,0 +1,73 @@
+// pravel waits while a Windows Installer transaction holds
+// "Global\_MSIExecute" and does not run when it cannot tell.
+#include "e2e/PravelRun.h"
+
+using namespace e2e;
+
+namespace {
+
+DWORD WINAPI AbandonMutex(void* handle) {
+    // The thread ends while it owns the mutex: it becomes abandoned.
+    *static_cast<HANDLE*>(handle) = CreateMutexW(nullptr, TRUE, L"Global\\_MSIExecute");
+    return 0;
+}
+
+}  // namespace
+
+TEST(InstallerGuard, WaitsForTheTransactionAndStartsAfterIt) {
+    Installation inst(L"guard", L"guard.exe");
+    const std::wstring log = inst.Dir() / L"run.log";
+    inst.WriteIni(IniWithLog(log));
+
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Global\\_MSIExecute");
+    ASSERT_NE(nullptr, mutex);
+    Process process(inst.Exe());
+    ASSERT_TRUE(process.Started());
+    EXPECT_FALSE(process.WaitFor(1500)) << "pravel did not wait for the installer";
+    const std::wstring during = ReadUtf16(log);
+    EXPECT_TRUE(HasMessageStartingWith(during, L"Another Windows Installer transaction"));
+    EXPECT_FALSE(HasMessageStartingWith(during, L"Prerequisites loaded:"));
+
+    ReleaseMutex(mutex);
+    ASSERT_TRUE(process.WaitFor(30000));
+    CloseHandle(mutex);
+    EXPECT_EQ(0u, process.ExitCode());
+    EXPECT_TRUE(HasMessage(ReadUtf16(log), L"Prerequisites loaded:0"));
+}
+
+TEST(InstallerGuard, AbandonedMutexStopsTheRunWithExitCodeOne) {
+    Installation inst(L"abandon", L"abandon.exe");
+    const std::wstring log = inst.Dir() / L"run.log";
+    inst.WriteIni(IniWithLog(log));
+
+    HANDLE mutex = nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, AbandonMutex, &mutex, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    ASSERT_NE(nullptr, mutex);
+
+    const RunResult run = inst.RunIt();
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(1u, run.exitCode);
+    const std::wstring text = ReadUtf16(log);
+    EXPECT_TRUE(HasMessageStartingWith(text, L"Waiting for the Windows Installer mutex")) << Narrow(text);
+    EXPECT_FALSE(HasMessageStartingWith(text, L"Prerequisites loaded:"));
+    CloseHandle(mutex);
+}
+
+TEST(InstallerGuard, NameTakenByAnotherObjectStopsTheRunWithExitCodeOne) {
+    Installation inst(L"notmutex", L"notmutex.exe");
+    const std::wstring log = inst.Dir() / L"run.log";
+    inst.WriteIni(IniWithLog(log));
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, L"Global\\_MSIExecute");
+    ASSERT_NE(nullptr, event);
+
+    const RunResult run = inst.RunIt();
+    CloseHandle(event);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(1u, run.exitCode);
+    const std::wstring text = ReadUtf16(log);
+    EXPECT_TRUE(HasMessageStartingWith(text, L"The Windows Installer mutex Global\\_MSIExecute exists but could not be opened"))
+        << Narrow(text);
+    EXPECT_FALSE(HasMessageStartingWith(text, L"Prerequisites loaded:"));
+}

@@ -1,0 +1,167 @@
+#include "support/WinTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace testing_support {
+
+std::wstring FromHostPath(const std::string& path) {
+    std::wstring out;
+    if (!path.empty() && path[0] == '/') out = L"Z:";
+    for (char c : path) out.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
+    return out;
+}
+
+std::wstring PathFromEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == 0) {
+        ADD_FAILURE() << "environment variable " << name << " is not set";
+        return std::wstring();
+    }
+    return FromHostPath(value);
+}
+
+std::wstring PravelExe() { return PathFromEnvironment("PRAVEL_EXE"); }
+
+ScratchDir::ScratchDir(const std::wstring& tag) {
+    wchar_t temp[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, temp);
+    static LONG counter = 0;
+    path_ = std::wstring(temp) + L"pt_" + tag + L"_" + std::to_wstring(GetCurrentProcessId()) +
+            L"_" + std::to_wstring(InterlockedIncrement(&counter));
+    RemoveTree(path_);
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+ScratchDir::~ScratchDir() { RemoveTree(path_); }
+
+void RemoveTree(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+bool FileExists(const std::wstring& path) {
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::wstring& path) {
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << "cannot write " << Narrow(path);
+    DWORD written = 0;
+    if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string();
+    std::string bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteUtf16(const std::wstring& path, const std::wstring& text, bool bom) {
+    std::wstring content = bom ? L"\xFEFF" + text : text;
+    WriteBytes(path, std::string(reinterpret_cast<const char*>(content.data()),
+                                 content.size() * sizeof(wchar_t)));
+}
+
+std::wstring ReadUtf16(const std::wstring& path) {
+    const std::string bytes = ReadBytes(path);
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+}
+
+Process::Process(const std::wstring& exe, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    const size_t slash = exe.rfind(L'\\');
+    const std::wstring folder = slash == std::wstring::npos ? L"." : exe.substr(0, slash);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info_)) {
+        info_ = PROCESS_INFORMATION{};
+    }
+}
+
+Process::~Process() {
+    if (info_.hProcess != nullptr) {
+        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(info_.hProcess, 99);
+            WaitForSingleObject(info_.hProcess, 5000);
+        }
+        CloseHandle(info_.hProcess);
+        CloseHandle(info_.hThread);
+    }
+}
+
+bool Process::WaitFor(DWORD ms) {
+    return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, ms) == WAIT_OBJECT_0;
+}
+
+DWORD Process::ExitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
+RunResult Run(const std::wstring& exe, const std::wstring& arguments, DWORD timeoutMs) {
+    RunResult result;
+    Process process(exe, arguments);
+    result.started = process.Started();
+    if (!result.started) return result;
+    result.finished = process.WaitFor(timeoutMs);
+    if (result.finished) result.exitCode = process.ExitCode();
+    return result;
+}
+
+std::vector<std::wstring> SplitLines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (true) {
+        const size_t at = text.find(L"\r\n", start);
+        if (at == std::wstring::npos) {
+            if (start < text.size()) lines.push_back(text.substr(start));
+            return lines;
+        }
+        lines.push_back(text.substr(start, at - start));
+        start = at + 2;
+    }
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');
+    return out;
+}
+
+}  // namespace testing_support

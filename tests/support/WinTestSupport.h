@@ -1,0 +1,72 @@
+// Helpers for Windows tests that run under wine64: scratch folders, UTF-16
+// files, and running programs with a time limit.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A Linux path ("/x/y") as Wine sees it ("Z:\x\y"); Windows paths unchanged.
+std::wstring FromHostPath(const std::string& path);
+// The path in environment variable `name`, converted; fails the test if unset.
+std::wstring PathFromEnvironment(const char* name);
+// The pravel.exe of this build (PRAVEL_EXE).
+std::wstring PravelExe();
+
+// A fresh folder under the temporary folder, removed with its content.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::wstring& tag);
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::wstring& Path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+void RemoveTree(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+bool DirectoryExists(const std::wstring& path);
+
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+// Writes UTF-16LE text, with a byte-order mark unless `bom` is false.
+void WriteUtf16(const std::wstring& path, const std::wstring& text, bool bom = true);
+// Reads a UTF-16LE file as it is (a byte-order mark stays as U+FEFF).
+std::wstring ReadUtf16(const std::wstring& path);
+
+struct RunResult {
+    bool started = false;
+    bool finished = false;  // false: still running after the time limit (then killed)
+    DWORD exitCode = 0;
+};
+// Runs `exe` with `arguments` in its own folder and waits up to `timeoutMs`.
+RunResult Run(const std::wstring& exe, const std::wstring& arguments = L"",
+              DWORD timeoutMs = 60000);
+
+// A started process the test can watch.
+class Process {
+public:
+    explicit Process(const std::wstring& exe, const std::wstring& arguments = L"");
+    ~Process();
+    bool Started() const { return info_.hProcess != nullptr; }
+    // True when it ended within `ms`.
+    bool WaitFor(DWORD ms);
+    DWORD ExitCode() const;
+
+private:
+    PROCESS_INFORMATION info_ = {};
+};
+
+// Splits on "\r\n" (the log's line end).
+std::vector<std::wstring> SplitLines(const std::wstring& text);
+std::string Narrow(const std::wstring& text);  // for test messages
+
+}  // namespace testing_support
