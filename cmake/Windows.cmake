@@ -38,3 +38,4 @@ endif()
 add_custom_command(TARGET pravel POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${PRAVEL_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:pravel> ${PRAVEL_DIST_DIR}/pravel.exe)
+add_subdirectory(kestin)

@@ -1,0 +1,96 @@
+#include "kestin/PropertySecuring.h"
+
+#include "kestin/SecuredText.h"
+
+// Windows Installer functions, imported from msi.dll by ordinal (74 and 145)
+// through the import library built from msi_ordinals*.def.
+extern "C" {
+UINT WINAPI MsiGetPropertyW(unsigned long install, const wchar_t* name, wchar_t* value,
+                            DWORD* length);
+UINT WINAPI MsiSetPropertyW(unsigned long install, const wchar_t* name, const wchar_t* value);
+}
+
+namespace kestin {
+
+namespace {
+
+// A heap block of wide characters, wiped and freed when it goes.
+class WideBlock {
+public:
+    WideBlock() = default;
+    ~WideBlock() { Free(); }
+    WideBlock(const WideBlock&) = delete;
+    WideBlock& operator=(const WideBlock&) = delete;
+
+    bool Allocate(size_t chars) {
+        Free();
+        data_ = static_cast<wchar_t*>(
+            ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, chars * sizeof(wchar_t)));
+        chars_ = data_ != nullptr ? chars : 0;
+        return data_ != nullptr;
+    }
+    wchar_t* Data() const { return data_; }
+
+private:
+    void Free() {
+        if (data_ != nullptr) {
+            ::SecureZeroMemory(data_, chars_ * sizeof(wchar_t));
+            ::HeapFree(::GetProcessHeap(), 0, data_);
+            data_ = nullptr;
+            chars_ = 0;
+        }
+    }
+    wchar_t* data_ = nullptr;
+    size_t chars_ = 0;
+};
+
+// Reads property `name`; an unset property or a failed read gives an empty
+// text. False only when no memory could be had.
+bool ReadProperty(unsigned long install, const wchar_t* name, WideBlock& value, size_t& length) {
+    wchar_t probe[1] = {L'\0'};
+    DWORD size = 0;
+    const UINT status = MsiGetPropertyW(install, name, probe, &size);
+    length = 0;
+    if (!value.Allocate(static_cast<size_t>(size) + 1)) return false;
+    if (status != ERROR_MORE_DATA && status != ERROR_SUCCESS) return true;
+    DWORD capacity = size + 1;
+    if (MsiGetPropertyW(install, name, value.Data(), &capacity) == ERROR_SUCCESS) {
+        length = capacity;
+    } else {
+        value.Data()[0] = L'\0';
+    }
+    return true;
+}
+
+}  // namespace
+
+UINT SecureProperties(unsigned long install) {
+    WideBlock data;
+    size_t length = 0;
+    if (!ReadProperty(install, L"CustomActionData", data, length) || length == 0) {
+        return ERROR_FUNCTION_FAILED;
+    }
+    wchar_t* names = data.Data();
+    for (size_t i = 0; i < length; ++i) {
+        if (names[i] == L' ') names[i] = L'\0';
+    }
+    for (size_t start = 0; start < length;) {
+        const wchar_t* name = names + start;
+        const size_t nameLength = static_cast<size_t>(lstrlenW(name));
+        start += nameLength + 1;
+        if (nameLength == 0) continue;
+
+        WideBlock value;
+        size_t valueLength = 0;
+        wchar_t secured[kMaxSecuredChars + 1];
+        size_t securedLength = 0;
+        if (!ReadProperty(install, name, value, valueLength) ||
+            SecureString(value.Data(), valueLength, secured, securedLength) != 0) {
+            secured[0] = L'\0';
+        }
+        MsiSetPropertyW(install, name, secured);
+    }
+    return ERROR_SUCCESS;
+}
+
+}  // namespace kestin
