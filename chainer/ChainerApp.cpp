@@ -9,6 +9,8 @@
 #include "common/HResultError.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
+#include "detect/FolderProperties.h"
+#include "detect/ReferenceExpansion.h"
 #include "detect/SystemInfo.h"
 #include "diag/Logger.h"
 #include "ui/AppModule.h"
@@ -19,8 +21,9 @@ namespace {
 
 // Extraction folder of the process, computed on first use.
 const std::wstring& ExtractionFolderOnce(const GeneralOptions& options) {
-    static const std::wstring folder = ComputeExtractionFolder(
-        options.extractionFolder, options.defaultProdCode, ProgramTempFolder(), TextExpander());
+    static const std::wstring folder = ComputeWorkFolder(
+        options.extractionFolder, options.defaultProdCode, ProgramTempFolder(),
+        [](const std::wstring& text) { return ExpandReferences(text, false); });
     return folder;
 }
 
@@ -43,6 +46,7 @@ int32_t ChainerApp::Run() {
     programPath_.assign(buffer, length);
     programFolder_ = WithTrailingBackslash(FolderOf(programPath_));
     configurationPath_ = ConfigurationPathFor(programPath_);
+    SetSetupExeDir(programFolder_);
 
     std::wstring text;
     if (ReadConfigurationFile(configurationPath_, text) == ConfigFileStatus::kMissing) return 0;
@@ -50,7 +54,9 @@ int32_t ChainerApp::Run() {
     document.Parse(text);
 
     PrerequisiteSet set;
-    set.Load(document, TextExpander());
+    set.Load(document, [](const std::wstring& location) {
+        return ExpandReferences(location, false);
+    });
 
     ChainerSettings settings;
     if (document.ReadChainerSettings(settings)) cleanupFolder_ = settings.cleanupFolders;
@@ -90,11 +96,6 @@ void ChainerApp::PrepareWindowTexts() {
     productName_.clear();
     GetProductName(programPath_, productName_);
     windowTitle_ = productName_ + L" Setup";
-}
-
-int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
-    Log(L"Prerequisites loaded:" + ToDecimalUnsigned(set.Count()));
-    return kExitSuccess;
 }
 
 }  // namespace pravel

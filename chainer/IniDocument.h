@@ -21,7 +21,7 @@ struct IniPair {
 
 class IniSection {
 public:
-    explicit IniSection(std::wstring name) : name_(std::move(name)) {}
+    explicit IniSection(const std::wstring& name) : name_(name) {}
 
     const std::wstring& Name() const { return name_; }
     const std::vector<IniPair>& Pairs() const { return pairs_; }

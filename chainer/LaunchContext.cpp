@@ -4,7 +4,7 @@
 
 namespace pravel {
 
-std::wstring ComputeExtractionFolder(const std::wstring& configured,
+std::wstring ComputeWorkFolder(const std::wstring& configured,
                                      const std::wstring& defaultProdCode,
                                      const std::wstring& tempFolder, const TextExpander& expand) {
     if (!configured.empty()) {

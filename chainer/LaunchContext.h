@@ -26,10 +26,11 @@ struct LaunchContext {
     std::vector<std::wstring> createdFolders;  // in creation order
 };
 
-// The extraction folder for a configured ExtractionFolder value: its folder
-// references expanded and the path normalised with a trailing backslash; when
-// nothing is configured, <temporary folder>\<DefaultProdCode>\.
-std::wstring ComputeExtractionFolder(const std::wstring& configured,
+// The extraction or download folder for a configured ExtractionFolder or
+// DownloadFolder value: its folder references expanded and the path
+// normalised with a trailing backslash; when nothing is configured,
+// <temporary folder>\<DefaultProdCode>\.
+std::wstring ComputeWorkFolder(const std::wstring& configured,
                                      const std::wstring& defaultProdCode,
                                      const std::wstring& tempFolder, const TextExpander& expand);
 

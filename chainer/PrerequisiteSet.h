@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 namespace pravel {
 
 class IniDocument;
+class DecisionEnvironment;
 
 // Resolves folder-property references in a configuration text; the
 // configuration loader uses it for Url and OpenSite locations.
@@ -33,9 +35,45 @@ public:
     Prerequisite& At(size_t index);
     const Prerequisite& At(size_t index) const;
 
+    // --- Decision (PrerequisiteDecision.cpp) ---------------------------------
+    // The environment must outlive every decision call.
+    void SetEnvironment(DecisionEnvironment* environment) { environment_ = environment; }
+
+    // Decides prerequisite `index`: unsupported (4) by OS, language or
+    // architecture; otherwise present (0) or how to obtain it (1, 2, 3).
+    // With `reevaluation` a prerequisite that skips its search keeps its state.
+    void Evaluate(size_t index, bool reevaluation);
+    // First pass: every prerequisite, then availability and selection.
+    void EvaluateAll();
+    // Pass before installing: re-decides every prerequisite still in play,
+    // counts the mandatory ones that still need installing.
+    void Reevaluate();
+    // Selects or deselects, carrying the change to children and parent.
+    void Select(size_t index, bool selected);
+    // The state the run acts on (5: available locally, 7: not selected).
+    int32_t EffectiveState(size_t index) const;
+    // True for file:// locations and for downloads already at their target
+    // path (with the exact size when one is given).
+    bool IsAvailableLocally(const std::wstring& location, int32_t exactSize,
+                            const std::wstring& folder) const;
+    // Path of a file of the packed payload; empty: this program carries none.
+    std::wstring PayloadPath(const std::wstring& name) const;
+
+    int32_t MandatoryCount() const { return mandatoryCount_; }
+    bool Evaluated() const { return evaluated_; }
+    // True when some prerequisite must be installed, downloaded or opened.
+    bool AnyToInstall() const;
+
 private:
+    size_t FindByName(const std::wstring& name) const;
+    void Log(const std::wstring& message) const;
+
     GeneralOptions options_;
     std::vector<Prerequisite> items_;
+    DecisionEnvironment* environment_ = nullptr;
+    int32_t mandatoryCount_ = 0;
+    bool evaluated_ = false;
+    std::set<std::wstring> unknownParentsLogged_;
 };
 
 }  // namespace pravel

@@ -8,13 +8,25 @@ add_library(pravel_win STATIC
   chainer/ConfigFile.cpp
   chainer/Entry.cpp
   chainer/InstallerGuard.cpp
+  chainer/InterbootContext.cpp
+  chainer/RunPrerequisites.cpp
+  chainer/SystemEnvironment.cpp
+  detect/FileSearch.cpp
+  detect/FileVersion.cpp
+  detect/FolderProperties.cpp
+  detect/MsiSearch.cpp
+  detect/OsSystem.cpp
   detect/OsVersionReader.cpp
+  detect/PackageFinder.cpp
+  detect/RegistryAccess.cpp
   detect/SystemInfo.cpp
+  detect/SystemSearchRunner.cpp
   diag/Logger.cpp
+  launch/ProcessLaunch.cpp
   ui/AppModule.cpp
 )
 target_link_libraries(pravel_win PUBLIC pravel_core
-  shell32 ole32 advapi32 version user32)
+  shell32 shlwapi ole32 advapi32 version user32)
 
 set(PRAVEL_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 
@@ -24,8 +36,8 @@ target_include_directories(pravel PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_
 set_source_files_properties(pravel/pravel.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/pravel/pravel.ico;${CMAKE_BINARY_DIR}/generated/BuildInfo.h")
 target_link_libraries(pravel PRIVATE pravel_win)
-# TerminateHandler.cpp must win over libstdc++'s handler: link its object directly.
-target_sources(pravel PRIVATE diag/TerminateHandler.cpp)
+# RuntimeHooks.cpp must win over libstdc++'s definitions: link its object directly.
+target_sources(pravel PRIVATE diag/RuntimeHooks.cpp)
 target_link_options(pravel PRIVATE ${PRAVEL_STATIC_LINK} -municode -mwindows
   $<$<CONFIG:Release,MinSizeRel>:-s>)
 

@@ -17,3 +17,23 @@ bool IsWow64Process32() {
 bool Is64BitWindows() { return kIs64BitBuild || IsWow64Process32(); }
 
 }  // namespace pravel
+
+namespace pravel {
+
+FsRedirectionOff::FsRedirectionOff(bool active) {
+    if (!active || !IsWow64Process32()) return;
+    using DisableFn = BOOL(WINAPI*)(PVOID*);
+    static const DisableFn disable = reinterpret_cast<DisableFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32"), "Wow64DisableWow64FsRedirection")));
+    disabled_ = disable != nullptr && disable(&oldValue_);
+}
+
+FsRedirectionOff::~FsRedirectionOff() {
+    if (!disabled_) return;
+    using RevertFn = BOOL(WINAPI*)(PVOID);
+    static const RevertFn revert = reinterpret_cast<RevertFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32"), "Wow64RevertWow64FsRedirection")));
+    if (revert != nullptr) revert(oldValue_);
+}
+
+}  // namespace pravel

@@ -12,3 +12,22 @@ bool IsWow64Process32();
 bool Is64BitWindows();
 
 }  // namespace pravel
+
+namespace pravel {
+
+// Switches file-system redirection off for the calling thread while it
+// lives (only a 32-bit process on 64-bit Windows is redirected) and
+// restores it on every path.
+class FsRedirectionOff {
+public:
+    explicit FsRedirectionOff(bool active = true);
+    ~FsRedirectionOff();
+    FsRedirectionOff(const FsRedirectionOff&) = delete;
+    FsRedirectionOff& operator=(const FsRedirectionOff&) = delete;
+
+private:
+    void* oldValue_ = nullptr;
+    bool disabled_ = false;
+};
+
+}  // namespace pravel

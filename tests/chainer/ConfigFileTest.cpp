@@ -16,7 +16,7 @@ TEST(ExtractionFolder, ConfiguredValueIsExpandedAndNormalised) {
     const TextExpander expand = [](const std::wstring& s) {
         return s == L"[TempFolder]x" ? std::wstring(L"C:\\t\\\\x") : s;
     };
-    EXPECT_EQ(L"C:\\t\\x\\", ComputeExtractionFolder(L"[TempFolder]x", L"{P}", L"C:\\tmp\\", expand));
-    EXPECT_EQ(L"C:\\tmp\\{P}\\", ComputeExtractionFolder(L"", L"{P}", L"C:\\tmp\\", expand));
-    EXPECT_EQ(L"C:\\tmp\\", ComputeExtractionFolder(L"", L"", L"C:\\tmp", TextExpander()));
+    EXPECT_EQ(L"C:\\t\\x\\", ComputeWorkFolder(L"[TempFolder]x", L"{P}", L"C:\\tmp\\", expand));
+    EXPECT_EQ(L"C:\\tmp\\{P}\\", ComputeWorkFolder(L"", L"{P}", L"C:\\tmp\\", expand));
+    EXPECT_EQ(L"C:\\tmp\\", ComputeWorkFolder(L"", L"", L"C:\\tmp", TextExpander()));
 }

@@ -1,0 +1,187 @@
+// Deciding prerequisites: state, selection with parent and child
+// propagation, effective state and local availability.
+#include "chainer/DecisionEnvironment.h"
+#include "chainer/PrerequisiteSet.h"
+#include "common/HResultError.h"
+#include "common/Text.h"
+#include "download/DownloadTarget.h"
+
+namespace pravel {
+
+namespace {
+
+constexpr size_t kNotFound = static_cast<size_t>(-1);
+
+bool NeedsInstalling(int32_t state) {
+    return state == kStateInstallFromPackage || state == kStateDownload || state == kStateOpenSite;
+}
+
+}  // namespace
+
+const wchar_t* StateText(int32_t state) {
+    switch (state) {
+        case kStatePresent:
+            return L"An acceptable version was found.";
+        case kStateInstallFromPackage:
+            return L"No acceptable version found. It must be installed from package.";
+        case kStateDownload:
+            return L"No acceptable version found. It must be downloaded.";
+        case kStateOpenSite:
+            return L"No acceptable version found. It must be downloaded manually from a site.";
+        case kStateUnsupported:
+            return L"No acceptable version found. Operating System not supported.";
+        case kStateAvailableLocally:
+            return L"No acceptable version found. It is already downloaded and it will be installed.";
+        case kStateNotFound:
+            return L"No acceptable version found.";
+        case kStateNotSelected:
+            return L"Not selected for install.";
+        default:
+            return L"Undefined";
+    }
+}
+
+void PrerequisiteSet::Log(const std::wstring& message) const {
+    if (environment_ != nullptr && environment_->LogEnabled()) environment_->Log(message);
+}
+
+void PrerequisiteSet::Evaluate(size_t index, bool reevaluation) {
+    Prerequisite& p = At(index);
+    if (p.state == kStateUnsupported) return;
+    if (!environment_->IsOsAccepted(p.winNTVersions, p.winNT64Versions) ||
+        !environment_->IsLanguageAccepted(p.languageList)) {
+        Log(L"Wrong OS or Os language for:" + p.name);
+        p.state = kStateUnsupported;
+        return;
+    }
+    const MachineArchitecture machine = environment_->Architecture();
+    bool excluded = false;
+    if (!machine.queryExists) {
+        excluded = Contains(p.options, L"d");
+    } else if (machine.querySucceeded) {
+        excluded = machine.nativeMachine == kMachineArm64 ? Contains(p.options, L"c")
+                                                          : Contains(p.options, L"d");
+    }
+    if (excluded) {
+        p.state = kStateUnsupported;
+        return;
+    }
+    Log(L"Searching for:" + p.name);
+    if (reevaluation && p.skipSearch) return;
+    const bool found =
+        !p.skipSearch && environment_->EvaluateSearches(*this, index, Contains(p.options, L"x"));
+    if (found) {
+        p.state = kStatePresent;
+    } else if (p.locationKind == kLocationUrl) {
+        p.state = kStateDownload;
+    } else if (p.locationKind == kLocationOpenSite) {
+        p.state = kStateOpenSite;
+    } else {
+        p.state = kStateInstallFromPackage;
+    }
+    if (p.firstState == kStateUndefined) p.firstState = p.state;
+    Log(std::wstring(L"Search result:") + StateText(p.state));
+}
+
+void PrerequisiteSet::EvaluateAll() {
+    for (size_t i = 0; i < items_.size(); ++i) Evaluate(i, false);
+    for (size_t i = 0; i < items_.size(); ++i) {
+        Prerequisite& p = items_[i];
+        int32_t state = p.state;
+        if (state == kStateDownload && p.availableLocally) state = kStateAvailableLocally;
+        if (state == kStateDownload || state == kStateAvailableLocally) {
+            p.availableLocally = IsAvailableLocally(p.location, p.exactSize, p.folder) ? 1 : 0;
+        }
+        Select(i, NeedsInstalling(state) || state == kStateAvailableLocally);
+    }
+}
+
+void PrerequisiteSet::Reevaluate() {
+    for (size_t i = 0; i < items_.size(); ++i) {
+        const int32_t effective = EffectiveState(i);
+        if (effective == kStateNotSelected || effective == kStateUnsupported) continue;
+        Evaluate(i, true);
+        Prerequisite& p = items_[i];
+        if (p.state == kStateDownload) {
+            p.availableLocally = IsAvailableLocally(p.location, p.exactSize, p.folder) ? 1 : 0;
+        }
+        Select(i, NeedsInstalling(p.state));
+    }
+    mandatoryCount_ = 0;
+    for (const auto& p : items_) {
+        if (Contains(p.options, L"m") && NeedsInstalling(p.state)) ++mandatoryCount_;
+    }
+    evaluated_ = true;
+}
+
+size_t PrerequisiteSet::FindByName(const std::wstring& name) const {
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (items_[i].name == name) return i;
+    }
+    return kNotFound;
+}
+
+void PrerequisiteSet::Select(size_t index, bool selected) {
+    Prerequisite& p = At(index);
+    if ((p.selected != 0) == selected) return;
+    p.selected = selected ? 1 : 0;
+    Log(L"Prerequisite selected for install:" + p.name);
+
+    const std::wstring name = p.name;
+    const std::wstring parent = p.parentPrereq;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (i == index) continue;
+        const Prerequisite& child = items_[i];
+        if (child.state == kStateUnsupported || child.parentPrereq != name) continue;
+        Select(i, selected && NeedsInstalling(child.state));
+    }
+    if (selected && !parent.empty()) {
+        const size_t parentIndex = FindByName(parent);
+        if (parentIndex == kNotFound) {
+            // A ParentPrereq that names no prerequisite is ignored (once logged).
+            if (unknownParentsLogged_.insert(parent).second) {
+                Log(L"Parent prerequisite not found:" + parent + L" (ignored)");
+            }
+            return;
+        }
+        const int32_t state = items_[parentIndex].state;
+        if (state != kStatePresent && state != kStateUnsupported) Select(parentIndex, true);
+    }
+}
+
+int32_t PrerequisiteSet::EffectiveState(size_t index) const {
+    const Prerequisite& p = At(index);
+    if (!p.selected) return kStateNotSelected;
+    if (p.state != kStatePresent) {
+        return p.state == kStateDownload && p.availableLocally ? kStateAvailableLocally : p.state;
+    }
+    switch (p.locationKind) {
+        case kLocationUrl:
+            return IsAvailableLocally(p.location, p.exactSize, p.folder) ? kStateAvailableLocally
+                                                                         : kStateDownload;
+        case kLocationOpenSite:
+            return kStateOpenSite;
+        default:
+            return kStateInstallFromPackage;
+    }
+}
+
+bool PrerequisiteSet::IsAvailableLocally(const std::wstring& location, int32_t exactSize,
+                                         const std::wstring& folder) const {
+    if (StartsWithIgnoreCaseAscii(location, L"file://")) return true;
+    const std::wstring target = DownloadTargetPath(environment_->DownloadFolder(), location, folder);
+    uint32_t size = 0;
+    if (!environment_->FindFile(target, size)) return false;
+    return exactSize == 0 || size == static_cast<uint32_t>(exactSize);
+}
+
+std::wstring PrerequisiteSet::PayloadPath(const std::wstring&) const { return std::wstring(); }
+
+bool PrerequisiteSet::AnyToInstall() const {
+    for (const auto& p : items_) {
+        if (NeedsInstalling(p.state)) return true;
+    }
+    return false;
+}
+
+}  // namespace pravel

@@ -1,0 +1,33 @@
+// The decision environment of the running system: the operating-system and
+// language tests, IsWow64Process2, the searches, the download folder and
+// the logger.
+#pragma once
+
+#include "chainer/DecisionEnvironment.h"
+
+namespace pravel {
+
+class SystemEnvironment : public DecisionEnvironment {
+public:
+    explicit SystemEnvironment(const GeneralOptions& options) : options_(options) {}
+
+    bool IsOsAccepted(const std::wstring& winNTVersions,
+                      const std::wstring& winNT64Versions) override;
+    bool IsLanguageAccepted(const std::wstring& languageList) override;
+    MachineArchitecture Architecture() override;
+    bool EvaluateSearches(PrerequisiteSet& set, size_t index, bool use64) override;
+    std::wstring DownloadFolder() override;
+    bool FindFile(const std::wstring& path, uint32_t& sizeLow) override;
+    bool LogEnabled() override;
+    void Log(const std::wstring& message) override;
+
+private:
+    const GeneralOptions& options_;
+};
+
+// The download folder of the process (computed on first use): DownloadFolder
+// with its references expanded and normalised, else
+// <temporary folder>\<DefaultProdCode>\.
+const std::wstring& ProcessDownloadFolder(const GeneralOptions& options);
+
+}  // namespace pravel

@@ -1,0 +1,98 @@
+#include "detect/FileSearch.h"
+
+#include <windows.h>
+
+#include "common/Handles.h"
+#include "common/Text.h"
+#include "common/Wow64.h"
+#include "detect/FileVersion.h"
+#include "detect/ReferenceExpansion.h"
+#include "detect/SearchEvaluation.h"
+
+namespace pravel {
+
+namespace {
+
+bool IsDotEntry(const wchar_t* name) {
+    return (name[0] == L'.' && name[1] == L'\0') ||
+           (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
+}
+
+// Looks for `name` in `folder` (trailing backslash), then `depth` levels
+// below it. Appends the version of the first match and returns true.
+bool SearchFolder(const std::wstring& folder, const std::wstring& name, int32_t depth,
+                  std::vector<std::wstring>& found) {
+    WIN32_FIND_DATAW data;
+    {
+        UniqueFind match(::FindFirstFileW((folder + name).c_str(), &data));
+        if (match) {
+            FileVersion version;
+            GetFileVersion(folder + name, version);  // failure: 0.0.0.0
+            found.push_back(FormatFileVersion(version));
+            return true;
+        }
+    }
+    if (depth <= 0) return false;
+    std::vector<std::wstring> subfolders;
+    {
+        UniqueFind list(::FindFirstFileW((folder + L"*").c_str(), &data));
+        if (!list) return false;
+        do {
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDotEntry(data.cFileName)) {
+                subfolders.push_back(folder + data.cFileName + L"\\");
+            }
+        } while (::FindNextFileW(list.Get(), &data));
+    }
+    for (const auto& sub : subfolders) {
+        if (SearchFolder(sub, name, depth - 1, found)) return true;
+    }
+    return false;
+}
+
+std::vector<std::wstring> FixedDriveRoots() {
+    std::vector<std::wstring> roots;
+    wchar_t drives[100] = {};
+    const DWORD length = ::GetLogicalDriveStringsW(100, drives);
+    if (length == 0 || length > 100) return roots;
+    for (const wchar_t* drive = drives; *drive != L'\0'; drive += lstrlenW(drive) + 1) {
+        if (::GetDriveTypeW(drive) == DRIVE_FIXED) roots.emplace_back(drive);
+    }
+    return roots;
+}
+
+}  // namespace
+
+std::vector<std::wstring> FindFileVersion(const std::wstring& searchString, bool use64) {
+    const FileSearchSpec spec = ParseFileSearchString(searchString);
+    std::vector<std::wstring> candidates;
+    if (IsBareFileName(spec.path)) {
+        for (const auto& root : FixedDriveRoots()) candidates.push_back(root + spec.path);
+    } else {
+        candidates.push_back(spec.path);
+    }
+    FsRedirectionOff redirection(use64);
+    std::vector<std::wstring> found;
+    for (const auto& candidate : candidates) {
+        const std::wstring path = ExpandReferences(candidate, use64);
+        const size_t slash = path.rfind(L'\\');
+        const std::wstring folder = slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+        const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+        if (SearchFolder(folder, name, spec.depth, found)) break;
+    }
+    return found;
+}
+
+std::vector<std::wstring> ListSubfolders(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    UniqueFind list(::FindFirstFileW((WithTrailingBackslash(folder) + L"*").c_str(), &data));
+    if (!list) return names;
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDotEntry(data.cFileName)) {
+            names.emplace_back(data.cFileName);
+        }
+    } while (::FindNextFileW(list.Get(), &data));
+    return names;
+}
+
+}  // namespace pravel

@@ -1,0 +1,34 @@
+// Version information of files and shell libraries. Nothing here throws;
+// failures come back as results.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pravel {
+
+struct FileVersion {
+    uint32_t ms = 0;  // major (high word), minor (low word)
+    uint32_t ls = 0;  // build (high word), revision (low word)
+};
+
+// Win32 status (0 on success) and the file version. On Windows 10 or later a
+// file inside the Windows folder is read through a temporary copy named
+// "shim_clone..." in the program's temporary folder (copied with file-system
+// redirection off), so that compatibility shims cannot change the answer;
+// the copy is always deleted.
+uint32_t GetFileVersion(const std::wstring& path, FileVersion& version);
+
+// The same with the copy decision made by the caller; `copyUsed` receives the
+// path of the temporary copy when one was read.
+uint32_t GetFileVersionThroughCopy(const std::wstring& path, bool copyFirst, FileVersion& version,
+                                   std::wstring* copyUsed);
+
+// "major.minor.build.revision" as signed decimal parts.
+std::wstring FormatFileVersion(const FileVersion& version);
+
+// The major version a shell library reports through DllGetVersion, else the
+// major part of its file version. False when it cannot be loaded or asked.
+bool GetShellLibraryVersion(const std::wstring& path, uint32_t& major);
+
+}  // namespace pravel

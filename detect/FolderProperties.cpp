@@ -1,0 +1,199 @@
+#include "detect/FolderProperties.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "common/Handles.h"
+#include "common/TempFolder.h"
+#include "common/Text.h"
+#include "detect/FileVersion.h"
+#include "detect/ReferenceExpansion.h"
+#include "detect/RegistryAccess.h"
+#include "detect/SystemInfo.h"
+
+namespace pravel {
+
+namespace {
+
+struct ShellFolder {
+    const wchar_t* name;
+    int csidl;
+};
+
+constexpr ShellFolder kShellFolders[] = {
+    {L"ProgramFilesFolder", CSIDL_PROGRAM_FILES},
+    {L"CommonFilesFolder", CSIDL_PROGRAM_FILES_COMMON},
+    {L"DesktopFolder", CSIDL_DESKTOPDIRECTORY},
+    {L"AllUsersDesktopFolder", CSIDL_COMMON_DESKTOPDIRECTORY},
+    {L"AppDataFolder", CSIDL_APPDATA},
+    {L"FavoritesFolder", CSIDL_FAVORITES},
+    {L"StartMenuFolder", CSIDL_STARTMENU},
+    {L"ProgramMenuFolder", CSIDL_PROGRAMS},
+    {L"StartupFolder", CSIDL_STARTUP},
+    {L"FontsFolder", CSIDL_FONTS},
+    {L"LocalAppDataFolder", CSIDL_LOCAL_APPDATA},
+    {L"CommonAppDataFolder", CSIDL_COMMON_APPDATA},
+    {L"ProgramFiles64Folder", CSIDL_PROGRAM_FILES},
+    {L"ProgramFiles", CSIDL_PROGRAM_FILES},
+};
+
+CRITICAL_SECTION* SetupExeDirLock() {
+    static CRITICAL_SECTION lock;
+    static const bool ready = (::InitializeCriticalSection(&lock), true);
+    (void)ready;
+    return &lock;
+}
+
+std::wstring& SetupExeDirValue() {
+    static std::wstring value;
+    return value;
+}
+
+std::wstring SetupExeDir() {
+    CRITICAL_SECTION* lock = SetupExeDirLock();
+    ::EnterCriticalSection(lock);
+    std::wstring& value = SetupExeDirValue();
+    if (value.empty()) {
+        const std::wstring program = GetProgramPath();
+        if (!program.empty()) value = FolderOf(program) + L"\\";
+    }
+    std::wstring copy = value;
+    ::LeaveCriticalSection(lock);
+    return copy;
+}
+
+bool ShellFolderPath(int csidl, std::wstring& folder) {
+    PIDLIST_ABSOLUTE item = nullptr;
+    if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, csidl, &item)) && item != nullptr) {
+        wchar_t path[MAX_PATH] = {};
+        const BOOL converted = ::SHGetPathFromIDListW(item, path);
+        ::CoTaskMemFree(item);
+        if (converted) {
+            folder = WithTrailingBackslash(path);
+            return true;
+        }
+    }
+    return false;
+}
+
+// SHGetFolderPathW of shfolder.dll, loaded once per process and kept.
+bool ShFolderPath(int csidl, std::wstring& folder) {
+    using GetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+    static const GetFolderPathFn getFolderPath = [] {
+        HMODULE shfolder = ::LoadLibraryW(L"shfolder.dll");
+        return shfolder == nullptr
+                   ? nullptr
+                   : reinterpret_cast<GetFolderPathFn>(reinterpret_cast<void*>(
+                         ::GetProcAddress(shfolder, "SHGetFolderPathW")));
+    }();
+    wchar_t path[MAX_PATH] = {};
+    if (getFolderPath == nullptr || FAILED(getFolderPath(nullptr, csidl, nullptr, 0, path))) {
+        return false;
+    }
+    folder = WithTrailingBackslash(path);
+    return true;
+}
+
+// True on shell version 5 or later (Shlwapi's DllGetVersion, else Shell32's).
+bool IsModernShell() {
+    static const bool modern = [] {
+        uint32_t major = 0;
+        if (GetShellLibraryVersion(L"Shlwapi.dll", major) ||
+            GetShellLibraryVersion(L"Shell32.dll", major)) {
+            return major >= 5;
+        }
+        return false;
+    }();
+    return modern;
+}
+
+bool EnvironmentFolder(const wchar_t* variable, std::wstring& folder) {
+    wchar_t value[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableW(variable, value, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    folder = std::wstring(value, length) + L"\\";
+    return true;
+}
+
+bool TableFolder(const std::wstring& name, std::wstring& folder) {
+    for (const auto& entry : kShellFolders) {
+        if (name != entry.name) continue;
+        if (ShellFolderPath(entry.csidl, folder) || ShFolderPath(entry.csidl, folder)) return true;
+        if (IsModernShell()) return false;
+        if (name == L"ProgramFilesFolder" || name == L"ProgramFiles") {
+            return EnvironmentFolder(L"PROGRAMFILES", folder);
+        }
+        if (name == L"AppDataFolder") return EnvironmentFolder(L"APPDATA", folder);
+        return false;
+    }
+    return false;
+}
+
+class SystemResolver : public ReferenceResolver {
+public:
+    bool FolderProperty(const std::wstring& name, bool use64, std::wstring& value) override {
+        return ResolveFolderProperty(name, use64, value);
+    }
+    std::wstring Environment(const std::wstring& name) override {
+        const DWORD size = ::GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+        if (size == 0) return std::wstring();
+        std::wstring value(size, L'\0');
+        const DWORD length = ::GetEnvironmentVariableW(name.c_str(), &value[0], size);
+        value.resize(length < size ? length : 0);
+        return value;
+    }
+    std::wstring RegistryValue(const std::wstring& path, bool use64) override {
+        RegistryPath parsed;
+        UniqueHKey key;
+        std::wstring text;
+        if (!ParseRegistryValuePath(path, parsed) ||
+            !OpenRegistryKey(parsed, KEY_QUERY_VALUE, use64, RegistryView::k64WhenChosen, key) ||
+            !ReadValueTyped(key.Get(), parsed.valueName, text)) {
+            return std::wstring();
+        }
+        return text;
+    }
+};
+
+}  // namespace
+
+void SetSetupExeDir(const std::wstring& folder) {
+    CRITICAL_SECTION* lock = SetupExeDirLock();
+    ::EnterCriticalSection(lock);
+    SetupExeDirValue() = folder;
+    ::LeaveCriticalSection(lock);
+}
+
+bool ResolveFolderProperty(const std::wstring& name, bool use64, std::wstring& folder) {
+    if (name == L"ProgramFiles64Folder" && EnvironmentFolder(L"ProgramW6432", folder)) return true;
+    if (name == L"SystemFolder") {
+        return ShellFolderPath(use64 ? CSIDL_SYSTEM : CSIDL_SYSTEMX86, folder);
+    }
+    if (name == L"System32Folder" || name == L"WindowsFolder" || name == L"WindowsVolume") {
+        wchar_t path[MAX_PATH] = {};
+        const UINT length = name == L"System32Folder" ? ::GetSystemDirectoryW(path, MAX_PATH)
+                                                      : ::GetWindowsDirectoryW(path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return false;
+        folder.assign(path, length);
+        if (name == L"WindowsVolume") folder = folder.substr(0, 3);
+        return true;
+    }
+    if (name == L"TempFolder") {
+        const std::wstring& temp = ProgramTempFolder();
+        if (temp.empty()) return false;
+        folder = WithTrailingBackslash(temp);
+        return true;
+    }
+    if (name == L"SETUPEXEDIR") {
+        folder = SetupExeDir();
+        return !folder.empty();
+    }
+    return TableFolder(name, folder);
+}
+
+std::wstring ExpandReferences(const std::wstring& text, bool use64) {
+    SystemResolver resolver;
+    return ExpandReferences(text, use64, resolver);
+}
+
+}  // namespace pravel

@@ -1,0 +1,175 @@
+#include "detect/OsNames.h"
+
+#include "common/IntegerRule.h"
+#include "common/Text.h"
+
+namespace pravel {
+
+namespace {
+
+// Windows 10 builds with a release name; some have a server name of their own.
+struct Win10Release {
+    uint32_t build;
+    const wchar_t* release;
+    const wchar_t* server64Name;  // null: the server uses the workstation name
+};
+
+constexpr Win10Release kWin10Releases[] = {
+    {10240, L"1507", nullptr},
+    {10586, L"1511", nullptr},
+    {14393, L"1607", L"Windows Server 2016 x64"},
+    {15063, L"1703", nullptr},
+    {16299, L"1709", nullptr},
+    {17134, L"1803", nullptr},
+    {17763, L"1809", L"Windows Server 2019 x64"},
+    {18362, L"1903", nullptr},
+    {18363, L"1909", nullptr},
+    {19041, L"2004", nullptr},
+    {19042, L"20H2", nullptr},
+    {19043, L"21H1", nullptr},
+    {19044, L"21H2", nullptr},
+    {19045, L"22H2", nullptr},
+    {20348, L"21H2", L"Windows Server 2022 x64"},
+};
+
+// Families named by service pack. `servers` says which systems take the
+// server names: isServer together with 64-bit Windows, or isServer alone.
+enum class ServerRule { kServer64, kIsServer };
+
+struct ServicePackName {
+    int32_t servicePack;  // -1: any other service pack
+    const wchar_t* name;
+};
+
+struct ServicePackFamily {
+    uint32_t major, minor;
+    ServerRule servers;
+    const wchar_t* serverGeneric;  // generic name for servers
+    bool serverBits;               // servers' names get " x86"/" x64" appended
+    ServicePackName serverNames[4];
+    const wchar_t* clientGeneric;
+    bool clientBits;
+    ServicePackName clientNames[4];
+};
+
+constexpr ServicePackFamily kFamilies[] = {
+    {6, 3, ServerRule::kServer64, L"Windows Server 2012 R2 x64", false,
+     {{-1, L"Windows Server 2012 R2 x64"}},
+     L"Windows 8.1", true, {{-1, L"Windows 8.1"}}},
+    {6, 2, ServerRule::kServer64, L"Windows Server 2012 x64", false,
+     {{-1, L"Windows Server 2012 x64"}},
+     L"Windows 8", true, {{-1, L"Windows 8"}}},
+    {6, 1, ServerRule::kServer64, L"Windows Server 2008 R2 x64", false,
+     {{0, L"Windows Server 2008 R2 RTM x64"}, {1, L"Windows Server 2008 R2 SP1 x64"},
+      {-1, L"Windows Server 2008 R2 x64"}},
+     L"Windows 7", true,
+     {{0, L"Windows 7 RTM"}, {1, L"Windows 7 SP1"}, {-1, L"Windows 7"}}},
+    {6, 0, ServerRule::kIsServer, L"Windows Server 2008", true,
+     {{0, L"Windows Server 2008 RTM"}, {1, L"Windows Server 2008 RTM"},
+      {2, L"Windows Server 2008 SP2"}, {-1, L"Windows Server 2008"}},
+     L"Windows Vista", true,
+     {{0, L"Windows Vista RTM"}, {1, L"Windows Vista SP1"}, {2, L"Windows Vista SP2"},
+      {-1, L"Windows Vista"}}},
+    {5, 2, ServerRule::kIsServer, L"Windows Server 2003", true,
+     {{1, L"Windows Server 2003 SP1"}, {2, L"Windows Server 2003 SP2"},
+      {-1, L"Windows Server 2003"}},
+     L"Windows XP x64", false,
+     {{1, L"Windows XP SP1 x64"}, {2, L"Windows XP SP2 x64"}, {-1, L"Windows XP x64"}}},
+    {5, 1, ServerRule::kIsServer, L"Windows XP x86", false,
+     {{1, L"Windows XP SP1 x86"}, {2, L"Windows XP SP2 x86"}, {3, L"Windows XP SP3 x86"},
+      {-1, L"Windows XP x86"}},
+     L"Windows XP x86", false,
+     {{1, L"Windows XP SP1 x86"}, {2, L"Windows XP SP2 x86"}, {3, L"Windows XP SP3 x86"},
+      {-1, L"Windows XP x86"}}},
+};
+
+constexpr const wchar_t* kNotIdentified = L"OsNotIdentified";
+
+std::wstring Bits(const OsVersionInfo& os) { return os.is64BitOs ? L" x64" : L" x86"; }
+bool IsServer64(const OsVersionInfo& os) { return os.isServer && os.is64BitOs; }
+
+const ServicePackFamily* FindFamily(const OsVersionInfo& os) {
+    for (const auto& family : kFamilies) {
+        if (family.major == os.major && family.minor == os.minor) return &family;
+    }
+    return nullptr;
+}
+
+bool UsesServerNames(const ServicePackFamily& family, const OsVersionInfo& os) {
+    return family.servers == ServerRule::kServer64 ? IsServer64(os) : os.isServer;
+}
+
+const wchar_t* ByServicePack(const ServicePackName (&names)[4], int32_t servicePack) {
+    for (const auto& entry : names) {
+        if (entry.name == nullptr) break;
+        if (entry.servicePack == servicePack || entry.servicePack == -1) return entry.name;
+    }
+    return kNotIdentified;
+}
+
+}  // namespace
+
+std::wstring DetailedOsName(const OsVersionInfo& os) {
+    if (os.major == 11 && os.minor == 0) {
+        if (os.build == 22000) return L"Windows 11 version 21H2 x64";
+        if (os.build == 22621) return L"Windows 11 version 22H2 x64 (Preview)";
+        return IsServer64(os) ? L"Windows Server x64" : L"Windows 11 x64";
+    }
+    if (os.major == 10 && os.minor == 0) {
+        for (const auto& release : kWin10Releases) {
+            if (release.build != os.build) continue;
+            if (release.server64Name != nullptr && IsServer64(os)) return release.server64Name;
+            return std::wstring(L"Windows 10 version ") + release.release + Bits(os);
+        }
+        return IsServer64(os) ? L"Windows Server x64" : L"Windows 10" + Bits(os);
+    }
+    const ServicePackFamily* family = FindFamily(os);
+    if (family == nullptr) return kNotIdentified;
+    if (UsesServerNames(*family, os)) {
+        const std::wstring name = ByServicePack(family->serverNames, os.servicePack);
+        return family->serverBits ? name + Bits(os) : name;
+    }
+    const std::wstring name = ByServicePack(family->clientNames, os.servicePack);
+    return family->clientBits ? name + Bits(os) : name;
+}
+
+std::wstring GenericOsName(const OsVersionInfo& os) {
+    if (os.major == 11 && os.minor == 0) {
+        return IsServer64(os) ? L"Windows Server x64" : L"Windows 11 x64";
+    }
+    if (os.major == 10 && os.minor == 0) {
+        return IsServer64(os) ? L"Windows Server x64" : L"Windows 10" + Bits(os);
+    }
+    const ServicePackFamily* family = FindFamily(os);
+    if (family == nullptr) return kNotIdentified;
+    if (UsesServerNames(*family, os)) {
+        return family->serverBits ? family->serverGeneric + Bits(os) : family->serverGeneric;
+    }
+    return family->clientBits ? family->clientGeneric + Bits(os) : family->clientGeneric;
+}
+
+bool IsOsExcluded(const std::wstring& winNTVersions, const std::wstring& winNT64Versions,
+                  bool is64BitOs, const std::wstring& detailedName,
+                  const std::wstring& genericName) {
+    const std::wstring& list = is64BitOs ? winNT64Versions : winNTVersions;
+    if (list.empty()) return false;
+    if (list == (is64BitOs ? kAll64BitSystems : kAll32BitSystems)) return true;
+    for (const auto& entry : Split(list, L", ")) {
+        if (entry.empty()) continue;
+        if (entry == detailedName || entry == genericName) return true;
+    }
+    return false;
+}
+
+bool IsLanguageListAccepting(const std::wstring& languageList, uint16_t languageId) {
+    if (languageList.empty()) return true;
+    size_t start = 0;
+    for (size_t end = languageList.find(L';'); end != std::wstring::npos;
+         start = end + 1, end = languageList.find(L';', start)) {
+        const int32_t entry = ParseConfigInteger(languageList.substr(start, end - start));
+        if (static_cast<uint16_t>(entry) == languageId) return true;
+    }
+    return false;
+}
+
+}  // namespace pravel

@@ -1,0 +1,37 @@
+// Registry reading shared by the searches and the reference expansion.
+// Missing keys and values are "not found", never errors.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/Handles.h"
+#include "detect/RegistryPath.h"
+
+namespace pravel {
+
+enum class RegistryView {
+    kDefault,       // the process's own view
+    k64IfChosen,    // the 64-bit view when the 64-bit choice is set on 64-bit Windows
+    k64WhenChosen,  // the 64-bit view whenever the 64-bit choice is set
+};
+
+// Opens `path.key` under its root for `access`; false when it does not open.
+bool OpenRegistryKey(const RegistryPath& path, REGSAM access, bool use64, RegistryView view,
+                     UniqueHKey& key);
+
+// The data as text up to its first NUL, whatever its type (empty data: "").
+bool ReadValueRaw(HKEY key, const std::wstring& name, std::wstring& text);
+// String, expandable and multi-string data without trailing NULs, DWORD data
+// as unsigned decimal; any other type fails.
+bool ReadValueTyped(HKEY key, const std::wstring& name, std::wstring& text);
+
+// Names of all subkeys (up to 260 characters each).
+std::vector<std::wstring> EnumerateSubkeys(HKEY key);
+// Names of all values (up to 16383 characters each); false when the
+// enumeration ended with an error.
+bool EnumerateValueNames(HKEY key, std::vector<std::wstring>& names);
+
+}  // namespace pravel

@@ -1,0 +1,93 @@
+#include "launch/ProcessLaunch.h"
+
+#include <shellapi.h>
+
+#include "common/Handles.h"
+#include "common/Text.h"
+
+namespace pravel {
+
+namespace {
+
+std::wstring WithoutLongPrefix(const std::wstring& path) {
+    return StartsWith(path, L"\\\\?\\") ? path.substr(4) : path;
+}
+
+const wchar_t* OrNull(const std::wstring& text) { return text.empty() ? nullptr : text.c_str(); }
+
+}  // namespace
+
+bool CreateProcessAndWait(const std::wstring& application, const std::wstring& commandLine,
+                          DWORD creationFlags, uint32_t* exitCode) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::wstring writable = commandLine;
+    if (!::CreateProcessW(OrNull(application), writable.empty() ? nullptr : &writable[0], nullptr,
+                          nullptr, FALSE, creationFlags, nullptr, nullptr, &startup, &info)) {
+        if (exitCode != nullptr) *exitCode = ::GetLastError();
+        return false;
+    }
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    if (process) {
+        ::WaitForSingleObject(process.Get(), INFINITE);
+        DWORD code = 0;
+        if (exitCode != nullptr && ::GetExitCodeProcess(process.Get(), &code)) *exitCode = code;
+    }
+    return true;
+}
+
+bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments,
+                         const std::wstring& folder, bool hidden, uint32_t* exitCode) {
+    const std::wstring path = WithoutLongPrefix(file);
+    std::wstring directory = folder;
+    if (directory.empty()) directory = FolderOf(path);
+    directory = WithoutLongPrefix(directory);
+
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.lpParameters = OrNull(arguments);
+    info.lpDirectory = OrNull(directory);
+    info.nShow = hidden ? SW_HIDE : SW_SHOWNORMAL;
+    if (!::ShellExecuteExW(&info)) {
+        if (exitCode != nullptr) *exitCode = ::GetLastError();
+        return false;
+    }
+    UniqueHandle process(info.hProcess);
+    if (process) {
+        ::WaitForSingleObject(process.Get(), INFINITE);
+        DWORD code = 0;
+        if (exitCode != nullptr && ::GetExitCodeProcess(process.Get(), &code)) *exitCode = code;
+    }
+    return true;
+}
+
+bool WaitWithMessagePump(HANDLE handle) {
+    while (true) {
+        const DWORD result = ::MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, 0x5FF,
+                                                           MWMO_INPUTAVAILABLE);
+        if (result == WAIT_OBJECT_0) return true;
+        if (result != WAIT_OBJECT_0 + 1) return false;
+        MSG message;
+        if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+}
+
+std::wstring FormatSystemMessage(uint32_t code) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+        nullptr, code, 0x400, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    UniqueLocalMem owner(text);
+    if (length == 0 || text == nullptr) return ToDecimal(static_cast<int32_t>(code));
+    return std::wstring(text, length);
+}
+
+}  // namespace pravel
