@@ -1,0 +1,285 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "chainer/DecisionEnvironment.h"
+#include "chainer/IniDocument.h"
+#include "chainer/PrerequisiteSet.h"
+#include "common/HResultError.h"
+
+using namespace pravel;
+
+namespace {
+
+// Searches answer by prerequisite name; files exist by path.
+class FakeEnvironment : public DecisionEnvironment {
+public:
+    bool IsOsAccepted(const std::wstring& nt, const std::wstring& nt64) override {
+        return nt != L"excluded" && nt64 != L"excluded";
+    }
+    bool IsLanguageAccepted(const std::wstring& list) override {
+        return list.empty() || list == L"1033;";
+    }
+    MachineArchitecture Architecture() override { return machine; }
+    bool EvaluateSearches(PrerequisiteSet& set, size_t index, bool use64) override {
+        const std::wstring& name = set.At(index).name;
+        searched.push_back(name);
+        if (use64) searched64.insert(name);
+        return present.count(name) != 0;
+    }
+    std::wstring DownloadFolder() override { return L"C:\\dl\\"; }
+    bool FindFile(const std::wstring& path, uint32_t& size) override {
+        auto it = files.find(path);
+        if (it == files.end()) return false;
+        size = it->second;
+        return true;
+    }
+    bool LogEnabled() override { return logging; }
+    void Log(const std::wstring& message) override { log.push_back(message); }
+
+    size_t Count(const std::wstring& line) const {
+        size_t n = 0;
+        for (const auto& l : log) n += l == line ? 1 : 0;
+        return n;
+    }
+
+    MachineArchitecture machine{true, true, 0x8664};
+    std::set<std::wstring> present;
+    std::map<std::wstring, uint32_t> files;
+    std::vector<std::wstring> searched;
+    std::set<std::wstring> searched64;
+    std::vector<std::wstring> log;
+    bool logging = true;
+};
+
+class Decision : public ::testing::Test {
+protected:
+    // Each entry: name, then "key=value" lines of its section.
+    void Load(std::initializer_list<std::pair<const wchar_t*, std::wstring>> prerequisites) {
+        std::wstring text = L"[PREREQUISITES]\r\n";
+        int n = 0;
+        for (const auto& p : prerequisites) text += L"App" + std::to_wstring(++n) + L"=" + p.first + L"\r\n";
+        n = 0;
+        for (const auto& p : prerequisites) {
+            text += L"[App" + std::to_wstring(++n) + L"]\r\n" + p.second;
+        }
+        IniDocument doc;
+        doc.Parse(text);
+        set.Load(doc, TextExpander());
+        set.SetEnvironment(&env);
+    }
+    const Prerequisite& P(size_t i) { return set.At(i); }
+
+    FakeEnvironment env;
+    PrerequisiteSet set;
+};
+
+const wchar_t* kSetup = L"SetupFile=s.exe\r\n";
+const wchar_t* kUrl = L"Url=http://h/f.exe\r\n";
+const wchar_t* kSite = L"OpenSite=http://h/page\r\n";
+
+}  // namespace
+
+TEST_F(Decision, StateFollowsSearchAndLocation) {
+    Load({{L"Present", kSetup}, {L"Package", kSetup}, {L"Download", kUrl}, {L"Site", kSite}});
+    env.present = {L"Present"};
+    set.EvaluateAll();
+    EXPECT_EQ(kStatePresent, P(0).state);
+    EXPECT_EQ(kStateInstallFromPackage, P(1).state);
+    EXPECT_EQ(kStateDownload, P(2).state);
+    EXPECT_EQ(kStateOpenSite, P(3).state);
+    EXPECT_EQ(0, P(0).selected);
+    EXPECT_EQ(1, P(1).selected);
+    EXPECT_EQ(kStateNotSelected, set.EffectiveState(0));
+    EXPECT_EQ(kStateDownload, set.EffectiveState(2));
+    EXPECT_TRUE(set.AnyToInstall());
+    EXPECT_EQ(kStatePresent, P(0).firstState);
+}
+
+TEST_F(Decision, LogLinesOfADecision) {
+    Load({{L"Runtime", kSetup}});
+    set.EvaluateAll();
+    const std::vector<std::wstring> expected = {
+        L"Searching for:Runtime",
+        L"Search result:No acceptable version found. It must be installed from package.",
+        L"Prerequisite selected for install:Runtime"};
+    EXPECT_EQ(expected, env.log);
+}
+
+TEST_F(Decision, NothingIsLoggedWithLoggingOff) {
+    Load({{L"A", kSetup}, {L"B", std::wstring(kSetup) + L"WinNTVersions=excluded\r\n"}});
+    env.logging = false;
+    set.EvaluateAll();
+    EXPECT_TRUE(env.log.empty());
+}
+
+TEST_F(Decision, OperatingSystemAndLanguageExclusion) {
+    Load({{L"WrongOs", std::wstring(kSetup) + L"WinNT64Versions=excluded\r\n"},
+          {L"WrongLanguage", std::wstring(kSetup) + L"LanguageList=1031\r\n"},
+          {L"RightLanguage", std::wstring(kSetup) + L"LanguageList=1033\r\n"}});
+    set.EvaluateAll();
+    EXPECT_EQ(kStateUnsupported, P(0).state);
+    EXPECT_EQ(kStateUnsupported, P(1).state);
+    EXPECT_EQ(kStateInstallFromPackage, P(2).state);
+    EXPECT_EQ(1u, env.Count(L"Wrong OS or Os language for:WrongOs"));
+    EXPECT_EQ(1u, env.Count(L"Wrong OS or Os language for:WrongLanguage"));
+    EXPECT_EQ(0u, env.Count(L"Searching for:WrongOs"));
+    EXPECT_EQ(kStateUndefined, P(0).firstState);
+    // Unsupported stays unsupported, without a new test.
+    env.log.clear();
+    set.Evaluate(0, false);
+    EXPECT_TRUE(env.log.empty());
+}
+
+TEST_F(Decision, ArchitectureLetters) {
+    Load({{L"NotOnArm", std::wstring(kSetup) + L"Options=c\r\n"},
+          {L"OnlyArm", std::wstring(kSetup) + L"Options=d\r\n"}});
+    env.machine = {true, true, kMachineArm64};
+    set.EvaluateAll();
+    EXPECT_EQ(kStateUnsupported, P(0).state);
+    EXPECT_EQ(0u, env.Count(L"Searching for:NotOnArm"));
+    EXPECT_EQ(kStateInstallFromPackage, P(1).state);
+
+    Load({{L"NotOnArm", std::wstring(kSetup) + L"Options=c\r\n"},
+          {L"OnlyArm", std::wstring(kSetup) + L"Options=d\r\n"}});
+    env.machine = {true, true, 0x8664};
+    set.EvaluateAll();
+    EXPECT_EQ(kStateInstallFromPackage, P(0).state);
+    EXPECT_EQ(kStateUnsupported, P(1).state);
+
+    Load({{L"NotOnArm", std::wstring(kSetup) + L"Options=c\r\n"},
+          {L"OnlyArm", std::wstring(kSetup) + L"Options=d\r\n"}});
+    env.machine = {false, false, 0};  // no IsWow64Process2: "d" excludes
+    set.EvaluateAll();
+    EXPECT_EQ(kStateInstallFromPackage, P(0).state);
+    EXPECT_EQ(kStateUnsupported, P(1).state);
+
+    Load({{L"OnlyArm", std::wstring(kSetup) + L"Options=cd\r\n"}});
+    env.machine = {true, false, 0};  // the query failed: neither letter applies
+    set.EvaluateAll();
+    EXPECT_EQ(kStateInstallFromPackage, P(0).state);
+}
+
+TEST_F(Decision, OptionXAsksForTheSixtyFourBitView) {
+    Load({{L"Wide", std::wstring(kSetup) + L"Options=x\r\n"}, {L"Narrow", kSetup}});
+    set.EvaluateAll();
+    EXPECT_EQ((std::set<std::wstring>{L"Wide"}), env.searched64);
+}
+
+TEST_F(Decision, OptionISkipsTheSearchAndKeepsItsStateOnReevaluation) {
+    Load({{L"Always", std::wstring(kUrl) + L"Options=i\r\n"}});
+    env.present = {L"Always"};
+    set.EvaluateAll();
+    EXPECT_EQ(kStateDownload, P(0).state);
+    EXPECT_TRUE(env.searched.empty());
+    set.Reevaluate();
+    EXPECT_EQ(kStateDownload, P(0).state);
+    EXPECT_TRUE(env.searched.empty());
+    EXPECT_EQ(2u, env.Count(L"Searching for:Always"));
+}
+
+TEST_F(Decision, DownloadAlreadyAtItsTargetIsAvailable) {
+    Load({{L"Exact", std::wstring(kUrl) + L"ExactSize=100\r\nFolder=a\r\n"},
+          {L"WrongSize", std::wstring(kUrl) + L"ExactSize=99\r\nFolder=b\r\n"},
+          {L"AnySize", std::wstring(kUrl) + L"Folder=c\r\n"},
+          {L"Share", L"Url=file://\\\\server\\share\\x.exe\r\n"},
+          {L"Missing", std::wstring(kUrl) + L"Folder=d\r\n"}});
+    env.files = {{L"C:\\dl\\a\\f.exe", 100}, {L"C:\\dl\\b\\f.exe", 100}, {L"C:\\dl\\c\\f.exe", 7}};
+    set.EvaluateAll();
+    EXPECT_EQ(kStateAvailableLocally, set.EffectiveState(0));
+    EXPECT_EQ(kStateDownload, set.EffectiveState(1));
+    EXPECT_EQ(kStateAvailableLocally, set.EffectiveState(2));
+    EXPECT_EQ(kStateAvailableLocally, set.EffectiveState(3));
+    EXPECT_EQ(kStateDownload, set.EffectiveState(4));
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(1, P(i).selected) << i;
+}
+
+TEST_F(Decision, PresentButSelectedTakesItsLocationsState) {
+    Load({{L"U", kUrl}, {L"S", kSite}, {L"F", kSetup}});
+    env.present = {L"U", L"S", L"F"};
+    set.EvaluateAll();
+    set.Select(0, true);
+    set.Select(1, true);
+    set.Select(2, true);
+    EXPECT_EQ(kStateDownload, set.EffectiveState(0));
+    EXPECT_EQ(kStateOpenSite, set.EffectiveState(1));
+    EXPECT_EQ(kStateInstallFromPackage, set.EffectiveState(2));
+    env.files = {{L"C:\\dl\\f.exe", 1}};
+    EXPECT_EQ(kStateAvailableLocally, set.EffectiveState(0));
+}
+
+TEST_F(Decision, ChildSelectsItsParentUnlessThePresentIsPresent) {
+    Load({{L"Parent", kSetup}, {L"Child", std::wstring(kSetup) + L"ParentPrereq=Parent\r\n"},
+          {L"PresentParent", kSetup},
+          {L"Child2", std::wstring(kSetup) + L"ParentPrereq=PresentParent\r\n"}});
+    env.present = {L"Parent", L"PresentParent"};
+    set.EvaluateAll();
+    EXPECT_EQ(0, P(0).selected);
+    set.Select(0, false);
+    // Parent present: a selected child does not select it.
+    EXPECT_EQ(1, P(3).selected);
+    EXPECT_EQ(0, P(2).selected);
+
+    // Parent that still needs installing is selected by its child.
+    env.present = {};
+    Load({{L"Parent", kSetup}, {L"Child", std::wstring(kSetup) + L"ParentPrereq=Parent\r\n"}});
+    set.EvaluateAll();
+    set.Select(0, false);
+    EXPECT_EQ(0, P(1).selected);  // deselecting the parent deselected the child
+    set.Select(1, true);
+    EXPECT_EQ(1, P(0).selected);
+}
+
+TEST_F(Decision, DeselectingAParentDeselectsChildrenAndSelectingSelectsOnlyNeededOnes) {
+    Load({{L"Parent", kSetup},
+          {L"NeedsIt", std::wstring(kSetup) + L"ParentPrereq=Parent\r\n"},
+          {L"HasIt", std::wstring(kSetup) + L"ParentPrereq=Parent\r\n"},
+          {L"OtherParent", std::wstring(kSetup) + L"ParentPrereq=parent\r\n"}});
+    env.present = {L"HasIt"};
+    set.EvaluateAll();
+    EXPECT_EQ(1, P(1).selected);
+    set.Select(0, false);
+    EXPECT_EQ(0, P(1).selected);
+    EXPECT_EQ(0, P(2).selected);
+    EXPECT_EQ(1, P(3).selected);  // names compare case-sensitively
+    set.Select(0, true);
+    EXPECT_EQ(1, P(1).selected);
+    EXPECT_EQ(0, P(2).selected);
+}
+
+TEST_F(Decision, SelectionLogsEveryChangeInBothDirections) {
+    Load({{L"A", kSetup}});
+    set.EvaluateAll();
+    set.Select(0, true);  // no change: no line
+    set.Select(0, false);
+    EXPECT_EQ(2u, env.Count(L"Prerequisite selected for install:A"));
+}
+
+TEST_F(Decision, UnknownParentIsLoggedOnceAndIgnored) {
+    Load({{L"A", std::wstring(kSetup) + L"ParentPrereq=Nobody\r\n"},
+          {L"B", std::wstring(kSetup) + L"ParentPrereq=Nobody\r\n"}});
+    EXPECT_NO_THROW(set.EvaluateAll());
+    EXPECT_EQ(1, P(0).selected);
+    EXPECT_EQ(1u, env.Count(L"Parent prerequisite not found:Nobody (ignored)"));
+}
+
+TEST_F(Decision, ReevaluationCountsMandatoryPrerequisites) {
+    Load({{L"M1", std::wstring(kSetup) + L"Options=m\r\n"},
+          {L"M2", std::wstring(kSetup) + L"Options=m\r\n"},
+          {L"Optional", kSetup}});
+    set.EvaluateAll();
+    env.present = {L"M2"};
+    set.Reevaluate();
+    EXPECT_EQ(1, set.MandatoryCount());
+    EXPECT_TRUE(set.Evaluated());
+    EXPECT_EQ(0, P(1).selected);
+    EXPECT_EQ(kStateInstallFromPackage, P(1).firstState);  // the first decision stays
+}
+
+TEST_F(Decision, IndexOutsideTheListIsABoundsError) {
+    Load({{L"A", kSetup}});
+    EXPECT_THROW(set.Evaluate(5, false), HResultError);
+    EXPECT_THROW(set.Select(1, true), HResultError);
+    EXPECT_THROW(set.EffectiveState(9), HResultError);
+}
