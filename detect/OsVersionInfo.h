@@ -30,5 +30,7 @@ struct OsVersionInfo {
 
 // The process-wide record, filled on first use (thread-safe). Windows only.
 const OsVersionInfo& GetOsVersionInfo();
+// Reads the record afresh from the registry (what GetOsVersionInfo keeps).
+OsVersionInfo ReadOsVersionInfo();
 
 }  // namespace pravel

@@ -115,6 +115,8 @@ void ReadProductOptions(OsVersionInfo& os) {
     }
 }
 
+}  // namespace
+
 OsVersionInfo ReadOsVersionInfo() {
     OsVersionInfo os;
     ReadVersion(os);
@@ -122,8 +124,6 @@ OsVersionInfo ReadOsVersionInfo() {
     ReadProductOptions(os);
     return os;
 }
-
-}  // namespace
 
 const OsVersionInfo& GetOsVersionInfo() {
     static const OsVersionInfo info = ReadOsVersionInfo();

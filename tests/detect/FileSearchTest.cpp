@@ -1,0 +1,125 @@
+// File searches and file versions on the Wine file system.
+#include <shlobj.h>
+
+#include "detect/FileSearch.h"
+#include "detect/FileVersion.h"
+#include "detect/SearchTestSupport.h"
+#include "support/WinTestSupport.h"
+
+using namespace pravel;
+using namespace search_test;
+using namespace testing_support;
+
+namespace {
+
+std::wstring VersionedDll() { return PathFromEnvironment("FIXTURE_VERSIONED_DLL"); }
+std::wstring PlainDll() { return PathFromEnvironment("FIXTURE_PLAIN_DLL"); }
+
+class FileSearch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const wchar_t* sub : {L"a", L"a\\b", L"a\\b\\c", L"z"}) {
+            CreateDirectoryW((tree_ / sub).c_str(), nullptr);
+        }
+        ASSERT_TRUE(CopyFileW(VersionedDll().c_str(), (tree_ / L"a\\b\\app.dll").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(PlainDll().c_str(), (tree_ / L"z\\plain.dll").c_str(), FALSE));
+    }
+    ScratchDir tree_{L"filesearch"};
+};
+
+}  // namespace
+
+TEST_F(FileSearch, DirectPathReportsTheFileVersion) {
+    Outcome o = RunSearch(kSearchFile, tree_ / L"a\\b\\app.dll", L"1.2.3.4", L"1.2.3.4");
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(std::vector<std::wstring>{L"1.2.3.4"}, o.values);
+    EXPECT_FALSE(RunSearch(kSearchFile, tree_ / L"a\\b\\app.dll", L"1.2.3.5").found);
+}
+
+TEST_F(FileSearch, FileWithoutVersionIsZeroAndFoundOnlyWithoutBounds) {
+    Outcome o = RunSearch(kSearchFile, tree_ / L"z\\plain.dll");
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(std::vector<std::wstring>{L"0.0.0.0"}, o.values);
+    EXPECT_FALSE(RunSearch(kSearchFile, tree_ / L"z\\plain.dll", L"0.1").found);
+}
+
+TEST_F(FileSearch, DepthCountsSubfolderLevels) {
+    EXPECT_FALSE(RunSearch(kSearchFile, tree_ / L"app.dll").found);
+    EXPECT_FALSE(RunSearch(kSearchFile, tree_ / L"app.dll?1").found);
+    EXPECT_TRUE(RunSearch(kSearchFile, tree_ / L"app.dll?2").found);
+    EXPECT_TRUE(RunSearch(kSearchFile, tree_ / L"app.dll?9").found);
+    EXPECT_FALSE(RunSearch(kSearchFile, tree_ / L"missing.dll?3").found);
+}
+
+TEST_F(FileSearch, ReferencesInThePathAreExpanded) {
+    SetEnvironmentVariableW(L"PRAVEL_TEST_TREE", tree_.Path().c_str());
+    EXPECT_TRUE(RunSearch(kSearchFile, L"%PRAVEL_TEST_TREE%\\a\\b\\app.dll", L"1.2").found);
+}
+
+TEST(FileSearchDrives, BareNameIsLookedForAtTheRootOfEveryFixedDrive) {
+    const std::wstring name = L"pravel_bare_" + std::to_wstring(GetCurrentProcessId()) + L".dll";
+    const std::wstring atRoot = L"C:\\" + name;
+    ASSERT_TRUE(CopyFileW(PathFromEnvironment("FIXTURE_VERSIONED_DLL").c_str(), atRoot.c_str(), FALSE));
+    Outcome o = RunSearch(kSearchFile, name, L"1.2.3");
+    DeleteFileW(atRoot.c_str());
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(std::vector<std::wstring>{L"1.2.3.4"}, o.values);
+    EXPECT_FALSE(RunSearch(kSearchFile, name).found);
+}
+
+TEST(FileSearchDrives, BareNameWithDepthLooksBelowTheRoots) {
+    const std::wstring folder = L"C:\\pravel_depth_" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\inner").c_str(), nullptr);
+    const std::wstring name = L"pravel_deep_" + std::to_wstring(GetCurrentProcessId()) + L".dll";
+    ASSERT_TRUE(CopyFileW(PathFromEnvironment("FIXTURE_VERSIONED_DLL").c_str(),
+                          (folder + L"\\inner\\" + name).c_str(), FALSE));
+    EXPECT_FALSE(RunSearch(kSearchFile, name + L"?1").found);
+    EXPECT_TRUE(RunSearch(kSearchFile, name + L"?2").found);
+    RemoveTree(folder);
+}
+
+TEST_F(FileSearch, SubfolderNames) {
+    Outcome o = RunSearch(kSearchSubfolderNames, tree_.Path());
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(2u, o.values.size());  // a, z
+    CreateDirectoryW((tree_ / L"12.0").c_str(), nullptr);
+    EXPECT_TRUE(RunSearch(kSearchSubfolderNames, tree_.Path(), L"11").found);
+    EXPECT_FALSE(RunSearch(kSearchSubfolderNames, tree_.Path(), L"13").found);
+    EXPECT_FALSE(RunSearch(kSearchSubfolderNames, tree_ / L"missing").found);
+}
+
+TEST(FileVersionRead, VersionedAndPlainFixtures) {
+    FileVersion version;
+    EXPECT_EQ(0u, GetFileVersion(PathFromEnvironment("FIXTURE_VERSIONED_DLL"), version));
+    EXPECT_EQ(L"1.2.3.4", FormatFileVersion(version));
+    EXPECT_NE(0u, GetFileVersion(PathFromEnvironment("FIXTURE_PLAIN_DLL"), version));
+    EXPECT_EQ(L"0.0.0.0", FormatFileVersion(version));
+    EXPECT_NE(0u, GetFileVersion(L"C:\\no\\such\\file.dll", version));
+}
+
+TEST(FileVersionRead, CopyInTheTemporaryFolderIsUsedAndRemoved) {
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring kernel = std::wstring(system) + L"\\kernel32.dll";
+    FileVersion direct;
+    ASSERT_EQ(0u, GetFileVersionThroughCopy(kernel, false, direct, nullptr));
+    FileVersion copied;
+    std::wstring copyPath;
+    ASSERT_EQ(0u, GetFileVersionThroughCopy(kernel, true, copied, &copyPath));
+    EXPECT_EQ(FormatFileVersion(direct), FormatFileVersion(copied));
+    wchar_t temp[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, temp);
+    EXPECT_EQ(0u, copyPath.find(std::wstring(temp) + L"shim_clone")) << Narrow(copyPath);
+    EXPECT_FALSE(FileExists(copyPath));
+}
+
+TEST(FileVersionRead, ShellLibraryVersion) {
+    uint32_t major = 0;
+    EXPECT_TRUE(GetShellLibraryVersion(L"shlwapi.dll", major));
+    EXPECT_GE(major, 5u);
+    // No DllGetVersion: the file version's major part.
+    EXPECT_TRUE(GetShellLibraryVersion(PathFromEnvironment("FIXTURE_VERSIONED_DLL"), major));
+    EXPECT_EQ(1u, major);
+    EXPECT_FALSE(GetShellLibraryVersion(L"C:\\no\\such.dll", major));
+}

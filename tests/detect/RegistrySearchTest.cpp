@@ -1,0 +1,107 @@
+// Registry searches against keys the tests create in the Wine registry.
+#include "detect/SearchTestSupport.h"
+
+using namespace pravel;
+using namespace search_test;
+
+namespace {
+
+const std::wstring kUserKey = L"Software\\PravelTests\\Registry";
+const std::wstring kUser = L"HKCU\\" + kUserKey;
+
+class RegistrySearch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        key_.SetString(L"Version", L"4.8.03761");
+        key_.SetString(L"Path", L"%SystemRoot%\\x", REG_EXPAND_SZ);
+        key_.SetMulti(L"Multi", std::wstring(L"1.0\0second\0\0", 13));
+        key_.SetDword(L"Release", 528040);
+        key_.SetBinary(L"Blob", std::string("\x31\x00\x2E\x00\x32\x00", 6));
+        key_.SetString(L"", L"default 7.0");
+        for (int i = 0; i < 40; ++i) key_.AddSubkey(L"v" + std::to_wstring(i) + L".0");
+    }
+    TestKey key_{HKEY_CURRENT_USER, kUserKey};
+};
+
+}  // namespace
+
+TEST_F(RegistrySearch, ValueDataIsCollectedAsText) {
+    Outcome o = RunSearch(kSearchRegistryValue, kUser + L"\\Version", L"4.8");
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(std::vector<std::wstring>{L"4.8.03761"}, o.values);
+    EXPECT_FALSE(RunSearch(kSearchRegistryValue, kUser + L"\\Version", L"4.9").found);
+    EXPECT_EQ(std::vector<std::wstring>{L"%SystemRoot%\\x"},
+              RunSearch(kSearchRegistryValue, kUser + L"\\Path").values);
+    EXPECT_EQ(std::vector<std::wstring>{L"1.0"}, RunSearch(kSearchRegistryValue, kUser + L"\\Multi").values);
+    // Binary data is read as text as well (here UTF-16 "1.2").
+    EXPECT_TRUE(RunSearch(kSearchRegistryValue, kUser + L"\\Blob", L"1.2", L"1.2").found);
+    EXPECT_TRUE(RunSearch(kSearchRegistryValue, kUser + L"\\", L"7").found);  // default value
+}
+
+TEST_F(RegistrySearch, MissingKeysAndValuesAreNotFound) {
+    EXPECT_FALSE(RunSearch(kSearchRegistryValue, kUser + L"\\Nope").found);
+    EXPECT_FALSE(RunSearch(kSearchRegistryValue, L"HKCU\\Software\\PravelTests\\Missing\\V").found);
+    EXPECT_FALSE(RunSearch(kSearchRegistryValue, L"NoBackslash").found);
+    EXPECT_FALSE(RunSearch(kSearchSubkeyNames, L"HKCU\\Software\\PravelTests\\Missing").found);
+    EXPECT_TRUE(RunSearch(kSearchSubkeyNames, L"HKCU\\Software\\PravelTests\\Missing").values.empty());
+}
+
+TEST_F(RegistrySearch, SubkeyAndValueNames) {
+    Outcome o = RunSearch(kSearchSubkeyNames, kUser, L"39", L"39");
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(40u, o.values.size());
+    EXPECT_FALSE(RunSearch(kSearchSubkeyNames, kUser, L"40").found);
+    o = RunSearch(kSearchValueNames, kUser);
+    EXPECT_TRUE(o.found);  // no bounds: names without digits are enough
+    EXPECT_EQ(6u, o.values.size());
+    EXPECT_FALSE(RunSearch(kSearchValueNames, kUser, L"1.0").found);  // no name holds a version
+}
+
+TEST_F(RegistrySearch, KeyAndValuePresence) {
+    EXPECT_TRUE(RunSearch(kSearchKeyExists, kUser).found);
+    EXPECT_FALSE(RunSearch(kSearchKeyMissing, kUser).found);
+    EXPECT_TRUE(RunSearch(kSearchKeyMissing, kUser + L"\\NoSuchKey").found);
+    EXPECT_TRUE(RunSearch(kSearchValueExists, kUser + L"\\Release").found);
+    EXPECT_FALSE(RunSearch(kSearchValueExists, kUser + L"\\Absent").found);
+    EXPECT_TRUE(RunSearch(kSearchValueMissing, kUser + L"\\Absent").found);
+    EXPECT_FALSE(RunSearch(kSearchValueMissing, kUser + L"\\Release").found);
+    EXPECT_TRUE(RunSearch(kSearchValueMissing, L"NoBackslash").found);
+    EXPECT_FALSE(RunSearch(kSearchKeyExists, L"HKCU").found);
+}
+
+TEST_F(RegistrySearch, ValueComparisons) {
+    Outcome o = RunSearch(kSearchValueCompare, kUser + L"\\Release", L"", L"", L"G528039");
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(L"528040", o.value);
+    EXPECT_FALSE(RunSearch(kSearchValueCompare, kUser + L"\\Release", L"", L"", L"L528040").found);
+    EXPECT_TRUE(RunSearch(kSearchValueCompare, kUser + L"\\Version", L"", L"", L"S4.8").found);
+    EXPECT_TRUE(RunSearch(kSearchValueCompare, kUser + L"\\Path", L"", L"", L"M%SystemRoot%\\x").found);
+    o = RunSearch(kSearchValueCompare, kUser + L"\\Multi", L"", L"", L"Csecond");
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(std::wstring(L"1.0\0second", 10), o.value);
+    // Binary data cannot be compared.
+    EXPECT_FALSE(RunSearch(kSearchValueCompare, kUser + L"\\Blob", L"", L"", L"D").found);
+    EXPECT_FALSE(RunSearch(kSearchValueCompare, kUser + L"\\Absent", L"", L"", L"Dx").found);
+}
+
+TEST_F(RegistrySearch, LongValuesAreReadWhole) {
+    const std::wstring longText(5000, L'7');
+    key_.SetString(L"Long", longText);
+    EXPECT_EQ(longText, RunSearch(kSearchValueCompare, kUser + L"\\Long", L"", L"", L"M" + longText).value);
+    EXPECT_EQ(std::vector<std::wstring>{longText}, RunSearch(kSearchRegistryValue, kUser + L"\\Long").values);
+}
+
+TEST(RegistryRoots, LocalMachineAndUsersAndMisspelledRoots) {
+    TestKey machine(HKEY_LOCAL_MACHINE, L"Software\\PravelTests\\Machine");
+    machine.SetString(L"Version", L"3.1");
+    EXPECT_TRUE(RunSearch(kSearchRegistryValue, L"HKLM\\Software\\PravelTests\\Machine\\Version", L"3").found);
+    EXPECT_TRUE(RunSearch(kSearchRegistryValue,
+                          L"HKEY_LOCAL_MACHINE\\Software\\PravelTests\\Machine\\Version", L"3").found);
+    EXPECT_TRUE(RunSearch(kSearchKeyExists, L"hklm\\Software\\PravelTests\\Machine", L"", L"", L"", true).found);
+    // HKU, HKEY_USERS and a misspelled root all select HKEY_USERS.
+    EXPECT_TRUE(RunSearch(kSearchKeyExists, L"HKU\\.DEFAULT").found);
+    EXPECT_TRUE(RunSearch(kSearchKeyExists, L"HKEY_USERS\\.DEFAULT").found);
+    EXPECT_TRUE(RunSearch(kSearchKeyExists, L"HKLN\\.DEFAULT").found);
+    EXPECT_FALSE(RunSearch(kSearchKeyExists, L"HKLN\\Software\\PravelTests\\Machine").found);
+    EXPECT_TRUE(RunSearch(kSearchKeyExists, L"HKCR\\CLSID").found);
+}

@@ -1,0 +1,81 @@
+// Runs single searches against the real system, as a prerequisite would.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "chainer/PrerequisiteSet.h"
+#include "detect/SearchEvaluation.h"
+#include "detect/SystemSearchRunner.h"
+
+namespace search_test {
+
+struct Outcome {
+    bool found = false;
+    std::vector<std::wstring> values;
+    std::wstring value;
+};
+
+inline Outcome RunSearch(int32_t type, const std::wstring& searchString,
+                         const std::wstring& verMin = L"", const std::wstring& verMax = L"",
+                         const std::wstring& refContent = L"", bool use64 = false) {
+    pravel::PrerequisiteSearch search;
+    search.type = type;
+    search.searchString = searchString;
+    search.verMin = verMin;
+    search.verMax = verMax;
+    search.refContent = refContent;
+    pravel::PrerequisiteSet set;
+    pravel::SystemSearchRunner runner(set);
+    std::vector<pravel::SearchResult> results;
+    Outcome outcome;
+    outcome.found = pravel::EvaluateSearches({search}, results, 0, use64, runner);
+    if (!results.empty()) {
+        outcome.values = results[0].foundValues;
+        outcome.value = results[0].value;
+    }
+    return outcome;
+}
+
+// A registry key the test creates and removes again.
+class TestKey {
+public:
+    TestKey(HKEY root, const std::wstring& path) : root_(root), path_(path) {
+        RegDeleteTreeW(root_, path_.c_str());
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS, nullptr, &key_, nullptr));
+    }
+    ~TestKey() {
+        RegCloseKey(key_);
+        RegDeleteTreeW(root_, path_.c_str());
+    }
+    void SetString(const std::wstring& name, const std::wstring& value, DWORD type = REG_SZ) {
+        RegSetValueExW(key_, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+    void SetMulti(const std::wstring& name, const std::wstring& withNuls) {
+        RegSetValueExW(key_, name.c_str(), 0, REG_MULTI_SZ,
+                       reinterpret_cast<const BYTE*>(withNuls.data()),
+                       static_cast<DWORD>(withNuls.size() * sizeof(wchar_t)));
+    }
+    void SetDword(const std::wstring& name, DWORD value) {
+        RegSetValueExW(key_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof(value));
+    }
+    void SetBinary(const std::wstring& name, const std::string& bytes) {
+        RegSetValueExW(key_, name.c_str(), 0, REG_BINARY,
+                       reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+    }
+    void AddSubkey(const std::wstring& name) {
+        HKEY sub = nullptr;
+        RegCreateKeyExW(key_, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+        if (sub) RegCloseKey(sub);
+    }
+
+private:
+    HKEY root_;
+    std::wstring path_;
+    HKEY key_ = nullptr;
+};
+
+}  // namespace search_test
