@@ -91,6 +91,7 @@ void PrerequisiteSet::EvaluateAll() {
         if (state == kStateDownload && p.availableLocally) state = kStateAvailableLocally;
         if (state == kStateDownload || state == kStateAvailableLocally) {
             p.availableLocally = IsAvailableLocally(p.location, p.exactSize, p.folder) ? 1 : 0;
+            if (p.availableLocally) Log(L"Already available, no download needed:" + p.name);
         }
         Select(i, NeedsInstalling(state) || state == kStateAvailableLocally);
     }

@@ -1,0 +1,161 @@
+// Whole runs of pravel.exe that decide a set of prerequisites and log why.
+#include "e2e/PravelRun.h"
+
+using namespace e2e;
+
+namespace {
+
+const wchar_t* kPresentKey = L"Software\\PravelTests\\E2EPresent";
+
+class DecisionRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_CURRENT_USER, kPresentKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr);
+        RegCloseKey(key);
+        // A leftover of an earlier run that the run must remove.
+        HKEY context = nullptr;
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &context, nullptr);
+        RegSetValueExA(context, "OLD_RC", 0, REG_SZ, reinterpret_cast<const BYTE*>("0"), 1);
+        RegCloseKey(context);
+    }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kPresentKey); }
+
+    std::wstring RunAndReadLog(const std::wstring& ini) {
+        inst_.WriteIni(ini);
+        const RunResult run = inst_.RunIt();
+        EXPECT_TRUE(run.finished);
+        EXPECT_EQ(0u, run.exitCode);
+        return ReadUtf16(log_);
+    }
+    static bool InterbootContextExists() {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+            return false;
+        }
+        RegCloseKey(key);
+        return true;
+    }
+
+    Installation inst_{L"decide", L"decide.exe"};
+    std::wstring log_ = inst_.Dir() / L"decide.log";
+};
+
+std::wstring Section(int n, const std::wstring& body) {
+    return L"[App" + std::to_wstring(n) + L"]\r\n" + body;
+}
+
+const std::wstring kFound = L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\E2EPresent\r\n";
+const std::wstring kMissing = L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\E2EMissing\r\n";
+
+}  // namespace
+
+TEST_F(DecisionRun, EveryPrerequisiteIsDecidedAndExplained) {
+    const std::wstring downloads = inst_.Dir() / L"dl";
+    CreateDirectoryW(downloads.c_str(), nullptr);
+    CreateDirectoryW((downloads + L"\\exact").c_str(), nullptr);
+    WriteBytes(downloads + L"\\exact\\tool.exe", "12345");
+    CreateDirectoryW((downloads + L"\\wrong").c_str(), nullptr);
+    WriteBytes(downloads + L"\\wrong\\tool.exe", "1234");
+    CreateDirectoryW((downloads + L"\\any").c_str(), nullptr);
+    WriteBytes(downloads + L"\\any\\tool.exe", "123");
+    const LANGID language = GetSystemDefaultLangID();
+
+    const std::wstring ini =
+        IniWithLog(log_) + L"[GeneralOptions]\r\nOptions=\r\nDownloadFolder=" + downloads + L"\r\n" +
+        L"[PREREQUISITES]\r\nApp1=Present\r\nApp2=Absent\r\nApp3=OsExcluded\r\nApp4=LangExcluded\r\n"
+        L"App5=LangAccepted\r\nApp6=SkipSearch\r\nApp7=ParentPresent\r\nApp8=Child\r\n"
+        L"App9=DownloadedExact\r\nApp10=DownloadedWrongSize\r\nApp11=DownloadedAnySize\r\n"
+        L"App12=FromShare\r\nApp13=Site\r\n" +
+        Section(1, L"SetupFile=p.exe\r\n" + kFound) +
+        Section(2, L"SetupFile=a.exe\r\n" + kMissing) +
+        Section(3, L"SetupFile=o.exe\r\nWinNT64Versions=Windows XP x64, Windows 7 x64\r\n" + kMissing) +
+        Section(4, L"SetupFile=l.exe\r\nLanguageList=" + std::to_wstring(language + 1) + L"\r\n" + kMissing) +
+        Section(5, L"SetupFile=l.exe\r\nLanguageList=1;" + std::to_wstring(language) + L"\r\n" + kMissing) +
+        Section(6, L"SetupFile=s.exe\r\nOptions=i\r\n" + kFound) +
+        Section(7, L"SetupFile=pp.exe\r\n" + kFound) +
+        Section(8, L"SetupFile=c.exe\r\nParentPrereq=ParentPresent\r\n" + kMissing) +
+        Section(9, L"Url=http://127.0.0.1:9/files/tool.exe\r\nExactSize=5\r\nFolder=exact\r\n" + kMissing) +
+        Section(10, L"Url=http://127.0.0.1:9/files/tool.exe\r\nExactSize=5\r\nFolder=wrong\r\n" + kMissing) +
+        Section(11, L"Url=http://127.0.0.1:9/files/tool.exe\r\nFolder=any\r\n" + kMissing) +
+        Section(12, L"Url=file://\\\\server\\share\\tool.exe\r\n" + kMissing) +
+        Section(13, L"OpenSite=https://example.com/get\r\n" + kMissing);
+    const std::wstring log = RunAndReadLog(ini);
+    const auto has = [&](const std::wstring& line) { return HasMessage(log, line); };
+
+    EXPECT_TRUE(has(L"Prerequisites loaded:13")) << Narrow(log);
+    EXPECT_TRUE(has(L"Searching for:Present"));
+    EXPECT_TRUE(has(L"Search result:An acceptable version was found."));
+    EXPECT_TRUE(has(L"Search result:No acceptable version found. It must be installed from package."));
+    EXPECT_TRUE(has(L"Search result:No acceptable version found. It must be downloaded."));
+    EXPECT_TRUE(has(L"Search result:No acceptable version found. It must be downloaded manually from a site."));
+    EXPECT_FALSE(has(L"Prerequisite selected for install:Present"));
+    EXPECT_TRUE(has(L"Prerequisite selected for install:Absent"));
+
+    EXPECT_TRUE(has(L"Wrong OS or Os language for:OsExcluded"));
+    EXPECT_FALSE(has(L"Searching for:OsExcluded"));
+    EXPECT_TRUE(has(L"Wrong OS or Os language for:LangExcluded"));
+    EXPECT_FALSE(has(L"Wrong OS or Os language for:LangAccepted"));
+    EXPECT_TRUE(has(L"Prerequisite selected for install:LangAccepted"));
+    EXPECT_TRUE(HasMessageStartingWith(log, L"SystemDefault LangID=" + std::to_wstring(language) + L"-"));
+
+    EXPECT_TRUE(has(L"Searching for:SkipSearch"));
+    EXPECT_TRUE(has(L"Prerequisite selected for install:SkipSearch"));
+    EXPECT_TRUE(has(L"Prerequisite selected for install:Child"));
+    EXPECT_FALSE(has(L"Prerequisite selected for install:ParentPresent"));
+
+    EXPECT_TRUE(has(L"Already available, no download needed:DownloadedExact"));
+    EXPECT_FALSE(has(L"Already available, no download needed:DownloadedWrongSize"));
+    EXPECT_TRUE(has(L"Already available, no download needed:DownloadedAnySize"));
+    EXPECT_TRUE(has(L"Already available, no download needed:FromShare"));
+    EXPECT_TRUE(has(L"Prerequisite selected for install:DownloadedWrongSize"));
+    EXPECT_TRUE(has(L"Prerequisite selected for install:Site"));
+
+    EXPECT_FALSE(has(L"No prerequisite must be installed."));
+    const std::vector<std::wstring> messages = Messages(log);
+    const auto summary = std::find(messages.begin(), messages.end(), L"After running prerequisites we have:");
+    ASSERT_NE(messages.end(), summary);
+    ASSERT_NE(messages.end(), summary + 1);
+    EXPECT_EQ(L"  Reboot was required=false", *(summary + 1));
+    EXPECT_FALSE(InterbootContextExists());
+}
+
+TEST_F(DecisionRun, NothingToInstall) {
+    const std::wstring ini = IniWithLog(log_) +
+                             L"[PREREQUISITES]\r\nApp1=Present\r\nApp2=Excluded\r\n" +
+                             Section(1, L"SetupFile=p.exe\r\n" + kFound) +
+                             Section(2, L"SetupFile=e.exe\r\nWinNT64Versions=Windows 7 x64\r\n");
+    const std::wstring log = RunAndReadLog(ini);
+    EXPECT_TRUE(HasMessage(log, L"No prerequisite must be installed.")) << Narrow(log);
+    EXPECT_FALSE(HasMessageStartingWith(log, L"After running prerequisites"));
+    EXPECT_FALSE(InterbootContextExists());
+}
+
+TEST_F(DecisionRun, EmptyListDeletesTheInterbootContextKey) {
+    const std::wstring log = RunAndReadLog(IniWithLog(log_));
+    EXPECT_TRUE(HasMessage(log, L"Prerequisites loaded:0"));
+    EXPECT_FALSE(HasMessage(log, L"No prerequisite must be installed."));
+    EXPECT_FALSE(InterbootContextExists());
+}
+
+TEST_F(DecisionRun, SilentAndBasicRunsDecideAndSayInstallationIsNotAvailable) {
+    for (const wchar_t* options : {L"q", L"b"}) {
+        const std::wstring ini = IniWithLog(log_) + L"[GeneralOptions]\r\nOptions=" + options +
+                                 L"\r\n[PREREQUISITES]\r\nApp1=Absent\r\n" +
+                                 Section(1, L"SetupFile=a.exe\r\n" + kMissing);
+        const std::wstring log = RunAndReadLog(ini);
+        EXPECT_TRUE(HasMessage(log, L"Prerequisite selected for install:Absent")) << Narrow(log);
+        EXPECT_TRUE(HasMessageStartingWith(log, L"Installing prerequisites is not available in this build"));
+        DeleteFileW(log_.c_str());
+    }
+}
+
+TEST_F(DecisionRun, UnknownParentIsLoggedAndTheRunGoesOn) {
+    const std::wstring ini = IniWithLog(log_) + L"[PREREQUISITES]\r\nApp1=Orphan\r\n" +
+                             Section(1, L"SetupFile=o.exe\r\nParentPrereq=Nobody\r\n" + kMissing);
+    const std::wstring log = RunAndReadLog(ini);
+    EXPECT_TRUE(HasMessage(log, L"Parent prerequisite not found:Nobody (ignored)")) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"After running prerequisites we have:"));
+}
