@@ -20,21 +20,31 @@ bool IsDotEntry(const wchar_t* name) {
 
 // Looks for `name` in `folder` (trailing backslash), then `depth` levels
 // below it. Appends the version of the first match and returns true.
+// True when an entry `name` exists in `folder`. A plain name is checked
+// directly (much cheaper than a directory listing in large folders); a
+// name with wildcards needs the listing.
+bool EntryExists(const std::wstring& folder, const std::wstring& name) {
+    const std::wstring path = folder + name;
+    if (name.find_first_of(L"*?") == std::wstring::npos) {
+        return !name.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    WIN32_FIND_DATAW data;
+    UniqueFind match(::FindFirstFileW(path.c_str(), &data));
+    return match.IsValid();
+}
+
 bool SearchFolder(const std::wstring& folder, const std::wstring& name, int32_t depth,
                   std::vector<std::wstring>& found) {
-    WIN32_FIND_DATAW data;
-    {
-        UniqueFind match(::FindFirstFileW((folder + name).c_str(), &data));
-        if (match) {
-            FileVersion version;
-            GetFileVersion(folder + name, version);  // failure: 0.0.0.0
-            found.push_back(FormatFileVersion(version));
-            return true;
-        }
+    if (EntryExists(folder, name)) {
+        FileVersion version;
+        GetFileVersion(folder + name, version);  // failure: 0.0.0.0
+        found.push_back(FormatFileVersion(version));
+        return true;
     }
     if (depth <= 0) return false;
     std::vector<std::wstring> subfolders;
     {
+        WIN32_FIND_DATAW data;
         UniqueFind list(::FindFirstFileW((folder + L"*").c_str(), &data));
         if (!list) return false;
         do {

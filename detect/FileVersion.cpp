@@ -16,10 +16,16 @@ namespace pravel {
 
 namespace {
 
-std::wstring WindowsFolder() {
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_WINDOWS, nullptr, 0, path))) return std::wstring();
-    return path;
+// The Windows folder (shell folder 0x24), asked once per process.
+const std::wstring& WindowsFolder() {
+    static const std::wstring folder = [] {
+        wchar_t path[MAX_PATH] = {};
+        if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_WINDOWS, nullptr, 0, path))) {
+            return std::wstring();
+        }
+        return std::wstring(path);
+    }();
+    return folder;
 }
 
 // Creates an empty, uniquely named "shim_clone*.tmp" file in the program's
