@@ -51,6 +51,13 @@ TEST_F(FileSearch, DepthCountsSubfolderLevels) {
     EXPECT_FALSE(RunSearch(kSearchFile, tree_ / L"missing.dll?3").found);
 }
 
+TEST_F(FileSearch, WildcardNameIsFoundByListingButHasNoVersion) {
+    Outcome o = RunSearch(kSearchFile, tree_ / L"a\\b\\app*.dll");
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(std::vector<std::wstring>{L"0.0.0.0"}, o.values);
+    EXPECT_FALSE(RunSearch(kSearchFile, tree_ / L"a\\b\\zz*.dll").found);
+}
+
 TEST_F(FileSearch, ReferencesInThePathAreExpanded) {
     SetEnvironmentVariableW(L"PRAVEL_TEST_TREE", tree_.Path().c_str());
     EXPECT_TRUE(RunSearch(kSearchFile, L"%PRAVEL_TEST_TREE%\\a\\b\\app.dll", L"1.2").found);
