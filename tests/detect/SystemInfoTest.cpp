@@ -9,11 +9,18 @@ using namespace testing_support;
 TEST(SystemInfo, ProductNameComesFromTheVersionResource) {
     std::wstring name;
     ASSERT_TRUE(pravel::GetProductName(PravelExe(), name));
-    EXPECT_EQ(L"Quillon", name);
+    EXPECT_EQ(PRAVEL_EXPECTED_PRODUCT_NAME, name);
     // A file without a version resource has no product name.
     ScratchDir dir(L"prodname");
     WriteBytes(dir / L"plain.txt", "text");
     EXPECT_FALSE(pravel::GetProductName(dir / L"plain.txt", name));
+}
+
+TEST(SystemInfo, ProgramCarriesIcon128) {
+    HMODULE program = LoadLibraryExW(PravelExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, program);
+    EXPECT_NE(nullptr, FindResourceW(program, MAKEINTRESOURCEW(128), MAKEINTRESOURCEW(14)));  // RT_GROUP_ICON
+    FreeLibrary(program);
 }
 
 TEST(SystemInfo, CommonAppDataFolder) {
