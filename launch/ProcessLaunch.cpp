@@ -15,6 +15,15 @@ std::wstring WithoutLongPrefix(const std::wstring& path) {
 
 const wchar_t* OrNull(const std::wstring& text) { return text.empty() ? nullptr : text.c_str(); }
 
+// Waits without limit for `process` (which may be empty) and stores its exit
+// code in the slot when one was given.
+void WaitForExit(const UniqueHandle& process, uint32_t* exitCode) {
+    if (!process) return;
+    ::WaitForSingleObject(process.Get(), INFINITE);
+    DWORD code = 0;
+    if (exitCode != nullptr && ::GetExitCodeProcess(process.Get(), &code)) *exitCode = code;
+}
+
 }  // namespace
 
 bool CreateProcessAndWait(const std::wstring& application, const std::wstring& commandLine,
@@ -30,11 +39,7 @@ bool CreateProcessAndWait(const std::wstring& application, const std::wstring& c
     }
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);
-    if (process) {
-        ::WaitForSingleObject(process.Get(), INFINITE);
-        DWORD code = 0;
-        if (exitCode != nullptr && ::GetExitCodeProcess(process.Get(), &code)) *exitCode = code;
-    }
+    WaitForExit(process, exitCode);
     return true;
 }
 
@@ -57,12 +62,7 @@ bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments
         if (exitCode != nullptr) *exitCode = ::GetLastError();
         return false;
     }
-    UniqueHandle process(info.hProcess);
-    if (process) {
-        ::WaitForSingleObject(process.Get(), INFINITE);
-        DWORD code = 0;
-        if (exitCode != nullptr && ::GetExitCodeProcess(process.Get(), &code)) *exitCode = code;
-    }
+    WaitForExit(UniqueHandle(info.hProcess), exitCode);
     return true;
 }
 
