@@ -73,12 +73,12 @@ std::vector<std::wstring> FixedDriveRoots() {
 }  // namespace
 
 std::vector<std::wstring> FindFileVersion(const std::wstring& searchString, bool use64) {
-    const FileSearchSpec spec = ParseFileSearchString(searchString);
+    const FileSearchTarget parsed = ParseFileSearchString(searchString);
     std::vector<std::wstring> candidates;
-    if (IsBareFileName(spec.path)) {
-        for (const auto& root : FixedDriveRoots()) candidates.push_back(root + spec.path);
+    if (IsBareFileName(parsed.path)) {
+        for (const auto& root : FixedDriveRoots()) candidates.push_back(root + parsed.path);
     } else {
-        candidates.push_back(spec.path);
+        candidates.push_back(parsed.path);
     }
     FsRedirectionOff redirection(use64);
     std::vector<std::wstring> found;
@@ -87,7 +87,7 @@ std::vector<std::wstring> FindFileVersion(const std::wstring& searchString, bool
         const size_t slash = path.rfind(L'\\');
         const std::wstring folder = slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
         const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-        if (SearchFolder(folder, name, spec.depth, found)) break;
+        if (SearchFolder(folder, name, parsed.depth, found)) break;
     }
     return found;
 }

@@ -98,16 +98,16 @@ bool CompareWithReference(const std::wstring& value, const std::wstring& refCont
     }
 }
 
-FileSearchSpec ParseFileSearchString(const std::wstring& searchString) {
-    FileSearchSpec spec;
+FileSearchTarget ParseFileSearchString(const std::wstring& searchString) {
+    FileSearchTarget parsed;
     const size_t mark = searchString.find(L'?', 1);
     if (mark == std::wstring::npos) {
-        spec.path = searchString;
+        parsed.path = searchString;
     } else {
-        spec.path = searchString.substr(0, mark);
-        spec.depth = ParseConfigInteger(searchString.substr(mark + 1));
+        parsed.path = searchString.substr(0, mark);
+        parsed.depth = ParseConfigInteger(searchString.substr(mark + 1));
     }
-    return spec;
+    return parsed;
 }
 
 bool IsBareFileName(const std::wstring& path) {

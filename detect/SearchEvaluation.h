@@ -53,12 +53,12 @@ bool EvaluateSearches(const std::vector<PrerequisiteSearch>& searches,
 // digits only on both sides.
 bool CompareWithReference(const std::wstring& value, const std::wstring& refContent);
 
-struct FileSearchSpec {
+struct FileSearchTarget {
     std::wstring path;
     int32_t depth = 0;
 };
 // "path?depth": a "?" after the first character splits off the depth.
-FileSearchSpec ParseFileSearchString(const std::wstring& searchString);
+FileSearchTarget ParseFileSearchString(const std::wstring& searchString);
 // A path without "\", "]", "%" and "!" is a bare name looked for on every fixed drive.
 bool IsBareFileName(const std::wstring& path);
 

@@ -128,14 +128,14 @@ TEST(ReferenceComparison, GreaterAndLessNeedDigitsOnBothSides) {
 }
 
 TEST(FileSearchString, DepthAndBareNames) {
-    FileSearchSpec spec = ParseFileSearchString(L"C:\\x\\app.exe?2");
-    EXPECT_EQ(L"C:\\x\\app.exe", spec.path);
-    EXPECT_EQ(2, spec.depth);
-    spec = ParseFileSearchString(L"?3");  // a "?" at the first position is part of the path
-    EXPECT_EQ(L"?3", spec.path);
-    EXPECT_EQ(0, spec.depth);
-    spec = ParseFileSearchString(L"app.exe?x");
-    EXPECT_EQ(0, spec.depth);
+    FileSearchTarget parsed = ParseFileSearchString(L"C:\\x\\app.exe?2");
+    EXPECT_EQ(L"C:\\x\\app.exe", parsed.path);
+    EXPECT_EQ(2, parsed.depth);
+    parsed = ParseFileSearchString(L"?3");  // a "?" at the first position is part of the path
+    EXPECT_EQ(L"?3", parsed.path);
+    EXPECT_EQ(0, parsed.depth);
+    parsed = ParseFileSearchString(L"app.exe?x");
+    EXPECT_EQ(0, parsed.depth);
     EXPECT_TRUE(IsBareFileName(L"app.exe"));
     EXPECT_FALSE(IsBareFileName(L"[SystemFolder]app.exe"));
     EXPECT_FALSE(IsBareFileName(L"%WINDIR%app.exe"));
