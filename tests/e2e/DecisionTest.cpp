@@ -1,5 +1,6 @@
 // Whole runs of pravel.exe that decide a set of prerequisites and log why.
 #include "e2e/PravelRun.h"
+#include "support/RegistrySnapshot.h"
 
 using namespace e2e;
 
@@ -158,4 +159,30 @@ TEST_F(DecisionRun, UnknownParentIsLoggedAndTheRunGoesOn) {
     const std::wstring log = RunAndReadLog(ini);
     EXPECT_TRUE(HasMessage(log, L"Parent prerequisite not found:Nobody (ignored)")) << Narrow(log);
     EXPECT_TRUE(HasMessage(log, L"After running prerequisites we have:"));
+}
+
+// The prefix is made to report Windows 10 22H2: pravel's log header and its
+// exclusion lists follow the registry, not the compatibility layer.
+TEST_F(DecisionRun, OperatingSystemNamesFollowTheRegistry) {
+    testing_support::RegistrySnapshot version(
+        L"Software\\Microsoft\\Windows NT\\CurrentVersion",
+        {L"CurrentMajorVersionNumber", L"CurrentMinorVersionNumber", L"CurrentBuildNumber",
+         L"CSDVersion"});
+    version.SetDword(L"CurrentMajorVersionNumber", 10);
+    version.SetDword(L"CurrentMinorVersionNumber", 0);
+    version.SetString(L"CurrentBuildNumber", L"19045");
+    version.Delete(L"CSDVersion");
+
+    const std::wstring ini =
+        IniWithLog(log_) + L"[PREREQUISITES]\r\nApp1=NotFor10\r\nApp2=NotFor22H2\r\nApp3=NotFor21H2\r\n" +
+        Section(1, L"SetupFile=a.exe\r\nWinNT64Versions=Windows 10 x64\r\n" + kMissing) +
+        Section(2, L"SetupFile=b.exe\r\nWinNT64Versions=Windows 8 x64, Windows 10 version 22H2 x64\r\n" + kMissing) +
+        Section(3, L"SetupFile=c.exe\r\nWinNT64Versions=Windows 10 version 21H2 x64, Windows 8 x64\r\n" + kMissing);
+    const std::wstring log = RunAndReadLog(ini);
+    EXPECT_NE(std::wstring::npos, log.find(L"\r\nOS Version: 10.0.19045 SP0 (workstation) [x64]\r\n"))
+        << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Wrong OS or Os language for:NotFor10"));
+    EXPECT_TRUE(HasMessage(log, L"Wrong OS or Os language for:NotFor22H2"));
+    EXPECT_FALSE(HasMessage(log, L"Wrong OS or Os language for:NotFor21H2"));
+    EXPECT_TRUE(HasMessage(log, L"Prerequisite selected for install:NotFor21H2"));
 }
