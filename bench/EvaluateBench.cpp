@@ -19,12 +19,14 @@ const wchar_t* kBenchKey = L"Software\\PravelBench";
 
 std::wstring BuildConfiguration(const std::wstring& file) {
     std::wstring text = L"[PREREQUISITES]\r\n";
-    for (int n = 1; n <= 100; ++n) text += L"App" + std::to_wstring(n) + L"=Prerequisite " + std::to_wstring(n) + L"\r\n";
+    for (int n = 1; n <= 100; ++n)
+        text += L"App" + std::to_wstring(n) + L"=Prerequisite " + std::to_wstring(n) + L"\r\n";
     for (int n = 1; n <= 100; ++n) {
         const std::wstring k = std::to_wstring(n);
         text += L"[App" + k + L"]\r\nSetupFile=p" + k + L".exe\r\n";
         // Registry value with a version, a key presence test, and a file version.
-        text += L"SearchType1=2\r\nSearchString1=HKCU\\Software\\PravelBench\\P" + k + L"\\Version\r\nVerMin1=1.0\r\n";
+        text += L"SearchType1=2\r\nSearchString1=HKCU\\Software\\PravelBench\\P" + k +
+                L"\\Version\r\nVerMin1=1.0\r\n";
         text += L"SearchType2=5\r\nSearchString2=HKCU\\Software\\PravelBench\\P" + k + L"\r\n";
         text += L"SearchType3=0\r\nSearchString3=" + file + L"\r\nVerMin3=1.0\r\n";
     }
@@ -41,9 +43,11 @@ int main() {
     for (int n = 1; n <= 100; ++n) {
         HKEY key = nullptr;
         const std::wstring path = std::wstring(kBenchKey) + L"\\P" + std::to_wstring(n);
-        RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr);
         const wchar_t version[] = L"2.0.1";
-        RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), sizeof(version));
+        RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                       sizeof(version));
         RegCloseKey(key);
     }
     wchar_t system[MAX_PATH];
@@ -102,7 +106,9 @@ int main() {
     std::printf("evaluate: of which 100 registry key opens alone: %.1f ms\n",
                 Milliseconds(start, end, frequency));
     RegDeleteTreeW(HKEY_CURRENT_USER, kBenchKey);
-    std::printf("evaluate: 100 prerequisites x 3 searches: best %.1f ms, mean %.1f ms over %d rounds "
-                "(%zu present; goal <= 50 ms)\n", best, total / rounds, rounds, present);
+    std::printf(
+        "evaluate: 100 prerequisites x 3 searches: best %.1f ms, mean %.1f ms over %d rounds "
+        "(%zu present; goal <= 50 ms)\n",
+        best, total / rounds, rounds, present);
     return present == 100 ? 0 : 1;
 }

@@ -21,16 +21,17 @@ namespace {
 
 // Extraction folder of the process, computed on first use.
 const std::wstring& ExtractionFolderOnce(const GeneralOptions& options) {
-    static const std::wstring folder = ComputeWorkFolder(
-        options.extractionFolder, options.defaultProdCode, ProgramTempFolder(),
-        [](const std::wstring& text) { return ExpandReferences(text, false); });
+    static const std::wstring folder =
+        ComputeWorkFolder(options.extractionFolder, options.defaultProdCode, ProgramTempFolder(),
+                          [](const std::wstring& text) { return ExpandReferences(text, false); });
     return folder;
 }
 
 void LogGuardFailure(const InstallerGuardOutcome& outcome) {
     if (outcome.result == InstallerGuardResult::kOpenFailed) {
         Log(L"The Windows Installer mutex Global\\_MSIExecute exists but could not be opened "
-            L"(error " + ToDecimalUnsigned(outcome.detail) + L"). No prerequisite was run.");
+            L"(error " +
+            ToDecimalUnsigned(outcome.detail) + L"). No prerequisite was run.");
     } else {
         Log(L"Waiting for the Windows Installer mutex Global\\_MSIExecute failed (result " +
             ToDecimalUnsigned(outcome.detail) + L"). No prerequisite was run.");
@@ -40,10 +41,8 @@ void LogGuardFailure(const InstallerGuardOutcome& outcome) {
 }  // namespace
 
 int32_t ChainerApp::Run() {
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) ThrowHr(kHrFail);
-    programPath_.assign(buffer, length);
+    programPath_ = GetProgramPath();
+    if (programPath_.empty()) ThrowHr(kHrFail);  // the path does not fit 260 characters
     programFolder_ = WithTrailingBackslash(FolderOf(programPath_));
     configurationPath_ = ConfigurationPathFor(programPath_);
     SetSetupExeDir(programFolder_);
@@ -54,9 +53,8 @@ int32_t ChainerApp::Run() {
     document.Parse(text);
 
     PrerequisiteSet set;
-    set.Load(document, [](const std::wstring& location) {
-        return ExpandReferences(location, false);
-    });
+    set.Load(document,
+             [](const std::wstring& location) { return ExpandReferences(location, false); });
 
     ChainerSettings settings;
     if (document.ReadChainerSettings(settings)) cleanupFolder_ = settings.cleanupFolders;

@@ -15,7 +15,7 @@ namespace pravel {
 class IniDocument;
 
 class ChainerApp {
-public:
+  public:
     ChainerApp() = default;
     ChainerApp(const ChainerApp&) = delete;
     ChainerApp& operator=(const ChainerApp&) = delete;
@@ -32,7 +32,7 @@ public:
     const std::wstring& ProductName() const { return productName_; }
     const std::wstring& WindowTitle() const { return windowTitle_; }
 
-private:
+  private:
     void PrepareLaunchContext(const GeneralOptions& options);
     void PrepareWindowTexts();
 

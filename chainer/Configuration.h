@@ -19,31 +19,31 @@ enum KeepFilesMode : int32_t {
 };
 
 struct GeneralOptions {
-    std::wstring mainAppCmdLine;    // MainAppCmdLine
-    std::wstring options;           // Options: "q" silent, "b" basic UI
-    std::wstring updatesUrl;        // UpdatesUrl
-    std::wstring productVersion;    // ProductVersion
-    std::wstring minWiVer;          // MinWIVer
-    std::wstring downloadFolder;    // DownloadFolder
-    std::wstring mainAppUrl;        // MainAppURL
-    std::wstring uwpAppxUrl;        // UwpAppxURL
-    std::wstring languageList;      // LanguageList
-    std::wstring extractionFolder;  // ExtractionFolder, normalised with trailing "\"
-    int32_t keepFiles = kKeepNone;  // KeepFiles
-    bool packJars = false;          // PackJars
-    bool allPlatforms = false;      // AllPlatforms
+    std::wstring mainAppCmdLine;      // MainAppCmdLine
+    std::wstring options;             // Options: "q" silent, "b" basic UI
+    std::wstring updatesUrl;          // UpdatesUrl
+    std::wstring productVersion;      // ProductVersion
+    std::wstring minWiVer;            // MinWIVer
+    std::wstring downloadFolder;      // DownloadFolder
+    std::wstring mainAppUrl;          // MainAppURL
+    std::wstring uwpAppxUrl;          // UwpAppxURL
+    std::wstring languageList;        // LanguageList
+    std::wstring extractionFolder;    // ExtractionFolder, normalised with trailing "\"
+    int32_t keepFiles = kKeepNone;    // KeepFiles
+    bool packJars = false;            // PackJars
+    bool allPlatforms = false;        // AllPlatforms
     bool is64PlatformTransf = false;  // Is64PlatformTransf
-    std::wstring langs;             // Langs
-    std::wstring packageCode;       // PackageCode
-    std::wstring defaultProdCode;   // DefaultProdCode
-    std::wstring productCode;       // ProductCode
-    std::wstring upgradeCode;       // UpgradeCode
-    bool extUiStub = false;         // ExtUIStub: present with a non-empty value
-    std::wstring saveExtUiStub;     // SaveExtUIStub
-    std::wstring fileExtractFirst;  // FileExtractFirst
-    std::wstring msiCertData;       // MsiCertData
-    std::wstring appxVersion;       // AppxVersion
-    std::wstring appxPkId;          // AppxPkId
+    std::wstring langs;               // Langs
+    std::wstring packageCode;         // PackageCode
+    std::wstring defaultProdCode;     // DefaultProdCode
+    std::wstring productCode;         // ProductCode
+    std::wstring upgradeCode;         // UpgradeCode
+    bool extUiStub = false;           // ExtUIStub: present with a non-empty value
+    std::wstring saveExtUiStub;       // SaveExtUIStub
+    std::wstring fileExtractFirst;    // FileExtractFirst
+    std::wstring msiCertData;         // MsiCertData
+    std::wstring appxVersion;         // AppxVersion
+    std::wstring appxPkId;            // AppxPkId
 };
 
 struct PrerequisiteSearch {
@@ -100,9 +100,9 @@ struct Prerequisite {
     std::wstring parentPrereq;        // ParentPrereq
     int32_t op = 0;                   // Operator
     std::vector<PrerequisiteSearch> searches;
-    std::wstring winNTVersions;       // WinNTVersions
-    std::wstring winNT64Versions;     // WinNT64Versions
-    std::wstring languageList;        // LanguageList, ends with ";" when not empty
+    std::wstring winNTVersions;    // WinNTVersions
+    std::wstring winNT64Versions;  // WinNT64Versions
+    std::wstring languageList;     // LanguageList, ends with ";" when not empty
     std::vector<SearchResult> searchResults;
     int32_t state = kStateUndefined;
     int32_t firstState = kStateUndefined;
@@ -110,7 +110,7 @@ struct Prerequisite {
     uint8_t selected = 0;
     int32_t restoredValue = 0;
     uint8_t restoredMark = 0;
-    uint8_t skipSearch = 0;           // 1 when Options contains "i"
+    uint8_t skipSearch = 0;  // 1 when Options contains "i"
 };
 
 struct ChainerSettings {

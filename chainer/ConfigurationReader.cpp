@@ -27,7 +27,9 @@ int32_t ReadInteger(const IniSection& section, const std::wstring& key) {
     return pair == nullptr ? 0 : ParseConfigInteger(pair->value);
 }
 
-std::wstring Numbered(const wchar_t* key, int n) { return key + ToDecimal(n); }
+std::wstring Numbered(const wchar_t* key, int n) {
+    return key + ToDecimal(n);
+}
 
 }  // namespace
 

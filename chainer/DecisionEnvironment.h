@@ -21,7 +21,7 @@ struct MachineArchitecture {
 constexpr uint16_t kMachineArm64 = 0xAA64;
 
 class DecisionEnvironment {
-public:
+  public:
     virtual ~DecisionEnvironment() = default;
     virtual bool IsOsAccepted(const std::wstring& winNTVersions,
                               const std::wstring& winNT64Versions) = 0;

@@ -43,7 +43,9 @@ std::vector<std::wstring> SplitLines(const std::wstring& text) {
     return lines;
 }
 
-bool IsControlOrBlank(wchar_t c) { return static_cast<uint32_t>(c) <= 32; }
+bool IsControlOrBlank(wchar_t c) {
+    return static_cast<uint32_t>(c) <= 32;
+}
 
 }  // namespace
 

@@ -20,7 +20,7 @@ struct IniPair {
 };
 
 class IniSection {
-public:
+  public:
     explicit IniSection(const std::wstring& name) : name_(name) {}
 
     const std::wstring& Name() const { return name_; }
@@ -35,13 +35,13 @@ public:
     // The value of `key`, or an empty text when it is absent.
     std::wstring StringOrEmpty(const std::wstring& key) const;
 
-private:
+  private:
     std::wstring name_;
     std::vector<IniPair> pairs_;
 };
 
 class IniDocument {
-public:
+  public:
     // Replaces the content with the sections of `text`. Never fails on
     // malformed input: lines it cannot use are ignored.
     void Parse(const std::wstring& text);
@@ -59,7 +59,7 @@ public:
     // False (and `settings` untouched) when [PREREQ_CHAINER] is missing.
     bool ReadChainerSettings(ChainerSettings& settings) const;
 
-private:
+  private:
     std::vector<IniSection> sections_;
 };
 

@@ -81,6 +81,8 @@ std::vector<std::pair<std::string, std::string>> InterbootContext::Enumerate() c
     return values;
 }
 
-void InterbootContext::DeleteKey() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKeyName); }
+void InterbootContext::DeleteKey() {
+    ::RegDeleteKeyA(HKEY_CURRENT_USER, kKeyName);
+}
 
 }  // namespace pravel

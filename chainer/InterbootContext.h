@@ -13,7 +13,7 @@
 namespace pravel {
 
 class InterbootContext {
-public:
+  public:
     static constexpr const char* kKeyName = "InterbootContext";
 
     // Writes the number as signed decimal text (unless the name exists).

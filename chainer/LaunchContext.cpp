@@ -4,9 +4,8 @@
 
 namespace pravel {
 
-std::wstring ComputeWorkFolder(const std::wstring& configured,
-                                     const std::wstring& defaultProdCode,
-                                     const std::wstring& tempFolder, const TextExpander& expand) {
+std::wstring ComputeWorkFolder(const std::wstring& configured, const std::wstring& defaultProdCode,
+                               const std::wstring& tempFolder, const TextExpander& expand) {
     if (!configured.empty()) {
         return NormalizeFolderPath(expand ? expand(configured) : configured);
     }

@@ -30,8 +30,7 @@ struct LaunchContext {
 // DownloadFolder value: its folder references expanded and the path
 // normalised with a trailing backslash; when nothing is configured,
 // <temporary folder>\<DefaultProdCode>\.
-std::wstring ComputeWorkFolder(const std::wstring& configured,
-                                     const std::wstring& defaultProdCode,
-                                     const std::wstring& tempFolder, const TextExpander& expand);
+std::wstring ComputeWorkFolder(const std::wstring& configured, const std::wstring& defaultProdCode,
+                               const std::wstring& tempFolder, const TextExpander& expand);
 
 }  // namespace pravel

@@ -31,7 +31,8 @@ const wchar_t* StateText(int32_t state) {
         case kStateUnsupported:
             return L"No acceptable version found. Operating System not supported.";
         case kStateAvailableLocally:
-            return L"No acceptable version found. It is already downloaded and it will be installed.";
+            return L"No acceptable version found. It is already downloaded and it will be "
+                   L"installed.";
         case kStateNotFound:
             return L"No acceptable version found.";
         case kStateNotSelected:
@@ -170,13 +171,16 @@ int32_t PrerequisiteSet::EffectiveState(size_t index) const {
 bool PrerequisiteSet::IsAvailableLocally(const std::wstring& location, int32_t exactSize,
                                          const std::wstring& folder) const {
     if (StartsWithIgnoreCaseAscii(location, L"file://")) return true;
-    const std::wstring target = DownloadTargetPath(environment_->DownloadFolder(), location, folder);
+    const std::wstring target =
+        DownloadTargetPath(environment_->DownloadFolder(), location, folder);
     uint32_t size = 0;
     if (!environment_->FindFile(target, size)) return false;
     return exactSize == 0 || size == static_cast<uint32_t>(exactSize);
 }
 
-std::wstring PrerequisiteSet::PayloadPath(const std::wstring&) const { return std::wstring(); }
+std::wstring PrerequisiteSet::PayloadPath(const std::wstring&) const {
+    return std::wstring();
+}
 
 bool PrerequisiteSet::AnyToInstall() const {
     for (const auto& p : items_) {

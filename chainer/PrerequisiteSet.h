@@ -19,7 +19,7 @@ class DecisionEnvironment;
 using TextExpander = std::function<std::wstring(const std::wstring&)>;
 
 class PrerequisiteSet {
-public:
+  public:
     // Reads the general options and then App1, App2, ... until the first
     // missing or incomplete prerequisite. `expandLocation` may be empty (the
     // locations are then kept as written).
@@ -64,7 +64,7 @@ public:
     // True when some prerequisite must be installed, downloaded or opened.
     bool AnyToInstall() const;
 
-private:
+  private:
     size_t FindByName(const std::wstring& name) const;
     void Log(const std::wstring& message) const;
 

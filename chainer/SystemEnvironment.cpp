@@ -48,13 +48,15 @@ bool SystemEnvironment::EvaluateSearches(PrerequisiteSet& set, size_t index, boo
 }
 
 const std::wstring& ProcessDownloadFolder(const GeneralOptions& options) {
-    static const std::wstring folder = ComputeWorkFolder(
-        options.downloadFolder, options.defaultProdCode, ProgramTempFolder(),
-        [](const std::wstring& text) { return ExpandReferences(text, false); });
+    static const std::wstring folder =
+        ComputeWorkFolder(options.downloadFolder, options.defaultProdCode, ProgramTempFolder(),
+                          [](const std::wstring& text) { return ExpandReferences(text, false); });
     return folder;
 }
 
-std::wstring SystemEnvironment::DownloadFolder() { return ProcessDownloadFolder(options_); }
+std::wstring SystemEnvironment::DownloadFolder() {
+    return ProcessDownloadFolder(options_);
+}
 
 bool SystemEnvironment::FindFile(const std::wstring& path, uint32_t& sizeLow) {
     WIN32_FIND_DATAW data;
@@ -64,8 +66,12 @@ bool SystemEnvironment::FindFile(const std::wstring& path, uint32_t& sizeLow) {
     return true;
 }
 
-bool SystemEnvironment::LogEnabled() { return logEnabled; }
+bool SystemEnvironment::LogEnabled() {
+    return logEnabled;
+}
 
-void SystemEnvironment::Log(const std::wstring& message) { pravel::Log(message); }
+void SystemEnvironment::Log(const std::wstring& message) {
+    pravel::Log(message);
+}
 
 }  // namespace pravel

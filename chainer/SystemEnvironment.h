@@ -8,7 +8,7 @@
 namespace pravel {
 
 class SystemEnvironment : public DecisionEnvironment {
-public:
+  public:
     explicit SystemEnvironment(const GeneralOptions& options) : options_(options) {}
 
     bool IsOsAccepted(const std::wstring& winNTVersions,
@@ -21,7 +21,7 @@ public:
     bool LogEnabled() override;
     void Log(const std::wstring& message) override;
 
-private:
+  private:
     const GeneralOptions& options_;
 };
 

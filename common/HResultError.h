@@ -11,15 +11,19 @@
 namespace pravel {
 
 class HResultError {
-public:
+  public:
     explicit HResultError(int32_t hr) noexcept : hr_(hr) {}
     int32_t Code() const noexcept { return hr_; }
 
-private:
+  private:
     int32_t hr_;
 };
 
-[[noreturn]] inline void ThrowHr(int32_t hr) { throw HResultError(hr); }
-[[noreturn]] inline void ThrowWin32(uint32_t error) { throw HResultError(HResultFromWin32(error)); }
+[[noreturn]] inline void ThrowHr(int32_t hr) {
+    throw HResultError(hr);
+}
+[[noreturn]] inline void ThrowWin32(uint32_t error) {
+    throw HResultError(HResultFromWin32(error));
+}
 
 }  // namespace pravel

@@ -14,7 +14,7 @@ namespace pravel {
 
 template <typename Traits>
 class UniqueOwner {
-public:
+  public:
     using Type = typename Traits::Type;
 
     UniqueOwner() noexcept = default;
@@ -42,7 +42,7 @@ public:
         return &value_;
     }
 
-private:
+  private:
     Type value_ = Traits::Empty();
 };
 

@@ -74,6 +74,8 @@ const std::wstring& ProgramTempFolder() {
     return folder;
 }
 
-void SetLocalSystemProbe(bool (*probe)()) { g_localSystemProbe = probe; }
+void SetLocalSystemProbe(bool (*probe)()) {
+    g_localSystemProbe = probe;
+}
 
 }  // namespace pravel

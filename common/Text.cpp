@@ -42,7 +42,9 @@ bool StartsWithIgnoreCaseAscii(const std::wstring& text, const std::wstring& pre
            EqualsIgnoreCaseAscii(text.substr(0, prefix.size()), prefix);
 }
 
-static bool IsWhite(wchar_t c) { return c == L' ' || (c >= 0x09 && c <= 0x0D); }
+static bool IsWhite(wchar_t c) {
+    return c == L' ' || (c >= 0x09 && c <= 0x0D);
+}
 
 std::wstring TrimWhite(const std::wstring& text) {
     size_t begin = 0;

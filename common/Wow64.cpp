@@ -8,13 +8,16 @@ namespace pravel {
 
 bool IsWow64Process32() {
     using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-    static const IsWow64ProcessFn query = reinterpret_cast<IsWow64ProcessFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "IsWow64Process")));
+    static const IsWow64ProcessFn query =
+        reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleW(L"kernel32"), "IsWow64Process")));
     BOOL wow64 = FALSE;
     return query != nullptr && query(::GetCurrentProcess(), &wow64) && wow64;
 }
 
-bool Is64BitWindows() { return kIs64BitBuild || IsWow64Process32(); }
+bool Is64BitWindows() {
+    return kIs64BitBuild || IsWow64Process32();
+}
 
 }  // namespace pravel
 

@@ -19,13 +19,13 @@ namespace pravel {
 // lives (only a 32-bit process on 64-bit Windows is redirected) and
 // restores it on every path.
 class FsRedirectionOff {
-public:
+  public:
     explicit FsRedirectionOff(bool active = true);
     ~FsRedirectionOff();
     FsRedirectionOff(const FsRedirectionOff&) = delete;
     FsRedirectionOff& operator=(const FsRedirectionOff&) = delete;
 
-private:
+  private:
     void* oldValue_ = nullptr;
     bool disabled_ = false;
 };

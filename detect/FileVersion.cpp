@@ -97,8 +97,8 @@ uint32_t GetFileVersionThroughCopy(const std::wstring& path, bool copyFirst, Fil
 }
 
 uint32_t GetFileVersion(const std::wstring& path, FileVersion& version) {
-    return GetFileVersionThroughCopy(path, IsWindows10OrLater() && IsInWindowsFolder(path),
-                                     version, nullptr);
+    return GetFileVersionThroughCopy(path, IsWindows10OrLater() && IsInWindowsFolder(path), version,
+                                     nullptr);
 }
 
 std::wstring FormatFileVersion(const FileVersion& v) {

@@ -81,10 +81,9 @@ bool ShFolderPath(int csidl, std::wstring& folder) {
     using GetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
     static const GetFolderPathFn getFolderPath = [] {
         HMODULE shfolder = ::LoadLibraryW(L"shfolder.dll");
-        return shfolder == nullptr
-                   ? nullptr
-                   : reinterpret_cast<GetFolderPathFn>(reinterpret_cast<void*>(
-                         ::GetProcAddress(shfolder, "SHGetFolderPathW")));
+        return shfolder == nullptr ? nullptr
+                                   : reinterpret_cast<GetFolderPathFn>(reinterpret_cast<void*>(
+                                         ::GetProcAddress(shfolder, "SHGetFolderPathW")));
     }();
     wchar_t path[MAX_PATH] = {};
     if (getFolderPath == nullptr || FAILED(getFolderPath(nullptr, csidl, nullptr, 0, path))) {
@@ -130,7 +129,7 @@ bool TableFolder(const std::wstring& name, std::wstring& folder) {
 }
 
 class SystemResolver : public ReferenceResolver {
-public:
+  public:
     bool FolderProperty(const std::wstring& name, bool use64, std::wstring& value) override {
         return ResolveFolderProperty(name, use64, value);
     }

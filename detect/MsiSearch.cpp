@@ -22,8 +22,8 @@ struct MsiFunctions {
 
 template <typename Fn>
 Fn ByOrdinal(HMODULE module, int ordinal) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(
-        ::GetProcAddress(module, MAKEINTRESOURCEA(ordinal))));
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(::GetProcAddress(module, MAKEINTRESOURCEA(ordinal))));
 }
 
 // Loaded once and kept for the process.

@@ -47,13 +47,20 @@ struct SuiteEntry {
 };
 
 constexpr SuiteEntry kSuites[] = {
-    {L"Small Business", 0x0001},   {L"Enterprise", 0x0002},
-    {L"BackOffice", 0x0004},       {L"CommunicationServer", 0x0008},
-    {L"Terminal Server", 0x0010},  {L"Small Business(Restricted)", 0x0020},
-    {L"EmbeddedNT", 0x0040},       {L"DataCenter", 0x0080},
-    {L"Personal", 0x0200},         {L"Blade", 0x0400},
-    {L"Embedded(Restricted)", 0x0800}, {L"Security Appliance", 0x1000},
-    {L"Storage Server", 0x2000},   {L"Compute Server", 0x4000},
+    {L"Small Business", 0x0001},
+    {L"Enterprise", 0x0002},
+    {L"BackOffice", 0x0004},
+    {L"CommunicationServer", 0x0008},
+    {L"Terminal Server", 0x0010},
+    {L"Small Business(Restricted)", 0x0020},
+    {L"EmbeddedNT", 0x0040},
+    {L"DataCenter", 0x0080},
+    {L"Personal", 0x0200},
+    {L"Blade", 0x0400},
+    {L"Embedded(Restricted)", 0x0800},
+    {L"Security Appliance", 0x1000},
+    {L"Storage Server", 0x2000},
+    {L"Compute Server", 0x4000},
 };
 
 void ReadVersion(OsVersionInfo& os) {

@@ -5,7 +5,7 @@ namespace pravel {
 namespace {
 
 class NoPackages : public PackageFinder {
-public:
+  public:
     std::wstring FindVersion(const std::wstring&, const std::wstring&,
                              const std::wstring&) override {
         return std::wstring();
@@ -17,8 +17,12 @@ PackageFinder* g_finder = &g_noPackages;
 
 }  // namespace
 
-PackageFinder& CurrentPackageFinder() { return *g_finder; }
+PackageFinder& CurrentPackageFinder() {
+    return *g_finder;
+}
 
-void SetPackageFinder(PackageFinder* finder) { g_finder = finder != nullptr ? finder : &g_noPackages; }
+void SetPackageFinder(PackageFinder* finder) {
+    g_finder = finder != nullptr ? finder : &g_noPackages;
+}
 
 }  // namespace pravel

@@ -8,7 +8,7 @@
 namespace pravel {
 
 class PackageFinder {
-public:
+  public:
     virtual ~PackageFinder() = default;
     // The installed version of the package, or an empty text.
     virtual std::wstring FindVersion(const std::wstring& name, const std::wstring& architecture,

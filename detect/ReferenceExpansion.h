@@ -11,7 +11,7 @@
 namespace pravel {
 
 class ReferenceResolver {
-public:
+  public:
     virtual ~ReferenceResolver() = default;
     virtual bool FolderProperty(const std::wstring& name, bool use64, std::wstring& value) = 0;
     virtual std::wstring Environment(const std::wstring& name) = 0;

@@ -96,8 +96,8 @@ bool EnumerateValueNames(HKEY key, std::vector<std::wstring>& names) {
     std::vector<wchar_t> name(16384);
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(name.size());
-        const LONG status = ::RegEnumValueW(key, index, name.data(), &length, nullptr, nullptr,
-                                            nullptr, nullptr);
+        const LONG status =
+            ::RegEnumValueW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) return true;
         if (status != ERROR_SUCCESS) return false;
         names.emplace_back(name.data(), length);

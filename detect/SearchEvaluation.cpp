@@ -24,7 +24,9 @@ bool IsCollectingSearch(int32_t type) {
 
 namespace {
 
-bool IsKnownSearch(int32_t type) { return type >= kSearchFile && type <= kSearchSubfolderNames; }
+bool IsKnownSearch(int32_t type) {
+    return type >= kSearchFile && type <= kSearchSubfolderNames;
+}
 
 bool AllDigits(const std::wstring& text) {
     if (text.empty()) return false;

@@ -13,28 +13,28 @@
 namespace pravel {
 
 enum SearchType : int32_t {
-    kSearchFile = 0,              // file version (path, optional "?depth")
-    kSearchSubkeyNames = 1,       // names of a key's subkeys
-    kSearchRegistryValue = 2,     // a value's data as text
-    kSearchMsiProduct = 3,        // a product's VersionString
-    kSearchMsiUpgradeCode = 4,    // VersionString of every related product
+    kSearchFile = 0,            // file version (path, optional "?depth")
+    kSearchSubkeyNames = 1,     // names of a key's subkeys
+    kSearchRegistryValue = 2,   // a value's data as text
+    kSearchMsiProduct = 3,      // a product's VersionString
+    kSearchMsiUpgradeCode = 4,  // VersionString of every related product
     kSearchKeyExists = 5,
     kSearchKeyMissing = 6,
     kSearchValueExists = 7,
     kSearchValueMissing = 8,
-    kSearchValueCompare = 9,      // a value compared with RefContent
-    kSearchRunProgram = 10,       // a payload program exits with 0
-    kSearchMsiComponent = 11,     // a component installed locally or from source
-    kSearchValueNames = 12,       // names of a key's values
-    kSearchPackage = 13,          // an MSIX/AppX package's version
-    kSearchSubfolderNames = 14,   // names of a folder's subfolders
+    kSearchValueCompare = 9,     // a value compared with RefContent
+    kSearchRunProgram = 10,      // a payload program exits with 0
+    kSearchMsiComponent = 11,    // a component installed locally or from source
+    kSearchValueNames = 12,      // names of a key's values
+    kSearchPackage = 13,         // an MSIX/AppX package's version
+    kSearchSubfolderNames = 14,  // names of a folder's subfolders
 };
 
 // Runs one search against the system. For the collecting types (0-4 and
 // 12-14) it fills result.foundValues; for the others it returns the found
 // flag. It never throws for "not found"; only real errors propagate.
 class SearchRunner {
-public:
+  public:
     virtual ~SearchRunner() = default;
     virtual bool Run(const PrerequisiteSearch& search, bool use64, SearchResult& result) = 0;
 };

@@ -8,11 +8,11 @@ namespace pravel {
 class PrerequisiteSet;
 
 class SystemSearchRunner : public SearchRunner {
-public:
+  public:
     explicit SystemSearchRunner(const PrerequisiteSet& set) : set_(set) {}
     bool Run(const PrerequisiteSearch& search, bool use64, SearchResult& result) override;
 
-private:
+  private:
     const PrerequisiteSet& set_;  // resolves payload files of type 10
 };
 

@@ -15,13 +15,13 @@ bool logEnabled = false;
 namespace {
 
 class LockGuard {
-public:
+  public:
     explicit LockGuard(CRITICAL_SECTION& lock) : lock_(lock) { ::EnterCriticalSection(&lock_); }
     ~LockGuard() { ::LeaveCriticalSection(&lock_); }
     LockGuard(const LockGuard&) = delete;
     LockGuard& operator=(const LockGuard&) = delete;
 
-private:
+  private:
     CRITICAL_SECTION& lock_;
 };
 
@@ -48,11 +48,15 @@ bool CreateFolderForEveryone(const std::wstring& folder) {
     return ::CreateDirectoryW(folder.c_str(), &attributes) != FALSE;
 }
 
-void DebugOut(const std::wstring& text) { ::OutputDebugStringW(text.c_str()); }
+void DebugOut(const std::wstring& text) {
+    ::OutputDebugStringW(text.c_str());
+}
 
 }  // namespace
 
-Logger::Logger() { ::InitializeCriticalSection(&lock_); }
+Logger::Logger() {
+    ::InitializeCriticalSection(&lock_);
+}
 
 Logger::~Logger() {
     file_.Reset();

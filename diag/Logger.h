@@ -19,7 +19,7 @@ namespace pravel {
 extern bool logEnabled;
 
 class Logger {
-public:
+  public:
     Logger();
     ~Logger();
     Logger(const Logger&) = delete;
@@ -33,7 +33,7 @@ public:
     // The path of the open file (empty while closed).
     std::wstring OpenPath();
 
-private:
+  private:
     bool OpenLocked();
     bool NextFallback(int& next, std::wstring& candidate) const;
     void WriteLocked(const std::wstring& text);

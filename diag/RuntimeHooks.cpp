@@ -14,15 +14,31 @@
 #include "common/HResultError.h"
 
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
+void __verbose_terminate_handler() {
+    std::abort();
+}
 }  // namespace __gnu_cxx
 
 namespace std {
-void __throw_length_error(const char*) { pravel::ThrowHr(pravel::kHrFail); }
-void __throw_logic_error(const char*) { pravel::ThrowHr(pravel::kHrFail); }
-void __throw_out_of_range(const char*) { pravel::ThrowHr(pravel::kHrBounds); }
-void __throw_out_of_range_fmt(const char*, ...) { pravel::ThrowHr(pravel::kHrBounds); }
-void __throw_invalid_argument(const char*) { pravel::ThrowHr(pravel::kHrInvalidArg); }
-void __throw_bad_alloc() { throw std::bad_alloc(); }
-void __throw_bad_array_new_length() { throw std::bad_alloc(); }
+void __throw_length_error(const char*) {
+    pravel::ThrowHr(pravel::kHrFail);
+}
+void __throw_logic_error(const char*) {
+    pravel::ThrowHr(pravel::kHrFail);
+}
+void __throw_out_of_range(const char*) {
+    pravel::ThrowHr(pravel::kHrBounds);
+}
+void __throw_out_of_range_fmt(const char*, ...) {
+    pravel::ThrowHr(pravel::kHrBounds);
+}
+void __throw_invalid_argument(const char*) {
+    pravel::ThrowHr(pravel::kHrInvalidArg);
+}
+void __throw_bad_alloc() {
+    throw std::bad_alloc();
+}
+void __throw_bad_array_new_length() {
+    throw std::bad_alloc();
+}
 }  // namespace std

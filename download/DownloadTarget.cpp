@@ -6,7 +6,9 @@ namespace pravel {
 
 namespace {
 
-bool IsReserved(wchar_t c) { return std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos; }
+bool IsReserved(wchar_t c) {
+    return std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos;
+}
 
 }  // namespace
 
@@ -42,9 +44,12 @@ std::wstring DownloadTargetPath(const std::wstring& downloadFolder, const std::w
                                 const std::wstring& folderSpec, const std::wstring& fileName) {
     if (!fileName.empty()) return downloadFolder + fileName;
     const size_t mark = folderSpec.find(L'?');
-    const std::wstring folderPart = mark == std::wstring::npos ? folderSpec : folderSpec.substr(0, mark);
-    const std::wstring filePart = mark == std::wstring::npos ? std::wstring() : folderSpec.substr(mark + 1);
-    const std::wstring folder = WithTrailingBackslash(WithTrailingBackslash(downloadFolder) + folderPart);
+    const std::wstring folderPart =
+        mark == std::wstring::npos ? folderSpec : folderSpec.substr(0, mark);
+    const std::wstring filePart =
+        mark == std::wstring::npos ? std::wstring() : folderSpec.substr(mark + 1);
+    const std::wstring folder =
+        WithTrailingBackslash(WithTrailingBackslash(downloadFolder) + folderPart);
     return folder + (filePart.empty() ? FileNameFromUrl(url) : filePart);
 }
 

@@ -21,7 +21,9 @@ constexpr int kShifts[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12,
                              4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
                              6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
 
-uint32_t RotateLeft(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+uint32_t RotateLeft(uint32_t x, int n) {
+    return (x << n) | (x >> (32 - n));
+}
 
 }  // namespace
 
@@ -30,7 +32,8 @@ Md5::Md5() : state_{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476}, buffer_{} {
 void Md5::Transform(const uint8_t block[64]) {
     uint32_t m[16];
     for (int i = 0; i < 16; ++i) {
-        m[i] = static_cast<uint32_t>(block[4 * i]) | (static_cast<uint32_t>(block[4 * i + 1]) << 8) |
+        m[i] = static_cast<uint32_t>(block[4 * i]) |
+               (static_cast<uint32_t>(block[4 * i + 1]) << 8) |
                (static_cast<uint32_t>(block[4 * i + 2]) << 16) |
                (static_cast<uint32_t>(block[4 * i + 3]) << 24);
     }

@@ -8,7 +8,7 @@
 namespace pravel {
 
 class Md5 {
-public:
+  public:
     Md5();
     void Update(const void* data, size_t size);
     // Finishes the digest; the object must not be updated afterwards.
@@ -16,7 +16,7 @@ public:
     // 32 lowercase hexadecimal digits of the finished digest.
     static std::wstring ToHex(const uint8_t digest[16]);
 
-private:
+  private:
     void Transform(const uint8_t block[64]);
     uint32_t state_[4];
     uint64_t bytes_ = 0;

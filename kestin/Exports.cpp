@@ -22,7 +22,7 @@ void CopyOut(const wchar_t* result, size_t length, wchar_t* buffer, DWORD size) 
 // Runs securing or revealing into a buffer on the stack, wiped afterwards.
 template <size_t Capacity, typename Operation>
 class Result {
-public:
+  public:
     Result(Operation operation, const wchar_t* text) {
         if (text == nullptr || operation(text, TextLength(text), chars_, length_) != 0) {
             chars_[0] = L'\0';
@@ -33,7 +33,7 @@ public:
     const wchar_t* Chars() const { return chars_; }
     size_t Length() const { return length_; }
 
-private:
+  private:
     wchar_t chars_[Capacity + 1] = {};
     size_t length_ = 0;
 };
@@ -45,7 +45,9 @@ using Revealed = Result<kestin::kMaxPlainChars, decltype(&kestin::RevealString)>
 
 extern "C" {
 
-UINT WINAPI AddSecuredProp(MSIHANDLE install) { return kestin::SecureProperties(install); }
+UINT WINAPI AddSecuredProp(MSIHANDLE install) {
+    return kestin::SecureProperties(install);
+}
 
 void WINAPI SecureText(const wchar_t* text, wchar_t* buffer, DWORD size) {
     if (buffer == nullptr) return;

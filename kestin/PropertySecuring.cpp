@@ -16,7 +16,7 @@ namespace {
 
 // A heap block of wide characters, wiped and freed when it goes.
 class WideBlock {
-public:
+  public:
     WideBlock() = default;
     ~WideBlock() { Free(); }
     WideBlock(const WideBlock&) = delete;
@@ -31,7 +31,7 @@ public:
     }
     wchar_t* Data() const { return data_; }
 
-private:
+  private:
     void Free() {
         if (data_ != nullptr) {
             ::SecureZeroMemory(data_, chars_ * sizeof(wchar_t));

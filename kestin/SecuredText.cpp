@@ -15,9 +15,10 @@ using pravel::UniqueCryptProv;
 
 // The per-operation working buffer, wiped before it is freed.
 class WorkBuffer {
-public:
+  public:
     WorkBuffer()
-        : data_(static_cast<BYTE*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, kWorkBytes))) {}
+        : data_(static_cast<BYTE*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, kWorkBytes))) {
+    }
     ~WorkBuffer() {
         if (data_ != nullptr) {
             ::SecureZeroMemory(data_, kWorkBytes);
@@ -28,7 +29,7 @@ public:
     WorkBuffer& operator=(const WorkBuffer&) = delete;
     BYTE* Data() const { return data_; }
 
-private:
+  private:
     BYTE* data_;
 };
 

@@ -11,8 +11,8 @@
 
 namespace kestin {
 
-constexpr size_t kMaxPlainChars = 130;                 // 260 bytes
-constexpr size_t kWorkBytes = 260;                     // the per-operation working buffer
+constexpr size_t kMaxPlainChars = 130;                   // 260 bytes
+constexpr size_t kWorkBytes = 260;                       // the per-operation working buffer
 constexpr size_t kMaxSecuredChars = kMaxPlainChars * 4;  // 520
 
 // `plain` holds `length` characters (no terminator needed). `secured` must

@@ -13,7 +13,9 @@ std::wstring WithoutLongPrefix(const std::wstring& path) {
     return StartsWith(path, L"\\\\?\\") ? path.substr(4) : path;
 }
 
-const wchar_t* OrNull(const std::wstring& text) { return text.empty() ? nullptr : text.c_str(); }
+const wchar_t* OrNull(const std::wstring& text) {
+    return text.empty() ? nullptr : text.c_str();
+}
 
 // Waits without limit for `process` (which may be empty) and stores its exit
 // code in the slot when one was given.
@@ -68,8 +70,8 @@ bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments
 
 bool WaitWithMessagePump(HANDLE handle) {
     while (true) {
-        const DWORD result = ::MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, 0x5FF,
-                                                           MWMO_INPUTAVAILABLE);
+        const DWORD result =
+            ::MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, 0x5FF, MWMO_INPUTAVAILABLE);
         if (result == WAIT_OBJECT_0) return true;
         if (result != WAIT_OBJECT_0 + 1) return false;
         MSG message;

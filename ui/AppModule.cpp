@@ -73,7 +73,9 @@ void AppModule::UntrackWindow(HWND window) {
     ::LeaveCriticalSection(&lock_);
 }
 
-void AppModule::AddTermCallback(void (*callback)()) { termCallbacks_.push_back(callback); }
+void AppModule::AddTermCallback(void (*callback)()) {
+    termCallbacks_.push_back(callback);
+}
 
 AppModule& TheModule() {
     static AppModule module;

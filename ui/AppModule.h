@@ -11,7 +11,7 @@
 namespace pravel {
 
 class AppModule {
-public:
+  public:
     // Throws HResultError(E_OUTOFMEMORY) when its list cannot be allocated.
     void Init(HINSTANCE instance);
     // Destroys windows still tracked, frees the list and calls the
@@ -29,7 +29,7 @@ public:
     void UntrackWindow(HWND window);
     void AddTermCallback(void (*callback)());
 
-private:
+  private:
     struct CreateEntry {
         void* dialog;
         DWORD threadId;

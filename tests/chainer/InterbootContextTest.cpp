@@ -8,7 +8,7 @@ using pravel::InterbootContext;
 namespace {
 
 class InterbootContextStore : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { InterbootContext::DeleteKey(); }
     void TearDown() override { InterbootContext::DeleteKey(); }
     InterbootContext store_;

@@ -14,7 +14,7 @@ namespace {
 
 // Searches answer by prerequisite name; files exist by path.
 class FakeEnvironment : public DecisionEnvironment {
-public:
+  public:
     bool IsOsAccepted(const std::wstring& nt, const std::wstring& nt64) override {
         return nt != L"excluded" && nt64 != L"excluded";
     }
@@ -54,12 +54,13 @@ public:
 };
 
 class Decision : public ::testing::Test {
-protected:
+  protected:
     // Each entry: name, then "key=value" lines of its section.
     void Load(std::initializer_list<std::pair<const wchar_t*, std::wstring>> prerequisites) {
         std::wstring text = L"[PREREQUISITES]\r\n";
         int n = 0;
-        for (const auto& p : prerequisites) text += L"App" + std::to_wstring(++n) + L"=" + p.first + L"\r\n";
+        for (const auto& p : prerequisites)
+            text += L"App" + std::to_wstring(++n) + L"=" + p.first + L"\r\n";
         n = 0;
         for (const auto& p : prerequisites) {
             text += L"[App" + std::to_wstring(++n) + L"]\r\n" + p.second;
@@ -210,7 +211,8 @@ TEST_F(Decision, PresentButSelectedTakesItsLocationsState) {
 }
 
 TEST_F(Decision, ChildSelectsItsParentUnlessThePresentIsPresent) {
-    Load({{L"Parent", kSetup}, {L"Child", std::wstring(kSetup) + L"ParentPrereq=Parent\r\n"},
+    Load({{L"Parent", kSetup},
+          {L"Child", std::wstring(kSetup) + L"ParentPrereq=Parent\r\n"},
           {L"PresentParent", kSetup},
           {L"Child2", std::wstring(kSetup) + L"ParentPrereq=PresentParent\r\n"}});
     env.present = {L"Parent", L"PresentParent"};

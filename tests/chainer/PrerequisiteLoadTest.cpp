@@ -27,17 +27,34 @@ std::wstring Lines(std::initializer_list<const wchar_t*> lines) {
 }  // namespace
 
 TEST(PrerequisiteLoad, ReadsEveryField) {
-    const PrerequisiteSet set = Load(Lines({
-        L"[PREREQUISITES]", L"App1=Runtime 4.8",
-        L"[App1]", L"VerMin=1.0", L"VerMax=2.0", L"Url=http://h/r.exe",
-        L"CommandLine=/full", L"BasicUiCommandLine=/passive", L"NoUiCommandLine=/q",
-        L"Options=mrx", L"MD5=ABC", L"ExactSize=  1024kb", L"Folder=sub?r.exe",
-        L"RetValPropName=RUNTIME_RC", L"InstallCond=c", L"ParentPrereq=Base",
-        L"Operator=1", L"WinNTVersions=Windows XP x86", L"WinNT64Versions=Windows 7 x64",
-        L"LanguageList=1033;1031",
-        L"SearchType1=2", L"SearchString1=HKLM\\Software\\X\\Version", L"VerMin1=4.8",
-        L"VerMax1=5", L"RefContent1=M1", L"SearchCmdLine1=/check",
-        L"SearchType2=5", L"SearchString2=HKCU\\Software\\Y"}));
+    const PrerequisiteSet set = Load(Lines({L"[PREREQUISITES]",
+                                            L"App1=Runtime 4.8",
+                                            L"[App1]",
+                                            L"VerMin=1.0",
+                                            L"VerMax=2.0",
+                                            L"Url=http://h/r.exe",
+                                            L"CommandLine=/full",
+                                            L"BasicUiCommandLine=/passive",
+                                            L"NoUiCommandLine=/q",
+                                            L"Options=mrx",
+                                            L"MD5=ABC",
+                                            L"ExactSize=  1024kb",
+                                            L"Folder=sub?r.exe",
+                                            L"RetValPropName=RUNTIME_RC",
+                                            L"InstallCond=c",
+                                            L"ParentPrereq=Base",
+                                            L"Operator=1",
+                                            L"WinNTVersions=Windows XP x86",
+                                            L"WinNT64Versions=Windows 7 x64",
+                                            L"LanguageList=1033;1031",
+                                            L"SearchType1=2",
+                                            L"SearchString1=HKLM\\Software\\X\\Version",
+                                            L"VerMin1=4.8",
+                                            L"VerMax1=5",
+                                            L"RefContent1=M1",
+                                            L"SearchCmdLine1=/check",
+                                            L"SearchType2=5",
+                                            L"SearchString2=HKCU\\Software\\Y"}));
     ASSERT_EQ(1u, set.Count());
     const Prerequisite& p = set.Items()[0];
     EXPECT_EQ(L"Runtime 4.8", p.name);
@@ -75,11 +92,9 @@ TEST(PrerequisiteLoad, ReadsEveryField) {
 }
 
 TEST(PrerequisiteLoad, LocationPriorityIsSetupFileThenOpenSiteThenUrl) {
-    const PrerequisiteSet set = Load(Lines({
-        L"[PREREQUISITES]", L"App1=a", L"App2=b", L"App3=c",
-        L"[App1]", L"Url=u", L"OpenSite=o", L"SetupFile=s",
-        L"[App2]", L"Url=u", L"OpenSite=o",
-        L"[App3]", L"Url="}));
+    const PrerequisiteSet set = Load(Lines(
+        {L"[PREREQUISITES]", L"App1=a", L"App2=b", L"App3=c", L"[App1]", L"Url=u", L"OpenSite=o",
+         L"SetupFile=s", L"[App2]", L"Url=u", L"OpenSite=o", L"[App3]", L"Url="}));
     ASSERT_EQ(3u, set.Count());
     EXPECT_EQ(kLocationSetupFile, set.Items()[0].locationKind);
     EXPECT_EQ(L"s", set.Items()[0].location);
@@ -88,78 +103,71 @@ TEST(PrerequisiteLoad, LocationPriorityIsSetupFileThenOpenSiteThenUrl) {
 }
 
 TEST(PrerequisiteLoad, ListStopsAtTheFirstGap) {
-    const PrerequisiteSet set = Load(Lines({
-        L"[PREREQUISITES]", L"App1=a", L"App2=b", L"App4=d",
-        L"[App1]", L"SetupFile=1", L"[App2]", L"SetupFile=2", L"[App4]", L"SetupFile=4"}));
+    const PrerequisiteSet set =
+        Load(Lines({L"[PREREQUISITES]", L"App1=a", L"App2=b", L"App4=d", L"[App1]", L"SetupFile=1",
+                    L"[App2]", L"SetupFile=2", L"[App4]", L"SetupFile=4"}));
     EXPECT_EQ(2u, set.Count());
 }
 
 TEST(PrerequisiteLoad, MissingSectionEndsTheList) {
-    const PrerequisiteSet set = Load(Lines({
-        L"[PREREQUISITES]", L"App1=a", L"App2=b", L"App3=c",
-        L"[App1]", L"SetupFile=1", L"[App3]", L"SetupFile=3"}));
+    const PrerequisiteSet set = Load(Lines({L"[PREREQUISITES]", L"App1=a", L"App2=b", L"App3=c",
+                                            L"[App1]", L"SetupFile=1", L"[App3]", L"SetupFile=3"}));
     EXPECT_EQ(1u, set.Count());
 }
 
 TEST(PrerequisiteLoad, PrerequisiteWithoutLocationEndsTheList) {
-    const PrerequisiteSet set = Load(Lines({
-        L"[PREREQUISITES]", L"App1=a", L"App2=b", L"App3=c",
-        L"[App1]", L"SetupFile=1", L"[App2]", L"setupfile=2", L"[App3]", L"SetupFile=3"}));
+    const PrerequisiteSet set =
+        Load(Lines({L"[PREREQUISITES]", L"App1=a", L"App2=b", L"App3=c", L"[App1]", L"SetupFile=1",
+                    L"[App2]", L"setupfile=2", L"[App3]", L"SetupFile=3"}));
     EXPECT_EQ(1u, set.Count());
 }
 
 TEST(PrerequisiteLoad, SearchWithTypeButNoStringEndsTheList) {
-    const PrerequisiteSet set = Load(Lines({
-        L"[PREREQUISITES]", L"App1=a", L"App2=b",
-        L"[App1]", L"SetupFile=1", L"SearchType1=5", L"SearchString1=HKLM\\X",
-        L"SearchType2=5",
-        L"[App2]", L"SetupFile=2"}));
+    const PrerequisiteSet set = Load(Lines(
+        {L"[PREREQUISITES]", L"App1=a", L"App2=b", L"[App1]", L"SetupFile=1", L"SearchType1=5",
+         L"SearchString1=HKLM\\X", L"SearchType2=5", L"[App2]", L"SetupFile=2"}));
     EXPECT_EQ(0u, set.Count());
 }
 
 TEST(PrerequisiteLoad, SearchListEndsAtTheFirstMissingType) {
-    const PrerequisiteSet set = Load(Lines({
-        L"[PREREQUISITES]", L"App1=a",
-        L"[App1]", L"SetupFile=1", L"SearchType1=5", L"SearchString1=A",
-        L"SearchType3=5", L"SearchString3=C"}));
+    const PrerequisiteSet set =
+        Load(Lines({L"[PREREQUISITES]", L"App1=a", L"[App1]", L"SetupFile=1", L"SearchType1=5",
+                    L"SearchString1=A", L"SearchType3=5", L"SearchString3=C"}));
     ASSERT_EQ(1u, set.Count());
     EXPECT_EQ(1u, set.Items()[0].searches.size());
 }
 
 TEST(PrerequisiteLoad, DuplicateSectionsAndKeysUseTheFirst) {
-    const PrerequisiteSet set = Load(Lines({
-        L"[PREREQUISITES]", L"App1=first name", L"App1=second name",
-        L"[App1]", L"SetupFile=one", L"SetupFile=two", L"[App1]", L"SetupFile=three"}));
+    const PrerequisiteSet set =
+        Load(Lines({L"[PREREQUISITES]", L"App1=first name", L"App1=second name", L"[App1]",
+                    L"SetupFile=one", L"SetupFile=two", L"[App1]", L"SetupFile=three"}));
     ASSERT_EQ(1u, set.Count());
     EXPECT_EQ(L"first name", set.Items()[0].name);
     EXPECT_EQ(L"one", set.Items()[0].location);
 }
 
 TEST(PrerequisiteLoad, LanguageListGetsItsFinalSemicolonOnce) {
-    const PrerequisiteSet set = Load(Lines({
-        L"[PREREQUISITES]", L"App1=a", L"App2=b", L"App3=c",
-        L"[App1]", L"SetupFile=1", L"LanguageList=1033;1031",
-        L"[App2]", L"SetupFile=2", L"LanguageList=1033;",
-        L"[App3]", L"SetupFile=3"}));
+    const PrerequisiteSet set =
+        Load(Lines({L"[PREREQUISITES]", L"App1=a", L"App2=b", L"App3=c", L"[App1]", L"SetupFile=1",
+                    L"LanguageList=1033;1031", L"[App2]", L"SetupFile=2", L"LanguageList=1033;",
+                    L"[App3]", L"SetupFile=3"}));
     EXPECT_EQ(L"1033;1031;", set.Items()[0].languageList);
     EXPECT_EQ(L"1033;", set.Items()[1].languageList);
     EXPECT_EQ(L"", set.Items()[2].languageList);
 }
 
 TEST(PrerequisiteLoad, SkipSearchFollowsOptionI) {
-    const PrerequisiteSet set = Load(Lines({
-        L"[PREREQUISITES]", L"App1=a", L"App2=b",
-        L"[App1]", L"SetupFile=1", L"Options=mi",
-        L"[App2]", L"SetupFile=2", L"Options=I"}));
+    const PrerequisiteSet set =
+        Load(Lines({L"[PREREQUISITES]", L"App1=a", L"App2=b", L"[App1]", L"SetupFile=1",
+                    L"Options=mi", L"[App2]", L"SetupFile=2", L"Options=I"}));
     EXPECT_EQ(1, set.Items()[0].skipSearch);
     EXPECT_EQ(0, set.Items()[1].skipSearch);
 }
 
 TEST(PrerequisiteLoad, IntegersFollowTheRule) {
-    const PrerequisiteSet set = Load(Lines({
-        L"[PREREQUISITES]", L"App1=a",
-        L"[App1]", L"SetupFile=1", L"ExactSize=abc", L"Operator= -1x",
-        L"SearchType1=  9z", L"SearchString1=s"}));
+    const PrerequisiteSet set =
+        Load(Lines({L"[PREREQUISITES]", L"App1=a", L"[App1]", L"SetupFile=1", L"ExactSize=abc",
+                    L"Operator= -1x", L"SearchType1=  9z", L"SearchString1=s"}));
     EXPECT_EQ(0, set.Items()[0].exactSize);
     EXPECT_EQ(-1, set.Items()[0].op);
     EXPECT_EQ(9, set.Items()[0].searches[0].type);
@@ -167,20 +175,20 @@ TEST(PrerequisiteLoad, IntegersFollowTheRule) {
 
 TEST(PrerequisiteLoad, OnlyDownloadAndSiteLocationsAreExpanded) {
     const TextExpander upper = [](const std::wstring& s) { return L"<" + s + L">"; };
-    const PrerequisiteSet set = Load(Lines({
-        L"[PREREQUISITES]", L"App1=a", L"App2=b", L"App3=c",
-        L"[App1]", L"SetupFile=[X]", L"[App2]", L"Url=[X]", L"[App3]", L"OpenSite=[X]"}),
-        upper);
+    const PrerequisiteSet set =
+        Load(Lines({L"[PREREQUISITES]", L"App1=a", L"App2=b", L"App3=c", L"[App1]",
+                    L"SetupFile=[X]", L"[App2]", L"Url=[X]", L"[App3]", L"OpenSite=[X]"}),
+             upper);
     EXPECT_EQ(L"[X]", set.Items()[0].location);
     EXPECT_EQ(L"<[X]>", set.Items()[1].location);
     EXPECT_EQ(L"<[X]>", set.Items()[2].location);
 }
 
 TEST(PrerequisiteLoad, GeneralOptions) {
-    const PrerequisiteSet set = Load(Lines({
-        L"[GeneralOptions]", L"Options=qb", L"ExtractionFolder=C:/x//y", L"KeepFiles=prereqs",
-        L"PackJars=TRUE", L"AllPlatforms=yes", L"ExtUIStub=1", L"DefaultProdCode={P}",
-        L"DownloadFolder=[TempFolder]dl", L"AppxPkId=id"}));
+    const PrerequisiteSet set =
+        Load(Lines({L"[GeneralOptions]", L"Options=qb", L"ExtractionFolder=C:/x//y",
+                    L"KeepFiles=prereqs", L"PackJars=TRUE", L"AllPlatforms=yes", L"ExtUIStub=1",
+                    L"DefaultProdCode={P}", L"DownloadFolder=[TempFolder]dl", L"AppxPkId=id"}));
     const GeneralOptions& o = set.Options();
     EXPECT_EQ(L"qb", o.options);
     EXPECT_EQ(L"C:\\x\\y\\", o.extractionFolder);

@@ -16,7 +16,8 @@ TEST(IntegerRule, ReadsDigitsUpToTheFirstNonDigit) {
 
 TEST(IntegerRule, OnlyBlanksAreSkipped) {
     EXPECT_EQ(0, ParseConfigInteger(L"\t5"));
-    EXPECT_EQ(0, ParseConfigInteger(L"\x3000" L"5"));
+    EXPECT_EQ(0, ParseConfigInteger(L"\x3000"
+                                    L"5"));
 }
 
 TEST(IntegerRule, Signs) {

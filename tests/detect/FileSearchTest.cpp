@@ -12,11 +12,15 @@ using namespace testing_support;
 
 namespace {
 
-std::wstring VersionedDll() { return PathFromEnvironment("FIXTURE_VERSIONED_DLL"); }
-std::wstring PlainDll() { return PathFromEnvironment("FIXTURE_PLAIN_DLL"); }
+std::wstring VersionedDll() {
+    return PathFromEnvironment("FIXTURE_VERSIONED_DLL");
+}
+std::wstring PlainDll() {
+    return PathFromEnvironment("FIXTURE_PLAIN_DLL");
+}
 
 class FileSearch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const wchar_t* sub : {L"a", L"a\\b", L"a\\b\\c", L"z"}) {
             CreateDirectoryW((tree_ / sub).c_str(), nullptr);
@@ -66,7 +70,8 @@ TEST_F(FileSearch, ReferencesInThePathAreExpanded) {
 TEST(FileSearchDrives, BareNameIsLookedForAtTheRootOfEveryFixedDrive) {
     const std::wstring name = L"pravel_bare_" + std::to_wstring(GetCurrentProcessId()) + L".dll";
     const std::wstring atRoot = L"C:\\" + name;
-    ASSERT_TRUE(CopyFileW(PathFromEnvironment("FIXTURE_VERSIONED_DLL").c_str(), atRoot.c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(PathFromEnvironment("FIXTURE_VERSIONED_DLL").c_str(), atRoot.c_str(), FALSE));
     Outcome o = RunSearch(kSearchFile, name, L"1.2.3");
     DeleteFileW(atRoot.c_str());
     EXPECT_TRUE(o.found);

@@ -25,7 +25,7 @@ std::wstring Resolve(const wchar_t* name, bool use64 = false) {
 
 // Sets an environment variable for the scope and restores it.
 class ScopedEnvironment {
-public:
+  public:
     ScopedEnvironment(const wchar_t* name, const wchar_t* value) : name_(name) {
         wchar_t old[4096];
         const DWORD length = GetEnvironmentVariableW(name, old, 4096);
@@ -35,7 +35,7 @@ public:
     }
     ~ScopedEnvironment() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
 
-private:
+  private:
     std::wstring name_;
     std::wstring old_;
     bool had_ = false;
@@ -93,8 +93,10 @@ TEST(FolderProperties, SetupExeDirIsTheProgramFolderUnlessSet) {
 TEST(ReferenceExpansionSystem, ExpandsAgainstTheRunningSystem) {
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
-    EXPECT_EQ(std::wstring(system) + L"\\x.dll", ExpandReferences(L"[System32Folder]\\x.dll", false));
-    EXPECT_EQ(ShellFolder(CSIDL_PROGRAM_FILES) + L"\\App", ExpandReferences(L"[ProgramFilesFolder]App", false));
+    EXPECT_EQ(std::wstring(system) + L"\\x.dll",
+              ExpandReferences(L"[System32Folder]\\x.dll", false));
+    EXPECT_EQ(ShellFolder(CSIDL_PROGRAM_FILES) + L"\\App",
+              ExpandReferences(L"[ProgramFilesFolder]App", false));
     EXPECT_EQ(L"[Unknown]x", ExpandReferences(L"[Unknown]x", false));
     ScopedEnvironment env(L"PRAVEL_TEST_VAR", L"value");
     EXPECT_EQ(L"a-value-b", ExpandReferences(L"a-%PRAVEL_TEST_VAR%-b", false));
@@ -111,11 +113,14 @@ TEST(ReferenceExpansionSystem, RegistryValuesBetweenExclamationMarks) {
     const wchar_t dir[] = L"D:\\Apps\\Contoso";
     RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir), sizeof(dir));
     DWORD number = 42;
-    RegSetValueExW(key, L"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number));
+    RegSetValueExW(key, L"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                   sizeof(number));
     RegCloseKey(key);
     EXPECT_EQ(L"D:\\Apps\\Contoso\\bin\\app.exe",
-              ExpandReferences(L"!HKCU\\Software\\PravelTests\\Expand\\InstallDir!\\bin\\app.exe", false));
+              ExpandReferences(L"!HKCU\\Software\\PravelTests\\Expand\\InstallDir!\\bin\\app.exe",
+                               false));
     EXPECT_EQ(L"n=42", ExpandReferences(L"n=!HKCU\\Software\\PravelTests\\Expand\\Count!", true));
-    EXPECT_EQ(L"x\\y", ExpandReferences(L"x!HKCU\\Software\\PravelTests\\Expand\\Missing!\\y", false));
+    EXPECT_EQ(L"x\\y",
+              ExpandReferences(L"x!HKCU\\Software\\PravelTests\\Expand\\Missing!\\y", false));
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\Expand");
 }

@@ -22,7 +22,7 @@ DWORD Msiexec(const std::wstring& arguments) {
 }
 
 class MsiSearch : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         const std::wstring package = PathFromEnvironment("DETECTION_FIXTURE_MSI");
         ASSERT_EQ(0u, Msiexec(L"/i \"" + package + L"\" /qn"));

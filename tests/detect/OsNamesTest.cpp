@@ -106,31 +106,86 @@ const Case kCases[] = {
 
 // The whole vocabulary a WinNTVersions list can use.
 const wchar_t* kVocabulary[] = {
-    L"Windows 11 version 22H2 x64 (Preview)", L"Windows 11 version 21H2 x64", L"Windows 11 x64",
-    L"Windows Server x64", L"Windows Server 2022 x64", L"Windows 10 version 22H2 x64",
-    L"Windows 10 version 22H2 x86", L"Windows 10 version 21H2 x64", L"Windows 10 version 21H2 x86",
-    L"Windows 10 version 21H1 x64", L"Windows 10 version 21H1 x86", L"Windows 10 version 20H2 x64",
-    L"Windows 10 version 20H2 x86", L"Windows 10 version 2004 x64", L"Windows 10 version 2004 x86",
-    L"Windows 10 version 1909 x64", L"Windows 10 version 1909 x86", L"Windows 10 version 1903 x64",
-    L"Windows 10 version 1903 x86", L"Windows Server 2019 x64", L"Windows 10 version 1809 x64",
-    L"Windows 10 version 1809 x86", L"Windows 10 version 1803 x64", L"Windows 10 version 1803 x86",
-    L"Windows 10 version 1709 x64", L"Windows 10 version 1709 x86", L"Windows 10 version 1703 x64",
-    L"Windows 10 version 1703 x86", L"Windows Server 2016 x64", L"Windows 10 version 1607 x64",
-    L"Windows 10 version 1607 x86", L"Windows 10 version 1511 x64", L"Windows 10 version 1511 x86",
-    L"Windows 10 version 1507 x64", L"Windows 10 version 1507 x86", L"Windows 10 x64",
-    L"Windows 10 x86", L"Windows Server 2012 R2 x64", L"Windows 8.1 x64", L"Windows 8.1 x86",
-    L"Windows Server 2012 x64", L"Windows 8 x64", L"Windows 8 x86", L"Windows Server 2008 R2 x64",
-    L"Windows Server 2008 R2 SP1 x64", L"Windows Server 2008 R2 RTM x64", L"Windows 7 x64",
-    L"Windows 7 x86", L"Windows 7 SP1 x64", L"Windows 7 SP1 x86", L"Windows 7 RTM x64",
-    L"Windows 7 RTM x86", L"Windows Server 2008 x64", L"Windows Server 2008 x86",
-    L"Windows Server 2008 SP2 x64", L"Windows Server 2008 SP2 x86", L"Windows Server 2008 RTM x64",
-    L"Windows Server 2008 RTM x86", L"Windows Vista x64", L"Windows Vista x86",
-    L"Windows Vista SP2 x64", L"Windows Vista SP2 x86", L"Windows Vista SP1 x64",
-    L"Windows Vista SP1 x86", L"Windows Vista RTM x64", L"Windows Vista RTM x86",
-    L"Windows Server 2003 x64", L"Windows Server 2003 x86", L"Windows Server 2003 SP2 x64",
-    L"Windows Server 2003 SP2 x86", L"Windows Server 2003 SP1 x64", L"Windows Server 2003 SP1 x86",
-    L"Windows XP x64", L"Windows XP SP2 x64", L"Windows XP SP1 x64", L"Windows XP x86",
-    L"Windows XP SP3 x86", L"Windows XP SP2 x86", L"Windows XP SP1 x86", L"OsNotIdentified",
+    L"Windows 11 version 22H2 x64 (Preview)",
+    L"Windows 11 version 21H2 x64",
+    L"Windows 11 x64",
+    L"Windows Server x64",
+    L"Windows Server 2022 x64",
+    L"Windows 10 version 22H2 x64",
+    L"Windows 10 version 22H2 x86",
+    L"Windows 10 version 21H2 x64",
+    L"Windows 10 version 21H2 x86",
+    L"Windows 10 version 21H1 x64",
+    L"Windows 10 version 21H1 x86",
+    L"Windows 10 version 20H2 x64",
+    L"Windows 10 version 20H2 x86",
+    L"Windows 10 version 2004 x64",
+    L"Windows 10 version 2004 x86",
+    L"Windows 10 version 1909 x64",
+    L"Windows 10 version 1909 x86",
+    L"Windows 10 version 1903 x64",
+    L"Windows 10 version 1903 x86",
+    L"Windows Server 2019 x64",
+    L"Windows 10 version 1809 x64",
+    L"Windows 10 version 1809 x86",
+    L"Windows 10 version 1803 x64",
+    L"Windows 10 version 1803 x86",
+    L"Windows 10 version 1709 x64",
+    L"Windows 10 version 1709 x86",
+    L"Windows 10 version 1703 x64",
+    L"Windows 10 version 1703 x86",
+    L"Windows Server 2016 x64",
+    L"Windows 10 version 1607 x64",
+    L"Windows 10 version 1607 x86",
+    L"Windows 10 version 1511 x64",
+    L"Windows 10 version 1511 x86",
+    L"Windows 10 version 1507 x64",
+    L"Windows 10 version 1507 x86",
+    L"Windows 10 x64",
+    L"Windows 10 x86",
+    L"Windows Server 2012 R2 x64",
+    L"Windows 8.1 x64",
+    L"Windows 8.1 x86",
+    L"Windows Server 2012 x64",
+    L"Windows 8 x64",
+    L"Windows 8 x86",
+    L"Windows Server 2008 R2 x64",
+    L"Windows Server 2008 R2 SP1 x64",
+    L"Windows Server 2008 R2 RTM x64",
+    L"Windows 7 x64",
+    L"Windows 7 x86",
+    L"Windows 7 SP1 x64",
+    L"Windows 7 SP1 x86",
+    L"Windows 7 RTM x64",
+    L"Windows 7 RTM x86",
+    L"Windows Server 2008 x64",
+    L"Windows Server 2008 x86",
+    L"Windows Server 2008 SP2 x64",
+    L"Windows Server 2008 SP2 x86",
+    L"Windows Server 2008 RTM x64",
+    L"Windows Server 2008 RTM x86",
+    L"Windows Vista x64",
+    L"Windows Vista x86",
+    L"Windows Vista SP2 x64",
+    L"Windows Vista SP2 x86",
+    L"Windows Vista SP1 x64",
+    L"Windows Vista SP1 x86",
+    L"Windows Vista RTM x64",
+    L"Windows Vista RTM x86",
+    L"Windows Server 2003 x64",
+    L"Windows Server 2003 x86",
+    L"Windows Server 2003 SP2 x64",
+    L"Windows Server 2003 SP2 x86",
+    L"Windows Server 2003 SP1 x64",
+    L"Windows Server 2003 SP1 x86",
+    L"Windows XP x64",
+    L"Windows XP SP2 x64",
+    L"Windows XP SP1 x64",
+    L"Windows XP x86",
+    L"Windows XP SP3 x86",
+    L"Windows XP SP2 x86",
+    L"Windows XP SP1 x86",
+    L"OsNotIdentified",
 };
 
 OsVersionInfo Record(const Case& c) {
@@ -170,7 +225,8 @@ TEST(OsExclusion, ListsOfNames) {
     const std::wstring generic = L"Windows 10 x64";
     EXPECT_TRUE(IsOsExcluded(L"", L"Windows 10 x64", true, detailed, generic));
     EXPECT_TRUE(IsOsExcluded(L"", L"Windows 10 version 22H2 x64", true, detailed, generic));
-    EXPECT_FALSE(IsOsExcluded(L"", L"Windows 10 version 21H2 x64, Windows 8 x64", true, detailed, generic));
+    EXPECT_FALSE(
+        IsOsExcluded(L"", L"Windows 10 version 21H2 x64, Windows 8 x64", true, detailed, generic));
     EXPECT_TRUE(IsOsExcluded(L"", L"Windows 8 x64, Windows 10 x64", true, detailed, generic));
     EXPECT_TRUE(IsOsExcluded(L"", L"Windows 8 x64, Windows 10 x64, ", true, detailed, generic));
     EXPECT_FALSE(IsOsExcluded(L"", L"Windows 8 x64,Windows 10 x64", true, detailed, generic));
@@ -186,14 +242,15 @@ TEST(OsExclusion, GroupTextsExcludeTheirBitnessOnly) {
     EXPECT_TRUE(IsOsExcluded(L"", kAll64BitSystems, true, L"Windows 11 x64", L"Windows 11 x64"));
     EXPECT_TRUE(IsOsExcluded(kAll32BitSystems, L"", false, L"Windows 7 SP1 x86", L"Windows 7 x86"));
     // The 64-bit group text in the 32-bit list is just an unknown name there.
-    EXPECT_FALSE(IsOsExcluded(kAll64BitSystems, L"", false, L"Windows 7 SP1 x86", L"Windows 7 x86"));
+    EXPECT_FALSE(
+        IsOsExcluded(kAll64BitSystems, L"", false, L"Windows 7 SP1 x86", L"Windows 7 x86"));
 }
 
 TEST(LanguageList, EntriesEndWithSemicolons) {
     EXPECT_TRUE(IsLanguageListAccepting(L"", 1033));
     EXPECT_TRUE(IsLanguageListAccepting(L"1031;1033;", 1033));
     EXPECT_FALSE(IsLanguageListAccepting(L"1031;", 1033));
-    EXPECT_FALSE(IsLanguageListAccepting(L"1033", 1033));      // no ";": nothing examined
+    EXPECT_FALSE(IsLanguageListAccepting(L"1033", 1033));       // no ";": nothing examined
     EXPECT_FALSE(IsLanguageListAccepting(L"1031;1033", 1033));  // text after the last ";"
     EXPECT_TRUE(IsLanguageListAccepting(L" 1033;", 1033));
     EXPECT_TRUE(IsLanguageListAccepting(L"66569;", 1033));  // compared as 16-bit numbers

@@ -25,8 +25,9 @@ TEST(OsVersionRegistry, DefaultPrefixIsWindows7Sp1) {
 }
 
 TEST(OsVersionRegistry, Windows10WorkstationNamesFollowTheRegistry) {
-    RegistrySnapshot version(kCurrentVersion, {L"CurrentMajorVersionNumber", L"CurrentMinorVersionNumber",
-                                               L"CurrentBuildNumber", L"ReleaseId", L"CSDVersion"});
+    RegistrySnapshot version(kCurrentVersion,
+                             {L"CurrentMajorVersionNumber", L"CurrentMinorVersionNumber",
+                              L"CurrentBuildNumber", L"ReleaseId", L"CSDVersion"});
     version.SetDword(L"CurrentMajorVersionNumber", 10);
     version.SetDword(L"CurrentMinorVersionNumber", 0);
     version.SetString(L"CurrentBuildNumber", L"19045");
@@ -39,14 +40,16 @@ TEST(OsVersionRegistry, Windows10WorkstationNamesFollowTheRegistry) {
     EXPECT_EQ(0, os.servicePack);
     EXPECT_EQ(L"Windows 10 version 22H2 x64", DetailedOsName(os));
     EXPECT_EQ(L"Windows 10 x64", GenericOsName(os));
-    EXPECT_TRUE(IsOsExcluded(L"", L"Windows 10 x64", os.is64BitOs, DetailedOsName(os), GenericOsName(os)));
+    EXPECT_TRUE(
+        IsOsExcluded(L"", L"Windows 10 x64", os.is64BitOs, DetailedOsName(os), GenericOsName(os)));
     EXPECT_FALSE(IsOsExcluded(L"", L"Windows 10 version 21H2 x64, Windows 8 x64", os.is64BitOs,
                               DetailedOsName(os), GenericOsName(os)));
 }
 
 TEST(OsVersionRegistry, Windows11AndServer2022) {
-    RegistrySnapshot version(kCurrentVersion, {L"CurrentMajorVersionNumber", L"CurrentMinorVersionNumber",
-                                               L"CurrentBuildNumber"});
+    RegistrySnapshot version(
+        kCurrentVersion,
+        {L"CurrentMajorVersionNumber", L"CurrentMinorVersionNumber", L"CurrentBuildNumber"});
     RegistrySnapshot options(kProductOptions, {L"ProductType", L"ProductSuite"});
     version.SetDword(L"CurrentMajorVersionNumber", 10);
     version.SetDword(L"CurrentMinorVersionNumber", 0);
@@ -72,8 +75,9 @@ TEST(OsVersionRegistry, Windows11AndServer2022) {
 }
 
 TEST(OsVersionRegistry, FourCharacterCurrentVersionIsNotUsed) {
-    RegistrySnapshot version(kCurrentVersion, {L"CurrentMajorVersionNumber", L"CurrentMinorVersionNumber",
-                                               L"CurrentVersion", L"CSDVersion"});
+    RegistrySnapshot version(kCurrentVersion,
+                             {L"CurrentMajorVersionNumber", L"CurrentMinorVersionNumber",
+                              L"CurrentVersion", L"CSDVersion"});
     version.Delete(L"CurrentMajorVersionNumber");
     version.Delete(L"CurrentMinorVersionNumber");
     version.SetString(L"CurrentVersion", L"10.0");

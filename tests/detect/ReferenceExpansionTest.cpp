@@ -9,7 +9,7 @@ using namespace pravel;
 namespace {
 
 class FakeResolver : public ReferenceResolver {
-public:
+  public:
     bool FolderProperty(const std::wstring& name, bool use64, std::wstring& value) override {
         lastUse64 = use64;
         if (name == L"ProgramFilesFolder") {

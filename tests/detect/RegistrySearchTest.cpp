@@ -10,7 +10,7 @@ const std::wstring kUserKey = L"Software\\PravelTests\\Registry";
 const std::wstring kUser = L"HKCU\\" + kUserKey;
 
 class RegistrySearch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         key_.SetString(L"Version", L"4.8.03761");
         key_.SetString(L"Path", L"%SystemRoot%\\x", REG_EXPAND_SZ);
@@ -32,7 +32,8 @@ TEST_F(RegistrySearch, ValueDataIsCollectedAsText) {
     EXPECT_FALSE(RunSearch(kSearchRegistryValue, kUser + L"\\Version", L"4.9").found);
     EXPECT_EQ(std::vector<std::wstring>{L"%SystemRoot%\\x"},
               RunSearch(kSearchRegistryValue, kUser + L"\\Path").values);
-    EXPECT_EQ(std::vector<std::wstring>{L"1.0"}, RunSearch(kSearchRegistryValue, kUser + L"\\Multi").values);
+    EXPECT_EQ(std::vector<std::wstring>{L"1.0"},
+              RunSearch(kSearchRegistryValue, kUser + L"\\Multi").values);
     // Binary data is read as text as well (here UTF-16 "1.2").
     EXPECT_TRUE(RunSearch(kSearchRegistryValue, kUser + L"\\Blob", L"1.2", L"1.2").found);
     EXPECT_TRUE(RunSearch(kSearchRegistryValue, kUser + L"\\", L"7").found);  // default value
@@ -43,7 +44,8 @@ TEST_F(RegistrySearch, MissingKeysAndValuesAreNotFound) {
     EXPECT_FALSE(RunSearch(kSearchRegistryValue, L"HKCU\\Software\\PravelTests\\Missing\\V").found);
     EXPECT_FALSE(RunSearch(kSearchRegistryValue, L"NoBackslash").found);
     EXPECT_FALSE(RunSearch(kSearchSubkeyNames, L"HKCU\\Software\\PravelTests\\Missing").found);
-    EXPECT_TRUE(RunSearch(kSearchSubkeyNames, L"HKCU\\Software\\PravelTests\\Missing").values.empty());
+    EXPECT_TRUE(
+        RunSearch(kSearchSubkeyNames, L"HKCU\\Software\\PravelTests\\Missing").values.empty());
 }
 
 TEST_F(RegistrySearch, SubkeyAndValueNames) {
@@ -75,7 +77,8 @@ TEST_F(RegistrySearch, ValueComparisons) {
     EXPECT_EQ(L"528040", o.value);
     EXPECT_FALSE(RunSearch(kSearchValueCompare, kUser + L"\\Release", L"", L"", L"L528040").found);
     EXPECT_TRUE(RunSearch(kSearchValueCompare, kUser + L"\\Version", L"", L"", L"S4.8").found);
-    EXPECT_TRUE(RunSearch(kSearchValueCompare, kUser + L"\\Path", L"", L"", L"M%SystemRoot%\\x").found);
+    EXPECT_TRUE(
+        RunSearch(kSearchValueCompare, kUser + L"\\Path", L"", L"", L"M%SystemRoot%\\x").found);
     o = RunSearch(kSearchValueCompare, kUser + L"\\Multi", L"", L"", L"Csecond");
     EXPECT_TRUE(o.found);
     EXPECT_EQ(std::wstring(L"1.0\0second", 10), o.value);
@@ -87,17 +90,24 @@ TEST_F(RegistrySearch, ValueComparisons) {
 TEST_F(RegistrySearch, LongValuesAreReadWhole) {
     const std::wstring longText(5000, L'7');
     key_.SetString(L"Long", longText);
-    EXPECT_EQ(longText, RunSearch(kSearchValueCompare, kUser + L"\\Long", L"", L"", L"M" + longText).value);
-    EXPECT_EQ(std::vector<std::wstring>{longText}, RunSearch(kSearchRegistryValue, kUser + L"\\Long").values);
+    EXPECT_EQ(longText,
+              RunSearch(kSearchValueCompare, kUser + L"\\Long", L"", L"", L"M" + longText).value);
+    EXPECT_EQ(std::vector<std::wstring>{longText},
+              RunSearch(kSearchRegistryValue, kUser + L"\\Long").values);
 }
 
 TEST(RegistryRoots, LocalMachineAndUsersAndMisspelledRoots) {
     TestKey machine(HKEY_LOCAL_MACHINE, L"Software\\PravelTests\\Machine");
     machine.SetString(L"Version", L"3.1");
-    EXPECT_TRUE(RunSearch(kSearchRegistryValue, L"HKLM\\Software\\PravelTests\\Machine\\Version", L"3").found);
+    EXPECT_TRUE(
+        RunSearch(kSearchRegistryValue, L"HKLM\\Software\\PravelTests\\Machine\\Version", L"3")
+            .found);
     EXPECT_TRUE(RunSearch(kSearchRegistryValue,
-                          L"HKEY_LOCAL_MACHINE\\Software\\PravelTests\\Machine\\Version", L"3").found);
-    EXPECT_TRUE(RunSearch(kSearchKeyExists, L"hklm\\Software\\PravelTests\\Machine", L"", L"", L"", true).found);
+                          L"HKEY_LOCAL_MACHINE\\Software\\PravelTests\\Machine\\Version", L"3")
+                    .found);
+    EXPECT_TRUE(
+        RunSearch(kSearchKeyExists, L"hklm\\Software\\PravelTests\\Machine", L"", L"", L"", true)
+            .found);
     // HKU, HKEY_USERS and a misspelled root all select HKEY_USERS.
     EXPECT_TRUE(RunSearch(kSearchKeyExists, L"HKU\\.DEFAULT").found);
     EXPECT_TRUE(RunSearch(kSearchKeyExists, L"HKEY_USERS\\.DEFAULT").found);

@@ -10,7 +10,7 @@ namespace {
 // Answers each search from its SearchString: "true"/"false" for flag types,
 // "v:<value>" pieces for collecting ones. Records the order of the runs.
 class ScriptedRunner : public SearchRunner {
-public:
+  public:
     bool Run(const PrerequisiteSearch& search, bool use64, SearchResult& result) override {
         ran.push_back(search.searchString);
         lastUse64 = use64;
@@ -31,7 +31,8 @@ PrerequisiteSearch Flag(bool value) {
     return s;
 }
 
-PrerequisiteSearch Collect(const wchar_t* value, const wchar_t* verMin = L"", const wchar_t* verMax = L"") {
+PrerequisiteSearch Collect(const wchar_t* value, const wchar_t* verMin = L"",
+                           const wchar_t* verMax = L"") {
     PrerequisiteSearch s;
     s.type = kSearchRegistryValue;
     s.searchString = std::wstring(L"v:") + value;

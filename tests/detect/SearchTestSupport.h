@@ -39,7 +39,7 @@ inline Outcome RunSearch(int32_t type, const std::wstring& searchString,
 
 // A registry key the test creates and removes again.
 class TestKey {
-public:
+  public:
     TestKey(HKEY root, const std::wstring& path) : root_(root), path_(path) {
         RegDeleteTreeW(root_, path_.c_str());
         EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0,
@@ -64,7 +64,8 @@ public:
     }
     void SetBinary(const std::wstring& name, const std::string& bytes) {
         RegSetValueExW(key_, name.c_str(), 0, REG_BINARY,
-                       reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+                       reinterpret_cast<const BYTE*>(bytes.data()),
+                       static_cast<DWORD>(bytes.size()));
     }
     void AddSubkey(const std::wstring& name) {
         HKEY sub = nullptr;
@@ -72,7 +73,7 @@ public:
         if (sub) RegCloseKey(sub);
     }
 
-private:
+  private:
     HKEY root_;
     std::wstring path_;
     HKEY key_ = nullptr;

@@ -19,7 +19,8 @@ TEST(SystemInfo, ProductNameComesFromTheVersionResource) {
 TEST(SystemInfo, ProgramCarriesIcon128) {
     HMODULE program = LoadLibraryExW(PravelExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, program);
-    EXPECT_NE(nullptr, FindResourceW(program, MAKEINTRESOURCEW(128), MAKEINTRESOURCEW(14)));  // RT_GROUP_ICON
+    EXPECT_NE(nullptr, FindResourceW(program, MAKEINTRESOURCEW(128),
+                                     MAKEINTRESOURCEW(14)));  // RT_GROUP_ICON
     FreeLibrary(program);
 }
 

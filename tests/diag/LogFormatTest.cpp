@@ -29,8 +29,10 @@ TEST(LogFormat, OsLine) {
 TEST(LogFormat, HeaderBlock) {
     OsVersionInfo os;
     const std::wstring header = FormatLogHeader(os, L"Some CPU");
-    const std::wstring banner = std::wstring(L"\r\n<< Quillon (") + kBuildArchitecture + L") Log >>\r\n";
-    EXPECT_EQ(banner + L"OS Version: 0.0.0 SP0 (workstation) [x86]\r\nCPU: Some CPU\r\n\r\n", header);
+    const std::wstring banner =
+        std::wstring(L"\r\n<< Quillon (") + kBuildArchitecture + L") Log >>\r\n";
+    EXPECT_EQ(banner + L"OS Version: 0.0.0 SP0 (workstation) [x86]\r\nCPU: Some CPU\r\n\r\n",
+              header);
 }
 
 TEST(LogFormat, CpuBrandIsTextWithoutNul) {

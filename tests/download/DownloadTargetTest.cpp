@@ -32,7 +32,8 @@ TEST(DownloadTargetPath, FolderAndFileParts) {
     EXPECT_EQ(L"C:\\dl\\sub\\f.exe", DownloadTargetPath(L"C:\\dl\\", L"http://h/f.exe", L"sub"));
     EXPECT_EQ(L"C:\\dl\\sub\\mine.exe",
               DownloadTargetPath(L"C:\\dl\\", L"http://h/f.exe", L"sub?mine.exe"));
-    EXPECT_EQ(L"C:\\dl\\mine.exe", DownloadTargetPath(L"C:\\dl\\", L"http://h/f.exe", L"?mine.exe"));
+    EXPECT_EQ(L"C:\\dl\\mine.exe",
+              DownloadTargetPath(L"C:\\dl\\", L"http://h/f.exe", L"?mine.exe"));
     EXPECT_EQ(L"C:\\dl\\given.bin",
               DownloadTargetPath(L"C:\\dl\\", L"http://h/f.exe", L"sub", L"given.bin"));
 }

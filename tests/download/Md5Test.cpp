@@ -45,5 +45,6 @@ TEST(Md5, ChunkingDoesNotChangeTheDigest) {
         EXPECT_EQ(whole, Digest(data, chunk)) << chunk;
     }
     // Lengths around the padding boundary.
-    for (size_t n = 54; n < 130; ++n) EXPECT_EQ(Digest(data.substr(0, n)), Digest(data.substr(0, n), 7));
+    for (size_t n = 54; n < 130; ++n)
+        EXPECT_EQ(Digest(data.substr(0, n)), Digest(data.substr(0, n), 7));
 }

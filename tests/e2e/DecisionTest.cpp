@@ -9,7 +9,7 @@ namespace {
 const wchar_t* kPresentKey = L"Software\\PravelTests\\E2EPresent";
 
 class DecisionRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         HKEY key = nullptr;
         RegCreateKeyExW(HKEY_CURRENT_USER, kPresentKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
@@ -33,7 +33,8 @@ protected:
     }
     static bool InterbootContextExists() {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key) !=
+            ERROR_SUCCESS) {
             return false;
         }
         RegCloseKey(key);
@@ -48,8 +49,10 @@ std::wstring Section(int n, const std::wstring& body) {
     return L"[App" + std::to_wstring(n) + L"]\r\n" + body;
 }
 
-const std::wstring kFound = L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\E2EPresent\r\n";
-const std::wstring kMissing = L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\E2EMissing\r\n";
+const std::wstring kFound =
+    L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\E2EPresent\r\n";
+const std::wstring kMissing =
+    L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\E2EMissing\r\n";
 
 }  // namespace
 
@@ -65,21 +68,28 @@ TEST_F(DecisionRun, EveryPrerequisiteIsDecidedAndExplained) {
     const LANGID language = GetSystemDefaultLangID();
 
     const std::wstring ini =
-        IniWithLog(log_) + L"[GeneralOptions]\r\nOptions=\r\nDownloadFolder=" + downloads + L"\r\n" +
-        L"[PREREQUISITES]\r\nApp1=Present\r\nApp2=Absent\r\nApp3=OsExcluded\r\nApp4=LangExcluded\r\n"
+        IniWithLog(log_) + L"[GeneralOptions]\r\nOptions=\r\nDownloadFolder=" + downloads +
+        L"\r\n" +
+        L"[PREREQUISITES]\r\nApp1=Present\r\nApp2=Absent\r\nApp3=OsExcluded\r\nApp4="
+        L"LangExcluded\r\n"
         L"App5=LangAccepted\r\nApp6=SkipSearch\r\nApp7=ParentPresent\r\nApp8=Child\r\n"
         L"App9=DownloadedExact\r\nApp10=DownloadedWrongSize\r\nApp11=DownloadedAnySize\r\n"
         L"App12=FromShare\r\nApp13=Site\r\n" +
         Section(1, L"SetupFile=p.exe\r\n" + kFound) +
         Section(2, L"SetupFile=a.exe\r\n" + kMissing) +
-        Section(3, L"SetupFile=o.exe\r\nWinNT64Versions=Windows XP x64, Windows 7 x64\r\n" + kMissing) +
-        Section(4, L"SetupFile=l.exe\r\nLanguageList=" + std::to_wstring(language + 1) + L"\r\n" + kMissing) +
-        Section(5, L"SetupFile=l.exe\r\nLanguageList=1;" + std::to_wstring(language) + L"\r\n" + kMissing) +
+        Section(
+            3, L"SetupFile=o.exe\r\nWinNT64Versions=Windows XP x64, Windows 7 x64\r\n" + kMissing) +
+        Section(4, L"SetupFile=l.exe\r\nLanguageList=" + std::to_wstring(language + 1) + L"\r\n" +
+                       kMissing) +
+        Section(5, L"SetupFile=l.exe\r\nLanguageList=1;" + std::to_wstring(language) + L"\r\n" +
+                       kMissing) +
         Section(6, L"SetupFile=s.exe\r\nOptions=i\r\n" + kFound) +
         Section(7, L"SetupFile=pp.exe\r\n" + kFound) +
         Section(8, L"SetupFile=c.exe\r\nParentPrereq=ParentPresent\r\n" + kMissing) +
-        Section(9, L"Url=http://127.0.0.1:9/files/tool.exe\r\nExactSize=5\r\nFolder=exact\r\n" + kMissing) +
-        Section(10, L"Url=http://127.0.0.1:9/files/tool.exe\r\nExactSize=5\r\nFolder=wrong\r\n" + kMissing) +
+        Section(9, L"Url=http://127.0.0.1:9/files/tool.exe\r\nExactSize=5\r\nFolder=exact\r\n" +
+                       kMissing) +
+        Section(10, L"Url=http://127.0.0.1:9/files/tool.exe\r\nExactSize=5\r\nFolder=wrong\r\n" +
+                        kMissing) +
         Section(11, L"Url=http://127.0.0.1:9/files/tool.exe\r\nFolder=any\r\n" + kMissing) +
         Section(12, L"Url=file://\\\\server\\share\\tool.exe\r\n" + kMissing) +
         Section(13, L"OpenSite=https://example.com/get\r\n" + kMissing);
@@ -89,9 +99,11 @@ TEST_F(DecisionRun, EveryPrerequisiteIsDecidedAndExplained) {
     EXPECT_TRUE(has(L"Prerequisites loaded:13")) << Narrow(log);
     EXPECT_TRUE(has(L"Searching for:Present"));
     EXPECT_TRUE(has(L"Search result:An acceptable version was found."));
-    EXPECT_TRUE(has(L"Search result:No acceptable version found. It must be installed from package."));
+    EXPECT_TRUE(
+        has(L"Search result:No acceptable version found. It must be installed from package."));
     EXPECT_TRUE(has(L"Search result:No acceptable version found. It must be downloaded."));
-    EXPECT_TRUE(has(L"Search result:No acceptable version found. It must be downloaded manually from a site."));
+    EXPECT_TRUE(has(
+        L"Search result:No acceptable version found. It must be downloaded manually from a site."));
     EXPECT_FALSE(has(L"Prerequisite selected for install:Present"));
     EXPECT_TRUE(has(L"Prerequisite selected for install:Absent"));
 
@@ -100,7 +112,8 @@ TEST_F(DecisionRun, EveryPrerequisiteIsDecidedAndExplained) {
     EXPECT_TRUE(has(L"Wrong OS or Os language for:LangExcluded"));
     EXPECT_FALSE(has(L"Wrong OS or Os language for:LangAccepted"));
     EXPECT_TRUE(has(L"Prerequisite selected for install:LangAccepted"));
-    EXPECT_TRUE(HasMessageStartingWith(log, L"SystemDefault LangID=" + std::to_wstring(language) + L"-"));
+    EXPECT_TRUE(
+        HasMessageStartingWith(log, L"SystemDefault LangID=" + std::to_wstring(language) + L"-"));
 
     EXPECT_TRUE(has(L"Searching for:SkipSearch"));
     EXPECT_TRUE(has(L"Prerequisite selected for install:SkipSearch"));
@@ -116,7 +129,8 @@ TEST_F(DecisionRun, EveryPrerequisiteIsDecidedAndExplained) {
 
     EXPECT_FALSE(has(L"No prerequisite must be installed."));
     const std::vector<std::wstring> messages = Messages(log);
-    const auto summary = std::find(messages.begin(), messages.end(), L"After running prerequisites we have:");
+    const auto summary =
+        std::find(messages.begin(), messages.end(), L"After running prerequisites we have:");
     ASSERT_NE(messages.end(), summary);
     ASSERT_NE(messages.end(), summary + 1);
     EXPECT_EQ(L"  Reboot was required=false", *(summary + 1));
@@ -148,7 +162,8 @@ TEST_F(DecisionRun, SilentAndBasicRunsDecideAndSayInstallationIsNotAvailable) {
                                  Section(1, L"SetupFile=a.exe\r\n" + kMissing);
         const std::wstring log = RunAndReadLog(ini);
         EXPECT_TRUE(HasMessage(log, L"Prerequisite selected for install:Absent")) << Narrow(log);
-        EXPECT_TRUE(HasMessageStartingWith(log, L"Installing prerequisites is not available in this build"));
+        EXPECT_TRUE(HasMessageStartingWith(
+            log, L"Installing prerequisites is not available in this build"));
         DeleteFileW(log_.c_str());
     }
 }
@@ -174,12 +189,20 @@ TEST_F(DecisionRun, OperatingSystemNamesFollowTheRegistry) {
     version.Delete(L"CSDVersion");
 
     const std::wstring ini =
-        IniWithLog(log_) + L"[PREREQUISITES]\r\nApp1=NotFor10\r\nApp2=NotFor22H2\r\nApp3=NotFor21H2\r\n" +
+        IniWithLog(log_) +
+        L"[PREREQUISITES]\r\nApp1=NotFor10\r\nApp2=NotFor22H2\r\nApp3=NotFor21H2\r\n" +
         Section(1, L"SetupFile=a.exe\r\nWinNT64Versions=Windows 10 x64\r\n" + kMissing) +
-        Section(2, L"SetupFile=b.exe\r\nWinNT64Versions=Windows 8 x64, Windows 10 version 22H2 x64\r\n" + kMissing) +
-        Section(3, L"SetupFile=c.exe\r\nWinNT64Versions=Windows 10 version 21H2 x64, Windows 8 x64\r\n" + kMissing);
+        Section(
+            2,
+            L"SetupFile=b.exe\r\nWinNT64Versions=Windows 8 x64, Windows 10 version 22H2 x64\r\n" +
+                kMissing) +
+        Section(
+            3,
+            L"SetupFile=c.exe\r\nWinNT64Versions=Windows 10 version 21H2 x64, Windows 8 x64\r\n" +
+                kMissing);
     const std::wstring log = RunAndReadLog(ini);
-    EXPECT_NE(std::wstring::npos, log.find(L"\r\nOS Version: 10.0.19045 SP0 (workstation) [x64]\r\n"))
+    EXPECT_NE(std::wstring::npos,
+              log.find(L"\r\nOS Version: 10.0.19045 SP0 (workstation) [x64]\r\n"))
         << Narrow(log);
     EXPECT_TRUE(HasMessage(log, L"Wrong OS or Os language for:NotFor10"));
     EXPECT_TRUE(HasMessage(log, L"Wrong OS or Os language for:NotFor22H2"));

@@ -50,7 +50,8 @@ TEST(InstallerGuard, AbandonedMutexStopsTheRunWithExitCodeOne) {
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(1u, run.exitCode);
     const std::wstring text = ReadUtf16(log);
-    EXPECT_TRUE(HasMessageStartingWith(text, L"Waiting for the Windows Installer mutex")) << Narrow(text);
+    EXPECT_TRUE(HasMessageStartingWith(text, L"Waiting for the Windows Installer mutex"))
+        << Narrow(text);
     EXPECT_FALSE(HasMessageStartingWith(text, L"Prerequisites loaded:"));
     CloseHandle(mutex);
 }
@@ -67,7 +68,8 @@ TEST(InstallerGuard, NameTakenByAnotherObjectStopsTheRunWithExitCodeOne) {
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(1u, run.exitCode);
     const std::wstring text = ReadUtf16(log);
-    EXPECT_TRUE(HasMessageStartingWith(text, L"The Windows Installer mutex Global\\_MSIExecute exists but could not be opened"))
+    EXPECT_TRUE(HasMessageStartingWith(
+        text, L"The Windows Installer mutex Global\\_MSIExecute exists but could not be opened"))
         << Narrow(text);
     EXPECT_FALSE(HasMessageStartingWith(text, L"Prerequisites loaded:"));
 }

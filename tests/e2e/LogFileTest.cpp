@@ -19,9 +19,8 @@ std::wstring ExpectedOsLine() {
     DWORD major = v.dwMajorVersion;
     if (major == 10 && v.dwBuildNumber >= 22000) major = 11;
     return L"OS Version: " + std::to_wstring(major) + L"." + std::to_wstring(v.dwMinorVersion) +
-           L"." + std::to_wstring(v.dwBuildNumber) + L" SP" +
-           std::to_wstring(v.wServicePackMajor) + L" (" +
-           (v.wProductType == VER_NT_WORKSTATION ? L"workstation" : L"server") + L") [x64]";
+           L"." + std::to_wstring(v.dwBuildNumber) + L" SP" + std::to_wstring(v.wServicePackMajor) +
+           L" (" + (v.wProductType == VER_NT_WORKSTATION ? L"workstation" : L"server") + L") [x64]";
 }
 
 std::wstring ExpectedCpuLine() {

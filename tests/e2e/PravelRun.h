@@ -15,7 +15,7 @@ using namespace testing_support;
 
 // A scratch folder holding a copy of pravel.exe named `exeName`.
 class Installation {
-public:
+  public:
     Installation(const std::wstring& tag, const std::wstring& exeName)
         : dir_(tag), exe_(dir_ / exeName) {
         EXPECT_TRUE(CopyFileW(PravelExe().c_str(), exe_.c_str(), FALSE))
@@ -28,7 +28,7 @@ public:
     void WriteIni(const std::wstring& text) const { WriteUtf16(Ini(), text); }
     RunResult RunIt(DWORD timeoutMs = 60000) const { return Run(exe_, L"", timeoutMs); }
 
-private:
+  private:
     ScratchDir dir_;
     std::wstring exe_;
 };

@@ -27,7 +27,7 @@ Fn ProcOf(HMODULE module, const char* name) {
 }
 
 class Kestin : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         module_ = LoadLibraryW(PathFromEnvironment("KESTIN_DLL").c_str());
         ASSERT_NE(nullptr, module_);
@@ -190,9 +190,12 @@ TEST_F(Kestin, LengthFunctionsMatchTheTextFunctions) {
 
 TEST_F(Kestin, MatchesAnIndependentRc4AndMd5ByteForByte) {
     const std::wstring texts[] = {
-        L"x", L"secret", L"P@ssw0rd!", std::wstring(130, L'z'),
-        L"\x00e9t\x00e9 \x00fc\x00df",   // Latin-1 letters
-        L"\x4e2d\x6587\x5bc6\x7801",     // CJK
+        L"x",
+        L"secret",
+        L"P@ssw0rd!",
+        std::wstring(130, L'z'),
+        L"\x00e9t\x00e9 \x00fc\x00df",       // Latin-1 letters
+        L"\x4e2d\x6587\x5bc6\x7801",         // CJK
         L"\xD83D\xDE00 smile \xD83C\xDF89",  // surrogate pairs
     };
     for (const auto& text : texts) {
@@ -209,9 +212,11 @@ TEST_F(Kestin, ThreadsStartingWithoutAKeyContainerAllSucceed) {
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([t, &failures] {
             for (int i = 0; i < 20; ++i) {
-                const std::wstring text = L"thread " + std::to_wstring(t) + L" text " + std::to_wstring(i);
+                const std::wstring text =
+                    L"thread " + std::to_wstring(t) + L" text " + std::to_wstring(i);
                 const std::wstring secured = Secure(text.c_str());
-                if (secured != IndependentSecure(text) || Reveal(secured.c_str()) != text) ++failures[t];
+                if (secured != IndependentSecure(text) || Reveal(secured.c_str()) != text)
+                    ++failures[t];
             }
         });
     }
@@ -220,7 +225,7 @@ TEST_F(Kestin, ThreadsStartingWithoutAKeyContainerAllSucceed) {
 }
 
 class KestinInstall : public Kestin {
-protected:
+  protected:
     void SetUp() override {
         Kestin::SetUp();
         MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);

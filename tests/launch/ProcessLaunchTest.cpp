@@ -8,7 +8,9 @@ using namespace testing_support;
 
 namespace {
 
-std::wstring ExitWith() { return PathFromEnvironment("FIXTURE_EXIT_WITH"); }
+std::wstring ExitWith() {
+    return PathFromEnvironment("FIXTURE_EXIT_WITH");
+}
 
 }  // namespace
 
@@ -33,7 +35,8 @@ TEST(ProcessLaunch, ShellStartDropsTheLongPathPrefixAndWaits) {
     ScratchDir dir(L"shellstart");
     const std::wstring record = dir / L"record.txt";
     uint32_t code = 0;
-    EXPECT_TRUE(ShellExecuteAndWait(L"\\\\?\\" + ExitWith(), L"3 \"" + record + L"\"", L"", true, &code));
+    EXPECT_TRUE(
+        ShellExecuteAndWait(L"\\\\?\\" + ExitWith(), L"3 \"" + record + L"\"", L"", true, &code));
     EXPECT_EQ(3u, code);
     EXPECT_NE(std::wstring::npos, ReadUtf16(record).find(L" 3 "));
 }

@@ -11,7 +11,7 @@
 namespace testing_support {
 
 class RegistrySnapshot {
-public:
+  public:
     RegistrySnapshot(const wchar_t* path, std::initializer_list<const wchar_t*> names) {
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
                         nullptr, &key_, nullptr);
@@ -39,11 +39,12 @@ public:
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
     void SetDword(const wchar_t* name, DWORD value) {
-        RegSetValueExW(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+        RegSetValueExW(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof(value));
     }
     void Delete(const wchar_t* name) { RegDeleteValueW(key_, name); }
 
-private:
+  private:
     struct Saved {
         bool exists = false;
         DWORD type = 0;

@@ -22,7 +22,9 @@ std::wstring PathFromEnvironment(const char* name) {
     return FromHostPath(value);
 }
 
-std::wstring PravelExe() { return PathFromEnvironment("PRAVEL_EXE"); }
+std::wstring PravelExe() {
+    return PathFromEnvironment("PRAVEL_EXE");
+}
 
 ScratchDir::ScratchDir(const std::wstring& tag) {
     wchar_t temp[MAX_PATH + 1];
@@ -34,7 +36,9 @@ ScratchDir::ScratchDir(const std::wstring& tag) {
     CreateDirectoryW(path_.c_str(), nullptr);
 }
 
-ScratchDir::~ScratchDir() { RemoveTree(path_); }
+ScratchDir::~ScratchDir() {
+    RemoveTree(path_);
+}
 
 void RemoveTree(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -71,7 +75,8 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file) << "cannot write " << Narrow(path);
     DWORD written = 0;
-    if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (!bytes.empty())
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
 }
 

@@ -19,7 +19,7 @@ std::wstring PravelExe();
 
 // A fresh folder under the temporary folder, removed with its content.
 class ScratchDir {
-public:
+  public:
     explicit ScratchDir(const std::wstring& tag);
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -27,7 +27,7 @@ public:
     const std::wstring& Path() const { return path_; }
     std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
 
-private:
+  private:
     std::wstring path_;
 };
 
@@ -53,7 +53,7 @@ RunResult Run(const std::wstring& exe, const std::wstring& arguments = L"",
 
 // A started process the test can watch.
 class Process {
-public:
+  public:
     explicit Process(const std::wstring& exe, const std::wstring& arguments = L"");
     ~Process();
     bool Started() const { return info_.hProcess != nullptr; }
@@ -61,7 +61,7 @@ public:
     bool WaitFor(DWORD ms);
     DWORD ExitCode() const;
 
-private:
+  private:
     PROCESS_INFORMATION info_ = {};
 };
 
