@@ -19,8 +19,19 @@ TEST(InstallerGuard, WaitsForTheTransactionAndStartsAfterIt) {
     const std::wstring log = inst.Dir() / L"run.log";
     inst.WriteIni(IniWithLog(log));
 
-    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Global\\_MSIExecute");
-    ASSERT_NE(nullptr, mutex);
+    // A helper program holds the mutex until this event is set.
+    const std::wstring eventName = L"PravelTestRelease" + std::to_wstring(GetCurrentProcessId());
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
+    Process holder(PathFromEnvironment("FIXTURE_HOLD_MUTEX"), eventName);
+    ASSERT_TRUE(holder.Started());
+    HANDLE seen = nullptr;
+    for (int i = 0; i < 200 && seen == nullptr; ++i) {
+        seen = OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\_MSIExecute");
+        if (seen == nullptr) Sleep(25);
+    }
+    ASSERT_NE(nullptr, seen) << "the helper did not create the mutex";
+    CloseHandle(seen);
+
     Process process(inst.Exe());
     ASSERT_TRUE(process.Started());
     EXPECT_FALSE(process.WaitFor(1500)) << "pravel did not wait for the installer";
@@ -28,9 +39,11 @@ TEST(InstallerGuard, WaitsForTheTransactionAndStartsAfterIt) {
     EXPECT_TRUE(HasMessageStartingWith(during, L"Another Windows Installer transaction"));
     EXPECT_FALSE(HasMessageStartingWith(during, L"Prerequisites loaded:"));
 
-    ReleaseMutex(mutex);
+    SetEvent(release);
+    ASSERT_TRUE(holder.WaitFor(30000));
+    EXPECT_EQ(0u, holder.ExitCode());
     ASSERT_TRUE(process.WaitFor(30000));
-    CloseHandle(mutex);
+    CloseHandle(release);
     EXPECT_EQ(0u, process.ExitCode());
     EXPECT_TRUE(HasMessage(ReadUtf16(log), L"Prerequisites loaded:0"));
 }
