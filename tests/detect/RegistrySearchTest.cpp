@@ -59,6 +59,23 @@ TEST_F(RegistrySearch, SubkeyAndValueNames) {
     EXPECT_FALSE(RunSearch(kSearchValueNames, kUser, L"1.0").found);  // no name holds a version
 }
 
+TEST(RegistryManyNames, HundredsOfValuesAndSubkeys) {
+    TestKey many(HKEY_CURRENT_USER, L"Software\\PravelTests\\Many");
+    for (int i = 0; i < 300; ++i) {
+        many.SetString(L"component-" + std::to_wstring(i), L"x");
+        many.AddSubkey(L"build " + std::to_wstring(1000 + i));
+    }
+    many.SetString(L"9.1.2", L"x");
+    Outcome o = RunSearch(kSearchValueNames, L"HKCU\\Software\\PravelTests\\Many", L"9.1", L"9.2");
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(301u, o.values.size());
+    o = RunSearch(kSearchSubkeyNames, L"HKCU\\Software\\PravelTests\\Many", L"1299", L"1299");
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(300u, o.values.size());
+    EXPECT_FALSE(
+        RunSearch(kSearchSubkeyNames, L"HKCU\\Software\\PravelTests\\Many", L"1300").found);
+}
+
 TEST_F(RegistrySearch, KeyAndValuePresence) {
     EXPECT_TRUE(RunSearch(kSearchKeyExists, kUser).found);
     EXPECT_FALSE(RunSearch(kSearchKeyMissing, kUser).found);
