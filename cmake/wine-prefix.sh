@@ -25,7 +25,11 @@ start)
     "$server" -w </dev/null >/dev/null 2>&1
     touch "$WINEPREFIX/.pravel-ready"
   fi
-  # The server and the services it starts must not hold ctest's output pipes.
+  # A server left from an earlier wine run (it lingers a few seconds after its
+  # last program) would make "-p" fail: end it first. The server and the
+  # services it starts must not hold ctest's output pipes.
+  "$server" -k </dev/null >/dev/null 2>&1 || true
+  "$server" -w </dev/null >/dev/null 2>&1 || true
   "$server" -p </dev/null >/dev/null 2>&1
   "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
   echo "wine prefix ready: $WINEPREFIX"
