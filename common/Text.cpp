@@ -15,10 +15,6 @@ bool Contains(const std::wstring& text, const std::wstring& part) {
     return text.find(part) != std::wstring::npos;
 }
 
-bool ContainsChar(const std::wstring& text, wchar_t c) {
-    return text.find(c) != std::wstring::npos;
-}
-
 wchar_t ToLowerAscii(wchar_t c) {
     return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
@@ -96,17 +92,6 @@ std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t count) {
     return out;
 }
 
-std::string EncodeUtf16Le(const std::wstring& text) {
-    std::string out;
-    out.reserve(text.size() * 2);
-    for (wchar_t c : text) {
-        const uint32_t unit = static_cast<uint32_t>(c) & 0xFFFFu;
-        out.push_back(static_cast<char>(unit & 0xFF));
-        out.push_back(static_cast<char>(unit >> 8));
-    }
-    return out;
-}
-
 std::wstring WidenLatin1(const std::string& text) {
     std::wstring out;
     out.reserve(text.size());
@@ -150,10 +135,6 @@ std::wstring NormalizeFolderPath(const std::wstring& path) {
         }
     }
     return out;
-}
-
-bool IsAbsolutePath(const std::wstring& path) {
-    return StartsWith(path, L"\\\\") || (path.size() >= 2 && path[1] == L':');
 }
 
 std::vector<std::wstring> Split(const std::wstring& text, const std::wstring& separator) {

@@ -12,7 +12,6 @@ namespace pravel {
 bool StartsWith(const std::wstring& text, const std::wstring& prefix);
 bool EndsWith(const std::wstring& text, const std::wstring& suffix);
 bool Contains(const std::wstring& text, const std::wstring& part);
-bool ContainsChar(const std::wstring& text, wchar_t c);
 
 // ASCII-only case folding; other characters are compared as they are.
 wchar_t ToLowerAscii(wchar_t c);
@@ -32,9 +31,8 @@ std::wstring ZeroPadded(uint32_t value, int width);
 // "0x80004005": eight uppercase hexadecimal digits.
 std::wstring FormatHResult(int32_t hr);
 
-// UTF-16LE bytes <-> text. An odd trailing byte is dropped.
+// UTF-16LE bytes to text. An odd trailing byte is dropped.
 std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t count);
-std::string EncodeUtf16Le(const std::wstring& text);
 // ASCII/Latin-1 bytes to text, one character per byte.
 std::wstring WidenLatin1(const std::string& text);
 
@@ -51,8 +49,6 @@ std::wstring WithTrailingBackslash(const std::wstring& path);
 // them with single backslashes, adding a trailing backslash. A leading "\\"
 // (network path) is kept. Empty input stays empty.
 std::wstring NormalizeFolderPath(const std::wstring& path);
-// True for "\\..." and for "X:...".
-bool IsAbsolutePath(const std::wstring& path);
 
 std::vector<std::wstring> Split(const std::wstring& text, const std::wstring& separator);
 

@@ -34,7 +34,7 @@ constexpr Win10Release kWin10Releases[] = {
 
 // Families named by service pack. `servers` says which systems take the
 // server names: isServer together with 64-bit Windows, or isServer alone.
-enum class ServerRule { kServer64, kIsServer };
+enum class ServerRule { kServer64, kIsServer, kNone };
 
 struct ServicePackName {
     int32_t servicePack;  // -1: any other service pack
@@ -110,13 +110,10 @@ constexpr ServicePackFamily kFamilies[] = {
      {{1, L"Windows XP SP1 x64"}, {2, L"Windows XP SP2 x64"}, {-1, L"Windows XP x64"}}},
     {5,
      1,
-     ServerRule::kIsServer,
-     L"Windows XP x86",
+     ServerRule::kNone,
+     nullptr,
      false,
-     {{1, L"Windows XP SP1 x86"},
-      {2, L"Windows XP SP2 x86"},
-      {3, L"Windows XP SP3 x86"},
-      {-1, L"Windows XP x86"}},
+     {},
      L"Windows XP x86",
      false,
      {{1, L"Windows XP SP1 x86"},
@@ -142,7 +139,14 @@ const ServicePackFamily* FindFamily(const OsVersionInfo& os) {
 }
 
 bool UsesServerNames(const ServicePackFamily& family, const OsVersionInfo& os) {
-    return family.servers == ServerRule::kServer64 ? IsServer64(os) : os.isServer;
+    switch (family.servers) {
+        case ServerRule::kServer64:
+            return IsServer64(os);
+        case ServerRule::kIsServer:
+            return os.isServer;
+        default:
+            return false;
+    }
 }
 
 const wchar_t* ByServicePack(const ServicePackName (&names)[4], int32_t servicePack) {

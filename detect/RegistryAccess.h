@@ -13,7 +13,6 @@
 namespace pravel {
 
 enum class RegistryView {
-    kDefault,       // the process's own view
     k64IfChosen,    // the 64-bit view when the 64-bit choice is set on 64-bit Windows
     k64WhenChosen,  // the 64-bit view whenever the 64-bit choice is set
 };

@@ -18,5 +18,8 @@ TEST(ExtractionFolder, ConfiguredValueIsExpandedAndNormalised) {
     };
     EXPECT_EQ(L"C:\\t\\x\\", ComputeWorkFolder(L"[TempFolder]x", L"{P}", L"C:\\tmp\\", expand));
     EXPECT_EQ(L"C:\\tmp\\{P}\\", ComputeWorkFolder(L"", L"{P}", L"C:\\tmp\\", expand));
+    // A network path keeps its leading "\\\\".
+    EXPECT_EQ(L"\\\\srv\\share\\x\\",
+              ComputeWorkFolder(L"\\\\srv\\share//x", L"{P}", L"C:\\tmp\\", expand));
     EXPECT_EQ(L"C:\\tmp\\", ComputeWorkFolder(L"", L"", L"C:\\tmp", TextExpander()));
 }

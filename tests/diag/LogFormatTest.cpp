@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "common/Bitness.h"
-#include "diag/CpuBrand.h"
 #include "diag/LogFormat.h"
 
 using namespace pravel;
@@ -33,10 +32,4 @@ TEST(LogFormat, HeaderBlock) {
         std::wstring(L"\r\n<< Quillon (") + kBuildArchitecture + L") Log >>\r\n";
     EXPECT_EQ(banner + L"OS Version: 0.0.0 SP0 (workstation) [x86]\r\nCPU: Some CPU\r\n\r\n",
               header);
-}
-
-TEST(LogFormat, CpuBrandIsTextWithoutNul) {
-    const std::wstring brand = CpuBrandString();
-    EXPECT_FALSE(brand.empty());
-    EXPECT_EQ(std::wstring::npos, brand.find(L'\0'));
 }

@@ -66,13 +66,6 @@ std::vector<std::wstring> DebugStrings(const std::wstring& exe) {
     return strings;
 }
 
-bool AnyStartsWith(const std::vector<std::wstring>& strings, const std::wstring& prefix) {
-    for (const auto& s : strings) {
-        if (s.compare(0, prefix.size(), prefix) == 0) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 TEST(DebugOutput, LoggerReportsItsFileToTheDebugger) {

@@ -71,11 +71,15 @@ inline bool HasMessage(const std::wstring& log, const std::wstring& message) {
     return false;
 }
 
-inline bool HasMessageStartingWith(const std::wstring& log, const std::wstring& prefix) {
-    for (const auto& m : Messages(log)) {
-        if (m.compare(0, prefix.size(), prefix) == 0) return true;
+inline bool AnyStartsWith(const std::vector<std::wstring>& texts, const std::wstring& prefix) {
+    for (const auto& text : texts) {
+        if (text.compare(0, prefix.size(), prefix) == 0) return true;
     }
     return false;
+}
+
+inline bool HasMessageStartingWith(const std::wstring& log, const std::wstring& prefix) {
+    return AnyStartsWith(Messages(log), prefix);
 }
 
 }  // namespace e2e
