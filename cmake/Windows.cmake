@@ -2,6 +2,7 @@
 # the program itself and its deliverable copy in dist/.
 
 add_library(pravel_win STATIC
+  common/SystemLibrary.cpp
   common/TempFolder.cpp
   common/Wow64.cpp
   chainer/ChainerApp.cpp

@@ -10,6 +10,8 @@
 
 #include <utility>
 
+#include "common/SystemLibrary.h"
+
 namespace pravel {
 
 template <typename Traits>
@@ -92,10 +94,14 @@ struct CryptKeyTraits {
     static void Close(Type h) { ::CryptDestroyKey(h); }
 };
 
-struct InternetTraits {
+struct InternetTraits {  // wininet.dll is not a known DLL: closed through the system loader
     using Type = HINTERNET;
     static Type Empty() { return nullptr; }
-    static void Close(Type h) { ::InternetCloseHandle(h); }
+    static void Close(Type h) {
+        static const auto close = SystemFunction<decltype(&::InternetCloseHandle)>(
+            L"wininet.dll", "InternetCloseHandle");
+        if (close != nullptr) close(h);
+    }
 };
 
 using UniqueHandle = UniqueOwner<HandleTraits>;
