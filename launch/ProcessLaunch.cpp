@@ -68,6 +68,46 @@ bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments
     return true;
 }
 
+bool ShellExecuteNoWait(const std::wstring& file, const std::wstring& arguments,
+                        const std::wstring& folder, bool elevate) {
+    std::wstring extension = file.size() >= 4 ? file.substr(file.size() - 4) : file;
+    for (wchar_t& c : extension) c = static_cast<wchar_t>(::towlower(c));
+    std::wstring target = file;
+    std::wstring parameters = arguments;
+    if (elevate && (extension == L".bat" || extension == L".cmd")) {
+        wchar_t windows[MAX_PATH] = {};
+        const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
+        target = std::wstring(windows, length < MAX_PATH ? length : 0) + L"\\System32\\cmd.exe";
+        parameters = L"/C \"\"" + file + L"\" " + arguments + L"\"";
+    }
+
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = elevate ? ::GetForegroundWindow() : nullptr;
+    info.lpVerb = elevate ? L"runas" : L"open";
+    info.lpFile = target.c_str();
+    info.lpParameters = OrNull(parameters);
+    info.lpDirectory = OrNull(folder);
+    info.nShow = SW_HIDE;
+    if (!::ShellExecuteExW(&info) &&
+        (reinterpret_cast<INT_PTR>(info.hInstApp) == SE_ERR_NOASSOC ||
+         reinterpret_cast<INT_PTR>(info.hInstApp) == SE_ERR_ASSOCINCOMPLETE)) {
+        // Without an association for the verb: the default verb, and the shell may ask.
+        info.fMask &= ~static_cast<ULONG>(SEE_MASK_FLAG_NO_UI);
+        info.lpVerb = nullptr;
+        ::ShellExecuteExW(&info);
+    }
+    UniqueHandle process(info.hProcess);
+    if (process) {
+        using GetProcessIdFn = DWORD(WINAPI*)(HANDLE);
+        static const auto getProcessId = reinterpret_cast<GetProcessIdFn>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleW(L"Kernel32.dll"), "GetProcessId")));
+        if (getProcessId != nullptr) ::AllowSetForegroundWindow(getProcessId(process.Get()));
+    }
+    return true;
+}
+
 bool WaitWithMessagePump(HANDLE handle) {
     while (true) {
         const DWORD result =

@@ -19,6 +19,12 @@ bool CreateProcessAndWait(const std::wstring& application, const std::wstring& c
 bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments,
                          const std::wstring& folder, bool hidden, uint32_t* exitCode);
 
+// ShellExecuteExW without waiting, with "runas" when elevating. A .bat/.cmd
+// file to elevate runs under the command interpreter's /C switch. Always true:
+// callers cannot see a failed start.
+bool ShellExecuteNoWait(const std::wstring& file, const std::wstring& arguments,
+                        const std::wstring& folder, bool elevate);
+
 // Waits for `handle` while dispatching the calling thread's messages.
 bool WaitWithMessagePump(HANDLE handle);
 

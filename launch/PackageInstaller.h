@@ -1,0 +1,23 @@
+// Installs one MSIX/AppX package through the platform package manager. The
+// installer launcher hands package files (.msix, .msixbundle, .appx) here.
+// Until the package support is built in, the default installer answers false
+// (the launch then fails with 1627); tests replace it through
+// SetPackageInstaller.
+#pragma once
+
+#include <string>
+
+namespace pravel {
+
+class PackageInstaller {
+  public:
+    virtual ~PackageInstaller() = default;
+    // Installs the package at `path` (a full path); true when the platform
+    // reports the deployment as completed. Never throws.
+    virtual bool Install(const std::wstring& path) = 0;
+};
+
+PackageInstaller& CurrentPackageInstaller();
+void SetPackageInstaller(PackageInstaller* installer);  // null restores the default
+
+}  // namespace pravel
