@@ -18,6 +18,10 @@ PackageInstaller& CurrentPackageInstaller() {
     return *g_installer;
 }
 
+bool InstallPackageFile(const std::wstring& path) {
+    return CurrentPackageInstaller().Install(path);
+}
+
 void SetPackageInstaller(PackageInstaller* installer) {
     g_installer = installer != nullptr ? installer : &g_none;
 }

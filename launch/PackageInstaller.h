@@ -18,6 +18,11 @@ class PackageInstaller {
 };
 
 PackageInstaller& CurrentPackageInstaller();
+
+// The installer launcher's package step: runs CurrentPackageInstaller().Install
+// for `path` (already in its long-path form where needed) and answers its
+// result. Throws HResultError when the thread it needs cannot be created.
+bool InstallPackageFile(const std::wstring& path);
 void SetPackageInstaller(PackageInstaller* installer);  // null restores the default
 
 }  // namespace pravel
