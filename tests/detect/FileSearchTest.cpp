@@ -135,3 +135,50 @@ TEST(FileVersionRead, ShellLibraryVersion) {
     EXPECT_EQ(1u, major);
     EXPECT_FALSE(GetShellLibraryVersion(L"C:\\no\\such.dll", major));
 }
+
+namespace {
+
+// A file name of this test process in the System32 folders.
+std::wstring SystemTestName() {
+    return L"pravel_view_" + std::to_wstring(GetCurrentProcessId()) + L".dll";
+}
+
+}  // namespace
+
+// A 32-bit program on 64-bit Windows sees SysWOW64 under the System32 path;
+// Options "x" turns redirection off for the search in both bitnesses.
+TEST(FileSearchRedirection, FileOnlyInSysWow64IsFoundThroughSystem32Only32Bit) {
+    SystemFile wow(Wow64SystemFolder(), SystemTestName(), PlainDll());
+    ASSERT_TRUE(wow.Placed());
+    const std::wstring path = NativeSystemFolder() + L"\\" + SystemTestName();
+    EXPECT_EQ(!kSuite64Bit, RunSearch(kSearchFile, path).found);
+    EXPECT_FALSE(RunSearch(kSearchFile, path, L"", L"", L"", true).found);
+}
+
+TEST(FileSearchRedirection, FileOnlyInTheNativeSystem32IsHiddenFrom32BitUnless64IsChosen) {
+    SystemFile native(NativeSystemFolder(), SystemTestName(), VersionedDll());
+    ASSERT_TRUE(native.Placed());
+    const std::wstring path = NativeSystemFolder() + L"\\" + SystemTestName();
+    EXPECT_EQ(kSuite64Bit, RunSearch(kSearchFile, path).found);
+    Outcome o = RunSearch(kSearchFile, path, L"1.2.3.4", L"1.2.3.4", L"", true);
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(std::vector<std::wstring>{L"1.2.3.4"}, o.values);
+}
+
+// The "shim_clone" copy is made with redirection off: it copies the native
+// System32 file even where a 32-bit read in place gets the SysWOW64 one.
+TEST(FileVersionRead, CopyOfASystemFileIsTakenWithRedirectionOff) {
+    SystemFile native(NativeSystemFolder(), SystemTestName(), VersionedDll());
+    SystemFile wow(Wow64SystemFolder(), SystemTestName(), PlainDll());
+    ASSERT_TRUE(native.Placed() && wow.Placed());
+    const std::wstring path = NativeSystemFolder() + L"\\" + SystemTestName();
+    FileVersion copied;
+    std::wstring copyPath;
+    EXPECT_EQ(0u, GetFileVersionThroughCopy(path, true, copied, &copyPath));
+    EXPECT_EQ(L"1.2.3.4", FormatFileVersion(copied));
+    EXPECT_NE(std::wstring::npos, copyPath.find(L"shim_clone")) << Narrow(copyPath);
+    FileVersion inPlace;
+    const uint32_t status = GetFileVersionThroughCopy(path, false, inPlace, nullptr);
+    EXPECT_EQ(kSuite64Bit, status == 0);
+    EXPECT_EQ(kSuite64Bit ? L"1.2.3.4" : L"0.0.0.0", FormatFileVersion(inPlace));
+}

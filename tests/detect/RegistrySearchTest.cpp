@@ -1,8 +1,10 @@
 // Registry searches against keys the tests create in the Wine registry.
 #include "detect/SearchTestSupport.h"
+#include "support/WinTestSupport.h"
 
 using namespace pravel;
 using namespace search_test;
+using testing_support::kSuite64Bit;
 
 namespace {
 
@@ -122,13 +124,30 @@ TEST(RegistryRoots, LocalMachineAndUsersAndMisspelledRoots) {
     EXPECT_TRUE(RunSearch(kSearchRegistryValue,
                           L"HKEY_LOCAL_MACHINE\\Software\\PravelTests\\Machine\\Version", L"3")
                     .found);
-    EXPECT_TRUE(
-        RunSearch(kSearchKeyExists, L"hklm\\Software\\PravelTests\\Machine", L"", L"", L"", true)
-            .found);
+    EXPECT_TRUE(RunSearch(kSearchKeyExists, L"hklm\\Software\\PravelTests\\Machine").found);
     // HKU, HKEY_USERS and a misspelled root all select HKEY_USERS.
     EXPECT_TRUE(RunSearch(kSearchKeyExists, L"HKU\\.DEFAULT").found);
     EXPECT_TRUE(RunSearch(kSearchKeyExists, L"HKEY_USERS\\.DEFAULT").found);
     EXPECT_TRUE(RunSearch(kSearchKeyExists, L"HKLN\\.DEFAULT").found);
     EXPECT_FALSE(RunSearch(kSearchKeyExists, L"HKLN\\Software\\PravelTests\\Machine").found);
     EXPECT_TRUE(RunSearch(kSearchKeyExists, L"HKCR\\CLSID").found);
+}
+
+// A 32-bit program on 64-bit Windows reads HKLM\Software through the 32-bit
+// view (Wow6432Node); Options "x" asks for the 64-bit view in both bitnesses.
+TEST(RegistryViews, MachineSoftwareIsReadThroughTheProcessViewUnless64IsChosen) {
+    const std::wstring path = L"Software\\PravelTests\\Views";
+    TestKey native(HKEY_LOCAL_MACHINE, path, KEY_WOW64_64KEY);
+    native.SetString(L"Version", L"6.4");
+    native.AddSubkey(L"only64");
+    TestKey wow(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY);
+    wow.SetString(L"Version", L"3.2");
+    const std::wstring value = L"HKLM\\" + path + L"\\Version";
+    const std::vector<std::wstring> own{kSuite64Bit ? L"6.4" : L"3.2"};
+    EXPECT_EQ(own, RunSearch(kSearchRegistryValue, value).values);
+    EXPECT_EQ(std::vector<std::wstring>{L"6.4"},
+              RunSearch(kSearchRegistryValue, value, L"", L"", L"", true).values);
+    const std::wstring only64 = L"HKLM\\" + path + L"\\only64";
+    EXPECT_EQ(kSuite64Bit, RunSearch(kSearchKeyExists, only64).found);
+    EXPECT_TRUE(RunSearch(kSearchKeyExists, only64, L"", L"", L"", true).found);
 }

@@ -37,17 +37,19 @@ inline Outcome RunSearch(int32_t type, const std::wstring& searchString,
     return outcome;
 }
 
-// A registry key the test creates and removes again.
+// A registry key the test creates and removes again, in the process's own
+// registry view or in the one `view` names (KEY_WOW64_64KEY/KEY_WOW64_32KEY).
 class TestKey {
   public:
-    TestKey(HKEY root, const std::wstring& path) : root_(root), path_(path) {
-        RegDeleteTreeW(root_, path_.c_str());
+    TestKey(HKEY root, const std::wstring& path, REGSAM view = 0)
+        : root_(root), path_(path), view_(view) {
+        Delete();
         EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &key_, nullptr));
+                                                 KEY_ALL_ACCESS | view_, nullptr, &key_, nullptr));
     }
     ~TestKey() {
         RegCloseKey(key_);
-        RegDeleteTreeW(root_, path_.c_str());
+        Delete();
     }
     void SetString(const std::wstring& name, const std::wstring& value, DWORD type = REG_SZ) {
         RegSetValueExW(key_, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -74,8 +76,19 @@ class TestKey {
     }
 
   private:
+    void Delete() {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root_, path_.c_str(), 0, KEY_ALL_ACCESS | view_, &key) != ERROR_SUCCESS) {
+            return;
+        }
+        RegDeleteTreeW(key, nullptr);
+        RegCloseKey(key);
+        RegDeleteKeyExW(root_, path_.c_str(), view_, 0);
+    }
+
     HKEY root_;
     std::wstring path_;
+    REGSAM view_;
     HKEY key_ = nullptr;
 };
 

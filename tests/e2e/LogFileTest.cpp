@@ -37,6 +37,12 @@ std::wstring ExpectedCpuLine() {
     return line;
 }
 
+// "(x86)" for the 32-bit deliverable, "(x64)" for the 64-bit build; the OS
+// line says "[x64]" in both (the machine, not the program).
+std::wstring Banner() {
+    return std::wstring(L"<< Quillon (") + kSuiteArchitecture + L") Log >>";
+}
+
 size_t Count(const std::wstring& text, const std::wstring& part) {
     size_t n = 0;
     for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1)) ++n;
@@ -59,7 +65,7 @@ TEST(LogFile, NewLogHasMarkBannerMachineLinesAndTimestampedRecords) {
     const std::vector<std::wstring> lines = SplitLines(text.substr(1));
     ASSERT_GE(lines.size(), 7u) << Narrow(text);
     EXPECT_EQ(L"", lines[0]);
-    EXPECT_EQ(L"<< Quillon (x64) Log >>", lines[1]);
+    EXPECT_EQ(Banner(), lines[1]);
     EXPECT_EQ(ExpectedOsLine(), lines[2]);
     EXPECT_EQ(ExpectedCpuLine(), lines[3]);
     EXPECT_EQ(L"", lines[4]);
@@ -81,7 +87,7 @@ TEST(LogFile, SecondRunAppendsWithANewBannerAndNoSecondMark) {
     EXPECT_EQ(first, both.substr(0, first.size()));
     EXPECT_EQ(1u, Count(both, L"\xFEFF"));
     EXPECT_EQ(0u, both.find(L"\xFEFF"));
-    EXPECT_EQ(2u, Count(both, L"<< Quillon (x64) Log >>"));
+    EXPECT_EQ(2u, Count(both, Banner()));
     EXPECT_EQ(2u, Count(both, L"OS Version: "));
     EXPECT_EQ(2 * Messages(first).size(), Messages(both).size());
 }

@@ -169,4 +169,47 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
+namespace {
+
+// Redirection off for the calling thread while it lives; a no-op in a 64-bit
+// process (the call fails there and nothing is redirected anyway).
+class UnredirectedScope {
+  public:
+    UnredirectedScope() { off_ = Wow64DisableWow64FsRedirection(&old_) != FALSE; }
+    ~UnredirectedScope() {
+        if (off_) Wow64RevertWow64FsRedirection(old_);
+    }
+
+  private:
+    void* old_ = nullptr;
+    bool off_ = false;
+};
+
+}  // namespace
+
+std::wstring NativeSystemFolder() {
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    return std::wstring(windows) + L"\\system32";
+}
+
+std::wstring Wow64SystemFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    EXPECT_NE(0u, GetSystemWow64DirectoryW(folder, MAX_PATH)) << "no SysWOW64 folder";
+    return folder;
+}
+
+SystemFile::SystemFile(const std::wstring& folder, const std::wstring& name,
+                       const std::wstring& source)
+    : path_(folder + L"\\" + name) {
+    UnredirectedScope scope;
+    placed_ = CopyFileW(source.c_str(), path_.c_str(), FALSE) != FALSE;
+    EXPECT_TRUE(placed_) << "cannot place " << Narrow(path_);
+}
+
+SystemFile::~SystemFile() {
+    UnredirectedScope scope;
+    DeleteFileW(path_.c_str());
+}
+
 }  // namespace testing_support

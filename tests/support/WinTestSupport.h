@@ -1,5 +1,6 @@
-// Helpers for Windows tests that run under wine64: scratch folders, UTF-16
-// files, and running programs with a time limit.
+// Helpers for Windows tests that run under Wine (64-bit suite under wine64,
+// 32-bit suite under WoW64): scratch folders, UTF-16 files, running programs
+// with a time limit, and the facts that differ by the suite's bitness.
 #pragma once
 
 #include <windows.h>
@@ -68,5 +69,30 @@ class Process {
 // Splits on "\r\n" (the log's line end).
 std::vector<std::wstring> SplitLines(const std::wstring& text);
 std::string Narrow(const std::wstring& text);  // for test messages
+
+// The suite this test program belongs to, worked out here and not taken from
+// the program under test: 32-bit programs run on 64-bit Windows (WoW64).
+constexpr bool kSuite64Bit = sizeof(void*) == 8;
+// "x64" in the 64-bit suite, "x86" in the 32-bit one (the log banner).
+constexpr const wchar_t* kSuiteArchitecture = kSuite64Bit ? L"x64" : L"x86";
+
+// The native System32 folder and the 32-bit one of 64-bit Windows
+// ("...\\SysWOW64"), whatever the bitness of the caller.
+std::wstring NativeSystemFolder();
+std::wstring Wow64SystemFolder();
+// A file placed in a system folder with file-system redirection off (so that
+// a 32-bit test writes where the path says), removed again by the destructor.
+class SystemFile {
+  public:
+    SystemFile(const std::wstring& folder, const std::wstring& name, const std::wstring& source);
+    ~SystemFile();
+    SystemFile(const SystemFile&) = delete;
+    SystemFile& operator=(const SystemFile&) = delete;
+    bool Placed() const { return placed_; }
+
+  private:
+    std::wstring path_;
+    bool placed_ = false;
+};
 
 }  // namespace testing_support
