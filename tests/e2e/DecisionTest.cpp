@@ -209,3 +209,26 @@ TEST_F(DecisionRun, OperatingSystemNamesFollowTheRegistry) {
     EXPECT_FALSE(HasMessage(log, L"Wrong OS or Os language for:NotFor21H2"));
     EXPECT_TRUE(HasMessage(log, L"Prerequisite selected for install:NotFor21H2"));
 }
+
+// The 32-bit deliverable's searches read HKLM\Software through the 32-bit
+// registry view (Wow6432Node); Options "x" reads the 64-bit view. The key
+// exists in the 32-bit view only.
+TEST_F(DecisionRun, MachineSoftwareIsSearchedInTheProgramsOwnViewUnlessXIsGiven) {
+    const wchar_t* path = L"Software\\PravelTests\\E2EView32";
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr));
+    RegCloseKey(key);
+    const std::wstring search =
+        L"SearchType1=5\r\nSearchString1=HKLM\\Software\\PravelTests\\E2EView32\r\n";
+    const std::wstring ini = IniWithLog(log_) +
+                             L"[PREREQUISITES]\r\nApp1=OwnView\r\nApp2=NativeView\r\n" +
+                             Section(1, L"SetupFile=a.exe\r\n" + search) +
+                             Section(2, L"SetupFile=b.exe\r\nOptions=x\r\n" + search);
+    const std::wstring log = RunAndReadLog(ini);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY, 0);
+    EXPECT_EQ(kSuite64Bit, HasMessage(log, L"Prerequisite selected for install:OwnView"))
+        << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Prerequisite selected for install:NativeView")) << Narrow(log);
+}
