@@ -98,8 +98,8 @@ struct InternetTraits {  // wininet.dll is not a known DLL: closed through the s
     using Type = HINTERNET;
     static Type Empty() { return nullptr; }
     static void Close(Type h) {
-        static const auto close = SystemFunction<decltype(&::InternetCloseHandle)>(
-            L"wininet.dll", "InternetCloseHandle");
+        static const auto close =
+            SystemFunction<decltype(&::InternetCloseHandle)>(L"wininet.dll", "InternetCloseHandle");
         if (close != nullptr) close(h);
     }
 };
