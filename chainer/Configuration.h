@@ -93,6 +93,7 @@ struct Prerequisite {
     std::wstring noUiCommandLine;     // NoUiCommandLine
     std::wstring options;             // Options
     std::wstring md5;                 // MD5
+    std::wstring sha256;              // SHA256: 64 hexadecimal digits, empty when absent
     int32_t exactSize = 0;            // ExactSize
     std::wstring folder;              // Folder
     std::wstring retValPropName;      // RetValPropName

@@ -91,6 +91,7 @@ bool IniDocument::ReadPrerequisite(int n, Prerequisite& p) const {
     s->ReadString(L"NoUiCommandLine", p.noUiCommandLine);
     s->ReadString(L"Options", p.options);
     s->ReadString(L"MD5", p.md5);
+    s->ReadString(L"SHA256", p.sha256);
     p.exactSize = ReadInteger(*s, L"ExactSize");
     s->ReadString(L"Folder", p.folder);
     s->ReadString(L"RetValPropName", p.retValPropName);

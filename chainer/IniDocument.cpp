@@ -4,8 +4,8 @@
 
 namespace pravel {
 
-void IniSection::Append(std::wstring key, std::wstring value) {
-    pairs_.push_back(IniPair{std::move(key), std::move(value)});
+void IniSection::Append(std::wstring key, std::wstring value, int line) {
+    pairs_.push_back(IniPair{std::move(key), std::move(value), line});
 }
 
 const IniPair* IniSection::FindKey(const std::wstring& key) const {
@@ -51,10 +51,13 @@ bool IsControlOrBlank(wchar_t c) {
 
 void IniDocument::Parse(const std::wstring& text) {
     sections_.clear();
+    ignored_.clear();
     std::vector<std::wstring> lines = SplitLines(text);
     if (!lines.empty() && !lines[0].empty() && lines[0][0] == 0xFEFF) lines[0].erase(0, 1);
 
+    int number = 0;
     for (const std::wstring& raw : lines) {
+        ++number;
         if (raw.empty()) continue;
         size_t begin = 0;
         while (begin < raw.size() && IsControlOrBlank(raw[begin])) ++begin;
@@ -62,15 +65,17 @@ void IniDocument::Parse(const std::wstring& text) {
             size_t end = raw.size();
             while (end > begin && IsControlOrBlank(raw[end - 1])) --end;
             if (end - begin >= 2 && raw[end - 1] == L']') {
-                sections_.emplace_back(raw.substr(begin + 1, end - begin - 2));
+                sections_.emplace_back(raw.substr(begin + 1, end - begin - 2), number);
                 continue;
             }
         }
-        if (sections_.empty()) continue;
         const size_t equals = raw.find(L'=', begin);
-        if (equals == std::wstring::npos) continue;
+        if (sections_.empty() || equals == std::wstring::npos) {
+            if (begin < raw.size()) ignored_.push_back(IniIgnoredLine{number, raw});
+            continue;
+        }
         sections_.back().Append(TrimWhite(raw.substr(begin, equals - begin)),
-                                TrimWhite(raw.substr(equals + 1)));
+                                TrimWhite(raw.substr(equals + 1)), number);
     }
 }
 

@@ -2,7 +2,9 @@
 // CR LF; sections are "[name]" lines; pairs are "key=value" lines with both
 // sides trimmed. There is no comment syntax, quoting or escaping. Duplicate
 // sections and keys are kept; look-ups return the first exact
-// (case-sensitive) match.
+// (case-sensitive) match. Every section, pair and ignored line remembers
+// its line number (from 1) so that a checker can point at it; the run itself
+// never looks at line numbers.
 #pragma once
 
 #include <string>
@@ -17,15 +19,24 @@ struct ChainerSettings;
 struct IniPair {
     std::wstring key;
     std::wstring value;
+    int line = 0;  // line of the file (from 1); 0 when not parsed from text
+};
+
+// A non-empty line that the parser did not use: no "=", or a pair before the
+// first section header. `text` is the line as written.
+struct IniIgnoredLine {
+    int line = 0;
+    std::wstring text;
 };
 
 class IniSection {
   public:
-    explicit IniSection(const std::wstring& name) : name_(name) {}
+    explicit IniSection(const std::wstring& name, int line = 0) : name_(name), line_(line) {}
 
     const std::wstring& Name() const { return name_; }
+    int Line() const { return line_; }  // line of the "[name]" header
     const std::vector<IniPair>& Pairs() const { return pairs_; }
-    void Append(std::wstring key, std::wstring value);
+    void Append(std::wstring key, std::wstring value, int line = 0);
 
     // The first pair whose key equals `key` exactly, or null.
     const IniPair* FindKey(const std::wstring& key) const;
@@ -37,6 +48,7 @@ class IniSection {
 
   private:
     std::wstring name_;
+    int line_ = 0;
     std::vector<IniPair> pairs_;
 };
 
@@ -49,6 +61,7 @@ class IniDocument {
     // The first section named `name` exactly, or null.
     const IniSection* FindSection(const std::wstring& name) const;
     const std::vector<IniSection>& Sections() const { return sections_; }
+    const std::vector<IniIgnoredLine>& IgnoredLines() const { return ignored_; }
 
     // Fills `options` from [GeneralOptions]; absent keys keep the defaults.
     void ReadGeneralOptions(GeneralOptions& options) const;
@@ -61,6 +74,7 @@ class IniDocument {
 
   private:
     std::vector<IniSection> sections_;
+    std::vector<IniIgnoredLine> ignored_;
 };
 
 }  // namespace pravel

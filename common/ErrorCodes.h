@@ -35,3 +35,14 @@ constexpr uint32_t kFunctionFailed = 1627;  // ERROR_FUNCTION_FAILED
 constexpr uint32_t kSuccessRebootRequired = 3010;
 
 }  // namespace pravel
+
+namespace pravel {
+
+// Exit codes of the configuration checker, pravel-check.
+enum CheckerExitCode : int32_t {
+    kCheckClean = 0,          // no findings
+    kCheckFoundWarnings = 1,  // warnings only
+    kCheckFoundErrors = 2,    // at least one error (or the file could not be read)
+};
+
+}  // namespace pravel

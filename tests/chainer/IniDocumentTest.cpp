@@ -89,3 +89,32 @@ TEST(IniDocument, ParseReplacesEarlierContent) {
     EXPECT_EQ(nullptr, doc.FindSection(L"A"));
     EXPECT_NE(nullptr, doc.FindSection(L"B"));
 }
+
+TEST(IniDocument, RemembersLineNumbersAndIgnoredLines) {
+    // Line 1 carries the byte-order mark; a lone LF does not start a line.
+    const IniDocument doc = Parsed(
+        L"\xFEFFk=before\r\n[A]\r\n\r\nx=1\r\n; note\r\n  [B] ; not a header\r\ny=2\nz=3\r\n"
+        L"   \r\n[A]\r\nx=again\r\n");
+    ASSERT_EQ(2u, doc.Sections().size());
+    EXPECT_EQ(2, doc.Sections()[0].Line());
+    EXPECT_EQ(9, doc.Sections()[1].Line());
+    const std::vector<IniPair>& pairs = doc.Sections()[0].Pairs();
+    ASSERT_EQ(2u, pairs.size());
+    EXPECT_EQ(4, pairs[0].line);
+    EXPECT_EQ(L"y", pairs[1].key);
+    EXPECT_EQ(7, pairs[1].line);
+    EXPECT_EQ(10, doc.Sections()[1].Pairs()[0].line);
+    // The pair before the first section and the lines without "=" (a blank
+    // line is not reported).
+    const std::vector<IniIgnoredLine>& ignored = doc.IgnoredLines();
+    ASSERT_EQ(3u, ignored.size());
+    EXPECT_EQ(1, ignored[0].line);
+    EXPECT_EQ(L"k=before", ignored[0].text);
+    EXPECT_EQ(5, ignored[1].line);
+    EXPECT_EQ(6, ignored[2].line);
+    EXPECT_EQ(L"  [B] ; not a header", ignored[2].text);
+    // Parsing again replaces everything.
+    IniDocument again = doc;
+    again.Parse(L"[C]\r\n");
+    EXPECT_TRUE(again.IgnoredLines().empty());
+}

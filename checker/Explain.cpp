@@ -1,0 +1,310 @@
+#include "checker/Explain.h"
+
+#include "common/Text.h"
+#include "detect/OsNames.h"
+#include "detect/SearchEvaluation.h"
+#include "download/DownloadTarget.h"
+
+namespace pravel {
+
+namespace {
+
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
+std::wstring VersionBounds(const PrerequisiteSearch& s) {
+    if (s.verMin.empty() && s.verMax.empty()) return L" (any version)";
+    if (s.verMax.empty()) return L" of at least " + s.verMin;
+    if (s.verMin.empty()) return L" of at most " + s.verMax;
+    return L" from " + s.verMin + L" to " + s.verMax;
+}
+
+std::wstring Comparison(const std::wstring& refContent) {
+    if (refContent.empty()) return L" compared with an empty RefContent (never true)";
+    const std::wstring ref = Quoted(refContent.substr(1));
+    switch (refContent[0]) {
+        case L'M':
+            return L" equals " + ref;
+        case L'D':
+            return L" differs from " + ref;
+        case L'C':
+            return L" contains " + ref;
+        case L'X':
+            return L" does not contain " + ref;
+        case L'S':
+            return L" starts with " + ref;
+        case L'E':
+            return L" ends with " + ref;
+        case L'G':
+            return L" is a number greater than " + ref;
+        case L'L':
+            return L" is a number less than " + ref;
+        default:
+            return L" compared with the unknown operator " +
+                   Quoted(std::wstring(1, refContent[0])) + L" (never true)";
+    }
+}
+
+std::wstring FolderOrTemp(const std::wstring& configured, const std::wstring& code) {
+    if (!configured.empty()) return WithTrailingBackslash(configured);
+    return L"<temp>\\" + (code.empty() ? std::wstring() : code + L"\\");
+}
+
+std::wstring RunMode(const std::wstring& options) {
+    if (Contains(options, L"q")) {
+        return L"silent (\"q\"): installers get their silent command lines, no window is shown";
+    }
+    if (Contains(options, L"b")) {
+        return L"basic UI (\"b\"): a small progress window is shown";
+    }
+    return L"decide only (neither \"q\" nor \"b\"): every prerequisite is decided and logged, "
+           L"nothing is installed";
+}
+
+std::wstring OptionWords(const Prerequisite& p) {
+    const std::wstring& o = p.options;
+    std::vector<std::wstring> words;
+    if (Contains(o, L"m")) words.push_back(L"mandatory: the run exits with 1 while it is missing");
+    if (Contains(o, L"i")) {
+        words.push_back(L"searches skipped: it always counts as missing");
+    }
+    if (Contains(o, L"x")) {
+        words.push_back(L"searches use the 64-bit registry view and file system");
+    }
+    if (Contains(o, L"c")) words.push_back(L"not for ARM64 machines");
+    if (Contains(o, L"d")) {
+        words.push_back(L"only for ARM64 machines (and not where Windows cannot tell the machine)");
+    }
+    if (Contains(o, L"r") && Contains(o, L"R")) {
+        words.push_back(
+            L"reboot mode 2: Windows is restarted after a successful installation "
+            L"when a fresh search finds it present");
+    } else if (Contains(o, L"r")) {
+        words.push_back(L"reboot mode 1: Windows is restarted after every successful installation");
+    }
+    for (const wchar_t* letter : {L"b", L"q", L"j", L"n"}) {
+        if (!Contains(o, letter)) continue;
+        const std::wstring l(letter);
+        if (l == L"b") words.push_back(L"\"b\": always its basic UI command line");
+        if (l == L"q") words.push_back(L"\"q\": always its silent command line");
+        if (l == L"j") words.push_back(L"\"j\": CommandLine alone");
+        if (l == L"n") words.push_back(L"\"n\": the command line of the run's mode");
+        break;
+    }
+    std::wstring unused;
+    for (wchar_t c : o) {
+        if (std::wstring(L"mixcdrRbqjn").find(c) == std::wstring::npos &&
+            unused.find(c) == std::wstring::npos) {
+            unused += c;
+        }
+    }
+    if (!unused.empty()) words.push_back(L"no effect: " + Quoted(unused));
+    std::wstring text;
+    for (const std::wstring& w : words) text += (text.empty() ? L"" : L"; ") + w;
+    return text;
+}
+
+std::wstring Systems(const std::wstring& list, const wchar_t* bitness, const wchar_t* group) {
+    if (list == group) return std::wstring(L"not on any ") + bitness + L" Windows";
+    return std::wstring(L"not on ") + bitness + L" " + list;
+}
+
+std::wstring LanguageWords(const std::wstring& list) {
+    std::wstring text;
+    for (const std::wstring& item : Split(list, L";")) {
+        if (item.empty()) continue;
+        text += (text.empty() ? L"" : L", ") + item;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::wstring InstallerArguments(const Prerequisite& p, int uiMode) {
+    for (const wchar_t* letter : {L"b", L"q", L"j", L"n"}) {
+        if (!Contains(p.options, letter)) continue;
+        const wchar_t l = letter[0];
+        if (l == L'b') return p.commandLine + L" " + p.basicUiCommandLine;
+        if (l == L'q') return p.commandLine + L" " + p.noUiCommandLine;
+        if (l == L'n') {
+            if (uiMode == 0) return p.commandLine + L" " + p.noUiCommandLine;
+            if (uiMode == 1) return p.commandLine + L" " + p.basicUiCommandLine;
+        }
+        return p.commandLine;
+    }
+    return p.commandLine;
+}
+
+std::wstring DescribeSearch(const PrerequisiteSearch& s) {
+    const std::wstring what = Quoted(s.searchString);
+    switch (s.type) {
+        case kSearchFile: {
+            const FileSearchTarget target = ParseFileSearchString(s.searchString);
+            std::wstring text = L"the file " + Quoted(target.path);
+            if (IsBareFileName(target.path)) text += L" at the root of a fixed drive";
+            if (target.depth > 0) {
+                text += L" (or up to " + ToDecimal(target.depth) + L" folder levels below)";
+            }
+            return text + L" has a version" + VersionBounds(s);
+        }
+        case kSearchSubkeyNames:
+            return L"a subkey name of the registry key " + what + L" is a version" +
+                   VersionBounds(s);
+        case kSearchRegistryValue:
+            return L"the registry value " + what + L" holds a version" + VersionBounds(s);
+        case kSearchMsiProduct:
+            return L"the Windows Installer product " + what + L" is installed with a version" +
+                   VersionBounds(s);
+        case kSearchMsiUpgradeCode:
+            return L"a product of the Windows Installer upgrade code " + what +
+                   L" is installed with a version" + VersionBounds(s);
+        case kSearchKeyExists:
+            return L"the registry key " + what + L" exists";
+        case kSearchKeyMissing:
+            return L"the registry key " + what + L" does not exist";
+        case kSearchValueExists:
+            return L"the registry value " + what + L" exists";
+        case kSearchValueMissing:
+            return L"the registry value " + what + L" does not exist";
+        case kSearchValueCompare:
+            return L"the registry value " + what + Comparison(s.refContent);
+        case kSearchRunProgram:
+            return L"the program " + what +
+                   L" of the packed payload exits with 0 (this build carries no payload: never)";
+        case kSearchMsiComponent:
+            return L"the Windows Installer component " + what +
+                   L" is installed locally or runs from source";
+        case kSearchValueNames:
+            return L"a value name of the registry key " + what + L" is a version" +
+                   VersionBounds(s);
+        case kSearchPackage:
+            return L"the MSIX/AppX package " + what + L" is installed with a version" +
+                   VersionBounds(s) + L" (Windows 10 and later)";
+        case kSearchSubfolderNames:
+            return L"a subfolder name of the folder " + what + L" is a version" + VersionBounds(s);
+        default:
+            return L"search type " + ToDecimal(s.type) + L" (unknown): always counts as found";
+    }
+}
+
+std::wstring ExplainConfiguration(const IniDocument& document, const PrerequisiteSet& set) {
+    const GeneralOptions& o = set.Options();
+    std::wstring out;
+    auto line = [&](const std::wstring& text) { out += text + L"\n"; };
+
+    line(L"Run: " + RunMode(o.options) + L".");
+    line(L"  Setup files with a relative SetupFile are taken from " +
+         FolderOrTemp(o.extractionFolder, o.defaultProdCode) + L"; downloads are stored in " +
+         FolderOrTemp(o.downloadFolder, o.defaultProdCode) + L".");
+    ChainerSettings settings;
+    if (document.ReadChainerSettings(settings) && !settings.logFile.empty()) {
+        line(L"  The log is written to " + settings.logFile + L".");
+    } else {
+        line(L"  No LogFile in [PREREQ_CHAINER]: the run writes no log.");
+    }
+
+    for (size_t i = 0; i < set.Count(); ++i) {
+        const Prerequisite& p = set.Items()[i];
+        const std::wstring key = L"App" + ToDecimal(static_cast<int64_t>(i + 1));
+        const IniSection* section = document.FindSection(key);
+        line(L"");
+        line(key + L" " + Quoted(p.name) + L" (line " +
+             ToDecimal(section != nullptr ? section->Line() : 0) + L"):");
+
+        // Detection.
+        if (Contains(p.options, L"i")) {
+            line(L"  Detection: none (option \"i\"): it always counts as missing.");
+        } else if (p.searches.empty()) {
+            line(p.op == 0 ? L"  Detection: no searches: it always counts as present."
+                           : L"  Detection: no searches: it always counts as missing.");
+        } else if (p.op != 0 && p.op != 1) {
+            line(L"  Detection: Operator " + ToDecimal(p.op) +
+                 L" is neither 0 nor 1: it never counts as present.");
+        } else if (p.searches.size() == 1) {
+            line(L"  Detection: present when " + DescribeSearch(p.searches[0]) + L".");
+        } else {
+            line(p.op == 0 ? L"  Detection: present when all of these hold (Operator 0, checked "
+                             L"in order until one fails):"
+                           : L"  Detection: present when one of these holds (Operator 1, checked "
+                             L"in order until one holds):");
+            for (size_t k = 0; k < p.searches.size(); ++k) {
+                line(L"    " + ToDecimal(static_cast<int64_t>(k + 1)) + L". " +
+                     DescribeSearch(p.searches[k]) + L".");
+            }
+        }
+
+        // When missing.
+        std::wstring file;
+        if (p.locationKind == kLocationSetupFile) {
+            const bool absolute = StartsWith(p.location, L"\\\\") ||
+                                  (p.location.size() >= 2 && p.location[1] == L':');
+            file = absolute ? p.location
+                            : FolderOrTemp(o.extractionFolder, o.defaultProdCode) + p.location;
+            line(L"  When missing: it is installed from the setup file " + file + L".");
+        } else if (p.locationKind == kLocationUrl) {
+            if (StartsWithIgnoreCaseAscii(p.location, L"file://")) {
+                file =
+                    p.location.substr(StartsWithIgnoreCaseAscii(p.location, L"file:///") ? 8 : 7);
+                line(L"  When missing: it is installed from the file " + file + L" (no download).");
+            } else {
+                file = DownloadTargetPath(FolderOrTemp(o.downloadFolder, o.defaultProdCode),
+                                          p.location, p.folder);
+                std::wstring checks;
+                if (p.exactSize != 0) {
+                    checks +=
+                        L"its size is " + ToDecimal(static_cast<uint32_t>(p.exactSize)) + L" bytes";
+                }
+                if (!p.md5.empty())
+                    checks += (checks.empty() ? L"" : L", ") + (L"its MD5 is " + p.md5);
+                if (!p.sha256.empty()) {
+                    checks += (checks.empty() ? L"" : L", ") + (L"its SHA-256 is " + p.sha256);
+                }
+                line(L"  When missing: it is downloaded from " + p.location + L" to " + file +
+                     L" and " +
+                     (checks.empty() ? std::wstring(L"run without any check of the file")
+                                     : L"accepted only when " + checks) +
+                     L".");
+            }
+        } else {
+            line(L"  When missing: the user is sent to the web page " + p.location +
+                 L"; pravel installs nothing itself.");
+        }
+        if (p.locationKind != kLocationOpenSite) {
+            for (int mode = 0; mode < 2; ++mode) {
+                const std::wstring arguments = TrimWhite(InstallerArguments(p, mode));
+                line(std::wstring(mode == 0 ? L"  Silent run (\"q\"): "
+                                            : L"  Basic UI run (\"b\"): ") +
+                     Quoted(file) + (arguments.empty() ? L" without arguments" : L" " + arguments) +
+                     L".");
+            }
+        }
+        if (!p.retValPropName.empty()) {
+            line(L"  Its return code is recorded as " + Quoted(p.retValPropName) +
+                 L" in HKEY_CURRENT_USER\\InterbootContext.");
+        }
+        if (!p.parentPrereq.empty()) {
+            line(L"  Selecting it also selects " + Quoted(p.parentPrereq) +
+                 L" when that one needs installing.");
+        }
+
+        // Options and restrictions.
+        const std::wstring words = OptionWords(p);
+        line(L"  Options " + Quoted(p.options) + L": " + (words.empty() ? L"none" : words) + L".");
+        std::wstring where;
+        if (!p.winNTVersions.empty())
+            where += Systems(p.winNTVersions, L"32-bit", kAll32BitSystems);
+        if (!p.winNT64Versions.empty()) {
+            where += (where.empty() ? L"" : L"; ") +
+                     Systems(p.winNT64Versions, L"64-bit", kAll64BitSystems);
+        }
+        line(L"  Systems: " + (where.empty() ? std::wstring(L"every Windows version") : where) +
+             L"; languages: " +
+             (p.languageList.empty() ? std::wstring(L"every language")
+                                     : L"only " + LanguageWords(p.languageList)) +
+             L".");
+    }
+    return out;
+}
+
+}  // namespace pravel
