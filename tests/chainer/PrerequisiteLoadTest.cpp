@@ -27,36 +27,34 @@ std::wstring Lines(std::initializer_list<const wchar_t*> lines) {
 }  // namespace
 
 TEST(PrerequisiteLoad, ReadsEveryField) {
-    const PrerequisiteSet set =
-        Load(Lines({L"[PREREQUISITES]",
-                    L"App1=Runtime 4.8",
-                    L"[App1]",
-                    L"VerMin=1.0",
-                    L"VerMax=2.0",
-                    L"Url=http://h/r.exe",
-                    L"CommandLine=/full",
-                    L"BasicUiCommandLine=/passive",
-                    L"NoUiCommandLine=/q",
-                    L"Options=mrx",
-                    L"MD5=ABC",
-                    L"SHA256=E3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855",
-                    L"ExactSize=  1024kb",
-                    L"Folder=sub?r.exe",
-                    L"RetValPropName=RUNTIME_RC",
-                    L"InstallCond=c",
-                    L"ParentPrereq=Base",
-                    L"Operator=1",
-                    L"WinNTVersions=Windows XP x86",
-                    L"WinNT64Versions=Windows 7 x64",
-                    L"LanguageList=1033;1031",
-                    L"SearchType1=2",
-                    L"SearchString1=HKLM\\Software\\X\\Version",
-                    L"VerMin1=4.8",
-                    L"VerMax1=5",
-                    L"RefContent1=M1",
-                    L"SearchCmdLine1=/check",
-                    L"SearchType2=5",
-                    L"SearchString2=HKCU\\Software\\Y"}));
+    const PrerequisiteSet set = Load(Lines({L"[PREREQUISITES]",
+                                            L"App1=Runtime 4.8",
+                                            L"[App1]",
+                                            L"VerMin=1.0",
+                                            L"VerMax=2.0",
+                                            L"Url=http://h/r.exe",
+                                            L"CommandLine=/full",
+                                            L"BasicUiCommandLine=/passive",
+                                            L"NoUiCommandLine=/q",
+                                            L"Options=mrx",
+                                            L"MD5=ABC",
+                                            L"ExactSize=  1024kb",
+                                            L"Folder=sub?r.exe",
+                                            L"RetValPropName=RUNTIME_RC",
+                                            L"InstallCond=c",
+                                            L"ParentPrereq=Base",
+                                            L"Operator=1",
+                                            L"WinNTVersions=Windows XP x86",
+                                            L"WinNT64Versions=Windows 7 x64",
+                                            L"LanguageList=1033;1031",
+                                            L"SearchType1=2",
+                                            L"SearchString1=HKLM\\Software\\X\\Version",
+                                            L"VerMin1=4.8",
+                                            L"VerMax1=5",
+                                            L"RefContent1=M1",
+                                            L"SearchCmdLine1=/check",
+                                            L"SearchType2=5",
+                                            L"SearchString2=HKCU\\Software\\Y"}));
     ASSERT_EQ(1u, set.Count());
     const Prerequisite& p = set.Items()[0];
     EXPECT_EQ(L"Runtime 4.8", p.name);
@@ -69,7 +67,6 @@ TEST(PrerequisiteLoad, ReadsEveryField) {
     EXPECT_EQ(L"/q", p.noUiCommandLine);
     EXPECT_EQ(L"mrx", p.options);
     EXPECT_EQ(L"ABC", p.md5);
-    EXPECT_EQ(L"E3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855", p.sha256);
     EXPECT_EQ(1024, p.exactSize);
     EXPECT_EQ(L"sub?r.exe", p.folder);
     EXPECT_EQ(L"RUNTIME_RC", p.retValPropName);
@@ -257,4 +254,14 @@ TEST(ConfigurationBytes, Utf8FileDoesNotParseIntoSections) {
     IniDocument doc;
     doc.Parse(ConfigurationText(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size()));
     EXPECT_EQ(nullptr, doc.FindSection(L"PREREQUISITES"));
+}
+
+TEST(PrerequisiteLoad, Sha256IsReadAsWritten) {
+    const std::wstring digest = L"E3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+    const PrerequisiteSet set =
+        Load(Lines({L"[PREREQUISITES]", L"App1=A", L"App2=B", L"[App1]", L"Url=http://h/a.exe",
+                    (L"SHA256=" + digest).c_str(), L"[App2]", L"SetupFile=b.exe"}));
+    ASSERT_EQ(2u, set.Count());
+    EXPECT_EQ(digest, set.Items()[0].sha256);
+    EXPECT_EQ(L"", set.Items()[1].sha256);
 }
