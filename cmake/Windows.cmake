@@ -23,6 +23,7 @@ add_library(pravel_win STATIC
   detect/SystemInfo.cpp
   detect/SystemSearchRunner.cpp
   diag/Logger.cpp
+  download/FileSha256.cpp
   launch/PackageInstaller.cpp
   launch/ProcessLaunch.cpp
   ui/AppModule.cpp

@@ -278,4 +278,10 @@ bool ComputeSha256(ByteSource& source, std::wstring& hex) {
     return true;
 }
 
+bool IsAcceptedBySha256(const std::wstring& configured, ByteSource& source) {
+    if (configured.empty()) return true;
+    std::wstring hex;
+    return ComputeSha256(source, hex) && Sha256Matches(configured, hex);
+}
+
 }  // namespace pravel

@@ -57,4 +57,13 @@ class ByteSource {
 // empty download is never accepted by its digest.
 bool ComputeSha256(ByteSource& source, std::wstring& hex);
 
+// The SHA-256 step of download acceptance, after the size and MD5 tests:
+// true when `configured` is empty (no SHA256 key), or when the digest of
+// what `source` delivers matches it. A read failure or an empty file rejects.
+bool IsAcceptedBySha256(const std::wstring& configured, ByteSource& source);
+
+// The log line of a file rejected by this step (the size and MD5 tests keep
+// "Downloaded file was rejected.(Invalid size or MD5).").
+constexpr const wchar_t* kLogRejectedBySha256 = L"Downloaded file was rejected.(Invalid SHA-256).";
+
 }  // namespace pravel

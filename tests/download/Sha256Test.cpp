@@ -128,3 +128,18 @@ TEST(Sha256, ComputeReadsTheWholeSourceAndRejectsEmptyOrFailingOnes) {
     EXPECT_FALSE(ComputeSha256(failing, hex));
     EXPECT_TRUE(hex.empty());
 }
+
+TEST(Sha256, AcceptanceStepAfterSizeAndMd5) {
+    MemorySource unused("abc", 3);
+    EXPECT_TRUE(IsAcceptedBySha256(L"", unused));  // no SHA256 key: nothing to test
+    MemorySource abc("abc", 3);
+    EXPECT_TRUE(IsAcceptedBySha256(
+        L"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", abc));
+    MemorySource other("abd", 3);
+    EXPECT_FALSE(IsAcceptedBySha256(
+        L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", other));
+    MemorySource empty("", 3);
+    EXPECT_FALSE(IsAcceptedBySha256(
+        L"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855", empty));
+    EXPECT_STREQ(L"Downloaded file was rejected.(Invalid SHA-256).", kLogRejectedBySha256);
+}

@@ -1,0 +1,51 @@
+#include "download/FileSha256.h"
+
+#include <windows.h>
+
+#include "common/Handles.h"
+#include "download/Sha256.h"
+
+namespace pravel {
+
+namespace {
+
+// Reads an open file up to the size it had when it was opened.
+class OpenFileSource : public ByteSource {
+  public:
+    OpenFileSource(HANDLE file, uint64_t size) : file_(file), left_(size) {}
+    bool Read(uint8_t* buffer, size_t capacity, size_t& got) override {
+        got = 0;
+        if (left_ == 0) return true;
+        const DWORD want = static_cast<DWORD>(capacity < left_ ? capacity : left_);
+        DWORD read = 0;
+        if (!::ReadFile(file_, buffer, want, &read, nullptr)) return false;
+        got = read;
+        left_ = read == 0 ? 0 : left_ - read;  // a file that shrank ends early
+        return true;
+    }
+
+  private:
+    HANDLE file_;
+    uint64_t left_;
+};
+
+}  // namespace
+
+bool ComputeFileSha256(const std::wstring& path, std::wstring& hex) {
+    hex.clear();
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0) return false;
+    OpenFileSource source(file.Get(), static_cast<uint64_t>(size.QuadPart));
+    return ComputeSha256(source, hex);
+}
+
+bool IsFileAcceptedBySha256(const std::wstring& configured, const std::wstring& path) {
+    if (configured.empty()) return true;
+    std::wstring hex;
+    return ComputeFileSha256(path, hex) && Sha256Matches(configured, hex);
+}
+
+}  // namespace pravel
