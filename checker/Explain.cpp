@@ -46,8 +46,19 @@ std::wstring Comparison(const std::wstring& refContent) {
     }
 }
 
+// A configured folder as the run will see it: [SETUPEXEDIR] is pravel's own
+// folder (the value carries its backslash, so "[SETUPEXEDIR]\" is that folder).
 std::wstring FolderOrTemp(const std::wstring& configured, const std::wstring& code) {
-    if (!configured.empty()) return WithTrailingBackslash(configured);
+    if (!configured.empty()) {
+        std::wstring folder = WithTrailingBackslash(configured);
+        const std::wstring reference = L"[SETUPEXEDIR]";
+        if (StartsWith(folder, reference)) {
+            folder.erase(0, reference.size());
+            if (StartsWith(folder, L"\\")) folder.erase(0, 1);
+            folder = L"<pravel's folder>\\" + folder;
+        }
+        return folder;
+    }
     return L"<temp>\\" + (code.empty() ? std::wstring() : code + L"\\");
 }
 
