@@ -13,6 +13,7 @@
 
 #include "chainer/IniDocument.h"
 #include "chainer/PrerequisiteSet.h"
+#include "checker/KeyNames.h"
 
 namespace pravel {
 
@@ -47,11 +48,5 @@ std::wstring FormatFinding(const std::wstring& file, const Finding& finding);
 std::wstring FormatSummary(const std::wstring& file, const CheckReport& report);
 // 0 without findings, 1 with warnings only, 2 with at least one error.
 int CheckExitCode(const CheckReport& report);
-
-// The closest of `candidates` to `word`: an exact match ignoring ASCII case
-// first, else the nearest by edit distance (insertions, deletions,
-// substitutions and swaps of neighbours, ignoring case) within 1 for words
-// of up to four characters and 2 for longer ones. Empty when none is close.
-std::wstring ClosestName(const std::wstring& word, const std::vector<std::wstring>& candidates);
 
 }  // namespace pravel

@@ -1,0 +1,34 @@
+// What pravel reads, by section: the key names of [GeneralOptions],
+// [PREREQ_CHAINER], [App<n>] and its numbered search keys, and the
+// look-up of the name a misspelt key or section probably means.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pravel {
+
+const std::vector<std::wstring>& GeneralKeys();
+const std::vector<std::wstring>& ChainerKeys();
+const std::vector<std::wstring>& PrerequisiteKeys();
+// Base names of the keys of search k (each followed by k).
+const std::vector<std::wstring>& SearchKeyBases();
+
+constexpr const wchar_t* kGeneral = L"GeneralOptions";
+constexpr const wchar_t* kChainer = L"PREREQ_CHAINER";
+constexpr const wchar_t* kList = L"PREREQUISITES";
+
+bool IsIn(const std::vector<std::wstring>& names, const std::wstring& name);
+// "Name7" -> base "Name", number 7. False without a canonical decimal
+// number (digits, no leading zero, at least 1) at the end.
+bool SplitNumbered(const std::wstring& key, std::wstring& base, int& number);
+// Base and digit text of a key ending in digits (any digits).
+std::wstring BaseOf(const std::wstring& key, std::wstring& digits);
+
+// The closest of `candidates` to `word`: an exact match ignoring ASCII case
+// first, else the nearest by edit distance (insertions, deletions,
+// substitutions and swaps of neighbours, ignoring case) within 1 for words
+// of up to four characters and 2 for longer ones. Empty when none is close.
+std::wstring ClosestName(const std::wstring& word, const std::vector<std::wstring>& candidates);
+
+}  // namespace pravel
