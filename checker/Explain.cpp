@@ -1,5 +1,6 @@
 #include "checker/Explain.h"
 
+#include "checker/KeyNames.h"
 #include "common/Text.h"
 #include "detect/OsNames.h"
 #include "detect/SearchEvaluation.h"
@@ -8,10 +9,6 @@
 namespace pravel {
 
 namespace {
-
-std::wstring Quoted(const std::wstring& text) {
-    return L"\"" + text + L"\"";
-}
 
 std::wstring VersionBounds(const PrerequisiteSearch& s) {
     if (s.verMin.empty() && s.verMax.empty()) return L" (any version)";

@@ -120,4 +120,30 @@ std::wstring ClosestName(const std::wstring& word, const std::vector<std::wstrin
     return best;
 }
 
+bool IsPlainDecimal(const std::wstring& text) {
+    if (text.empty()) return false;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+    }
+    return true;
+}
+
+bool IsHexText(const std::wstring& text, size_t length) {
+    if (text.size() != length) return false;
+    for (wchar_t c : text) {
+        const bool hex =
+            (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+        if (!hex) return false;
+    }
+    return true;
+}
+
+bool IsAbsolutePath(const std::wstring& path) {
+    return StartsWith(path, L"\\\\") || (path.size() >= 2 && path[1] == L':');
+}
+
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
 }  // namespace pravel

@@ -25,6 +25,13 @@ bool SplitNumbered(const std::wstring& key, std::wstring& base, int& number);
 // Base and digit text of a key ending in digits (any digits).
 std::wstring BaseOf(const std::wstring& key, std::wstring& digits);
 
+// Value forms.
+bool IsPlainDecimal(const std::wstring& text);  // digits only, at least one
+bool IsHexText(const std::wstring& text, size_t length);
+// Absolute in the sense of the installation step: "\\..." or "X:...".
+bool IsAbsolutePath(const std::wstring& path);
+std::wstring Quoted(const std::wstring& text);  // "text"
+
 // The closest of `candidates` to `word`: an exact match ignoring ASCII case
 // first, else the nearest by edit distance (insertions, deletions,
 // substitutions and swaps of neighbours, ignoring case) within 1 for words

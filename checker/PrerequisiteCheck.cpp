@@ -1,0 +1,202 @@
+#include "checker/PrerequisiteCheck.h"
+
+#include "checker/KeyNames.h"
+#include "common/IntegerRule.h"
+#include "common/Text.h"
+#include "detect/SearchEvaluation.h"
+#include "download/Sha256.h"
+
+namespace pravel {
+
+namespace {
+
+void CheckSearches(const IniSection& s, std::vector<Finding>& findings) {
+    auto Warning = [&](int line, const std::wstring& text) {
+        findings.push_back(Finding{line, Severity::kWarning, text});
+    };
+    int count = 0;  // searches pravel reads: 1 .. count
+    while (s.FindKey(L"SearchType" + ToDecimal(count + 1)) != nullptr) ++count;
+    for (int k = 1; k <= count; ++k) {
+        const IniPair* type = s.FindKey(L"SearchType" + ToDecimal(k));
+        const int32_t value = ParseConfigInteger(type->value);
+        if (!IsPlainDecimal(type->value)) {
+            Warning(type->line, type->key + L" " + Quoted(type->value) +
+                                    L" is not a plain decimal number: pravel reads it as " +
+                                    ToDecimal(value));
+        }
+        if (value == kSearchValueCompare) {
+            const IniPair* ref = s.FindKey(L"RefContent" + ToDecimal(k));
+            if (ref == nullptr || ref->value.empty()) {
+                Warning(type->line, type->key + L" 9 compares with RefContent" + ToDecimal(k) +
+                                        L", which is missing or empty: the comparison is never "
+                                        L"true");
+            } else if (std::wstring(L"MDCXSEGL").find(ref->value[0]) == std::wstring::npos) {
+                Warning(ref->line, ref->key + L" " + Quoted(ref->value) +
+                                       L" does not begin with a comparison letter (M, D, C, X, "
+                                       L"S, E, G or L): the comparison is never true");
+            }
+        }
+        if (value == kSearchRunProgram) {
+            Warning(type->line, type->key +
+                                    L" 10 runs a program of the packed payload, which this "
+                                    L"build does not carry: the search never succeeds");
+        }
+        if (value < kSearchFile || value > kSearchSubfolderNames) {
+            Warning(type->line, type->key + L" " + ToDecimal(value) +
+                                    L" is not a known search type (0 to 14): the search runs "
+                                    L"nothing and counts as found");
+        }
+    }
+    for (const IniPair& pair : s.Pairs()) {
+        std::wstring base;
+        int k = 0;
+        if (!SplitNumbered(pair.key, base, k) || k <= count || !IsIn(SearchKeyBases(), base)) {
+            continue;
+        }
+        if (s.FindKey(pair.key) != &pair) continue;  // repeats are reported already
+        if (base == L"SearchType") {
+            Warning(pair.line, pair.key +
+                                   L" is never read: the searches stop at the missing "
+                                   L"SearchType" +
+                                   ToDecimal(count + 1));
+        } else if (s.FindKey(L"SearchType" + ToDecimal(k)) == nullptr) {
+            Warning(pair.line, pair.key + L" is never read: there is no SearchType" + ToDecimal(k));
+        }
+    }
+}
+
+}  // namespace
+
+void CheckPrerequisiteSection(const IniSection& s, const PrerequisiteContext& context,
+                              std::vector<Finding>& findings) {
+    auto Warning = [&](int line, const std::wstring& text) {
+        findings.push_back(Finding{line, Severity::kWarning, text});
+    };
+    const IniPair* setupFile = s.FindKey(L"SetupFile");
+    const IniPair* openSite = s.FindKey(L"OpenSite");
+    const IniPair* url = s.FindKey(L"Url");
+    const IniPair* winner =
+        setupFile != nullptr ? setupFile : (openSite != nullptr ? openSite : url);
+    for (const IniPair* loser : {openSite, url}) {
+        if (loser == nullptr || loser == winner) continue;
+        Warning(loser->line, loser->key + L" is never read: " + winner->key +
+                                 L" comes first (SetupFile, then OpenSite, then Url)");
+    }
+
+    const IniPair* md5 = s.FindKey(L"MD5");
+    if (md5 != nullptr && !IsHexText(md5->value, 32)) {
+        const bool prefixOk = md5->value.size() > 32 && IsHexText(md5->value.substr(0, 32), 32);
+        Warning(md5->line, L"MD5 " + Quoted(md5->value) + L" is not 32 hexadecimal digits" +
+                               (prefixOk ? L": only the first 32 characters are compared"
+                                         : L": every download of it will be rejected"));
+    }
+    const IniPair* sha = s.FindKey(L"SHA256");
+    if (sha != nullptr && !IsSha256Text(sha->value)) {
+        Warning(sha->line, L"SHA256 " + Quoted(sha->value) +
+                               L" is not 64 hexadecimal digits: every download of it will be "
+                               L"rejected");
+    }
+    for (const wchar_t* key : {L"ExactSize", L"Operator"}) {
+        const IniPair* pair = s.FindKey(key);
+        if (pair == nullptr || IsPlainDecimal(pair->value)) continue;
+        Warning(pair->line, pair->key + L" " + Quoted(pair->value) +
+                                L" is not a plain decimal number: pravel reads it as " +
+                                ToDecimal(ParseConfigInteger(pair->value)));
+    }
+    const IniPair* op = s.FindKey(L"Operator");
+    if (op != nullptr) {
+        const int32_t value = ParseConfigInteger(op->value);
+        if (value != 0 && value != 1) {
+            Warning(op->line, L"Operator " + ToDecimal(value) +
+                                  L" is neither 0 (all searches) nor 1 (one search): the "
+                                  L"searches never succeed, so it never counts as present");
+        }
+    }
+    CheckSearches(s, findings);
+
+    const IniPair* exact = s.FindKey(L"ExactSize");
+    if (winner == url && url != nullptr) {
+        const size_t scheme = url->value.find(L"://");
+        const std::wstring name = scheme == std::wstring::npos
+                                      ? std::wstring()
+                                      : ToLowerAscii(url->value.substr(0, scheme));
+        const bool local = name == L"file";
+        if (name != L"http" && name != L"https" && name != L"ftp" && !local) {
+            Warning(url->line,
+                    L"Url " + Quoted(url->value) +
+                        (scheme == std::wstring::npos
+                             ? std::wstring(L" has no scheme")
+                             : L" has the scheme " + Quoted(url->value.substr(0, scheme))) +
+                        L"; pravel downloads http://, https://, ftp:// and file:// URLs");
+        }
+        const bool sized = exact != nullptr && ParseConfigInteger(exact->value) != 0;
+        const bool digest =
+            (md5 != nullptr && !md5->value.empty()) || (sha != nullptr && !sha->value.empty());
+        if (!local && !sized && !digest) {
+            Warning(url->line, context.displayName +
+                                   L" is downloaded but has neither ExactSize nor MD5 or SHA256: "
+                                   L"nothing checks the file before it is run (give ExactSize "
+                                   L"and SHA256)");
+        }
+    }
+
+    // Which completion of CommandLine the installer gets (first of b, q, j, n).
+    if (winner != openSite || openSite == nullptr) {
+        const IniPair* options = s.FindKey(L"Options");
+        const std::wstring letters = options == nullptr ? std::wstring() : options->value;
+        wchar_t letter = 0;
+        for (wchar_t c : std::wstring(L"bqjn")) {
+            if (Contains(letters, std::wstring(1, c))) {
+                letter = c;
+                break;
+            }
+        }
+        for (const wchar_t* key : {L"BasicUiCommandLine", L"NoUiCommandLine"}) {
+            const IniPair* pair = s.FindKey(key);
+            if (pair == nullptr || pair->value.empty() || letter == L'n') continue;
+            const bool basic = pair->key == L"BasicUiCommandLine";
+            if ((basic && letter == L'b') || (!basic && letter == L'q')) continue;
+            Warning(pair->line,
+                    pair->key + L" is never passed to the installer: Options " + Quoted(letters) +
+                        (letter == 0 ? std::wstring(L" has none of \"b\", \"q\", \"j\", \"n\"")
+                                     : L" selects " + Quoted(std::wstring(1, letter))) +
+                        L" (\"n\" takes the command line of the run's mode)");
+        }
+    }
+
+    const IniPair* parent = s.FindKey(L"ParentPrereq");
+    if (parent != nullptr && !parent->value.empty() && !IsIn(*context.listedNames, parent->value)) {
+        const std::wstring close = ClosestName(parent->value, *context.listedNames);
+        Warning(parent->line,
+                L"ParentPrereq " + Quoted(parent->value) +
+                    L" names no prerequisite of [PREREQUISITES]" +
+                    (close.empty() ? std::wstring() : L"; did you mean " + Quoted(close) + L"?"));
+    }
+
+    const IniPair* languages = s.FindKey(L"LanguageList");
+    if (languages != nullptr) {
+        for (const std::wstring& raw : Split(languages->value, L";")) {
+            size_t begin = 0;
+            while (begin < raw.size() && raw[begin] == L' ') ++begin;
+            const std::wstring item = raw.substr(begin);
+            if (raw.empty() || IsPlainDecimal(item)) continue;
+            Warning(languages->line, L"LanguageList item " + Quoted(raw) +
+                                         L" is not a number: pravel reads it as " +
+                                         ToDecimal(ParseConfigInteger(raw)) +
+                                         L" (languages are decimal identifiers such as 1033)");
+        }
+    }
+
+    if (winner == setupFile && setupFile != nullptr && !IsAbsolutePath(setupFile->value) &&
+        context.options->extractionFolder.empty()) {
+        const std::wstring code = context.options->defaultProdCode;
+        Warning(setupFile->line,
+                L"SetupFile " + Quoted(setupFile->value) +
+                    L" is relative and ExtractionFolder is not set: it is taken from <temp>\\" +
+                    (code.empty() ? std::wstring() : code + L"\\") +
+                    L", not from beside pravel.exe; set ExtractionFolder=[SETUPEXEDIR] in "
+                    L"[GeneralOptions] to take it from pravel's folder");
+    }
+}
+
+}  // namespace pravel

@@ -1,0 +1,26 @@
+// The warnings about one prerequisite section, [App<n>]: location keys
+// behind the one pravel uses, digests and numbers in the wrong form, search
+// numbering and types, downloads that nothing checks, command lines that are
+// never passed, parents and language lists, and relative setup files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "chainer/Configuration.h"
+#include "chainer/IniDocument.h"
+#include "checker/ConfigCheck.h"
+
+namespace pravel {
+
+struct PrerequisiteContext {
+    std::wstring displayName;                      // App2 "Name"
+    const std::vector<std::wstring>* listedNames;  // names in [PREREQUISITES]
+    const GeneralOptions* options;                 // as pravel loads them
+};
+
+// Appends the warnings about `section` to `findings`.
+void CheckPrerequisiteSection(const IniSection& section, const PrerequisiteContext& context,
+                              std::vector<Finding>& findings);
+
+}  // namespace pravel
