@@ -7,6 +7,7 @@
 #include "chainer/ChainerApp.h"
 #include "common/ErrorCodes.h"
 #include "common/HResultError.h"
+#include "common/SystemLibrary.h"
 #include "common/Text.h"
 #include "diag/Logger.h"
 #include "ui/AppModule.h"
@@ -14,6 +15,9 @@
 namespace pravel {
 
 int PravelMain(HINSTANCE instance) {
+    // Before COM and before any DLL is loaded at run time: never from the
+    // program's folder or the current folder.
+    RestrictDllSearchToSystem();
     const bool comReady = SUCCEEDED(::CoInitialize(nullptr));
     ::DefWindowProcW(nullptr, 0, 0, 0);
     TheModule().Init(instance);

@@ -22,6 +22,7 @@ add_library(pravel_win STATIC
   detect/RegistryAccess.cpp
   detect/SystemInfo.cpp
   detect/SystemSearchRunner.cpp
+  detect/VersionResource.cpp
   diag/Logger.cpp
   download/FileSha256.cpp
   launch/PackageInstaller.cpp
@@ -29,7 +30,7 @@ add_library(pravel_win STATIC
   ui/AppModule.cpp
 )
 target_link_libraries(pravel_win PUBLIC pravel_core
-  shell32 shlwapi ole32 advapi32 version user32)
+  shell32 shlwapi ole32 advapi32 user32)  # known DLLs only: see docs/building.md
 
 set(PRAVEL_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 

@@ -38,13 +38,18 @@ HMODULE LoadFromSystemFolder(const wchar_t* name) {
     if (std::wcslen(name) + length + 2 > sizeof(path) / sizeof(path[0])) return nullptr;
     path[length] = L'\\';
     std::wcscpy(path + length + 1, name);
-    return ::LoadLibraryW(path);
+    // With a full path, the altered search order looks for the DLL's own
+    // imports in the system folder first, not in the program's folder.
+    return ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 }  // namespace
 
 HMODULE LoadSystemLibrary(const wchar_t* name) noexcept {
-    if (name == nullptr || std::wcslen(name) >= 32) return nullptr;
+    // A bare file name only: a path would leave the system folder.
+    if (name == nullptr || std::wcslen(name) >= 32 || std::wcspbrk(name, L"\\/:") != nullptr) {
+        return nullptr;
+    }
     ::AcquireSRWLockExclusive(&g_lock);
     HMODULE module = nullptr;
     bool cached = false;

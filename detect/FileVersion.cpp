@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "common/Handles.h"
+#include "common/SystemLibrary.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
 #include "common/Wow64.h"
 #include "detect/OsNames.h"
+#include "detect/VersionResource.h"
 
 namespace pravel {
 
@@ -46,19 +48,12 @@ std::wstring CreateCloneFile() {
 }
 
 uint32_t ReadVersion(const std::wstring& path, FileVersion& version) {
-    DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0) return ::GetLastError();
     std::vector<BYTE> data;
-    try {
-        data.resize(size);
-    } catch (const std::bad_alloc&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
-    if (!::GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return ::GetLastError();
+    const DWORD status = ReadVersionResource(path, data);
+    if (status != 0) return status;
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) && info &&
+    if (QueryVersionValue(data, L"\\", reinterpret_cast<void**>(&info), &length) && info &&
         length >= sizeof(VS_FIXEDFILEINFO)) {
         version.ms = info->dwFileVersionMS;
         version.ls = info->dwFileVersionLS;
@@ -109,10 +104,14 @@ std::wstring FormatFileVersion(const FileVersion& v) {
 }
 
 bool GetShellLibraryVersion(const std::wstring& path, uint32_t& major) {
-    UniqueModule library(::LoadLibraryW(path.c_str()));
-    if (!library) return false;
+    // A bare name comes from the system folder only (and stays loaded); a
+    // full path is the caller's choice.
+    const bool bareName = path.find_first_of(L"\\/:") == std::wstring::npos;
+    UniqueModule owned(bareName ? nullptr : ::LoadLibraryW(path.c_str()));
+    const HMODULE library = bareName ? LoadSystemLibrary(path.c_str()) : owned.Get();
+    if (library == nullptr) return false;
     const auto getVersion = reinterpret_cast<DLLGETVERSIONPROC>(
-        reinterpret_cast<void*>(::GetProcAddress(library.Get(), "DllGetVersion")));
+        reinterpret_cast<void*>(::GetProcAddress(library, "DllGetVersion")));
     if (getVersion != nullptr) {
         DLLVERSIONINFO info = {};
         info.cbSize = sizeof(info);

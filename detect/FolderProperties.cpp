@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "common/Handles.h"
+#include "common/SystemLibrary.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
 #include "detect/FileVersion.h"
@@ -76,15 +77,12 @@ bool ShellFolderPath(int csidl, std::wstring& folder) {
     return false;
 }
 
-// SHGetFolderPathW of shfolder.dll, loaded once per process and kept.
+// SHGetFolderPathW of shfolder.dll (from the system folder only), loaded once
+// per process and kept.
 bool ShFolderPath(int csidl, std::wstring& folder) {
     using GetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
-    static const GetFolderPathFn getFolderPath = [] {
-        HMODULE shfolder = ::LoadLibraryW(L"shfolder.dll");
-        return shfolder == nullptr ? nullptr
-                                   : reinterpret_cast<GetFolderPathFn>(reinterpret_cast<void*>(
-                                         ::GetProcAddress(shfolder, "SHGetFolderPathW")));
-    }();
+    static const GetFolderPathFn getFolderPath =
+        SystemFunction<GetFolderPathFn>(L"shfolder.dll", "SHGetFolderPathW");
     wchar_t path[MAX_PATH] = {};
     if (getFolderPath == nullptr || FAILED(getFolderPath(nullptr, csidl, nullptr, 0, path))) {
         return false;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/SystemLibrary.h"
+
 namespace pravel {
 
 namespace {
@@ -21,21 +23,17 @@ struct MsiFunctions {
 };
 
 template <typename Fn>
-Fn ByOrdinal(HMODULE module, int ordinal) {
-    return reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(::GetProcAddress(module, MAKEINTRESOURCEA(ordinal))));
+Fn ByOrdinal(int ordinal) {
+    return SystemFunction<Fn>(L"msi.dll", MAKEINTRESOURCEA(ordinal));
 }
 
-// Loaded once and kept for the process.
+// msi.dll comes from the system folder only, loaded once and kept.
 const MsiFunctions& Msi() {
     static const MsiFunctions functions = [] {
         MsiFunctions f;
-        HMODULE msi = ::LoadLibraryW(L"msi.dll");
-        if (msi != nullptr) {
-            f.getProductInfo = ByOrdinal<GetProductInfoFn>(msi, 70);
-            f.locateComponent = ByOrdinal<LocateComponentFn>(msi, 90);
-            f.enumRelated = ByOrdinal<EnumRelatedFn>(msi, 205);
-        }
+        f.getProductInfo = ByOrdinal<GetProductInfoFn>(70);
+        f.locateComponent = ByOrdinal<LocateComponentFn>(90);
+        f.enumRelated = ByOrdinal<EnumRelatedFn>(205);
         return f;
     }();
     return functions;

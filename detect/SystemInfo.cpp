@@ -5,8 +5,9 @@
 
 #include <vector>
 
-#include "common/Handles.h"
+#include "common/SystemLibrary.h"
 #include "common/Text.h"
+#include "detect/VersionResource.h"
 
 namespace pravel {
 
@@ -29,32 +30,16 @@ bool GetCommonAppDataFolder(std::wstring& folder) {
         }
         return false;
     }
-    UniqueModule shell32(::LoadLibraryW(L"Shell32.dll"));
-    if (!shell32) return false;
     using GetPathFn = BOOL(WINAPI*)(HWND, LPWSTR, int, BOOL);
-    auto getPath = reinterpret_cast<GetPathFn>(
-        reinterpret_cast<void*>(::GetProcAddress(shell32.Get(), "SHGetSpecialFolderPathW")));
+    const auto getPath = SystemFunction<GetPathFn>(L"shell32.dll", "SHGetSpecialFolderPathW");
     if (getPath == nullptr || !getPath(nullptr, path, CSIDL_COMMON_APPDATA, FALSE)) return false;
     folder = path;
     return true;
 }
 
-namespace {
-
-// Reads the whole version resource of `path`; false when it has none.
-bool ReadVersionResource(const std::wstring& path, std::vector<BYTE>& data) {
-    DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0) return false;
-    data.assign(size, 0);
-    return ::GetFileVersionInfoW(path.c_str(), 0, size, data.data()) != FALSE;
-}
-
-}  // namespace
-
 bool GetProductName(const std::wstring& path, std::wstring& productName) {
     std::vector<BYTE> data;
-    if (!ReadVersionResource(path, data)) return false;
+    if (ReadVersionResource(path, data) != 0) return false;
     uint32_t language = 1033;
     uint32_t codePage = 1250;
     struct Translation {
@@ -63,8 +48,8 @@ bool GetProductName(const std::wstring& path, std::wstring& productName) {
     };
     Translation* translations = nullptr;
     UINT length = 0;
-    if (::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
-                         reinterpret_cast<void**>(&translations), &length) &&
+    if (QueryVersionValue(data, L"\\VarFileInfo\\Translation",
+                          reinterpret_cast<void**>(&translations), &length) &&
         length >= sizeof(Translation)) {
         language = translations[0].language;
         codePage = translations[0].codePage;
@@ -72,7 +57,7 @@ bool GetProductName(const std::wstring& path, std::wstring& productName) {
     wchar_t query[64];
     ::wsprintfW(query, L"\\StringFileInfo\\%04x%04x\\%s", language, codePage, L"ProductName");
     wchar_t* text = nullptr;
-    if (!::VerQueryValueW(data.data(), query, reinterpret_cast<void**>(&text), &length) ||
+    if (!QueryVersionValue(data, query, reinterpret_cast<void**>(&text), &length) ||
         text == nullptr) {
         return false;
     }
