@@ -74,6 +74,10 @@ const std::wstring& ProgramTempFolder() {
     return folder;
 }
 
+bool RunsAsLocalSystem() {
+    return g_localSystemProbe();
+}
+
 void SetLocalSystemProbe(bool (*probe)()) {
     g_localSystemProbe = probe;
 }

@@ -22,8 +22,13 @@ std::wstring ComputeTempFolder(bool isLocalSystem);
 // The process-wide folder (computed on first use).
 const std::wstring& ProgramTempFolder();
 
+// The process-wide LocalSystem answer: IsLocalSystemAccount unless a test
+// replaced the probe. Asked afresh at every call.
+bool RunsAsLocalSystem();
+
 // Replaces the LocalSystem test for the process (tests only: Wine runs
-// nothing as LocalSystem). Must be called before the first ProgramTempFolder.
+// nothing as LocalSystem). Must be called before the first ProgramTempFolder;
+// RunsAsLocalSystem (the logger) follows it at once.
 void SetLocalSystemProbe(bool (*probe)());
 
 }  // namespace pravel

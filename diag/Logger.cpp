@@ -2,6 +2,7 @@
 
 #include <sddl.h>
 
+#include "common/TempFolder.h"
 #include "common/Text.h"
 #include "detect/OsVersionInfo.h"
 #include "detect/SystemInfo.h"
@@ -52,6 +53,40 @@ void DebugOut(const std::wstring& text) {
     ::OutputDebugStringW(text.c_str());
 }
 
+bool HasReparseAttribute(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Under LocalSystem: opens `folder` itself (not what a final link points to)
+// and keeps it open without delete sharing, so that it cannot be renamed or
+// replaced by a link while the log file is opened inside it. Empty when the
+// folder is a junction, a symbolic link or another reparse point, or cannot
+// be opened: then the folder is not used.
+UniqueFile HoldPlainFolder(const std::wstring& folder) {
+    if (HasReparseAttribute(folder)) return UniqueFile();
+    UniqueFile hold(::CreateFileW(
+        folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!hold || !::GetFileInformationByHandle(hold.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return UniqueFile();
+    }
+    return hold;
+}
+
+// Under LocalSystem: true when the opened log file is a plain file, neither a
+// reparse point nor one of several hard links (a planted link would turn the
+// log into a write anywhere). Checked on the handle before the first write.
+bool IsPlainSingleFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(file, &info)) return false;
+    return !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+           info.nNumberOfLinks == 1;
+}
+
 }  // namespace
 
 Logger::Logger() {
@@ -74,11 +109,16 @@ std::wstring Logger::OpenPath() {
     return file_ ? path_ : std::wstring();
 }
 
-// Fallback locations in order; `next` counts the ones already tried.
-bool Logger::NextFallback(int& next, std::wstring& candidate) const {
+// Fallback locations in order; `next` counts the ones already tried. When
+// `guarded` (LocalSystem), a QUILLON_LOGS folder that is a reparse point is
+// skipped, and `folderHold` keeps the chosen QUILLON_LOGS folder from being
+// replaced until the file is open.
+bool Logger::NextFallback(int& next, std::wstring& candidate, bool guarded,
+                          UniqueFile& folderHold) const {
     const std::wstring programPath = GetProgramPath();
     const std::wstring fileName =
         fileName_.empty() ? FileNameOf(WithLogExtension(programPath)) : fileName_;
+    folderHold.Reset();
     while (next < 3) {
         const int which = next++;
         if (which == 0) {
@@ -87,6 +127,13 @@ bool Logger::NextFallback(int& next, std::wstring& candidate) const {
             const std::wstring folder = WithTrailingBackslash(appData) + L"QUILLON_LOGS";
             if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
                 CreateFolderForEveryone(folder);
+            }
+            if (guarded) {
+                folderHold = HoldPlainFolder(folder);
+                if (!folderHold) {
+                    DebugOut(L"LOGGER->skipping linked or unusable folder:" + folder);
+                    continue;
+                }
             }
             candidate = folder + L"\\" + fileName;
             return true;
@@ -101,6 +148,13 @@ bool Logger::NextFallback(int& next, std::wstring& candidate) const {
         if (length == 0 || length > MAX_PATH) continue;
         const std::wstring folder = std::wstring(temp, length) + L"QUILLON_LOGS";
         if (!::CreateDirectoryW(folder.c_str(), nullptr)) continue;
+        if (guarded) {
+            folderHold = HoldPlainFolder(folder);
+            if (!folderHold) {
+                DebugOut(L"LOGGER->skipping linked or unusable folder:" + folder);
+                continue;
+            }
+        }
         candidate = folder + L"\\" + fileName;
         return true;
     }
@@ -108,19 +162,31 @@ bool Logger::NextFallback(int& next, std::wstring& candidate) const {
 }
 
 bool Logger::OpenLocked() {
+    // Ordinary users keep the plain behaviour; LocalSystem never writes
+    // through a link that a user may have planted.
+    const bool guarded = RunsAsLocalSystem();
+    UniqueFile folderHold;
     int next = 0;
     while (true) {
         std::wstring candidate = path_;
-        if (candidate.empty() && !NextFallback(next, candidate)) return false;
+        if (candidate.empty() && !NextFallback(next, candidate, guarded, folderHold)) return false;
+        const DWORD flags =
+            FILE_ATTRIBUTE_NORMAL | (guarded ? FILE_FLAG_OPEN_REPARSE_POINT : DWORD{0});
         UniqueFile file(::CreateFileW(candidate.c_str(), GENERIC_READ | GENERIC_WRITE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      flags, nullptr));
         const DWORD error = ::GetLastError();
         if (!file) {
             DebugOut(L"LOGGER->failed to create LOG at:" + candidate);
             path_.clear();
             continue;
         }
+        if (guarded && (HasReparseAttribute(candidate) || !IsPlainSingleFile(file.Get()))) {
+            DebugOut(L"LOGGER->refusing linked LOG at:" + candidate);
+            path_.clear();
+            continue;
+        }
+        folderHold.Reset();
         if (error == ERROR_ALREADY_EXISTS) {
             DebugOut(L"LOGGER->Reusing LOG file at:" + candidate + L"\r\n");
             ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);

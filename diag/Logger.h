@@ -5,6 +5,13 @@
 // application data folder, then beside the program, then QUILLON_LOGS in
 // the temporary folder. Failures go to the debugger output only; a message
 // that finds no file is lost and the next Write tries again.
+//
+// Under LocalSystem (RunsAsLocalSystem) the log never goes through a link a
+// user may have planted: a QUILLON_LOGS folder that is a junction, symbolic
+// link or other reparse point is skipped (the next location is tried), and a
+// log file that is a reparse point or has more than one hard link is never
+// written (opened without following a final link, checked on the handle
+// before the first write; the next location is tried).
 #pragma once
 
 #include <windows.h>
@@ -35,7 +42,8 @@ class Logger {
 
   private:
     bool OpenLocked();
-    bool NextFallback(int& next, std::wstring& candidate) const;
+    bool NextFallback(int& next, std::wstring& candidate, bool guarded,
+                      UniqueFile& folderHold) const;
     void WriteLocked(const std::wstring& text);
 
     CRITICAL_SECTION lock_;

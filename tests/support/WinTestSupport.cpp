@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <winioctl.h>
+
 #include <cstdlib>
+#include <cstring>
 
 namespace testing_support {
 
@@ -43,6 +46,10 @@ ScratchDir::~ScratchDir() {
 void RemoveTree(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        RemoveFolderLink(path);
+        return;
+    }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path.c_str());
@@ -58,6 +65,125 @@ void RemoveTree(const std::wstring& path) {
         FindClose(find);
     }
     RemoveDirectoryW(path.c_str());
+}
+
+namespace {
+
+bool IsReparsePoint(const std::wstring& path) {
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// A mount-point reparse point on an empty folder (what mklink /J makes).
+bool MakeJunction(const std::wstring& link, const std::wstring& target) {
+    if (!CreateDirectoryW(link.c_str(), nullptr)) return false;
+    HANDLE folder = CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    bool made = false;
+    if (folder != INVALID_HANDLE_VALUE) {
+        const std::wstring substitute = L"\\??\\" + target;
+        const WORD substituteBytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
+        const WORD printBytes = static_cast<WORD>(target.size() * sizeof(wchar_t));
+        std::vector<BYTE> buffer(8 + 8 + substituteBytes + 2 + printBytes + 2, 0);
+        const WORD dataLength = static_cast<WORD>(buffer.size() - 8);
+        const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+        std::memcpy(&buffer[0], &tag, 4);
+        std::memcpy(&buffer[4], &dataLength, 2);
+        const WORD offsets[4] = {0, substituteBytes, static_cast<WORD>(substituteBytes + 2),
+                                 printBytes};
+        std::memcpy(&buffer[8], offsets, sizeof(offsets));
+        std::memcpy(&buffer[16], substitute.data(), substituteBytes);
+        std::memcpy(&buffer[16 + substituteBytes + 2], target.data(), printBytes);
+        DWORD returned = 0;
+        made = DeviceIoControl(folder, FSCTL_SET_REPARSE_POINT, buffer.data(),
+                               static_cast<DWORD>(buffer.size()), nullptr, 0, &returned,
+                               nullptr) != FALSE;
+        CloseHandle(folder);
+    }
+    if (!made || !IsReparsePoint(link)) {
+        RemoveDirectoryW(link.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Wine only: the Unix path of a Windows path (kernel32 of Wine exports it).
+std::string UnixPath(const std::wstring& path) {
+    using UnixNameFn = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (unixName == nullptr) return std::string();
+    char* name = unixName(path.c_str());
+    if (name == nullptr) return std::string();
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// Wine only: runs a Unix shell command (Wine starts ELF programs itself) and
+// waits until `done` holds, at most five seconds.
+template <typename Done>
+bool RunUnixShell(const std::string& command, Done done) {
+    std::wstring line = L"/bin/sh -c \"";
+    for (char c : command) line.push_back(static_cast<wchar_t>(c));
+    line += L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
+        return false;
+    }
+    WaitForSingleObject(info.hProcess, 5000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    for (int i = 0; i < 100 && !done(); ++i) Sleep(50);
+    return done();
+}
+
+}  // namespace
+
+const char* LinkKindName(LinkKind kind) {
+    switch (kind) {
+        case LinkKind::Junction:
+            return "junction";
+        case LinkKind::SymbolicLink:
+            return "symbolic link";
+        case LinkKind::WineUnixLink:
+            return "Unix symbolic link seen through Wine";
+        case LinkKind::None:
+            break;
+    }
+    return "none";
+}
+
+LinkKind MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+    if (MakeJunction(link, target)) return LinkKind::Junction;
+    // 1: directory, 2: allow unprivileged creation (developer mode).
+    if (CreateSymbolicLinkW(link.c_str(), target.c_str(), 1 | 2) && IsReparsePoint(link)) {
+        return LinkKind::SymbolicLink;
+    }
+    const std::string unixLink = UnixPath(link);
+    const std::string unixTarget = UnixPath(target);
+    if (!unixLink.empty() && !unixTarget.empty() &&
+        RunUnixShell("ln -s '" + unixTarget + "' '" + unixLink + "'",
+                     [&] { return IsReparsePoint(link); })) {
+        return LinkKind::WineUnixLink;
+    }
+    return LinkKind::None;
+}
+
+void RemoveFolderLink(const std::wstring& link) {
+    if (RemoveDirectoryW(link.c_str()) || DeleteFileW(link.c_str())) return;
+    const std::string unixLink = UnixPath(link);
+    if (!unixLink.empty()) {
+        RunUnixShell("rm -f '" + unixLink + "'",
+                     [&] { return GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    }
+}
+
+bool MakeFileSymbolicLink(const std::wstring& link, const std::wstring& target) {
+    return CreateSymbolicLinkW(link.c_str(), target.c_str(), 2) && IsReparsePoint(link);
 }
 
 bool FileExists(const std::wstring& path) {

@@ -32,9 +32,26 @@ class ScratchDir {
     std::wstring path_;
 };
 
+// Removes a file or a folder with its content; a folder link is removed
+// itself, never what it points to.
 void RemoveTree(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
+
+// The kinds of folder link a test can make on this platform.
+enum class LinkKind { None, Junction, SymbolicLink, WineUnixLink };
+const char* LinkKindName(LinkKind kind);
+// Makes `link` (which must not exist) a link to the folder `target`: a
+// junction where the file system allows it, else a symbolic link, else
+// (Wine, which makes neither) a Unix symbolic link, which Wine reports as a
+// reparse point. None when nothing worked.
+LinkKind MakeFolderLink(const std::wstring& link, const std::wstring& target);
+// Removes a link made by MakeFolderLink (the target stays).
+void RemoveFolderLink(const std::wstring& link);
+// Makes `link` a symbolic link to the file `target` that the platform reports
+// as a reparse point; false when it cannot (Wine 8 claims success for
+// CreateSymbolicLinkW but makes nothing).
+bool MakeFileSymbolicLink(const std::wstring& link, const std::wstring& target);
 
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
