@@ -16,8 +16,11 @@
 
 namespace pravel {
 
-// The module of the system DLL `name` (a bare file name such as L"msi.dll"),
-// or null when it cannot be loaded from the system folder.
+// The module of the system DLL `name` (a bare file name such as L"msi.dll";
+// a name with a path is refused), or null when it cannot be loaded from the
+// system folder. Without LOAD_LIBRARY_SEARCH_SYSTEM32 the full path is loaded
+// with LOAD_WITH_ALTERED_SEARCH_PATH, so the DLL's own imports also come from
+// the system folder.
 HMODULE LoadSystemLibrary(const wchar_t* name) noexcept;
 
 // The export `procName` (a name, or MAKEINTRESOURCEA(ordinal)) of the system
@@ -33,7 +36,9 @@ Fn SystemFunction(const wchar_t* dllName, const char* procName) noexcept {
 // First thing in the entry point, before COM and before any other DLL is
 // loaded: restricts the process's default DLL search to the system folder
 // where the platform allows it and takes the current folder out of the
-// search. Failures are ignored (older systems lack the functions).
+// search. This also covers system DLLs that load others by their bare names
+// (measured under Wine: msi.dll pulls in comctl32.dll, which loads
+// uxtheme.dll so). Failures are ignored (older systems lack the functions).
 void RestrictDllSearchToSystem() noexcept;
 
 }  // namespace pravel
