@@ -81,6 +81,11 @@ std::vector<std::pair<std::string, std::string>> InterbootContext::Enumerate() c
     return values;
 }
 
+void InterbootContext::LaunchFinished(const std::string& name, uint32_t returnCode) {
+    if (name.empty()) return;
+    SetNumber(name, static_cast<int32_t>(returnCode));
+}
+
 void InterbootContext::DeleteKey() {
     ::RegDeleteKeyA(HKEY_CURRENT_USER, kKeyName);
 }

@@ -1,10 +1,13 @@
-// The prerequisite run: decide every prerequisite, report what must be
-// installed, summarise reboots and clear the InterbootContext key.
+// The prerequisite run: decide every prerequisite, install the ones that
+// need it (silent run), summarise reboots, and keep the InterbootContext key
+// only while a reboot is pending.
 #include <windows.h>
 
+#include <memory>
 #include <new>
 
 #include "chainer/ChainerApp.h"
+#include "chainer/InstallEngine.h"
 #include "chainer/InterbootContext.h"
 #include "chainer/SystemEnvironment.h"
 #include "common/ErrorCodes.h"
@@ -50,6 +53,36 @@ void DecideOnWorker(PrerequisiteSet& set) {
     ::WaitForSingleObject(thread.Get(), INFINITE);
 }
 
+// The silent installation (general option "q"): everything on this thread,
+// without a sink. The result is 1 when a mandatory prerequisite is still
+// missing afterwards.
+int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
+    Log(L"Starting installing prerequisites in silent mode.");
+    engine.SetSilent(true);
+    engine.DownloadAll(nullptr);
+    engine.OpenSites(nullptr);
+    engine.InstallAll(nullptr);
+    if (engine.RebootStarted()) return kExitSuccess;
+    set.Reevaluate();
+    return engine.CheckMandatory() ? kExitSuccess : kExitMandatoryMissing;
+}
+
+const wchar_t* TrueFalse(bool value) {
+    return value ? L"true" : L"false";
+}
+
+// The summary lines; true when a reboot is pending.
+bool SummariseReboot(const InstallEngine* engine) {
+    const bool started = engine != nullptr && engine->RebootStarted();
+    const bool declined = engine != nullptr && engine->RebootDeclined();
+    const bool inProgress = engine != nullptr && engine->ShutdownInProgress();
+    Log(L"After running prerequisites we have:");
+    Log(std::wstring(L"  Reboot was required=") + TrueFalse(started));
+    if (started) Log(std::wstring(L"  Reboot was refused=") + TrueFalse(declined));
+    if (started && !declined) Log(std::wstring(L"  Reboot in Progress=") + TrueFalse(inProgress));
+    return (started && !declined) || inProgress;
+}
+
 }  // namespace
 
 int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
@@ -58,6 +91,7 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
     set.SetEnvironment(&environment);
     int32_t result = kExitSuccess;
     bool rebootPending = false;
+    std::unique_ptr<InstallEngine> engine;
 
     if (set.Count() > 0) {
         if (Silent()) {
@@ -68,17 +102,21 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
         if (!set.AnyToInstall()) {
             Log(L"No prerequisite must be installed.");
         } else {
+            engine = std::make_unique<InstallEngine>(set, launchContext_);
             const std::wstring& options = set.Options().options;
-            if (Contains(options, L"q") || Contains(options, L"b")) {
-                Log(L"Installing prerequisites is not available in this build: nothing was "
+            if (Contains(options, L"q")) {
+                result = InstallSilently(*engine, set);
+            } else if (Contains(options, L"b")) {
+                Log(L"Starting installing prerequisites in basic UI mode.");
+                Log(L"The progress window is not available in this build: nothing was "
                     L"downloaded or installed.");
             }
-            const bool rebootStarted = false;
-            Log(L"After running prerequisites we have:");
-            Log(std::wstring(L"  Reboot was required=") + (rebootStarted ? L"true" : L"false"));
+            rebootPending = SummariseReboot(engine.get());
+            if (rebootPending) result = kExitRebootPending;
         }
     }
 
+    if (engine) engine->CleanUpDownloads();
     set.SetEnvironment(nullptr);
     rebootPending_ = rebootPending ? 1 : 0;
     if (!rebootPending) InterbootContext::DeleteKey();

@@ -28,6 +28,9 @@ add_library(pravel_win STATIC
   launch/PackageInstaller.cpp
   launch/ProcessLaunch.cpp
   ui/AppModule.cpp
+  launch/InstallerLauncher.cpp
+  launch/InstallerReboot.cpp
+  chainer/InstallEngine.cpp
 )
 target_link_libraries(pravel_win PUBLIC pravel_core
   shell32 shlwapi ole32 advapi32 user32)  # known DLLs only: see docs/building.md

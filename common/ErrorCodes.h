@@ -34,6 +34,10 @@ constexpr uint32_t kInstallFailure = 1603;
 constexpr uint32_t kFunctionFailed = 1627;  // ERROR_FUNCTION_FAILED
 constexpr uint32_t kSuccessRebootRequired = 3010;
 
+// Reported to the progress window by the installation step.
+constexpr uint32_t kErrorMandatoryFailed = 0xE0000024u;  // a mandatory prerequisite failed
+constexpr uint32_t kErrorRebootNeeded = 0xE0000025u;     // a restart was started or is needed
+
 }  // namespace pravel
 
 namespace pravel {

@@ -79,7 +79,7 @@ bool RunsAsLocalSystem() {
 }
 
 void SetLocalSystemProbe(bool (*probe)()) {
-    g_localSystemProbe = probe;
+    g_localSystemProbe = probe != nullptr ? probe : &IsLocalSystemAccount;
 }
 
 }  // namespace pravel

@@ -23,7 +23,8 @@ std::wstring ComputeTempFolder(bool isLocalSystem);
 const std::wstring& ProgramTempFolder();
 
 // The process-wide LocalSystem answer: IsLocalSystemAccount unless a test
-// replaced the probe. Asked afresh at every call.
+// replaced the probe. Asked afresh at every call (the logger, the
+// installer launcher at every launch).
 bool RunsAsLocalSystem();
 
 // Replaces the LocalSystem test for the process (tests only: Wine runs

@@ -1,0 +1,127 @@
+#include "chainer/InstallEngine.h"
+
+#include "chainer/LaunchList.h"
+#include "chainer/SystemEnvironment.h"
+#include "common/ErrorCodes.h"
+#include "common/Text.h"
+#include "detect/ReferenceExpansion.h"
+#include "download/DownloadSink.h"
+#include "download/DownloadTarget.h"
+
+namespace pravel {
+
+namespace {
+
+const wchar_t kInstallingText[] = L"Installing %s";
+constexpr int32_t kStepInstalling = 9;
+
+std::wstring InstallingText(const std::wstring& displayName) {
+    std::wstring text = kInstallingText;
+    return text.replace(text.find(L"%s"), 2, displayName);
+}
+
+}  // namespace
+
+InstallEngine::InstallEngine(PrerequisiteSet& set, const LaunchContext& context)
+    : set_(set),
+      context_(context),
+      extractionFolder_(context.extractionFolder.empty()
+                            ? std::wstring()
+                            : WithTrailingBackslash(context.extractionFolder)),
+      launcher_(&store_) {
+    launcher_.SetRebootConfirmation([this](int32_t index) { return ConfirmReboot(index); });
+}
+
+uint32_t InstallEngine::DownloadAll(DownloadSink*) {
+    return kInstallSuccess;
+}
+
+uint32_t InstallEngine::OpenSites(DownloadSink*) {
+    return kInstallSuccess;
+}
+
+void InstallEngine::CleanUpDownloads() {}
+
+void InstallEngine::BuildLaunchList(bool silent) {
+    launcher_.Clear();
+    const int32_t uiMode = CommandLineUiModeOf(set_.Options().options);
+    for (size_t i = 0; i < set_.Count(); ++i) {
+        const int32_t state = set_.EffectiveState(i);
+        if (state != kStateInstallFromPackage && state != kStateAvailableLocally) continue;
+        const Prerequisite& p = set_.At(i);
+        LaunchItem item;
+        item.arguments = CompleteCommandLine(p, uiMode);
+        if (state == kStateInstallFromPackage) {
+            item.filePath = SetupFilePath(p.location, extractionFolder_, context_.programFolder);
+        } else {
+            const std::wstring local = WithoutFileScheme(p.location);
+            item.filePath =
+                local != p.location
+                    ? local
+                    : DownloadTargetPath(ProcessDownloadFolder(set_.Options()), p.location,
+                                         p.folder);
+            item.arguments = ExpandReferences(item.arguments, false);
+        }
+        item.displayName = p.name;
+        item.rebootMode = RebootModeOf(p.options);
+        item.silent = silent ? 1 : 0;
+        item.listenerName = p.retValPropName;
+        item.prerequisiteIndex = static_cast<int32_t>(i);
+        launcher_.Add(std::move(item));
+    }
+}
+
+uint32_t InstallEngine::InstallAll(DownloadSink* sink) {
+    BuildLaunchList(Contains(set_.Options().options, L"q"));
+    if (sink != nullptr) sink->SetRange(launcher_.Count());
+    for (int32_t i = 0; i < launcher_.Count(); ++i) {
+        if (shutdownInProgress_) return kInstallSuccess;
+        const LaunchItem& item = launcher_.Item(i);
+        if (sink != nullptr) {
+            if (sink->IsCancelled()) return kInstallUserExit;
+            sink->ShowStep(InstallingText(item.displayName).c_str(), kStepInstalling);
+        }
+        const int32_t outcome = launcher_.LaunchWithReboot(i, sink == nullptr);
+        if (outcome == kLaunchFailed) {
+            if (!Contains(set_.At(static_cast<size_t>(item.prerequisiteIndex)).options, L"m")) {
+                continue;
+            }
+            if (sink != nullptr) {
+                sink->ReportError(item.displayName.c_str(), kErrorMandatoryFailed, nullptr);
+            }
+            return kInstallFailure;
+        }
+        if (outcome == kLaunchRebootNeeded) {
+            if (sink != nullptr) {
+                sink->ReportError(item.displayName.c_str(), kErrorRebootNeeded, nullptr);
+            }
+            return kInstallFailure;
+        }
+    }
+    return kInstallSuccess;
+}
+
+bool InstallEngine::CheckMandatory() {
+    for (size_t i = 0; i < set_.Count(); ++i) {
+        const Prerequisite& p = set_.At(i);
+        if (!Contains(p.options, L"m") || Contains(p.options, L"i")) continue;
+        const int32_t state = set_.EffectiveState(i);
+        if (state != kStatePresent && state != kStateNotSelected) {
+            failedMandatory_ = p.name;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool InstallEngine::ConfirmReboot(int32_t prerequisiteIndex) {
+    const size_t index = static_cast<size_t>(prerequisiteIndex);
+    set_.Evaluate(index, true);
+    Prerequisite& p = set_.At(index);
+    if (p.state == kStateDownload) {
+        p.availableLocally = set_.IsAvailableLocally(p.location, p.exactSize, p.folder) ? 1 : 0;
+    }
+    return p.state == kStatePresent;
+}
+
+}  // namespace pravel

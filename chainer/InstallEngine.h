@@ -1,0 +1,75 @@
+// One run's installation machinery, created when something must be
+// installed: builds the launch list from the decided prerequisites, runs it
+// through the installer launcher (return codes go to the InterbootContext
+// store), stops on a failed mandatory prerequisite or a needed restart, and
+// checks afterwards that every mandatory prerequisite is present.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "chainer/InterbootContext.h"
+#include "chainer/LaunchContext.h"
+#include "chainer/PrerequisiteSet.h"
+#include "launch/InstallerLauncher.h"
+
+namespace pravel {
+
+class DownloadSink;
+
+class InstallEngine {
+  public:
+    // `set` and `context` must outlive the engine; the set's decision
+    // environment must be in place while it installs.
+    InstallEngine(PrerequisiteSet& set, const LaunchContext& context);
+    InstallEngine(const InstallEngine&) = delete;
+    InstallEngine& operator=(const InstallEngine&) = delete;
+
+    void SetSilent(bool silent) { silent_ = silent; }
+    bool Silent() const { return silent_; }
+
+    // The download phase's steps. This build has no downloads: both do
+    // nothing (0), so a run installs what already lies on disk (SetupFile,
+    // a download already at its target path, file://).
+    uint32_t DownloadAll(DownloadSink* sink);
+    uint32_t OpenSites(DownloadSink* sink);
+    // Removes what the downloads brought; nothing in this build.
+    void CleanUpDownloads();
+
+    // Fills the launcher's list: one entry per prerequisite in effective
+    // state 1 (delivered with the program) or 5 (available locally).
+    void BuildLaunchList(bool silent);
+
+    // The installation step: 0 when every entry ran, 1602 when the sink
+    // cancelled, 1603 after a failed mandatory prerequisite or when a
+    // restart was started, offered or is needed. `sink` may be null (no
+    // progress, no questions).
+    uint32_t InstallAll(DownloadSink* sink);
+
+    // True when every mandatory prerequisite (letter "m", without "i") is
+    // present; otherwise remembers the first missing one's name.
+    bool CheckMandatory();
+    const std::wstring& FailedMandatory() const { return failedMandatory_; }
+
+    InstallerLauncher& Launcher() { return launcher_; }
+    bool RebootStarted() const { return launcher_.RebootStarted(); }
+    bool RebootDeclined() const { return launcher_.RebootDeclined(); }
+    // Set by the progress window when Windows ends the session.
+    void SetShutdownInProgress() { shutdownInProgress_ = true; }
+    bool ShutdownInProgress() const { return shutdownInProgress_; }
+
+  private:
+    bool ConfirmReboot(int32_t prerequisiteIndex);
+
+    PrerequisiteSet& set_;
+    const LaunchContext& context_;
+    std::wstring extractionFolder_;  // with a trailing backslash
+    bool silent_ = false;
+    InterbootContext store_;
+    InstallerLauncher launcher_;
+    std::wstring failedMandatory_;
+    std::atomic<bool> shutdownInProgress_{false};
+};
+
+}  // namespace pravel

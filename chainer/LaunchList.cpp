@@ -1,0 +1,51 @@
+#include "chainer/LaunchList.h"
+
+#include "common/Text.h"
+
+namespace pravel {
+
+int32_t CommandLineUiModeOf(const std::wstring& generalOptions) {
+    if (Contains(generalOptions, L"b")) return kUiModeBasic;
+    if (Contains(generalOptions, L"q")) return kUiModeSilent;
+    return kUiModeFull;
+}
+
+std::wstring CompleteCommandLine(const Prerequisite& prerequisite, int32_t uiMode) {
+    const size_t letter = prerequisite.options.find_first_of(L"bqjn");
+    const wchar_t ui = letter == std::wstring::npos ? L'\0' : prerequisite.options[letter];
+    const std::wstring& base = prerequisite.commandLine;
+    switch (ui) {
+        case L'b':
+            return base + L" " + prerequisite.basicUiCommandLine;
+        case L'q':
+            return base + L" " + prerequisite.noUiCommandLine;
+        case L'n':
+            if (uiMode == kUiModeSilent) return base + L" " + prerequisite.noUiCommandLine;
+            if (uiMode == kUiModeBasic) return base + L" " + prerequisite.basicUiCommandLine;
+            return base;
+        default:
+            return base;
+    }
+}
+
+int32_t RebootModeOf(const std::wstring& options) {
+    if (!Contains(options, L"r")) return kRebootNever;
+    return Contains(options, L"R") ? kRebootWhenPresent : kRebootAlways;
+}
+
+std::wstring SetupFilePath(const std::wstring& location, const std::wstring& extractionFolder,
+                           const std::wstring& programFolder) {
+    const bool absolute =
+        StartsWith(location, L"\\\\") || (location.size() >= 2 && location[1] == L':');
+    if (absolute) return location;
+    const std::wstring& folder = extractionFolder.empty() ? programFolder : extractionFolder;
+    return WithTrailingBackslash(folder) + location;
+}
+
+std::wstring WithoutFileScheme(const std::wstring& location) {
+    if (StartsWithIgnoreCaseAscii(location, L"file:///")) return location.substr(8);
+    if (StartsWithIgnoreCaseAscii(location, L"file://")) return location.substr(7);
+    return location;
+}
+
+}  // namespace pravel

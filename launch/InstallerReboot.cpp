@@ -1,0 +1,94 @@
+// The reboot handling of the installer launcher: after a successful launch,
+// restart Windows when the entry's reboot mode asks for it, or record that a
+// restart is needed (3010).
+#include <windows.h>
+
+#include "common/ErrorCodes.h"
+#include "common/Handles.h"
+#include "diag/Logger.h"
+#include "launch/InstallerLauncher.h"
+
+namespace pravel {
+
+namespace {
+
+// SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION |
+// SHTDN_REASON_MINOR_INSTALLATION.
+constexpr uint32_t kRestartReason = 0x80040002u;
+
+const wchar_t kRebootQuestionText[] =
+    L"You must reboot your computer in order to continue the installation. Press Yes to restart "
+    L"now or press No to abort the installation and manually restart later.";
+const wchar_t kRebootQuestionCaption[] = L"Confirmation";
+
+bool RequestShutdown(uint32_t flags, uint32_t reason) {
+    return ::ExitWindowsEx(flags, reason) != FALSE;
+}
+
+int AskWithMessageBox(void* owner, const wchar_t* text, const wchar_t* caption, uint32_t type) {
+    return ::MessageBoxW(static_cast<HWND>(owner), text, caption, type);
+}
+
+ShutdownRequestFn g_shutdownRequest = &RequestShutdown;
+RebootQuestionFn g_rebootQuestion = &AskWithMessageBox;
+
+// Enables SeShutdownPrivilege in the process token; true when the
+// adjustment reports no error (the privilege is then held).
+bool EnableShutdownPrivilege(UniqueHandle& token) {
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                            token.Put())) {
+        return false;
+    }
+    TOKEN_PRIVILEGES privileges = {};
+    if (!::LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+        return false;
+    }
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    ::AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr);
+    return ::GetLastError() == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+void SetShutdownRequest(ShutdownRequestFn request) {
+    g_shutdownRequest = request != nullptr ? request : &RequestShutdown;
+}
+
+void SetRebootQuestion(RebootQuestionFn question) {
+    g_rebootQuestion = question != nullptr ? question : &AskWithMessageBox;
+}
+
+int32_t InstallerLauncher::LaunchWithReboot(int32_t index, bool quiet) {
+    const LaunchItem& item = Item(index);
+    if (!Launch(index)) return kLaunchFailed;
+    const bool restart = item.rebootMode == 1 ||
+                         (item.rebootMode == 2 && confirm_ && confirm_(item.prerequisiteIndex));
+    if (restart) {
+        Log(L"Rebooting machine...");
+        rebootStarted_ = true;
+        Reboot(quiet);
+        return kLaunchRebootNeeded;
+    }
+    if (item.returnCode == kSuccessRebootRequired) {
+        rebootDeclined_ = true;
+        return kLaunchRebootNeeded;
+    }
+    return kLaunchInstalled;
+}
+
+bool InstallerLauncher::Reboot(bool quiet) {
+    if (!quiet) {
+        const int answer = g_rebootQuestion(::GetForegroundWindow(), kRebootQuestionText,
+                                            kRebootQuestionCaption, MB_YESNO | MB_ICONINFORMATION);
+        if (answer != IDYES) {
+            rebootDeclined_ = true;
+            return false;
+        }
+    }
+    UniqueHandle token;
+    if (!EnableShutdownPrivilege(token)) return false;
+    return g_shutdownRequest(EWX_REBOOT | EWX_FORCE, kRestartReason);
+}
+
+}  // namespace pravel

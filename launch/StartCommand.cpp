@@ -1,0 +1,53 @@
+#include "launch/StartCommand.h"
+
+#include "common/Text.h"
+
+namespace pravel {
+
+namespace {
+
+const wchar_t kLongPrefix[] = L"\\\\?\\";
+
+}  // namespace
+
+std::wstring WithoutLongPathPrefix(const std::wstring& path) {
+    return StartsWith(path, kLongPrefix) ? path.substr(4) : path;
+}
+
+std::wstring FileExtensionOf(const std::wstring& path) {
+    const size_t separator = path.find_last_of(L"\\/");
+    const size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
+    const size_t dot = path.rfind(L'.');
+    if (dot == std::wstring::npos || dot < nameStart) return std::wstring();
+    return path.substr(dot + 1);
+}
+
+bool IsPackageFile(const std::wstring& path) {
+    const std::wstring extension = ToLowerAscii(FileExtensionOf(WithoutLongPathPrefix(path)));
+    return extension == L"msix" || extension == L"msixbundle" || extension == L"appx";
+}
+
+bool IsMsiFile(const std::wstring& path) {
+    return EqualsIgnoreCaseAscii(FileExtensionOf(path), L"msi");
+}
+
+std::wstring LongPathForm(const std::wstring& path) {
+    if (path.size() <= 247 || StartsWith(path, kLongPrefix)) return path;
+    if (StartsWith(path, L"\\\\")) return L"\\\\?\\UNC\\" + path.substr(2);
+    return kLongPrefix + path;
+}
+
+std::wstring WithLeadingBlank(const std::wstring& arguments) {
+    if (arguments.empty() || arguments[0] == L' ') return arguments;
+    return L" " + arguments;
+}
+
+std::wstring MsiexecCommandLine(const std::wstring& finalPath, const std::wstring& arguments) {
+    return L"msiexec.exe /i \"" + WithoutLongPathPrefix(finalPath) + L"\"" + arguments;
+}
+
+std::wstring DirectCommandLine(const std::wstring& path, const std::wstring& arguments) {
+    return L"\"" + path + L"\" " + arguments;
+}
+
+}  // namespace pravel

@@ -1,0 +1,42 @@
+// How the installer launcher starts a setup file: which files are packages,
+// the long-path form handed to the package step, and the command lines used
+// when the program runs as LocalSystem. Pure text rules (no platform calls).
+#pragma once
+
+#include <string>
+
+namespace pravel {
+
+// `path` without a leading "\\?\".
+std::wstring WithoutLongPathPrefix(const std::wstring& path);
+
+// The extension of the file name in `path` (text after the last dot of the
+// part after the last backslash or slash, without the dot); empty when the
+// name has no dot. A dot in a folder name does not count.
+std::wstring FileExtensionOf(const std::wstring& path);
+
+// True for the package kinds: extension "msix", "msixbundle" or "appx",
+// ignoring case, of the path without a leading "\\?\".
+bool IsPackageFile(const std::wstring& path);
+
+// True when the extension is exactly "msi", ignoring case.
+bool IsMsiFile(const std::wstring& path);
+
+// Paths longer than 247 characters get the long-path form: "\\?\" in front,
+// "\\?\UNC\" in place of the leading "\\" of a share path. Shorter paths and
+// paths that already carry "\\?\" are returned unchanged.
+std::wstring LongPathForm(const std::wstring& path);
+
+// The configured arguments as the LocalSystem command lines append them:
+// one blank in front unless they are empty or begin with a blank.
+std::wstring WithLeadingBlank(const std::wstring& arguments);
+
+// "msiexec.exe /i \"<path without \\?\>\"" followed by `arguments` (already
+// given their leading blank).
+std::wstring MsiexecCommandLine(const std::wstring& finalPath, const std::wstring& arguments);
+
+// "\"<path>\" " followed by `arguments` (already given their leading blank):
+// empty arguments leave the quoted path and one trailing blank.
+std::wstring DirectCommandLine(const std::wstring& path, const std::wstring& arguments);
+
+}  // namespace pravel
