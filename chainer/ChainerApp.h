@@ -28,6 +28,7 @@ class ChainerApp {
 
     int32_t ExitCode() const { return exitCode_; }
     bool Silent() const { return silent_ != 0; }
+    bool RebootPending() const { return rebootPending_ != 0; }
     const LaunchContext& Context() const { return launchContext_; }
     const std::wstring& ProductName() const { return productName_; }
     const std::wstring& WindowTitle() const { return windowTitle_; }

@@ -94,7 +94,7 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
     std::unique_ptr<InstallEngine> engine;
 
     if (set.Count() > 0) {
-        if (Silent()) {
+        if (Contains(set.Options().options, L"q")) {  // silent: no window, decide directly
             EvaluateAllGuarded(set);
         } else {
             DecideOnWorker(set);

@@ -1,0 +1,238 @@
+// The install engine and the silent run in-process: the launch list built
+// from decided prerequisites, the progress calls of a sink, and the reboot
+// summary with the restart request replaced.
+#include <gtest/gtest.h>
+
+#include "chainer/ChainerApp.h"
+#include "chainer/IniDocument.h"
+#include "chainer/InstallEngine.h"
+#include "chainer/SystemEnvironment.h"
+#include "common/ErrorCodes.h"
+#include "download/DownloadSink.h"
+#include "launch/LaunchTestLog.h"
+#include "support/FakeInstaller.h"
+
+using namespace pravel;
+using namespace testing_support;
+
+namespace {
+
+const wchar_t kMissingKey[] = L"Software\\PravelTests\\EngineMissing";
+
+// One download folder for the whole program: the process computes it once.
+const std::wstring& DownloadFolder() {
+    static const std::wstring folder = [] {
+        wchar_t temp[MAX_PATH + 1];
+        GetTempPathW(MAX_PATH + 1, temp);
+        const std::wstring f = std::wstring(temp) + L"pt_engine_downloads";
+        CreateDirectoryW(f.c_str(), nullptr);
+        return f;
+    }();
+    return folder;
+}
+
+std::wstring Missing(const std::wstring& key = kMissingKey) {
+    return L"SearchType1=5\r\nSearchString1=HKCU\\" + key + L"\r\n";
+}
+
+struct Sink : DownloadSink {
+    void SetRange(int32_t steps) override { calls.push_back(L"range " + std::to_wstring(steps)); }
+    void TransferStarting(int32_t, uint64_t, const wchar_t*) override {}
+    void TransferFinished(int32_t, uint32_t) override {}
+    void BytesWritten(uint64_t) override {}
+    bool IsCancelled() override { return cancelled; }
+    bool IsPaused() override { return false; }
+    uint32_t ReportError(const wchar_t* text, uint32_t code, void*) override {
+        wchar_t hex[16];
+        wsprintfW(hex, L"%08X", code);
+        calls.push_back(std::wstring(L"error ") + hex + L" " + text);
+        return 0;
+    }
+    void ShowStep(const wchar_t* text, int32_t kind) override {
+        calls.push_back(L"step " + std::to_wstring(kind) + L" " + text);
+    }
+    std::vector<std::wstring> calls;
+    bool cancelled = false;
+};
+
+int g_requests = 0;
+bool CountRequest(uint32_t, uint32_t) {
+    ++g_requests;
+    return true;
+}
+
+class Engine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        launch_test::TestLogPath();
+        InterbootContext::DeleteKey();
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\EnginePresent");
+        g_requests = 0;
+        SetShutdownRequest(&CountRequest);
+        context_.programFolder = dir_.Path() + L"\\";
+        context_.extractionFolder = dir_.Path() + L"\\extract\\";
+    }
+    void TearDown() override {
+        set_.SetEnvironment(nullptr);
+        SetShutdownRequest(nullptr);
+        InterbootContext::DeleteKey();
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\EnginePresent");
+    }
+    void Load(const std::wstring& options, const std::wstring& prerequisites) {
+        IniDocument document;
+        document.Parse(L"[GeneralOptions]\r\nOptions=" + options + L"\r\nDownloadFolder=" +
+                       DownloadFolder() + L"\r\n" + prerequisites);
+        set_.Load(document, TextExpander());
+        set_.SetEnvironment(&environment_);
+    }
+    std::wstring Fake(const wchar_t* name, const std::string& directions = "") {
+        PlaceFakeInstaller(dir_ / name, directions);
+        return dir_ / name;
+    }
+
+    ScratchDir dir_{L"engine"};
+    LaunchContext context_;
+    PrerequisiteSet set_;
+    SystemEnvironment environment_{set_.Options()};
+};
+
+}  // namespace
+
+TEST_F(Engine, LaunchListTakesWhatLiesOnDisk) {
+    CreateDirectoryW((DownloadFolder() + L"\\sub").c_str(), nullptr);
+    WriteBytes(DownloadFolder() + L"\\sub\\tool.exe", "MZ");
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    Load(L"q",
+         L"[PREREQUISITES]\r\nApp1=Absolute\r\nApp2=Relative\r\nApp3=Present\r\nApp4=FromFile\r\n"
+         L"App5=Downloaded\r\nApp6=Site\r\nApp7=NotYetDownloaded\r\n"
+         L"[App1]\r\nSetupFile=C:\\abs\\a.exe\r\nCommandLine=/norestart\r\nNoUiCommandLine=/QN\r\n"
+         L"Options=qrR\r\nRetValPropName=ABS_RC\r\n" +
+             Missing() +
+             L"[App2]\r\nSetupFile=redist\\b.exe\r\nCommandLine=/norestart\r\nBasicUiCommandLine="
+             L"/passive\r\nOptions=br\r\n" +
+             Missing() + L"[App3]\r\nSetupFile=c.exe\r\nSearchType1=5\r\nSearchString1=HKCU\\Software\r\n" +
+             L"[App4]\r\nUrl=file:///" + dir_.Path() +
+             L"\\local.exe\r\nCommandLine=[WindowsFolder]\\x\r\n" + Missing() +
+             L"[App5]\r\nUrl=http://127.0.0.1:9/files/tool.exe\r\nFolder=sub\r\nOptions=j\r\n" +
+             Missing() + L"[App6]\r\nOpenSite=https://example.com/\r\n" + Missing() +
+             L"[App7]\r\nUrl=http://127.0.0.1:9/files/later.exe\r\n" + Missing());
+    set_.EvaluateAll();
+    InstallEngine engine(set_, context_);
+    engine.BuildLaunchList(true);
+    InstallerLauncher& list = engine.Launcher();
+    ASSERT_EQ(4, list.Count());
+    EXPECT_EQ(L"C:\\abs\\a.exe", list.Item(0).filePath);
+    EXPECT_EQ(L"/norestart /QN", list.Item(0).arguments);
+    EXPECT_EQ(2, list.Item(0).rebootMode);
+    EXPECT_EQ(L"ABS_RC", list.Item(0).listenerName);
+    EXPECT_EQ(L"Absolute", list.Item(0).displayName);
+    EXPECT_EQ(1, list.Item(0).silent);
+    EXPECT_EQ(dir_.Path() + L"\\extract\\redist\\b.exe", list.Item(1).filePath);
+    EXPECT_EQ(L"/norestart /passive", list.Item(1).arguments);
+    EXPECT_EQ(1, list.Item(1).rebootMode);
+    EXPECT_EQ(1, list.Item(1).prerequisiteIndex);
+    EXPECT_EQ(dir_.Path() + L"\\local.exe", list.Item(2).filePath);
+    EXPECT_EQ(std::wstring(windows) + L"\\x", list.Item(2).arguments);  // resolved for state 5
+    EXPECT_EQ(DownloadFolder() + L"\\sub\\tool.exe", list.Item(3).filePath);
+    EXPECT_EQ(4, list.Item(3).prerequisiteIndex);
+    RemoveTree(DownloadFolder() + L"\\sub");
+}
+
+TEST_F(Engine, SinkSeesRangeStepsAndTheFailedMandatoryPrerequisite) {
+    Load(L"q", L"[PREREQUISITES]\r\nApp1=First\r\nApp2=Optional\r\nApp3=Mandatory\r\nApp4=Never\r\n"
+               L"[App1]\r\nSetupFile=" +
+                   Fake(L"first.exe") + L"\r\n" + Missing() + L"[App2]\r\nSetupFile=" +
+                   Fake(L"optional.exe", "exit=1\n") + L"\r\n" + Missing() +
+                   L"[App3]\r\nSetupFile=" + Fake(L"mandatory.exe", "exit=2\n") +
+                   L"\r\nOptions=m\r\n" + Missing() + L"[App4]\r\nSetupFile=" +
+                   Fake(L"never.exe") + L"\r\n" + Missing());
+    set_.EvaluateAll();
+    InstallEngine engine(set_, context_);
+    Sink sink;
+    EXPECT_EQ(kInstallFailure, engine.InstallAll(&sink));
+    EXPECT_EQ((std::vector<std::wstring>{L"range 4", L"step 9 Installing First",
+                                         L"step 9 Installing Optional",
+                                         L"step 9 Installing Mandatory",
+                                         L"error E0000024 Mandatory"}),
+              sink.calls);
+    EXPECT_EQ(3u, ReadRecords(dir_.Path()).size());  // "Never" did not run
+
+    Sink cancelled;
+    cancelled.cancelled = true;
+    EXPECT_EQ(kInstallUserExit, engine.InstallAll(&cancelled));
+    EXPECT_EQ(3u, ReadRecords(dir_.Path()).size());
+}
+
+TEST_F(Engine, NeededRestartStopsTheRemainingInstallations) {
+    Load(L"q", L"[PREREQUISITES]\r\nApp1=Needs\r\nApp2=After\r\n[App1]\r\nSetupFile=" +
+                   Fake(L"needs.exe", "exit=3010\n") + L"\r\n" + Missing() +
+                   L"[App2]\r\nSetupFile=" + Fake(L"after.exe") + L"\r\n" + Missing());
+    set_.EvaluateAll();
+    InstallEngine engine(set_, context_);
+    Sink sink;
+    EXPECT_EQ(kInstallFailure, engine.InstallAll(&sink));
+    EXPECT_EQ(L"error E0000025 Needs", sink.calls.back());
+    EXPECT_EQ(1u, ReadRecords(dir_.Path()).size());
+    EXPECT_TRUE(engine.RebootDeclined());
+    EXPECT_FALSE(engine.RebootStarted());
+    EXPECT_EQ(0, g_requests);
+}
+
+TEST_F(Engine, SilentRunWithRebootModeRKeepsTheKeyAndReportsAPendingReboot) {
+    Load(L"q", L"[PREREQUISITES]\r\nApp1=Restarts\r\nApp2=AfterRestart\r\n[App1]\r\nSetupFile=" +
+                   Fake(L"restarts.exe", "exit=0\n") +
+                   L"\r\nOptions=r\r\nRetValPropName=RESTART_RC\r\n" + Missing() +
+                   L"[App2]\r\nSetupFile=" + Fake(L"after.exe") + L"\r\n" + Missing());
+    set_.SetEnvironment(nullptr);
+    launch_test::LogMark log;
+    ChainerApp app;
+    EXPECT_EQ(kExitRebootPending, app.RunPrerequisites(set_));
+    EXPECT_TRUE(app.RebootPending());
+    EXPECT_EQ(1, g_requests);
+    EXPECT_EQ(1u, ReadRecords(dir_.Path()).size());
+    const auto messages = log.Messages();
+    const auto summary =
+        std::find(messages.begin(), messages.end(), L"After running prerequisites we have:");
+    ASSERT_NE(messages.end(), summary);
+    ASSERT_GE(messages.end() - summary, 4);
+    EXPECT_EQ(L"  Reboot was required=true", summary[1]);
+    EXPECT_EQ(L"  Reboot was refused=false", summary[2]);
+    EXPECT_EQ(L"  Reboot in Progress=false", summary[3]);
+    EXPECT_TRUE(log.Has(L"Starting installing prerequisites in silent mode."));
+    EXPECT_TRUE(log.Has(L"Rebooting machine..."));
+    int32_t code = -5;
+    EXPECT_TRUE(InterbootContext().GetNumber("RESTART_RC", code));
+    EXPECT_EQ(0, code);
+}
+
+TEST_F(Engine, ModeRRRestartsOnlyWhenThePrerequisiteIsFoundAfterwards) {
+    const std::wstring present = L"Software\\PravelTests\\EnginePresent";
+    Load(L"q", L"[PREREQUISITES]\r\nApp1=StillAbsent\r\nApp2=NowPresent\r\n[App1]\r\nSetupFile=" +
+                   Fake(L"absent.exe") + L"\r\nOptions=rR\r\n" + Missing() +
+                   L"[App2]\r\nSetupFile=" +
+                   Fake(L"present.exe", "regkey=Software\\PravelTests\\EnginePresent\n") +
+                   L"\r\nOptions=rR\r\n" + Missing(present));
+    set_.SetEnvironment(nullptr);
+    ChainerApp app;
+    EXPECT_EQ(kExitRebootPending, app.RunPrerequisites(set_));
+    EXPECT_EQ(1, g_requests);  // for the second one only
+    EXPECT_EQ(2u, ReadRecords(dir_.Path()).size());
+
+    // Alone, the one that stays absent never restarts: the run ends normally.
+    RegDeleteTreeW(HKEY_CURRENT_USER, present.c_str());
+    g_requests = 0;
+    PrerequisiteSet again;
+    IniDocument document;
+    document.Parse(L"[GeneralOptions]\r\nOptions=q\r\n[PREREQUISITES]\r\nApp1=StillAbsent\r\n"
+                   L"[App1]\r\nSetupFile=" +
+                   dir_ / L"absent.exe" + L"\r\nOptions=rR\r\nRetValPropName=ABSENT_RC\r\n" +
+                   Missing());
+    again.Load(document, TextExpander());
+    ChainerApp second;
+    EXPECT_EQ(kExitSuccess, second.RunPrerequisites(again));
+    EXPECT_EQ(0, g_requests);
+    EXPECT_FALSE(second.RebootPending());
+    std::string text;
+    EXPECT_FALSE(InterbootContext().GetString("ABSENT_RC", text));  // key deleted
+}

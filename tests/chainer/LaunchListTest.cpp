@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include "chainer/LaunchList.h"
+
+using namespace pravel;
+
+namespace {
+
+Prerequisite WithLetters(const std::wstring& options) {
+    Prerequisite p;
+    p.commandLine = L"/norestart";
+    p.basicUiCommandLine = L"/passive";
+    p.noUiCommandLine = L"/QN";
+    p.options = options;
+    return p;
+}
+
+}  // namespace
+
+TEST(LaunchList, UiModeOfTheGeneralOptions) {
+    EXPECT_EQ(kUiModeBasic, CommandLineUiModeOf(L"b"));
+    EXPECT_EQ(kUiModeBasic, CommandLineUiModeOf(L"qb"));  // "b" is asked first here
+    EXPECT_EQ(kUiModeSilent, CommandLineUiModeOf(L"q"));
+    EXPECT_EQ(kUiModeFull, CommandLineUiModeOf(L""));
+    EXPECT_EQ(kUiModeFull, CommandLineUiModeOf(L"QB"));
+}
+
+TEST(LaunchList, TheFirstUiLetterChoosesTheCommandLine) {
+    struct Case {
+        const wchar_t* options;
+        int32_t uiMode;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"b", kUiModeSilent, L"/norestart /passive"},
+        {L"q", kUiModeBasic, L"/norestart /QN"},
+        {L"mqb", kUiModeBasic, L"/norestart /QN"},  // first of b, q, j, n in the text
+        {L"bq", kUiModeSilent, L"/norestart /passive"},
+        {L"n", kUiModeSilent, L"/norestart /QN"},
+        {L"n", kUiModeBasic, L"/norestart /passive"},
+        {L"n", kUiModeFull, L"/norestart"},
+        {L"jq", kUiModeSilent, L"/norestart"},
+        {L"", kUiModeSilent, L"/norestart"},
+        {L"mirR", kUiModeSilent, L"/norestart"},
+        {L"B", kUiModeSilent, L"/norestart"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.expected, CompleteCommandLine(WithLetters(c.options), c.uiMode))
+            << static_cast<int>(c.uiMode);
+    }
+    Prerequisite empty = WithLetters(L"q");
+    empty.commandLine.clear();
+    empty.noUiCommandLine.clear();
+    EXPECT_EQ(L" ", CompleteCommandLine(empty, kUiModeSilent));
+}
+
+TEST(LaunchList, RebootModes) {
+    EXPECT_EQ(kRebootNever, RebootModeOf(L"mq"));
+    EXPECT_EQ(kRebootNever, RebootModeOf(L"R"));
+    EXPECT_EQ(kRebootAlways, RebootModeOf(L"r"));
+    EXPECT_EQ(kRebootWhenPresent, RebootModeOf(L"Rr"));
+}
+
+TEST(LaunchList, SetupFilePaths) {
+    EXPECT_EQ(L"C:\\abs\\s.exe", SetupFilePath(L"C:\\abs\\s.exe", L"D:\\x\\", L"E:\\p\\"));
+    EXPECT_EQ(L"\\\\srv\\share\\s.exe", SetupFilePath(L"\\\\srv\\share\\s.exe", L"D:\\x\\", L""));
+    EXPECT_EQ(L"D:\\x\\redist\\s.exe", SetupFilePath(L"redist\\s.exe", L"D:\\x\\", L"E:\\p\\"));
+    EXPECT_EQ(L"D:\\x\\s.exe", SetupFilePath(L"s.exe", L"D:\\x", L"E:\\p\\"));
+    EXPECT_EQ(L"E:\\p\\s.exe", SetupFilePath(L"s.exe", L"", L"E:\\p\\"));
+    EXPECT_EQ(L"C:\\dl\\t.exe", WithoutFileScheme(L"FILE:///C:\\dl\\t.exe"));
+    EXPECT_EQ(L"\\\\srv\\s\\t.exe", WithoutFileScheme(L"file://\\\\srv\\s\\t.exe"));
+    EXPECT_EQ(L"http://h/t.exe", WithoutFileScheme(L"http://h/t.exe"));
+}

@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include "launch/StartCommand.h"
+
+using namespace pravel;
+
+TEST(StartCommand, PackageKindsByTheExtensionOfTheFileName) {
+    for (const wchar_t* package : {L"C:\\p\\Setup.MSIX", L"C:\\p\\Pkg.MsixBundle",
+                                   L"C:\\p\\App.APPX", L"\\\\?\\C:\\p\\a.msix", L"a.appx"}) {
+        EXPECT_TRUE(IsPackageFile(package)) << static_cast<int>(wcslen(package));
+    }
+    for (const wchar_t* other : {L"C:\\p\\App.appxbundle", L"C:\\p\\App.msixupload",
+                                 L"C:\\p.msix\\setup", L"C:\\p\\msix", L"C:\\p\\setup.exe",
+                                 L"C:\\p\\x.msix.exe", L""}) {
+        EXPECT_FALSE(IsPackageFile(other));
+    }
+}
+
+TEST(StartCommand, MsiFilesAndExtensions) {
+    EXPECT_TRUE(IsMsiFile(L"C:\\pkg\\Tool.MSI"));
+    EXPECT_TRUE(IsMsiFile(L"tool.msi"));
+    EXPECT_FALSE(IsMsiFile(L"C:\\pkg\\Tool.msix"));
+    EXPECT_FALSE(IsMsiFile(L"C:\\x.msi\\Tool"));
+    EXPECT_FALSE(IsMsiFile(L"C:\\pkg\\Tool.ms"));
+    EXPECT_EQ(L"", FileExtensionOf(L"C:\\a.b\\c"));
+    EXPECT_EQ(L"gz", FileExtensionOf(L"C:/a/c.tar.gz"));
+    EXPECT_EQ(L"", FileExtensionOf(L"C:\\a\\c."));
+}
+
+TEST(StartCommand, LongPathFormAbove247Characters) {
+    const std::wstring local247 = L"C:\\" + std::wstring(244, L'a');
+    ASSERT_EQ(247u, local247.size());
+    EXPECT_EQ(local247, LongPathForm(local247));
+    EXPECT_EQ(L"\\\\?\\" + local247 + L"b", LongPathForm(local247 + L"b"));
+    const std::wstring share = L"\\\\srv\\share\\" + std::wstring(240, L's');
+    EXPECT_EQ(L"\\\\?\\UNC\\srv\\share\\" + std::wstring(240, L's'), LongPathForm(share));
+    const std::wstring prefixed = L"\\\\?\\" + local247 + L"b";
+    EXPECT_EQ(prefixed, LongPathForm(prefixed));
+    EXPECT_EQ(L"C:\\x", WithoutLongPathPrefix(L"\\\\?\\C:\\x"));
+}
+
+TEST(StartCommand, LocalSystemCommandLines) {
+    EXPECT_EQ(L" /qn", WithLeadingBlank(L"/qn"));
+    EXPECT_EQ(L"  two", WithLeadingBlank(L"  two"));
+    EXPECT_EQ(L"", WithLeadingBlank(L""));
+    EXPECT_EQ(L"msiexec.exe /i \"C:\\pkg\\Tool.MSI\" /qn",
+              MsiexecCommandLine(L"\\\\?\\C:\\pkg\\Tool.MSI", WithLeadingBlank(L"/qn")));
+    EXPECT_EQ(L"msiexec.exe /i \"C:\\pkg\\Tool.MSI\"", MsiexecCommandLine(L"C:\\pkg\\Tool.MSI", L""));
+    EXPECT_EQ(L"\"C:\\s\\setup.exe\" ", DirectCommandLine(L"C:\\s\\setup.exe", L""));
+    EXPECT_EQ(L"\"C:\\s\\setup.exe\"  /q", DirectCommandLine(L"C:\\s\\setup.exe", L" /q"));
+}
