@@ -107,9 +107,9 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
             if (Contains(options, L"q")) {
                 result = InstallSilently(*engine, set);
             } else if (Contains(options, L"b")) {
-                Log(L"Starting installing prerequisites in basic UI mode.");
-                Log(L"The progress window is not available in this build: nothing was "
-                    L"downloaded or installed.");
+                // The basic-UI run needs the progress window, which this build lacks.
+                Log(L"Installing prerequisites with a progress window is not available in this "
+                    L"build: nothing was downloaded or installed.");
             }
             rebootPending = SummariseReboot(engine.get());
             if (rebootPending) result = kExitRebootPending;

@@ -1,0 +1,204 @@
+// Silent runs of the real pravel.exe that install fake installers lying on
+// disk: order, command lines, window decision, return codes in
+// InterbootContext, failures, 3010 and the exit codes.
+#include "e2e/PravelRun.h"
+#include "support/FakeInstaller.h"
+
+#include <algorithm>
+#include <map>
+
+using namespace e2e;
+
+namespace {
+
+const wchar_t kMissing[] =
+    L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\InstallMissing\r\n";
+
+std::wstring Section(int n, const std::wstring& body) {
+    return L"[App" + std::to_wstring(n) + L"]\r\n" + body;
+}
+
+// "A=1;B=2;" as a map.
+std::map<std::wstring, std::wstring> Values(const std::wstring& ctx) {
+    std::map<std::wstring, std::wstring> values;
+    size_t start = 0;
+    for (size_t end; (end = ctx.find(L';', start)) != std::wstring::npos; start = end + 1) {
+        const std::wstring item = ctx.substr(start, end - start);
+        const size_t equals = item.find(L'=');
+        if (equals != std::wstring::npos) values[item.substr(0, equals)] = item.substr(equals + 1);
+    }
+    return values;
+}
+
+std::wstring SystemText(DWORD code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                       FORMAT_MESSAGE_FROM_SYSTEM,
+                   nullptr, code, 0x400, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring result = text != nullptr ? text : L"";
+    LocalFree(text);
+    while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r')) result.pop_back();
+    return result;
+}
+
+bool InterbootContextExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+class SilentInstall : public ::testing::Test {
+  protected:
+    void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, L"InterbootContext"); }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, L"InterbootContext"); }
+
+    // Places a fake installer beside pravel.exe and returns its path.
+    std::wstring Fake(const std::wstring& name, const std::string& directions = "") {
+        PlaceFakeInstaller(inst_.Dir() / name, directions);
+        return inst_.Dir() / name;
+    }
+    // Runs pravel with `prerequisites` (the list section and the App sections).
+    DWORD RunSilent(const std::wstring& prerequisites) {
+        inst_.WriteIni(IniWithLog(log_) + L"[GeneralOptions]\r\nOptions=q\r\n" + prerequisites);
+        const RunResult run = inst_.RunIt();
+        EXPECT_TRUE(run.finished);
+        log = ReadUtf16(log_);
+        records = ReadRecords(inst_.Dir().Path());
+        return run.exitCode;
+    }
+    // The log messages from "After running prerequisites we have:" on.
+    std::vector<std::wstring> Summary() const {
+        const std::vector<std::wstring> messages = Messages(log);
+        auto at = std::find(messages.begin(), messages.end(),
+                            L"After running prerequisites we have:");
+        return std::vector<std::wstring>(at, messages.end());
+    }
+
+    Installation inst_{L"install", L"setup.exe"};
+    std::wstring log_ = inst_.Dir() / L"setup.log";
+    std::wstring log;
+    std::vector<Record> records;
+};
+
+}  // namespace
+
+TEST_F(SilentInstall, PrerequisitesRunInOrderWithTheirCommandLines) {
+    const std::wstring one = Fake(L"one.exe");
+    const std::wstring two = Fake(L"two.exe", "exit=5\n");
+    const std::wstring three = Fake(L"three.exe", "exit=0xC0000005\n");
+    const std::wstring four = Fake(L"four.exe", "exit=7\n");
+    const std::wstring five = Fake(L"five.exe");
+    const std::wstring common =
+        L"CommandLine=/norestart\r\nBasicUiCommandLine=/passive\r\nNoUiCommandLine=/QN\r\n";
+    const DWORD code = RunSilent(
+        L"[PREREQUISITES]\r\nApp1=One\r\nApp2=Two\r\nApp3=Three\r\nApp4=Four\r\nApp5=Five\r\n" +
+        Section(1, L"SetupFile=" + one + L"\r\nOptions=q\r\nRetValPropName=FIRST_RC\r\n" +
+                       common + kMissing) +
+        Section(2, L"SetupFile=" + two + L"\r\nOptions=b\r\nRetValPropName=SECOND_RC\r\n" +
+                       common + kMissing) +
+        Section(3, L"SetupFile=" + three + L"\r\nRetValPropName=CRASH_RC\r\n" + common + kMissing) +
+        Section(4, L"SetupFile=" + four + L"\r\nOptions=n\r\nRetValPropName=FIRST_RC\r\n" +
+                       common + kMissing) +
+        Section(5, L"SetupFile=" + five + L"\r\nOptions=j\r\n" + common + kMissing));
+    EXPECT_EQ(0u, code) << Narrow(log);
+    ASSERT_EQ(5u, records.size()) << Narrow(log);
+    const std::wstring paths[] = {one, two, three, four, five};
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(paths[i], records[i].at(L"exe"));
+
+    EXPECT_EQ(L"\"" + one + L"\" /norestart /QN", records[0].at(L"cmd"));
+    EXPECT_EQ(L"\"" + two + L"\" /norestart /passive", records[1].at(L"cmd"));
+    EXPECT_EQ(L"\"" + three + L"\" /norestart", records[2].at(L"cmd"));
+    EXPECT_EQ(L"\"" + four + L"\" /norestart /QN", records[3].at(L"cmd"));  // "n" in a silent run
+    EXPECT_EQ(L"\"" + five + L"\" /norestart", records[4].at(L"cmd"));
+    EXPECT_EQ(L"0", records[0].at(L"show"));  // hidden: /QN
+    EXPECT_EQ(L"1", records[1].at(L"show"));  // shown
+    EXPECT_EQ(L"1", records[2].at(L"show"));
+    EXPECT_EQ(inst_.Dir().Path(), records[0].at(L"cwd"));
+
+    // Each installer sees the codes recorded before it; the first value of a name stays.
+    EXPECT_EQ(L"", records[0].at(L"ctx"));
+    EXPECT_EQ((std::map<std::wstring, std::wstring>{{L"FIRST_RC", L"0"}}),
+              Values(records[1].at(L"ctx")));
+    EXPECT_EQ((std::map<std::wstring, std::wstring>{
+                  {L"FIRST_RC", L"0"}, {L"SECOND_RC", L"5"}, {L"CRASH_RC", L"-1073741819"}}),
+              Values(records[4].at(L"ctx")));
+    // The crash code is logged unsigned and followed by the 2000 ms pause.
+    EXPECT_TRUE(HasMessage(log, L"Return code of launched file:3221225477"));
+    const unsigned long long pause = RecordTick(records[3]) - RecordTick(records[2]);
+    std::printf("pause after the crash code, between the two installers: %llu ms\n", pause);
+    EXPECT_GE(pause, 1900u);
+
+    EXPECT_TRUE(HasMessage(log, L"Starting installing prerequisites in silent mode."));
+    const std::vector<std::wstring> messages = Messages(log);
+    std::vector<std::wstring> launched;
+    for (const auto& m : messages) {
+        if (m.rfind(L"Launching file:", 0) == 0) launched.push_back(m.substr(15));
+    }
+    EXPECT_EQ((std::vector<std::wstring>(std::begin(paths), std::end(paths))), launched);
+    EXPECT_EQ((std::vector<std::wstring>{L"After running prerequisites we have:",
+                                         L"  Reboot was required=false"}),
+              Summary());
+    EXPECT_FALSE(InterbootContextExists());
+}
+
+TEST_F(SilentInstall, FailedMandatoryPrerequisiteStopsTheRunWithExitCode1) {
+    const DWORD code = RunSilent(
+        L"[PREREQUISITES]\r\nApp1=Needed\r\nApp2=Later\r\n" +
+        Section(1, L"SetupFile=" + Fake(L"needed.exe", "exit=1603\n") + L"\r\nOptions=m\r\n" +
+                       kMissing) +
+        Section(2, L"SetupFile=" + Fake(L"later.exe") + L"\r\n" + kMissing));
+    EXPECT_EQ(1u, code) << Narrow(log);
+    ASSERT_EQ(1u, records.size());
+    EXPECT_TRUE(HasMessage(log, L"Return code of launched file:1603"));
+    EXPECT_FALSE(InterbootContextExists());
+}
+
+TEST_F(SilentInstall, FailedOptionalPrerequisiteLetsTheNextOneRun) {
+    const DWORD code = RunSilent(
+        L"[PREREQUISITES]\r\nApp1=Optional\r\nApp2=Missing\r\nApp3=Later\r\n" +
+        Section(1, L"SetupFile=" + Fake(L"optional.exe", "exit=1603\n") + L"\r\n" + kMissing) +
+        Section(2, L"SetupFile=" + inst_.Dir() / L"absent.exe" + L"\r\n" + kMissing) +
+        Section(3, L"SetupFile=" + Fake(L"later.exe") + L"\r\nOptions=m\r\n" +
+                       L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\InstallLater\r\n"));
+    EXPECT_EQ(1u, code) << "Later stays missing: its installer creates nothing";
+    ASSERT_EQ(2u, records.size()) << Narrow(log);
+    // The missing setup file: the shell's error and its system text.
+    EXPECT_TRUE(HasMessage(log, L"Launch failed. Error:" + SystemText(ERROR_FILE_NOT_FOUND)) ||
+                HasMessage(log, L"Launch failed. Error:" + SystemText(ERROR_PATH_NOT_FOUND)))
+        << Narrow(log);
+
+    // With an installer that makes its prerequisite present, the run ends 0.
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\InstallLater");
+    DeleteFileW((inst_.Dir() / L"installs.log").c_str());
+    DeleteFileW(log_.c_str());
+    const DWORD second = RunSilent(
+        L"[PREREQUISITES]\r\nApp1=Optional\r\nApp2=Later\r\n" +
+        Section(1, L"SetupFile=" + Fake(L"optional.exe", "exit=1603\n") + L"\r\n" + kMissing) +
+        Section(2, L"SetupFile=" +
+                       Fake(L"later.exe", "regkey=Software\\PravelTests\\InstallLater\n") +
+                       L"\r\nOptions=m\r\n" +
+                       L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\InstallLater\r\n"));
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\InstallLater");
+    EXPECT_EQ(0u, second) << Narrow(log);
+    EXPECT_EQ(2u, records.size());
+}
+
+TEST_F(SilentInstall, RebootRequiredCodeStopsTheRemainingInstallations) {
+    const DWORD code = RunSilent(
+        L"[PREREQUISITES]\r\nApp1=NeedsRestart\r\nApp2=Later\r\n" +
+        Section(1, L"SetupFile=" + Fake(L"needs.exe", "exit=3010\n") +
+                       L"\r\nRetValPropName=NEEDS_RC\r\n" + kMissing) +
+        Section(2, L"SetupFile=" + Fake(L"later.exe") + L"\r\n" + kMissing));
+    EXPECT_EQ(0u, code) << Narrow(log);
+    EXPECT_EQ(1u, records.size());
+    EXPECT_TRUE(HasMessage(log, L"Return code of launched file:3010"));
+    EXPECT_FALSE(HasMessage(log, L"Rebooting machine..."));
+    EXPECT_EQ((std::vector<std::wstring>{L"After running prerequisites we have:",
+                                         L"  Reboot was required=false"}),
+              Summary());
+    EXPECT_FALSE(InterbootContextExists());
+}
