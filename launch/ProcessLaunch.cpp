@@ -4,6 +4,7 @@
 
 #include "common/Handles.h"
 #include "common/Text.h"
+#include "launch/StartCommand.h"
 
 namespace pravel {
 
@@ -70,15 +71,13 @@ bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments
 
 bool ShellExecuteNoWait(const std::wstring& file, const std::wstring& arguments,
                         const std::wstring& folder, bool elevate) {
-    std::wstring extension = file.size() >= 4 ? file.substr(file.size() - 4) : file;
-    for (wchar_t& c : extension) c = static_cast<wchar_t>(::towlower(c));
     std::wstring target = file;
     std::wstring parameters = arguments;
-    if (elevate && (extension == L".bat" || extension == L".cmd")) {
+    if (elevate && IsBatchFile(file)) {
         wchar_t windows[MAX_PATH] = {};
         const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
         target = std::wstring(windows, length < MAX_PATH ? length : 0) + L"\\System32\\cmd.exe";
-        parameters = L"/C \"\"" + file + L"\" " + arguments + L"\"";
+        parameters = ElevatedBatchArguments(file, arguments);
     }
 
     SHELLEXECUTEINFOW info = {};

@@ -50,4 +50,14 @@ std::wstring DirectCommandLine(const std::wstring& path, const std::wstring& arg
     return L"\"" + path + L"\" " + arguments;
 }
 
+bool IsBatchFile(const std::wstring& file) {
+    if (file.size() < 4) return false;
+    const std::wstring extension = ToLowerAscii(file.substr(file.size() - 4));
+    return extension == L".bat" || extension == L".cmd";
+}
+
+std::wstring ElevatedBatchArguments(const std::wstring& file, const std::wstring& arguments) {
+    return L"/C \"\"" + file + L"\" " + arguments + L"\"";
+}
+
 }  // namespace pravel

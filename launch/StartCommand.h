@@ -39,4 +39,13 @@ std::wstring MsiexecCommandLine(const std::wstring& finalPath, const std::wstrin
 // empty arguments leave the quoted path and one trailing blank.
 std::wstring DirectCommandLine(const std::wstring& path, const std::wstring& arguments);
 
+// True when the last four characters of `file` are ".bat" or ".cmd", in any
+// letter case (a batch file to run under the command interpreter when elevating).
+bool IsBatchFile(const std::wstring& file);
+
+// The command interpreter's arguments for an elevated batch file:
+// /C ""<file>" <arguments>" (the batch file's quoted path and its arguments,
+// enclosed in one more pair of quotes).
+std::wstring ElevatedBatchArguments(const std::wstring& file, const std::wstring& arguments);
+
 }  // namespace pravel

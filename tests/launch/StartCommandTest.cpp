@@ -9,9 +9,9 @@ TEST(StartCommand, PackageKindsByTheExtensionOfTheFileName) {
                                    L"C:\\p\\App.APPX", L"\\\\?\\C:\\p\\a.msix", L"a.appx"}) {
         EXPECT_TRUE(IsPackageFile(package)) << static_cast<int>(wcslen(package));
     }
-    for (const wchar_t* other : {L"C:\\p\\App.appxbundle", L"C:\\p\\App.msixupload",
-                                 L"C:\\p.msix\\setup", L"C:\\p\\msix", L"C:\\p\\setup.exe",
-                                 L"C:\\p\\x.msix.exe", L""}) {
+    for (const wchar_t* other :
+         {L"C:\\p\\App.appxbundle", L"C:\\p\\App.msixupload", L"C:\\p.msix\\setup", L"C:\\p\\msix",
+          L"C:\\p\\setup.exe", L"C:\\p\\x.msix.exe", L""}) {
         EXPECT_FALSE(IsPackageFile(other));
     }
 }
@@ -45,7 +45,19 @@ TEST(StartCommand, LocalSystemCommandLines) {
     EXPECT_EQ(L"", WithLeadingBlank(L""));
     EXPECT_EQ(L"msiexec.exe /i \"C:\\pkg\\Tool.MSI\" /qn",
               MsiexecCommandLine(L"\\\\?\\C:\\pkg\\Tool.MSI", WithLeadingBlank(L"/qn")));
-    EXPECT_EQ(L"msiexec.exe /i \"C:\\pkg\\Tool.MSI\"", MsiexecCommandLine(L"C:\\pkg\\Tool.MSI", L""));
+    EXPECT_EQ(L"msiexec.exe /i \"C:\\pkg\\Tool.MSI\"",
+              MsiexecCommandLine(L"C:\\pkg\\Tool.MSI", L""));
     EXPECT_EQ(L"\"C:\\s\\setup.exe\" ", DirectCommandLine(L"C:\\s\\setup.exe", L""));
     EXPECT_EQ(L"\"C:\\s\\setup.exe\"  /q", DirectCommandLine(L"C:\\s\\setup.exe", L" /q"));
+}
+
+TEST(StartCommand, ElevatedBatchFiles) {
+    EXPECT_TRUE(IsBatchFile(L"C:\\s\\RUN.CMD"));
+    EXPECT_TRUE(IsBatchFile(L"run.Bat"));
+    EXPECT_FALSE(IsBatchFile(L"run.exe"));
+    EXPECT_FALSE(IsBatchFile(L"cmd"));
+    EXPECT_FALSE(IsBatchFile(L"C:\\x.cmd\\run"));
+    EXPECT_EQ(L"/C \"\"C:\\s\\RUN.CMD\" -a b\"",
+              ElevatedBatchArguments(L"C:\\s\\RUN.CMD", L"-a b"));
+    EXPECT_EQ(L"/C \"\"C:\\s\\RUN.CMD\" \"", ElevatedBatchArguments(L"C:\\s\\RUN.CMD", L""));
 }
