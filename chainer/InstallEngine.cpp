@@ -55,11 +55,10 @@ void InstallEngine::BuildLaunchList(bool silent) {
             item.filePath = SetupFilePath(p.location, extractionFolder_, context_.programFolder);
         } else {
             const std::wstring local = WithoutFileScheme(p.location);
-            item.filePath =
-                local != p.location
-                    ? local
-                    : DownloadTargetPath(ProcessDownloadFolder(set_.Options()), p.location,
-                                         p.folder);
+            item.filePath = local != p.location
+                                ? local
+                                : DownloadTargetPath(ProcessDownloadFolder(set_.Options()),
+                                                     p.location, p.folder);
             item.arguments = ExpandReferences(item.arguments, false);
         }
         item.displayName = p.name;

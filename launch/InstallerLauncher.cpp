@@ -23,13 +23,13 @@ constexpr DWORD kPauseAfterRebootOrCrashMs = 2000;
 // The listener's name in the thread's ANSI code page.
 std::string ToThreadAnsi(const std::wstring& text) {
     if (text.empty()) return std::string();
-    const int size = ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(),
-                                           static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                           nullptr);
+    const int size =
+        ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), static_cast<int>(text.size()),
+                              nullptr, 0, nullptr, nullptr);
     if (size <= 0) ThrowHr(kHrFail);
     std::string narrow(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), static_cast<int>(text.size()),
-                          &narrow[0], size, nullptr, nullptr);
+    ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), static_cast<int>(text.size()), &narrow[0],
+                          size, nullptr, nullptr);
     return narrow;
 }
 
@@ -85,8 +85,8 @@ bool InstallerLauncher::Launch(int32_t index) {
 
     bool started = false;
     if (IsPackageFile(item.filePath)) {
-        item.returnCode = InstallPackageFile(LongPathForm(item.filePath)) ? kInstallSuccess
-                                                                           : kFunctionFailed;
+        item.returnCode =
+            InstallPackageFile(LongPathForm(item.filePath)) ? kInstallSuccess : kFunctionFailed;
         started = item.returnCode == kInstallSuccess;
     } else if (RunsAsLocalSystem()) {
         started = StartAsLocalSystem(item);

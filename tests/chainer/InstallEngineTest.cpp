@@ -111,7 +111,8 @@ TEST_F(Engine, LaunchListTakesWhatLiesOnDisk) {
              Missing() +
              L"[App2]\r\nSetupFile=redist\\b.exe\r\nCommandLine=/norestart\r\nBasicUiCommandLine="
              L"/passive\r\nOptions=br\r\n" +
-             Missing() + L"[App3]\r\nSetupFile=c.exe\r\nSearchType1=5\r\nSearchString1=HKCU\\Software\r\n" +
+             Missing() +
+             L"[App3]\r\nSetupFile=c.exe\r\nSearchType1=5\r\nSearchString1=HKCU\\Software\r\n" +
              L"[App4]\r\nUrl=file:///" + dir_.Path() +
              L"\\local.exe\r\nCommandLine=[WindowsFolder]\\x\r\n" + Missing() +
              L"[App5]\r\nUrl=http://127.0.0.1:9/files/tool.exe\r\nFolder=sub\r\nOptions=j\r\n" +
@@ -140,21 +141,20 @@ TEST_F(Engine, LaunchListTakesWhatLiesOnDisk) {
 }
 
 TEST_F(Engine, SinkSeesRangeStepsAndTheFailedMandatoryPrerequisite) {
-    Load(L"q", L"[PREREQUISITES]\r\nApp1=First\r\nApp2=Optional\r\nApp3=Mandatory\r\nApp4=Never\r\n"
-               L"[App1]\r\nSetupFile=" +
-                   Fake(L"first.exe") + L"\r\n" + Missing() + L"[App2]\r\nSetupFile=" +
-                   Fake(L"optional.exe", "exit=1\n") + L"\r\n" + Missing() +
-                   L"[App3]\r\nSetupFile=" + Fake(L"mandatory.exe", "exit=2\n") +
-                   L"\r\nOptions=m\r\n" + Missing() + L"[App4]\r\nSetupFile=" +
-                   Fake(L"never.exe") + L"\r\n" + Missing());
+    Load(L"q",
+         L"[PREREQUISITES]\r\nApp1=First\r\nApp2=Optional\r\nApp3=Mandatory\r\nApp4=Never\r\n"
+         L"[App1]\r\nSetupFile=" +
+             Fake(L"first.exe") + L"\r\n" + Missing() + L"[App2]\r\nSetupFile=" +
+             Fake(L"optional.exe", "exit=1\n") + L"\r\n" + Missing() + L"[App3]\r\nSetupFile=" +
+             Fake(L"mandatory.exe", "exit=2\n") + L"\r\nOptions=m\r\n" + Missing() +
+             L"[App4]\r\nSetupFile=" + Fake(L"never.exe") + L"\r\n" + Missing());
     set_.EvaluateAll();
     InstallEngine engine(set_, context_);
     Sink sink;
     EXPECT_EQ(kInstallFailure, engine.InstallAll(&sink));
-    EXPECT_EQ((std::vector<std::wstring>{L"range 4", L"step 9 Installing First",
-                                         L"step 9 Installing Optional",
-                                         L"step 9 Installing Mandatory",
-                                         L"error E0000024 Mandatory"}),
+    EXPECT_EQ((std::vector<std::wstring>{
+                  L"range 4", L"step 9 Installing First", L"step 9 Installing Optional",
+                  L"step 9 Installing Mandatory", L"error E0000024 Mandatory"}),
               sink.calls);
     EXPECT_EQ(3u, ReadRecords(dir_.Path()).size());  // "Never" did not run
 
@@ -224,10 +224,10 @@ TEST_F(Engine, ModeRRRestartsOnlyWhenThePrerequisiteIsFoundAfterwards) {
     g_requests = 0;
     PrerequisiteSet again;
     IniDocument document;
-    document.Parse(L"[GeneralOptions]\r\nOptions=q\r\n[PREREQUISITES]\r\nApp1=StillAbsent\r\n"
-                   L"[App1]\r\nSetupFile=" +
-                   dir_ / L"absent.exe" + L"\r\nOptions=rR\r\nRetValPropName=ABSENT_RC\r\n" +
-                   Missing());
+    document.Parse(
+        L"[GeneralOptions]\r\nOptions=q\r\n[PREREQUISITES]\r\nApp1=StillAbsent\r\n"
+        L"[App1]\r\nSetupFile=" +
+        dir_ / L"absent.exe" + L"\r\nOptions=rR\r\nRetValPropName=ABSENT_RC\r\n" + Missing());
     again.Load(document, TextExpander());
     ChainerApp second;
     EXPECT_EQ(kExitSuccess, second.RunPrerequisites(again));

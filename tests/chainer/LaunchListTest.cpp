@@ -31,17 +31,12 @@ TEST(LaunchList, TheFirstUiLetterChoosesTheCommandLine) {
         int32_t uiMode;
         const wchar_t* expected;
     } cases[] = {
-        {L"b", kUiModeSilent, L"/norestart /passive"},
-        {L"q", kUiModeBasic, L"/norestart /QN"},
+        {L"b", kUiModeSilent, L"/norestart /passive"},  {L"q", kUiModeBasic, L"/norestart /QN"},
         {L"mqb", kUiModeBasic, L"/norestart /QN"},  // first of b, q, j, n in the text
-        {L"bq", kUiModeSilent, L"/norestart /passive"},
-        {L"n", kUiModeSilent, L"/norestart /QN"},
-        {L"n", kUiModeBasic, L"/norestart /passive"},
-        {L"n", kUiModeFull, L"/norestart"},
-        {L"jq", kUiModeSilent, L"/norestart"},
-        {L"", kUiModeSilent, L"/norestart"},
-        {L"mirR", kUiModeSilent, L"/norestart"},
-        {L"B", kUiModeSilent, L"/norestart"},
+        {L"bq", kUiModeSilent, L"/norestart /passive"}, {L"n", kUiModeSilent, L"/norestart /QN"},
+        {L"n", kUiModeBasic, L"/norestart /passive"},   {L"n", kUiModeFull, L"/norestart"},
+        {L"jq", kUiModeSilent, L"/norestart"},          {L"", kUiModeSilent, L"/norestart"},
+        {L"mirR", kUiModeSilent, L"/norestart"},        {L"B", kUiModeSilent, L"/norestart"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.expected, CompleteCommandLine(WithLetters(c.options), c.uiMode))

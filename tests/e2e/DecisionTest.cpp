@@ -156,9 +156,9 @@ TEST_F(DecisionRun, EmptyListDeletesTheInterbootContextKey) {
 }
 
 TEST_F(DecisionRun, BasicRunDecidesAndSaysInstallationIsNotAvailable) {
-    const std::wstring ini = IniWithLog(log_) +
-                             L"[GeneralOptions]\r\nOptions=b\r\n[PREREQUISITES]\r\nApp1=Absent\r\n" +
-                             Section(1, L"SetupFile=a.exe\r\n" + kMissing);
+    const std::wstring ini =
+        IniWithLog(log_) + L"[GeneralOptions]\r\nOptions=b\r\n[PREREQUISITES]\r\nApp1=Absent\r\n" +
+        Section(1, L"SetupFile=a.exe\r\n" + kMissing);
     const std::wstring log = RunAndReadLog(ini);
     EXPECT_TRUE(HasMessage(log, L"Prerequisite selected for install:Absent")) << Narrow(log);
     EXPECT_TRUE(HasMessageStartingWith(

@@ -32,9 +32,9 @@ std::map<std::wstring, std::wstring> Values(const std::wstring& ctx) {
 
 std::wstring SystemText(DWORD code) {
     wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
-                       FORMAT_MESSAGE_FROM_SYSTEM,
-                   nullptr, code, 0x400, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+        nullptr, code, 0x400, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::wstring result = text != nullptr ? text : L"";
     LocalFree(text);
     while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r')) result.pop_back();
@@ -43,8 +43,7 @@ std::wstring SystemText(DWORD code) {
 
 bool InterbootContextExists() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return false;
     }
     RegCloseKey(key);
@@ -73,8 +72,8 @@ class SilentInstall : public ::testing::Test {
     // The log messages from "After running prerequisites we have:" on.
     std::vector<std::wstring> Summary() const {
         const std::vector<std::wstring> messages = Messages(log);
-        auto at = std::find(messages.begin(), messages.end(),
-                            L"After running prerequisites we have:");
+        auto at =
+            std::find(messages.begin(), messages.end(), L"After running prerequisites we have:");
         return std::vector<std::wstring>(at, messages.end());
     }
 
@@ -96,13 +95,13 @@ TEST_F(SilentInstall, PrerequisitesRunInOrderWithTheirCommandLines) {
         L"CommandLine=/norestart\r\nBasicUiCommandLine=/passive\r\nNoUiCommandLine=/QN\r\n";
     const DWORD code = RunSilent(
         L"[PREREQUISITES]\r\nApp1=One\r\nApp2=Two\r\nApp3=Three\r\nApp4=Four\r\nApp5=Five\r\n" +
-        Section(1, L"SetupFile=" + one + L"\r\nOptions=q\r\nRetValPropName=FIRST_RC\r\n" +
-                       common + kMissing) +
-        Section(2, L"SetupFile=" + two + L"\r\nOptions=b\r\nRetValPropName=SECOND_RC\r\n" +
-                       common + kMissing) +
+        Section(1, L"SetupFile=" + one + L"\r\nOptions=q\r\nRetValPropName=FIRST_RC\r\n" + common +
+                       kMissing) +
+        Section(2, L"SetupFile=" + two + L"\r\nOptions=b\r\nRetValPropName=SECOND_RC\r\n" + common +
+                       kMissing) +
         Section(3, L"SetupFile=" + three + L"\r\nRetValPropName=CRASH_RC\r\n" + common + kMissing) +
-        Section(4, L"SetupFile=" + four + L"\r\nOptions=n\r\nRetValPropName=FIRST_RC\r\n" +
-                       common + kMissing) +
+        Section(4, L"SetupFile=" + four + L"\r\nOptions=n\r\nRetValPropName=FIRST_RC\r\n" + common +
+                       kMissing) +
         Section(5, L"SetupFile=" + five + L"\r\nOptions=j\r\n" + common + kMissing));
     EXPECT_EQ(0u, code) << Narrow(log);
     ASSERT_EQ(5u, records.size()) << Narrow(log);
@@ -146,11 +145,11 @@ TEST_F(SilentInstall, PrerequisitesRunInOrderWithTheirCommandLines) {
 }
 
 TEST_F(SilentInstall, FailedMandatoryPrerequisiteStopsTheRunWithExitCode1) {
-    const DWORD code = RunSilent(
-        L"[PREREQUISITES]\r\nApp1=Needed\r\nApp2=Later\r\n" +
-        Section(1, L"SetupFile=" + Fake(L"needed.exe", "exit=1603\n") + L"\r\nOptions=m\r\n" +
-                       kMissing) +
-        Section(2, L"SetupFile=" + Fake(L"later.exe") + L"\r\n" + kMissing));
+    const DWORD code =
+        RunSilent(L"[PREREQUISITES]\r\nApp1=Needed\r\nApp2=Later\r\n" +
+                  Section(1, L"SetupFile=" + Fake(L"needed.exe", "exit=1603\n") +
+                                 L"\r\nOptions=m\r\n" + kMissing) +
+                  Section(2, L"SetupFile=" + Fake(L"later.exe") + L"\r\n" + kMissing));
     EXPECT_EQ(1u, code) << Narrow(log);
     ASSERT_EQ(1u, records.size());
     EXPECT_TRUE(HasMessage(log, L"Return code of launched file:1603"));
@@ -162,8 +161,10 @@ TEST_F(SilentInstall, FailedOptionalPrerequisiteLetsTheNextOneRun) {
         L"[PREREQUISITES]\r\nApp1=Optional\r\nApp2=Missing\r\nApp3=Later\r\n" +
         Section(1, L"SetupFile=" + Fake(L"optional.exe", "exit=1603\n") + L"\r\n" + kMissing) +
         Section(2, L"SetupFile=" + inst_.Dir() / L"absent.exe" + L"\r\n" + kMissing) +
-        Section(3, L"SetupFile=" + Fake(L"later.exe") + L"\r\nOptions=m\r\n" +
-                       L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\InstallLater\r\n"));
+        Section(
+            3,
+            L"SetupFile=" + Fake(L"later.exe") + L"\r\nOptions=m\r\n" +
+                L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\InstallLater\r\n"));
     EXPECT_EQ(1u, code) << "Later stays missing: its installer creates nothing";
     ASSERT_EQ(2u, records.size()) << Narrow(log);
     // The missing setup file: the shell's error and its system text.
@@ -178,21 +179,22 @@ TEST_F(SilentInstall, FailedOptionalPrerequisiteLetsTheNextOneRun) {
     const DWORD second = RunSilent(
         L"[PREREQUISITES]\r\nApp1=Optional\r\nApp2=Later\r\n" +
         Section(1, L"SetupFile=" + Fake(L"optional.exe", "exit=1603\n") + L"\r\n" + kMissing) +
-        Section(2, L"SetupFile=" +
-                       Fake(L"later.exe", "regkey=Software\\PravelTests\\InstallLater\n") +
-                       L"\r\nOptions=m\r\n" +
-                       L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\InstallLater\r\n"));
+        Section(
+            2,
+            L"SetupFile=" + Fake(L"later.exe", "regkey=Software\\PravelTests\\InstallLater\n") +
+                L"\r\nOptions=m\r\n" +
+                L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\InstallLater\r\n"));
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\InstallLater");
     EXPECT_EQ(0u, second) << Narrow(log);
     EXPECT_EQ(2u, records.size());
 }
 
 TEST_F(SilentInstall, RebootRequiredCodeStopsTheRemainingInstallations) {
-    const DWORD code = RunSilent(
-        L"[PREREQUISITES]\r\nApp1=NeedsRestart\r\nApp2=Later\r\n" +
-        Section(1, L"SetupFile=" + Fake(L"needs.exe", "exit=3010\n") +
-                       L"\r\nRetValPropName=NEEDS_RC\r\n" + kMissing) +
-        Section(2, L"SetupFile=" + Fake(L"later.exe") + L"\r\n" + kMissing));
+    const DWORD code =
+        RunSilent(L"[PREREQUISITES]\r\nApp1=NeedsRestart\r\nApp2=Later\r\n" +
+                  Section(1, L"SetupFile=" + Fake(L"needs.exe", "exit=3010\n") +
+                                 L"\r\nRetValPropName=NEEDS_RC\r\n" + kMissing) +
+                  Section(2, L"SetupFile=" + Fake(L"later.exe") + L"\r\n" + kMissing));
     EXPECT_EQ(0u, code) << Narrow(log);
     EXPECT_EQ(1u, records.size());
     EXPECT_TRUE(HasMessage(log, L"Return code of launched file:3010"));

@@ -128,8 +128,7 @@ TEST_F(Launcher, RebootAndCrashCodesPauseTwoSeconds) {
     DWORD crashMs = 0;
     EXPECT_TRUE(LaunchTimed(launcher, Entry(dir_ / L"reboot.exe", L""), rebootMs));
     EXPECT_FALSE(LaunchTimed(launcher, Entry(dir_ / L"crash.exe", L""), crashMs));
-    std::printf("launch with pause: 3010 took %lu ms, 0xC0000005 took %lu ms\n", rebootMs,
-                crashMs);
+    std::printf("launch with pause: 3010 took %lu ms, 0xC0000005 took %lu ms\n", rebootMs, crashMs);
     EXPECT_GE(rebootMs, 1950u);
     EXPECT_GE(crashMs, 1950u);
     EXPECT_LT(crashMs, 10000u);
@@ -145,8 +144,7 @@ TEST_F(Launcher, MissingSetupIsAFailedLaunchWithTheSystemText) {
     const uint32_t code = launcher.Item(0).returnCode;
     EXPECT_TRUE(code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) << code;
     EXPECT_EQ(code, launcher.LastLaunchError());
-    EXPECT_TRUE(log.Has(FailureLine(code)))
-        << Narrow(FormatSystemMessage(code));
+    EXPECT_TRUE(log.Has(FailureLine(code))) << Narrow(FormatSystemMessage(code));
     EXPECT_TRUE(log.Has(L"Return code of launched file:" + std::to_wstring(code)));
     ASSERT_EQ(1u, listener_.calls.size());
     EXPECT_EQ(code, listener_.calls[0].second);
@@ -254,8 +252,8 @@ TEST_F(Launcher, LocalSystemStartsSetupsDirectlyWithExpandedArguments) {
 TEST_F(Launcher, LocalSystemRunsMsiPackagesThroughMsiexec) {
     SetLocalSystemProbe([] { return true; });
     const std::wstring package = dir_ / L"Tool.MSI";
-    ASSERT_TRUE(CopyFileW(PathFromEnvironment("LAUNCH_FIXTURE_MSI").c_str(), package.c_str(),
-                          FALSE));
+    ASSERT_TRUE(
+        CopyFileW(PathFromEnvironment("LAUNCH_FIXTURE_MSI").c_str(), package.c_str(), FALSE));
     std::wstring version;
     const wchar_t* product = L"{5A0F3C21-7B4E-4C9D-A1E2-3F4B5C6D7E80}";
     InstallerLauncher launcher(&listener_);

@@ -14,8 +14,8 @@ inline const std::wstring& TestLogPath() {
     static const std::wstring path = [] {
         wchar_t temp[MAX_PATH + 1];
         GetTempPathW(MAX_PATH + 1, temp);
-        std::wstring p = std::wstring(temp) + L"pt_launch_" +
-                         std::to_wstring(GetCurrentProcessId()) + L".log";
+        std::wstring p =
+            std::wstring(temp) + L"pt_launch_" + std::to_wstring(GetCurrentProcessId()) + L".log";
         DeleteFileW(p.c_str());
         pravel::logEnabled = true;
         pravel::TheLogger().SetLogFile(p);

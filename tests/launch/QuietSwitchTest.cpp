@@ -12,8 +12,8 @@ using pravel::HasQuietSwitch;
 namespace {
 
 bool Oracle(const std::wstring& text) {
-    static const std::wregex pattern(L" ?(-|/)+q",
-                                     std::regex_constants::ECMAScript | std::regex_constants::icase);
+    static const std::wregex pattern(
+        L" ?(-|/)+q", std::regex_constants::ECMAScript | std::regex_constants::icase);
     return std::regex_search(text, pattern);
 }
 
@@ -28,8 +28,8 @@ std::string Shown(const std::wstring& text) {
 }  // namespace
 
 TEST(QuietSwitch, TheDocumentedSwitches) {
-    for (const wchar_t* quiet : {L"/norestart /QN", L"-q", L"/q", L"/quiet", L"/qn", L"/qb",
-                                 L"--q", L"-Q", L"x-/-q", L"C:\\setup\\-quick\\log.txt", L"/Qb!"}) {
+    for (const wchar_t* quiet : {L"/norestart /QN", L"-q", L"/q", L"/quiet", L"/qn", L"/qb", L"--q",
+                                 L"-Q", L"x-/-q", L"C:\\setup\\-quick\\log.txt", L"/Qb!"}) {
         EXPECT_TRUE(HasQuietSwitch(quiet)) << Shown(quiet);
         EXPECT_TRUE(Oracle(quiet)) << Shown(quiet);
     }
@@ -41,7 +41,7 @@ TEST(QuietSwitch, TheDocumentedSwitches) {
 }
 
 TEST(QuietSwitch, AgreesWithTheRegularExpressionOnGeneratedArguments) {
-    const wchar_t alphabet[] = {L' ', L' ', L'-', L'-', L'/', L'/', L'q', L'Q', L'a', L'N',
+    const wchar_t alphabet[] = {L' ', L' ',  L'-',  L'-', L'/', L'/', L'q',   L'Q',   L'a',  L'N',
                                 L'x', L'\t', L'\\', L'"', L'=', L'0', 0x00E9, 0xFF51, 0xFF31};
     std::mt19937 random(20261208);
     std::uniform_int_distribution<size_t> letter(0, sizeof(alphabet) / sizeof(alphabet[0]) - 1);
