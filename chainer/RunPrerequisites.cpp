@@ -54,14 +54,26 @@ void DecideOnWorker(PrerequisiteSet& set) {
 }
 
 // The silent installation (general option "q"): everything on this thread,
-// without a sink. The result is 1 when a mandatory prerequisite is still
-// missing afterwards.
+// without a sink. An unexpected error ends the installations, not the run.
+// The result is 1 when a mandatory prerequisite is still missing afterwards.
 int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
     Log(L"Starting installing prerequisites in silent mode.");
     engine.SetSilent(true);
-    engine.DownloadAll(nullptr);
-    engine.OpenSites(nullptr);
-    engine.InstallAll(nullptr);
+    int32_t failure = 0;
+    try {
+        engine.DownloadAll(nullptr);
+        engine.OpenSites(nullptr);
+        engine.InstallAll(nullptr);
+    } catch (const HResultError& error) {
+        failure = error.Code();
+    } catch (const std::bad_alloc&) {
+        failure = kHrOutOfMemory;
+    }
+    if (failure != 0) {
+        // The run still checks what is present and summarises.
+        Log(L"Installing the prerequisites stopped on error " + FormatHResult(failure) +
+            L"; the remaining ones were not installed.");
+    }
     if (engine.RebootStarted()) return kExitSuccess;
     set.Reevaluate();
     return engine.CheckMandatory() ? kExitSuccess : kExitMandatoryMissing;

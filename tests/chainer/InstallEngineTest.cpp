@@ -9,6 +9,8 @@
 #include "chainer/SystemEnvironment.h"
 #include "common/ErrorCodes.h"
 #include "download/DownloadSink.h"
+#include "common/HResultError.h"
+#include "launch/PackageInstaller.h"
 #include "launch/LaunchTestLog.h"
 #include "support/FakeInstaller.h"
 
@@ -235,4 +237,29 @@ TEST_F(Engine, ModeRRRestartsOnlyWhenThePrerequisiteIsFoundAfterwards) {
     EXPECT_FALSE(second.RebootPending());
     std::string text;
     EXPECT_FALSE(InterbootContext().GetString("ABSENT_RC", text));  // key deleted
+}
+
+namespace {
+struct ThrowingPackages : PackageInstaller {
+    bool Install(const std::wstring&) override { throw HResultError(kHrOutOfMemory); }
+};
+}  // namespace
+
+TEST_F(Engine, AnErrorWhileInstallingEndsTheInstallationsNotTheRun) {
+    ThrowingPackages packages;
+    SetPackageInstaller(&packages);
+    Load(L"q", L"[PREREQUISITES]\r\nApp1=Package\r\nApp2=After\r\n[App1]\r\nSetupFile=" +
+                   dir_ / L"app.msix" + L"\r\nOptions=m\r\n" + Missing() + L"[App2]\r\nSetupFile=" +
+                   Fake(L"after.exe") + L"\r\n" + Missing());
+    set_.SetEnvironment(nullptr);
+    launch_test::LogMark log;
+    ChainerApp app;
+    const int32_t result = app.RunPrerequisites(set_);
+    SetPackageInstaller(nullptr);
+    EXPECT_EQ(kExitMandatoryMissing, result);
+    EXPECT_TRUE(
+        log.Has(L"Installing the prerequisites stopped on error 0x8007000E; the "
+                L"remaining ones were not installed."));
+    EXPECT_TRUE(log.Has(L"  Reboot was required=false"));
+    EXPECT_TRUE(ReadRecords(dir_.Path()).empty());
 }
