@@ -10,11 +10,16 @@ using namespace testing_support;
 
 namespace {
 
-// Waits (bounded) until `path` exists and returns its text.
+// Waits (bounded, 10 s) until `path` holds at least one whole line (the
+// writer may have created it without its text yet) and returns its text.
 std::string WaitForFile(const std::wstring& path) {
-    for (int i = 0; i < 200 && !FileExists(path); ++i) Sleep(50);
-    Sleep(100);  // let the writer finish
-    return ReadBytes(path);
+    std::string text;
+    for (int i = 0; i < 200; ++i) {
+        text = ReadBytes(path);
+        if (!text.empty() && text.back() == '\n') break;
+        Sleep(50);
+    }
+    return text;
 }
 
 std::string Trimmed(std::string text) {
@@ -22,6 +27,15 @@ std::string Trimmed(std::string text) {
         text.pop_back();
     }
     return text;
+}
+
+// A sent message only arrives while the waiting thread pumps; then the
+// handle the thread waits for is signalled.
+DWORD WINAPI SendThenSignal(void* parameter) {
+    HANDLE* pair = static_cast<HANDLE*>(parameter);
+    SendMessageW(static_cast<HWND>(pair[1]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"pumped"));
+    SetEvent(pair[0]);
+    return 0;
 }
 
 class CurrentFolder {
@@ -95,8 +109,11 @@ TEST(ProcessLaunchEdges, NoWaitStartsProgramsHiddenWithoutWaiting) {
     const ULONGLONG start = GetTickCount64();
     EXPECT_TRUE(ShellExecuteNoWait(dir / L"slow.exe", L"-a 'b,c'", dir.Path(), false));
     EXPECT_LT(GetTickCount64() - start, 1400u);
-    WaitForFile(dir / L"installs.log");
-    const auto records = ReadRecords(dir.Path());
+    std::vector<Record> records;
+    for (int i = 0; i < 200 && (records.empty() || !records[0].count(L"tick")); ++i) {
+        Sleep(50);
+        records = ReadRecords(dir.Path());
+    }
     ASSERT_EQ(1u, records.size());
     EXPECT_EQ(L"0", records[0].at(L"show"));
     EXPECT_EQ(L"\"" + dir / L"slow.exe" + L"\" -a 'b,c'", records[0].at(L"cmd"));
@@ -121,19 +138,8 @@ TEST(ProcessLaunchEdges, WaitKeepsMessagesFlowingUntilTheHandleIsSignalled) {
     HWND window = CreateWindowExW(0, L"STATIC", L"pump", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   nullptr, nullptr);
     ASSERT_NE(nullptr, window);
-    const DWORD thread = GetCurrentThreadId();
-    HANDLE helper = CreateThread(
-        nullptr, 0,
-        [](void* parameter) -> DWORD {
-            HANDLE* pair = static_cast<HANDLE*>(parameter);
-            // A sent message only arrives while the waiting thread pumps.
-            SendMessageW(static_cast<HWND>(pair[1]), WM_SETTEXT, 0,
-                         reinterpret_cast<LPARAM>(L"pumped"));
-            SetEvent(pair[0]);
-            return 0;
-        },
-        new HANDLE[2]{event, window}, 0, nullptr);
-    (void)thread;
+    HANDLE pair[2] = {event, window};
+    HANDLE helper = CreateThread(nullptr, 0, SendThenSignal, pair, 0, nullptr);
     EXPECT_TRUE(WaitWithMessagePump(event));
     wchar_t text[32] = {};
     GetWindowTextW(window, text, 32);
