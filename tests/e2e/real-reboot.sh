@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# real-reboot.sh PRAVEL_EXE FAKE_INSTALLER PREFIX
+# real-reboot.sh PRAVEL_EXE FAKE_INSTALLER PREFIX [LOADER]
 # The one test that lets pravel.exe really ask Windows for a restart. Under
 # Wine that ends every process of the prefix within milliseconds, so it runs
 # in a throwaway prefix of its own (created on first use), never in the
@@ -14,14 +14,11 @@ set -euo pipefail
 exe=$1
 fake=$2
 prefix=$3
+wine=${4:-/usr/lib/wine/wine64}  # the loader of the program's bitness
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 
-# The loader that matches the program's bitness (PE machine field).
-machine=$(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(4096); o=struct.unpack_from("<I",d,0x3c)[0]; print(hex(struct.unpack_from("<H",d,o+4)[0]))' "$exe")
-if [ "$machine" = 0x14c ]; then wine=/usr/lib/wine/wine; else wine=/usr/lib/wine/wine64; fi
-
-"$here/cmake/wine-prefix.sh" start "$prefix" >/dev/null
-trap '"$here/cmake/wine-prefix.sh" stop "$prefix"' EXIT
+"$here/cmake/wine-prefix.sh" start "$prefix" "$wine" >/dev/null
+trap '"$here/cmake/wine-prefix.sh" stop "$prefix" "$wine"' EXIT
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 
