@@ -29,7 +29,8 @@ bool RunsAsLocalSystem();
 
 // Replaces the LocalSystem test for the process (tests only: Wine runs
 // nothing as LocalSystem). Must be called before the first ProgramTempFolder;
-// RunsAsLocalSystem (the logger) follows it at once.
+// RunsAsLocalSystem (the logger) follows it at once. Null restores the
+// real test.
 void SetLocalSystemProbe(bool (*probe)());
 
 }  // namespace pravel
