@@ -31,6 +31,9 @@ add_library(pravel_win STATIC
   launch/InstallerLauncher.cpp
   launch/InstallerReboot.cpp
   chainer/InstallEngine.cpp
+  download/WinInetApi.cpp
+  download/Downloader.cpp
+  download/FtpAndFileSources.cpp
 )
 target_link_libraries(pravel_win PUBLIC pravel_core
   shell32 shlwapi ole32 advapi32 user32)  # known DLLs only: see docs/building.md

@@ -49,4 +49,21 @@ enum CheckerExitCode : int32_t {
     kCheckFoundErrors = 2,    // at least one error (or the file could not be read)
 };
 
+// Download statuses: 32-bit codes above the Win32 range, returned by the
+// Downloader like Win32 and WinINet errors.
+constexpr uint32_t DLERR_BAD_TARGET = 0xE0000005u;         // the target path is not absolute
+constexpr uint32_t DLERR_CANCELLED = 0xE0000008u;          // the user cancelled
+constexpr uint32_t DLERR_INCOMPLETE = 0xE000000Fu;         // the source ended early
+constexpr uint32_t DLERR_OFFSET_BEYOND_END = 0xE0000010u;  // the resume offset lies past the end
+constexpr uint32_t DLERR_AUTH_REQUIRED = 0xE0000012u;      // 401/407 without usable credentials
+constexpr uint32_t DLERR_NOT_MODIFIED = 0xE0000013u;       // HTTP 304
+constexpr uint32_t DLERR_FORBIDDEN = 0xE0000016u;          // HTTP 403
+constexpr uint32_t DLERR_NOT_FOUND = 0xE0000018u;          // HTTP 404 and 410
+constexpr uint32_t DLERR_REJECTED = 0xE0000022u;           // the downloaded file failed acceptance
+constexpr uint32_t DLERR_SIZE_MISMATCH = 0xE0000023u;      // announced size differs from ExactSize
+constexpr uint32_t DLERR_MANDATORY_FAILED = 0xE0000024u;   // a mandatory download failed
+// The server answered with an error status (5xx, a 4xx without a status of
+// its own, 416, an unfollowed 3xx): nothing is saved as the file.
+constexpr uint32_t DLERR_HTTP_ERROR_STATUS = 0xE0000026u;
+
 }  // namespace pravel

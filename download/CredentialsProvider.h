@@ -1,0 +1,63 @@
+// Credentials for servers, proxies, FTP logins and shares, kept in memory for
+// the rest of the run and shared by every download of the run. Nothing is
+// written to disk.
+#pragma once
+
+#include <string>
+
+namespace pravel {
+
+class DownloadSink;
+
+class CredentialsProvider {
+  public:
+    CredentialsProvider() = default;
+    virtual ~CredentialsProvider() = default;
+    CredentialsProvider(const CredentialsProvider&) = delete;
+    CredentialsProvider& operator=(const CredentialsProvider&) = delete;
+
+    // Slot order of the operations.
+    // A new attempt series: the stored pair may be offered once again.
+    virtual void BeginAttempts();
+    // The stored pair when it may still be offered in this series and the
+    // user name is non-empty.
+    virtual bool GetStored(std::wstring& user, std::wstring& password);
+    // The stored pair whenever the user name is non-empty.
+    virtual bool GetEntered(std::wstring& user, std::wstring& password);
+    // The stored pair was used in this series.
+    virtual void MarkUsed();
+    virtual void SetRealm(const std::wstring& realm);
+    virtual void SetServerName(const std::wstring& serverName);
+    virtual void SetUrl(const std::wstring& url);
+    // Asks the user. No dialog exists in this build: the answer is false
+    // (the transfer then fails for want of credentials).
+    virtual bool Prompt(void* ownerWindow);
+
+    // Stores a pair as if the user had entered it.
+    void Store(const std::wstring& user, const std::wstring& password);
+    void SetPromptDisabled(bool disabled) { promptDisabled_ = disabled; }
+
+    const std::wstring& Realm() const { return realm_; }
+    const std::wstring& ServerName() const { return serverName_; }
+    const std::wstring& Url() const { return url_; }
+
+  private:
+    bool promptDisabled_ = false;
+    bool storedUsable_ = false;
+    std::wstring userName_;
+    std::wstring password_;
+    std::wstring realm_;
+    std::wstring url_;
+    std::wstring serverName_;
+};
+
+// The asking procedure of a transfer that met a demand for credentials:
+// the stored pair first (once per series), otherwise the sink is asked with
+// ReportError(url, DLERR_AUTH_REQUIRED, provider) and only its answer 1237
+// ("retry") makes the entered pair count. True with `user` and `password`
+// filled; false means no credentials (also without a provider).
+bool AskForCredentials(CredentialsProvider* provider, DownloadSink* sink, const std::wstring& url,
+                       const std::wstring& realm, const std::wstring& serverName,
+                       std::wstring& user, std::wstring& password);
+
+}  // namespace pravel

@@ -1,0 +1,69 @@
+// Internals shared by the transfer engine's source files (Downloader.cpp,
+// FtpAndFileSources.cpp). Not for other users.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <string>
+
+#include "download/Downloader.h"
+#include "download/WinInetApi.h"
+
+namespace pravel {
+
+// One cracked source URL.
+struct Downloader::SourceUrl {
+    std::wstring text;
+    INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
+    INTERNET_PORT port = 0;
+    std::wstring host;
+    std::wstring path;
+    std::wstring extra;
+    std::wstring user;      // percent-decoded
+    std::wstring password;  // percent-decoded
+};
+
+namespace transfer {
+
+// pendingOperation values: how the status callback treats a completion.
+enum Operation : int {
+    kOpConnect = 0,
+    kOpOpenFtpFile = 2,
+    kOpRead = 3,
+    kOpFtpCommand = 4,
+    kOpOpenRequest = 6,
+    kOpSendRequest = 7,
+    kOpQueryData = 8,
+};
+
+// WinINet codes used by name.
+constexpr uint32_t kTimeout = 12002;
+constexpr uint32_t kExtendedError = 12003;
+constexpr uint32_t kUnrecognizedScheme = 12006;
+constexpr uint32_t kNameNotResolved = 12007;
+constexpr uint32_t kIncorrectUserName = 12013;
+constexpr uint32_t kIncorrectPassword = 12014;
+constexpr uint32_t kLoginFailure = 12015;
+constexpr uint32_t kItemNotFound = 12028;
+constexpr uint32_t kCannotConnect = 12029;
+constexpr uint32_t kConnectionAborted = 12030;
+constexpr uint32_t kConnectionReset = 12031;
+constexpr uint32_t kCertRevoked = 12037;  // also 12038, 12044, 12045
+constexpr uint32_t kCertCommonName = 12038;
+constexpr uint32_t kClientAuthCert = 12044;
+constexpr uint32_t kInvalidCa = 12045;
+constexpr uint32_t kFtpDropped = 12111;
+constexpr uint32_t kDisconnected = 12163;
+
+inline bool IsCertificateError(uint32_t code) {
+    return code == kCertRevoked || code == kCertCommonName || code == kClientAuthCert ||
+           code == kInvalidCa;
+}
+
+// Creates every missing folder of the file `path`; 0 or the Win32 error.
+uint32_t CreateFoldersOf(const std::wstring& path);
+
+}  // namespace transfer
+
+}  // namespace pravel

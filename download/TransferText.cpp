@@ -1,0 +1,84 @@
+#include "download/TransferText.h"
+
+#include "common/Text.h"
+
+namespace pravel {
+
+namespace {
+
+int HexValue(wchar_t c) {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::wstring PercentDecode(const std::wstring& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+            HexValue(text[i + 2]) >= 0) {
+            out += static_cast<wchar_t>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::wstring RealmFromChallenge(const std::wstring& challenge) {
+    const size_t blank = challenge.find(L' ');
+    if (blank == std::wstring::npos) return std::wstring();
+    for (const std::wstring& item : Split(challenge.substr(blank + 1), L",")) {
+        const size_t equals = item.find(L'=');
+        if (equals == std::wstring::npos) continue;
+        if (!EqualsIgnoreCaseAscii(item.substr(0, equals), L"realm")) continue;
+        std::wstring value = item.substr(equals + 1);
+        if (!value.empty() && value.front() == L'"') value.erase(0, 1);
+        if (!value.empty() && value.back() == L'"') value.pop_back();
+        return value;
+    }
+    return std::wstring();
+}
+
+std::wstring ProxyHostName(const std::wstring& proxySetting) {
+    return proxySetting.substr(0, proxySetting.find(L':'));
+}
+
+int FtpReplyCode(const std::wstring& responseText) {
+    size_t i = 0;
+    while (i < responseText.size() && (responseText[i] == L'\r' || responseText[i] == L'\n')) ++i;
+    int code = 0;
+    bool any = false;
+    for (; i < responseText.size() && responseText[i] >= L'0' && responseText[i] <= L'9'; ++i) {
+        code = code * 10 + (responseText[i] - L'0');
+        any = true;
+        if (code > 999) return 0;
+    }
+    if (!any) return 0;
+    if (i < responseText.size() && responseText[i] != L' ' && responseText[i] != L'-' &&
+        responseText[i] != L'\r' && responseText[i] != L'\n')
+        return 0;
+    return code;
+}
+
+bool IsAbsoluteTarget(const std::wstring& path) {
+    return StartsWith(path, L"\\\\") || (path.size() >= 2 && path[1] == L':');
+}
+
+std::wstring ShareServerName(const std::wstring& path) {
+    if (!StartsWith(path, L"\\\\") || StartsWith(path, L"\\\\?")) return std::wstring();
+    const std::wstring rest = path.substr(2);
+    return rest.substr(0, rest.find(L'\\'));
+}
+
+std::wstring ShareFolderOf(const std::wstring& path) {
+    const size_t last = path.rfind(L'\\');
+    return last == std::wstring::npos ? path : path.substr(0, last);
+}
+
+}  // namespace pravel

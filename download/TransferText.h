@@ -1,0 +1,37 @@
+// The text rules of the transfer engine that need no platform: URL user
+// names and passwords, authentication challenges, FTP replies and paths.
+#pragma once
+
+#include <string>
+
+namespace pravel {
+
+// "%" followed by two hexadecimal digits (either case) becomes that
+// character; anything else is kept as it is.
+std::wstring PercentDecode(const std::wstring& text);
+
+// The realm of a WWW-Authenticate or Proxy-Authenticate value: the text
+// after its first blank is split at commas, and the first item of the form
+// name=value whose name is "realm" (any case, not trimmed) gives the value
+// without one leading and one trailing double quote. Empty when none.
+std::wstring RealmFromChallenge(const std::wstring& challenge);
+
+// The host of a proxy setting ("host:port" cut at its first colon).
+std::wstring ProxyHostName(const std::wstring& proxySetting);
+
+// The reply code at the start of an FTP response text (the number before
+// the first blank; leading line breaks are skipped); 0 when there is none.
+int FtpReplyCode(const std::wstring& responseText);
+
+// True for a path that starts with two backslashes or has a colon as its
+// second character.
+bool IsAbsoluteTarget(const std::wstring& path);
+
+// The server of a "\\server\share\..." path; empty for other paths and for
+// "\\?\" paths.
+std::wstring ShareServerName(const std::wstring& path);
+
+// The path up to its last backslash (the folder that holds the file).
+std::wstring ShareFolderOf(const std::wstring& path);
+
+}  // namespace pravel

@@ -1,0 +1,337 @@
+#!/usr/bin/python3
+"""Local test servers for the download tests, on 127.0.0.1 only.
+
+  testserver.py http  --root DIR --state DIR [--lifetime S]
+  testserver.py https --root DIR --state DIR      (self-signed CN=localhost, made now)
+  testserver.py proxy --state DIR --user U --password P --realm R
+  testserver.py ftp   --root DIR --state DIR [--refuse-rest] [--user U --password P]
+
+--name N names the port and log files (default: the mode).
+
+Each server listens on a free port and writes it to STATE/<mode>.port. It
+stops when that file is deleted (polled every 0.2 s) or after --lifetime
+seconds (default 600). Every request is appended to STATE/<mode>.log as one
+tab-separated line: path, Range (or "-"), Authorization (or "-").
+
+HTTP scenarios are chosen by the query of /files/<name>?...:
+  ignore_range=1     answer 200 with the whole file
+  no_length=1        206/200 without Content-Length (connection closes)
+  drops=A,B,...      close the connection when the body reaches file offset
+                     A, B, ... (each offset once per id=...)
+  drop_always=N      close after N body bytes, every time
+  stall=T&stall_at=N sleep T seconds after N body bytes
+  status=NNN         answer NNN with a small body
+  auth=U:P&realm=R   401 with WWW-Authenticate until Basic U:P arrives
+  redirect=PATH      302 to PATH on this server
+  rate=BYTES         throttle the body to BYTES per second
+  id=X               separates the "once" state of different transfers
+"""
+import argparse
+import base64
+import http.client
+import http.server
+import os
+import socket
+import socketserver
+import subprocess
+import sys
+import threading
+import time
+import urllib.parse
+
+LOCK = threading.Lock()
+DROPS_DONE = set()  # (id, path, offset)
+
+
+def log_request(state, mode, path, rng, auth):
+    with LOCK:
+        with open(os.path.join(state, mode + ".log"), "a") as f:
+            f.write("%s\t%s\t%s\n" % (path, rng or "-", auth or "-"))
+
+
+def write_port(state, mode, port):
+    tmp = os.path.join(state, mode + ".port.tmp")
+    with open(tmp, "w") as f:
+        f.write(str(port))
+    os.replace(tmp, os.path.join(state, mode + ".port"))
+
+
+def watch(state, mode, lifetime, stop):
+    port_file = os.path.join(state, mode + ".port")
+    end = time.time() + lifetime
+    while time.time() < end:
+        time.sleep(0.2)
+        if not os.path.exists(port_file):
+            break
+    stop()
+    os._exit(0)
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+class FileHandler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    root = "."
+    state = "."
+    mode = "http"
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        url = urllib.parse.urlsplit(self.path)
+        q = {k: v[0] for k, v in urllib.parse.parse_qs(url.query).items()}
+        rng = self.headers.get("Range")
+        log_request(self.state, self.mode, self.path, rng, self.headers.get("Authorization"))
+        if "auth" in q:
+            expected = "Basic " + base64.b64encode(q["auth"].encode()).decode()
+            if self.headers.get("Authorization") != expected:
+                realm = q.get("realm", "files")
+                return self.simple(401, b"authorization required",
+                                   [("WWW-Authenticate", 'Basic realm="%s"' % realm)])
+        if "status" in q:
+            return self.simple(int(q["status"]), b"error page " + q["status"].encode())
+        if "redirect" in q:
+            return self.simple(302, b"moved", [("Location", q["redirect"])])
+        if not url.path.startswith("/files/"):
+            return self.simple(404, b"not found")
+        path = os.path.join(self.root, url.path[len("/files/"):])
+        if not os.path.isfile(path):
+            return self.simple(404, b"not found")
+        size = os.path.getsize(path)
+        start = 0
+        partial = False
+        if rng and q.get("ignore_range") != "1" and rng.startswith("bytes="):
+            first = rng[len("bytes="):].split("-")[0]
+            if first.isdigit():
+                start = int(first)
+                if start >= size:
+                    return self.simple(416, b"range not satisfiable",
+                                       [("Content-Range", "bytes */%d" % size)])
+                partial = True
+        no_length = q.get("no_length") == "1"
+        self.send_response(206 if partial else 200)
+        if partial:
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))
+        if no_length:
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        else:
+            self.send_header("Content-Length", str(size - start))
+        self.send_header("Content-Type", "application/octet-stream")
+        self.end_headers()
+        self.send_body(path, start, size, q)
+
+    def send_body(self, path, start, size, q):
+        drops = [int(x) for x in q["drops"].split(",")] if q.get("drops") else []
+        tid = q.get("id", "")
+        drop_always = int(q["drop_always"]) if "drop_always" in q else None
+        stall = float(q.get("stall", "0"))
+        stall_at = int(q.get("stall_at", "0"))
+        rate = int(q.get("rate", "0"))
+        limit = size
+        for d in drops:
+            with LOCK:
+                if d > start and (tid, path, d) not in DROPS_DONE:
+                    limit = min(limit, d)
+        if drop_always is not None:
+            limit = min(limit, start + drop_always)
+        sent_from = time.time()
+        pos = start
+        chunk = 65536
+        try:
+            with open(path, "rb") as f:
+                f.seek(start)
+                if not rate and not stall and limit == size:
+                    self.wfile.flush()
+                    self.connection.sendfile(f, start, size - start)
+                    return
+                while pos < limit:
+                    if stall and pos >= stall_at:
+                        self.wfile.flush()
+                        time.sleep(stall)
+                        stall = 0
+                    n = min(chunk, limit - pos)
+                    if stall and pos < stall_at:
+                        n = min(n, stall_at - pos)
+                    data = f.read(n)
+                    if not data:
+                        break
+                    self.wfile.write(data)
+                    pos += len(data)
+                    if rate:
+                        due = sent_from + (pos - start) / rate
+                        delay = due - time.time()
+                        if delay > 0:
+                            self.wfile.flush()
+                            time.sleep(delay)
+            self.wfile.flush()
+        except (BrokenPipeError, ConnectionResetError):
+            return
+        if limit < size:
+            with LOCK:
+                DROPS_DONE.add((tid, path, limit))
+            self.close_connection = True
+            try:
+                self.connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+
+    def simple(self, code, body, headers=()):
+        self.send_response(code)
+        for name, value in headers:
+            self.send_header(name, value)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+
+class ProxyHandler(http.server.BaseHTTPRequestHandler):
+    """Demands Proxy-Authorization, then forwards GETs to 127.0.0.1 only."""
+    protocol_version = "HTTP/1.1"
+    state = "."
+    credentials = ""
+    realm = "proxy"
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        auth = self.headers.get("Proxy-Authorization")
+        log_request(self.state, "proxy", self.path, self.headers.get("Range"), auth)
+        expected = "Basic " + base64.b64encode(self.credentials.encode()).decode()
+        if auth != expected:
+            body = b"proxy authorization required"
+            self.send_response(407)
+            self.send_header("Proxy-Authenticate", 'Basic realm="%s"' % self.realm)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+            return
+        url = urllib.parse.urlsplit(self.path)
+        if url.hostname not in ("127.0.0.1", "localhost"):
+            self.send_response(403)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        conn = http.client.HTTPConnection("127.0.0.1", url.port or 80, timeout=30)
+        headers = {k: v for k, v in self.headers.items()
+                   if k.lower() not in ("proxy-authorization", "proxy-connection", "connection")}
+        conn.request("GET", url.path + ("?" + url.query if url.query else ""), headers=headers)
+        answer = conn.getresponse()
+        body = answer.read()
+        self.send_response(answer.status)
+        for k, v in answer.getheaders():
+            if k.lower() not in ("content-length", "connection", "transfer-encoding"):
+                self.send_header(k, v)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+        conn.close()
+
+
+def make_certificate(state):
+    cert = os.path.join(state, "localhost.crt")
+    key = os.path.join(state, "localhost.key")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost",
+                    "-keyout", key, "-out", cert],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return cert, key
+
+
+def serve_http(args, secure):
+    FileHandler.root = args.root
+    FileHandler.state = args.state
+    FileHandler.mode = args.mode
+    server = Server(("127.0.0.1", 0), FileHandler)
+    if secure:
+        import ssl
+        cert, key = make_certificate(args.state)
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+    run(server, args)
+
+
+def serve_proxy(args):
+    ProxyHandler.state = args.state
+    ProxyHandler.credentials = args.user + ":" + args.password
+    ProxyHandler.realm = args.realm
+    run(Server(("127.0.0.1", 0), ProxyHandler), args)
+
+
+def run(server, args):
+    write_port(args.state, args.mode, server.server_address[1])
+    threading.Thread(target=watch, args=(args.state, args.mode, args.lifetime, server.shutdown),
+                     daemon=True).start()
+    server.serve_forever(poll_interval=0.2)
+
+
+def serve_ftp(args):
+    from pyftpdlib.authorizers import DummyAuthorizer
+    from pyftpdlib.handlers import FTPHandler
+    from pyftpdlib.servers import FTPServer
+
+    state = args.state
+    mode = args.mode
+
+    class Handler(FTPHandler):
+        def ftp_REST(self, line):
+            log_request(state, mode, "REST " + line, None, None)
+            if args.refuse_rest:
+                self.respond("502 REST not implemented.")
+                return
+            return FTPHandler.ftp_REST(self, line)
+
+        def ftp_RETR(self, file):
+            log_request(state, mode, "RETR " + os.path.basename(file), None, None)
+            return FTPHandler.ftp_RETR(self, file)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.root, perm="elr")
+    Handler.authorizer = authorizer
+    Handler.passive_ports = None
+    Handler.banner = "test server ready"
+    import logging
+    quiet = logging.getLogger("pyftpdlib")
+    quiet.addHandler(logging.NullHandler())
+    quiet.setLevel(logging.CRITICAL)
+    quiet.propagate = False
+    server = FTPServer(("127.0.0.1", 0), Handler)
+    write_port(state, mode, server.address[1])
+    port_file = os.path.join(state, mode + ".port")
+    end = time.time() + args.lifetime
+    while time.time() < end and os.path.exists(port_file):
+        server.serve_forever(timeout=0.2, blocking=False)
+    server.close_all()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("mode", choices=["http", "https", "proxy", "ftp"])
+    parser.add_argument("--root", default=".")
+    parser.add_argument("--state", required=True)
+    parser.add_argument("--lifetime", type=float, default=600)
+    parser.add_argument("--user", default="user")
+    parser.add_argument("--password", default="secret")
+    parser.add_argument("--realm", default="proxy")
+    parser.add_argument("--refuse-rest", action="store_true")
+    parser.add_argument("--name", help="name of the port and log files (default: the mode)")
+    args = parser.parse_args()
+    kind = args.mode
+    args.mode = args.name or args.mode
+    os.makedirs(args.state, exist_ok=True)
+    if kind in ("http", "https"):
+        serve_http(args, kind == "https")
+    elif kind == "proxy":
+        serve_proxy(args)
+    else:
+        serve_ftp(args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
