@@ -92,6 +92,7 @@ Downloader::Downloader(DownloadSink* sink, CredentialsProvider* credentials)
 
 Downloader::~Downloader() {
     CloseAll();
+    delete record_;
 }
 
 uint32_t Downloader::Download(const std::wstring& url, const std::wstring& target) {
@@ -185,9 +186,12 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
 // --- session and asynchronous calls ------------------------------------------
 
 uint32_t Downloader::StartSession() {
-    completionEvent_.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    closingEvent_.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!completionEvent_ || !closingEvent_) return ::GetLastError();
+    if (record_ == nullptr) record_ = new AsyncRecord();
+    if (!record_->completionEvent)
+        record_->completionEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!record_->closingEvent)
+        record_->closingEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!record_->completionEvent || !record_->closingEvent) return ::GetLastError();
     session_ = api_->InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
                                    INTERNET_FLAG_ASYNC);
     if (session_ == nullptr) return ::GetLastError();
@@ -197,15 +201,30 @@ uint32_t Downloader::StartSession() {
 
 void Downloader::CloseInternetHandle(HINTERNET& handle) {
     if (handle == nullptr) return;
-    ::ResetEvent(closingEvent_.Get());
+    if (record_ == nullptr) {  // abandoned by an earlier close in this transfer
+        api_->InternetCloseHandle(handle);
+        handle = nullptr;
+        return;
+    }
+    if (operationPending_) {
+        // A cancel left a call pending on this handle. Windows cancels it
+        // when the handle closes; Wine lets it run until the server answers
+        // (a stalled server: for as long as it stalls). The record and the
+        // buffer stay with that call, the next transfer gets new ones.
+        api_->InternetCloseHandle(handle);
+        handle = nullptr;
+        record_ = nullptr;  // abandoned, deliberately not freed
+        operationPending_ = false;
+        return;
+    }
+    ::ResetEvent(record_->closingEvent.Get());
     api_->InternetCloseHandle(handle);
     handle = nullptr;
     // The callback must be done with the handle before the record goes away:
     // a pending operation completes (or is cancelled) first, then the handle
     // reports that it is closing.
-    ::WaitForSingleObject(completionEvent_.Get(), INFINITE);
-    ::WaitForSingleObject(closingEvent_.Get(), INFINITE);
-    operationPending_ = false;
+    ::WaitForSingleObject(record_->completionEvent.Get(), INFINITE);
+    ::WaitForSingleObject(record_->closingEvent.Get(), INFINITE);
 }
 
 void Downloader::CloseAll() {
@@ -220,52 +239,52 @@ void Downloader::CloseAll() {
 }
 
 void Downloader::BeginAsync(int operation) {
-    completed_ = false;
-    ::ResetEvent(completionEvent_.Get());
-    pendingOperation_ = operation;
+    record_->completed = false;
+    ::ResetEvent(record_->completionEvent.Get());
+    record_->pendingOperation = operation;
 }
 
 uint32_t Downloader::FinishAsync(bool succeeded, DWORD error) {
     if (succeeded) {
-        ::SetEvent(completionEvent_.Get());
+        ::SetEvent(record_->completionEvent.Get());
         return 0;
     }
     if (error != ERROR_IO_PENDING) {
-        ::SetEvent(completionEvent_.Get());
+        ::SetEvent(record_->completionEvent.Get());
         return error == 0 ? ERROR_INTERNAL_ERROR : error;
     }
-    while (!completed_) {
+    while (!record_->completed) {
         if (Cancelled()) {
             operationPending_ = true;
             return DLERR_CANCELLED;
         }
-        ::WaitForSingleObject(completionEvent_.Get(), kPollMs);
+        ::WaitForSingleObject(record_->completionEvent.Get(), kPollMs);
     }
-    return asyncResult_ != 0 ? 0 : asyncError_.load();
+    return record_->asyncResult != 0 ? 0 : record_->asyncError.load();
 }
 
 void CALLBACK Downloader::StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
                                          DWORD) {
-    if (context != 0) reinterpret_cast<Downloader*>(context)->OnStatus(status, info);
+    if (context != 0) OnStatus(reinterpret_cast<AsyncRecord*>(context), status, info);
 }
 
-void Downloader::OnStatus(DWORD status, LPVOID info) {
+void Downloader::OnStatus(AsyncRecord* record_, DWORD status, LPVOID info) {
     switch (status) {
         case INTERNET_STATUS_CONNECTION_CLOSED:
-            connectionClosed_ = true;
+            record_->connectionClosed = true;
             break;
         case INTERNET_STATUS_HANDLE_CLOSING:
-            ::SetEvent(closingEvent_.Get());
+            ::SetEvent(record_->closingEvent.Get());
             break;
         case INTERNET_STATUS_REQUEST_COMPLETE: {
             const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(info);
-            asyncError_ = result != nullptr ? result->dwError : ERROR_INTERNAL_ERROR;
-            asyncResult_ = result != nullptr ? result->dwResult : 0;
-            const int operation = pendingOperation_;
+            record_->asyncError = result != nullptr ? result->dwError : ERROR_INTERNAL_ERROR;
+            record_->asyncResult = result != nullptr ? result->dwResult : 0;
+            const int operation = record_->pendingOperation;
             if (operation != kOpRead && operation != kOpSendRequest && operation != kOpQueryData)
-                lastResponseText_ = LastResponseText();
-            completed_ = true;
-            ::SetEvent(completionEvent_.Get());
+                record_->lastResponseText = LastResponseText();
+            record_->completed = true;
+            ::SetEvent(record_->completionEvent.Get());
             break;
         }
         default:
@@ -273,14 +292,15 @@ void Downloader::OnStatus(DWORD status, LPVOID info) {
     }
 }
 
-std::wstring Downloader::LastResponseText() const {
+std::wstring Downloader::LastResponseText() {
+    const WinInetApi& api = WinInet();
     DWORD error = 0;
     DWORD length = 0;
-    api_->InternetGetLastResponseInfoW(&error, nullptr, &length);
+    api.InternetGetLastResponseInfoW(&error, nullptr, &length);
     if (length == 0) return std::wstring();
     std::vector<wchar_t> text(length + 2);
     length = static_cast<DWORD>(text.size());
-    if (!api_->InternetGetLastResponseInfoW(&error, text.data(), &length)) return std::wstring();
+    if (!api.InternetGetLastResponseInfoW(&error, text.data(), &length)) return std::wstring();
     return std::wstring(text.data());
 }
 
@@ -337,11 +357,12 @@ uint32_t Downloader::OpenHttp(const SourceUrl& url, uint32_t& offset, OpenResult
         HINTERNET connection = api_->InternetConnectW(
             session_, url.host.c_str(), url.port, url.user.empty() ? nullptr : url.user.c_str(),
             url.password.empty() ? nullptr : url.password.c_str(), INTERNET_SERVICE_HTTP, 0,
-            reinterpret_cast<DWORD_PTR>(this));
+            Context());
         uint32_t error = FinishAsync(connection != nullptr, ::GetLastError());
         if (error != 0) return error;
-        connection_ =
-            connection != nullptr ? connection : reinterpret_cast<HINTERNET>(asyncResult_.load());
+        connection_ = connection != nullptr
+                          ? connection
+                          : reinterpret_cast<HINTERNET>(record_->asyncResult.load());
 
         const wchar_t* accept[] = {L"*/*", nullptr};
         DWORD flags = kRequestFlags;
@@ -349,13 +370,14 @@ uint32_t Downloader::OpenHttp(const SourceUrl& url, uint32_t& offset, OpenResult
         BeginAsync(kOpOpenRequest);
         HINTERNET request =
             api_->HttpOpenRequestW(connection_, L"GET", (url.path + url.extra).c_str(), L"HTTP/1.0",
-                                   nullptr, accept, flags, reinterpret_cast<DWORD_PTR>(this));
+                                   nullptr, accept, flags, Context());
         error = FinishAsync(request != nullptr, ::GetLastError());
         if (error != 0) {
             CloseInternetHandle(connection_);
             return error;
         }
-        handle_ = request != nullptr ? request : reinterpret_cast<HINTERNET>(asyncResult_.load());
+        handle_ =
+            request != nullptr ? request : reinterpret_cast<HINTERNET>(record_->asyncResult.load());
 
         std::wstring headers;
         if (offset != 0) headers += L"Range: bytes=" + ToDecimalUnsigned(offset) + L"-\r\n";
@@ -520,33 +542,36 @@ uint32_t Downloader::DataLoop(uint32_t offset, uint32_t announced) {
     }
     if (sink_ != nullptr) sink_->BytesWritten(offset);
 
-    std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
-    int idleReconnects = 0;
-    uint64_t sizeAtLastReconnect = offset;
+    static_assert(sizeof(AsyncRecord::buffer) == kReadBufferSize, "read buffer size");
+    char* const buffer = record_->buffer;
+    int idleReconnects = 0;    // reconnects in a row after which no byte came
+    bool reconnected = false;  // whether any reconnect happened yet
+    uint64_t sizeAtLastReconnect = 0;
     for (;;) {
         // How much can be read now.
-        DWORD available = 0;
+        DWORD& available = record_->available;
+        available = 0;
         BeginAsync(kOpQueryData);
         const BOOL queried = api_->InternetQueryDataAvailable(handle_, &available, 0, 0);
         uint32_t error = FinishAsync(queried != FALSE, ::GetLastError());
         if (error == 0 && !queried) {
-            const uint32_t count = asyncError_;
+            const uint32_t count = record_->asyncError;
             available = static_cast<int32_t>(count) > 0 ? count : available;
         }
         if (error == 0 && available != 0) {
-            DWORD read = 0;
+            DWORD& read = record_->read;
+            read = 0;
             const DWORD want = available < kReadBufferSize ? available : kReadBufferSize;
             BeginAsync(kOpRead);
-            const BOOL done = api_->InternetReadFile(handle_, buffer.get(), want, &read);
+            const BOOL done = api_->InternetReadFile(handle_, buffer, want, &read);
             error = FinishAsync(done != FALSE, ::GetLastError());
             if (error == 0 && !done) {
-                const uint32_t count = asyncError_;
+                const uint32_t count = record_->asyncError;
                 read = static_cast<int32_t>(count) > 0 ? count : read;
             }
             if (error == 0 && read != 0) {
                 DWORD written = 0;
-                if (!::WriteFile(file.Get(), buffer.get(), read, &written, nullptr) ||
-                    written != read)
+                if (!::WriteFile(file.Get(), buffer, read, &written, nullptr) || written != read)
                     return Fail(::GetLastError(), L"cannot write " + partPath_);
                 if (sink_ != nullptr) sink_->BytesWritten(read);
                 while (sink_ != nullptr && sink_->IsPaused() && !sink_->IsCancelled())
@@ -580,7 +605,8 @@ uint32_t Downloader::DataLoop(uint32_t offset, uint32_t announced) {
         // anything new would be reconnected for ever.
         ::FlushFileBuffers(file.Get());
         const uint64_t have = FileSizeOf(file.Get());
-        idleReconnects = have == sizeAtLastReconnect ? idleReconnects + 1 : 0;
+        idleReconnects = reconnected && have == sizeAtLastReconnect ? idleReconnects + 1 : 0;
+        reconnected = true;
         sizeAtLastReconnect = have;
         if (idleReconnects >= kMaxIdleReconnects)
             return Fail(DLERR_INCOMPLETE, ToDecimalUnsigned(kMaxIdleReconnects) +

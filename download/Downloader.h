@@ -82,8 +82,7 @@ class Downloader {
     uint32_t FinishAsync(bool succeeded, DWORD error);
     static void CALLBACK StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status,
                                         LPVOID info, DWORD infoLength);
-    void OnStatus(DWORD status, LPVOID info);
-    std::wstring LastResponseText() const;
+    static std::wstring LastResponseText();
 
     uint32_t OpenWithFailover(uint32_t& offset, OpenResult& result);
     uint32_t OpenOne(const SourceUrl& url, uint32_t& offset, OpenResult& result);
@@ -117,13 +116,28 @@ class Downloader {
     std::wstring partPath_;
     std::vector<SourceUrl>* urls_ = nullptr;
 
-    // Completion record, written by the status callback.
-    std::atomic<uint32_t> asyncError_{0};
-    std::atomic<uintptr_t> asyncResult_{0};
-    std::atomic<int> pendingOperation_{0};
-    std::atomic<bool> completed_{false};
-    std::atomic<bool> connectionClosed_{false};
-    std::wstring lastResponseText_;
+    // The completion record and everything a pending WinINet call may still
+    // write to (the read buffer and the counts). It is owned by the
+    // Downloader; a cancel that leaves a call pending (Wine does not abort a
+    // pending read when its handle closes) abandons it to that call instead
+    // of freeing it, so a late completion never writes to freed memory.
+    struct AsyncRecord {
+        std::atomic<uint32_t> asyncError{0};
+        std::atomic<uintptr_t> asyncResult{0};
+        std::atomic<int> pendingOperation{0};
+        std::atomic<bool> completed{false};
+        std::atomic<bool> connectionClosed{false};
+        std::wstring lastResponseText;
+        UniqueHandle completionEvent;
+        UniqueHandle closingEvent;
+        DWORD available = 0;
+        DWORD read = 0;
+        char buffer[51200];
+    };
+    static void OnStatus(AsyncRecord* record, DWORD status, LPVOID info);
+    DWORD_PTR Context() const { return reinterpret_cast<DWORD_PTR>(record_); }
+
+    AsyncRecord* record_ = nullptr;
     bool operationPending_ = false;  // a wait was left by a cancel
 
     bool resume_ = true;

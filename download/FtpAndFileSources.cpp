@@ -40,11 +40,11 @@ uint32_t Downloader::ConnectFtp(const SourceUrl& url, const std::wstring& user,
     HINTERNET connection = api_->InternetConnectW(
         session_, url.host.c_str(), url.port, user.empty() ? nullptr : user.c_str(),
         password.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE,
-        reinterpret_cast<DWORD_PTR>(this));
+        Context());
     const uint32_t error = FinishAsync(connection != nullptr, ::GetLastError());
     if (error != 0) return error;
-    connection_ =
-        connection != nullptr ? connection : reinterpret_cast<HINTERNET>(asyncResult_.load());
+    connection_ = connection != nullptr ? connection
+                                        : reinterpret_cast<HINTERNET>(record_->asyncResult.load());
     return 0;
 }
 
@@ -56,7 +56,7 @@ uint32_t Downloader::RestartFtpAt(uint32_t offset, bool& accepted) {
     accepted = false;
     BeginAsync(kOpFtpCommand);
     BOOL done = api_->FtpCommandW(connection_, FALSE, FTP_TRANSFER_TYPE_BINARY, L"TYPE I",
-                                  reinterpret_cast<DWORD_PTR>(this), nullptr);
+                                  Context(), nullptr);
     uint32_t error = FinishAsync(done != FALSE, ::GetLastError());
     if (error == DLERR_CANCELLED) return error;
     if (error != 0)
@@ -65,12 +65,12 @@ uint32_t Downloader::RestartFtpAt(uint32_t offset, bool& accepted) {
     BeginAsync(kOpFtpCommand);
     const std::wstring command = L"REST " + ToDecimalUnsigned(offset);
     done = api_->FtpCommandW(connection_, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(),
-                             reinterpret_cast<DWORD_PTR>(this), nullptr);
+                             Context(), nullptr);
     error = FinishAsync(done != FALSE, ::GetLastError());
     if (error == DLERR_CANCELLED) return error;
     // A command that completed at once left its reply on this thread; one
     // that completed through the callback left it in the completion record.
-    const std::wstring reply = done ? LastResponseText() : lastResponseText_;
+    const std::wstring reply = done ? LastResponseText() : record_->lastResponseText;
     const int code = FtpReplyCode(reply);
     if (error == 0 && code == kRestAccepted) {
         accepted = true;
@@ -105,8 +105,7 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, uint32_t& offset, OpenResult&
 
     BeginAsync(kOpOpenFtpFile);
     HINTERNET file = api_->FtpOpenFileW(connection_, url.path.c_str(), GENERIC_READ,
-                                        FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD,
-                                        reinterpret_cast<DWORD_PTR>(this));
+                                        FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, Context());
     DWORD lastError = ::GetLastError();
     // Windows reports a pending open as NULL with ERROR_IO_PENDING; Wine
     // answers NULL with error 0 and then completes through the callback.
@@ -116,12 +115,12 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, uint32_t& offset, OpenResult&
     if (error != 0) {
         const std::wstring reply = file == nullptr && lastError != ERROR_IO_PENDING
                                        ? LastResponseText()
-                                       : lastResponseText_;
+                                       : record_->lastResponseText;
         Log(L"Download: cannot open the FTP file " + url.path + L" (" + ToDecimalUnsigned(error) +
             L"): " + TrimWhite(reply));
         return error;
     }
-    handle_ = file != nullptr ? file : reinterpret_cast<HINTERNET>(asyncResult_.load());
+    handle_ = file != nullptr ? file : reinterpret_cast<HINTERNET>(record_->asyncResult.load());
 
     // Wine's FtpGetFileSize answers 0: the size is then unknown and the data
     // loop ends when the server ends the data connection, as it does on
