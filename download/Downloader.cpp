@@ -21,6 +21,8 @@ namespace {
 constexpr wchar_t kUserAgent[] = L"Quillon";
 constexpr DWORD kReadBufferSize = 51200;
 constexpr DWORD kPollMs = 10;
+// How long a closing handle may take to report that it is closed.
+constexpr DWORD kCloseWaitMs = 30000;
 // Reload, do not write to the cache, keep the connection, allow redirects
 // between HTTP and HTTPS.
 constexpr DWORD kRequestFlags = 0x8440C000u;
@@ -186,12 +188,7 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
 // --- session and asynchronous calls ------------------------------------------
 
 uint32_t Downloader::StartSession() {
-    if (record_ == nullptr) record_ = new AsyncRecord();
-    if (!record_->completionEvent)
-        record_->completionEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!record_->closingEvent)
-        record_->closingEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!record_->completionEvent || !record_->closingEvent) return ::GetLastError();
+    if (const uint32_t error = CreateRecord(); error != 0) return error;
     session_ = api_->InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
                                    INTERNET_FLAG_ASYNC);
     if (session_ == nullptr) return ::GetLastError();
@@ -201,30 +198,50 @@ uint32_t Downloader::StartSession() {
 
 void Downloader::CloseInternetHandle(HINTERNET& handle) {
     if (handle == nullptr) return;
-    if (record_ == nullptr) {  // abandoned by an earlier close in this transfer
-        api_->InternetCloseHandle(handle);
-        handle = nullptr;
-        return;
-    }
-    if (operationPending_) {
-        // A cancel left a call pending on this handle. Windows cancels it
-        // when the handle closes; Wine lets it run until the server answers
-        // (a stalled server: for as long as it stalls). The record and the
-        // buffer stay with that call, the next transfer gets new ones.
-        api_->InternetCloseHandle(handle);
-        handle = nullptr;
-        record_ = nullptr;  // abandoned, deliberately not freed
-        operationPending_ = false;
-        return;
-    }
+    const bool pending = operationPending_;
+    operationPending_ = false;
     ::ResetEvent(record_->closingEvent.Get());
     api_->InternetCloseHandle(handle);
     handle = nullptr;
-    // The callback must be done with the handle before the record goes away:
-    // a pending operation completes (or is cancelled) first, then the handle
-    // reports that it is closing.
-    ::WaitForSingleObject(record_->completionEvent.Get(), INFINITE);
-    ::WaitForSingleObject(record_->closingEvent.Get(), INFINITE);
+    // The callback must be done with the handle before the record is used
+    // again: a pending operation completes (or is cancelled) first, then the
+    // handle reports that it is closing. A cancel that left a call pending
+    // does not wait: Windows cancels the call when its handle closes, Wine
+    // lets it run until the server answers (a stalled server: for as long
+    // as it stalls). Then, or when the closing is not reported in time, the
+    // record (with the buffer a pending read writes to) stays with the old
+    // handle and the transfer goes on with a new one.
+    if (pending) {
+        AbandonRecord();
+        return;
+    }
+    if (::WaitForSingleObject(record_->completionEvent.Get(), kCloseWaitMs) != WAIT_OBJECT_0 ||
+        ::WaitForSingleObject(record_->closingEvent.Get(), kCloseWaitMs) != WAIT_OBJECT_0) {
+        Log(L"Download: an internet handle did not report its closing within " +
+            ToDecimalUnsigned(kCloseWaitMs) + L" ms");
+        AbandonRecord();
+    }
+}
+
+void Downloader::AbandonRecord() {
+    // The other open handles report to the same record: they are closed
+    // without waiting as well.
+    for (HINTERNET* other : {&handle_, &connection_}) {
+        if (*other != nullptr) api_->InternetCloseHandle(*other);
+        *other = nullptr;
+    }
+    record_ = nullptr;  // deliberately not freed: a late callback may still use it
+    CreateRecord();
+}
+
+uint32_t Downloader::CreateRecord() {
+    if (record_ == nullptr) record_ = new AsyncRecord();
+    if (!record_->completionEvent)
+        record_->completionEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!record_->closingEvent)
+        record_->closingEvent.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!record_->completionEvent || !record_->closingEvent) return ::GetLastError();
+    return 0;
 }
 
 void Downloader::CloseAll() {

@@ -75,6 +75,8 @@ class Downloader {
     uint32_t StartSession();
     void CloseAll();
     void CloseInternetHandle(HINTERNET& handle);
+    uint32_t CreateRecord();
+    void AbandonRecord();
 
     // Asynchronous calls: BeginAsync before the call, FinishAsync with the
     // call's immediate result and GetLastError().

@@ -104,12 +104,14 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, uint32_t& offset, OpenResult&
     }
 
     BeginAsync(kOpOpenFtpFile);
+    ::SetLastError(0);
     HINTERNET file = api_->FtpOpenFileW(connection_, url.path.c_str(), GENERIC_READ,
                                         FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, Context());
     DWORD lastError = ::GetLastError();
     // Windows reports a pending open as NULL with ERROR_IO_PENDING; Wine
-    // answers NULL with error 0 and then completes through the callback.
-    // Windows never returns NULL with error 0, so this changes nothing there.
+    // answers NULL without setting an error (hence the cleared error above)
+    // and then completes through the callback. Windows sets an error with
+    // every NULL it returns, so this changes nothing there.
     if (file == nullptr && lastError == 0) lastError = ERROR_IO_PENDING;
     const uint32_t error = FinishAsync(file != nullptr, lastError);
     if (error != 0) {
@@ -140,9 +142,9 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, uint32_t& offset, OpenResult&
 
 uint32_t Downloader::OpenFileSource(const SourceUrl& url, uint32_t& offset, OpenResult& result) {
     if (credentials_ != nullptr) credentials_->BeginAttempts();
-    // Wine cracks "file://\\server\share\x" into the host part.
-    const std::wstring path =
-        url.path.empty() && StartsWith(url.host, L"\\\\") ? url.host : url.path;
+    // Wine cracks some file: URLs ("file://\\server\share\x", "file://dir\x")
+    // into the host part and leaves the path empty; Windows fills the path.
+    const std::wstring path = url.path.empty() ? url.host : url.path;
     std::wstring user = url.user;
     std::wstring password = url.password;
     bool connect = !user.empty();

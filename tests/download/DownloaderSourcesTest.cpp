@@ -1,0 +1,352 @@
+// The Downloader with FTP, file: and share sources, through an
+// authenticating proxy, and the reliability of HTTP transfers that keep
+// being broken off.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+
+#include "LocalServers.h"
+#include "common/ErrorCodes.h"
+#include "download/Downloader.h"
+#include "download/WinInetApi.h"
+
+using namespace pravel;
+using namespace download_test;
+using namespace testing_support;
+
+namespace {
+
+constexpr size_t kFileSize = 1 << 20;
+
+class Sources : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        root_ = new ScratchDir(L"dlsrc");
+        content_ = new std::string(MakeContent(kFileSize, 11));
+        WriteBytes(*root_ / L"f.bin", *content_);
+        http_ = new LocalServer("http", "http", root_->Path());
+        ftp_ = new LocalServer("ftp", "ftp", root_->Path());
+        ftpNoRest_ = new LocalServer("ftp", "ftpnorest", root_->Path(), "--refuse-rest");
+    }
+    static void TearDownTestSuite() {
+        delete ftpNoRest_;
+        delete ftp_;
+        delete http_;
+        delete content_;
+        delete root_;
+    }
+
+    static std::string Content() { return *content_; }
+    std::wstring Target() const { return out_ / L"f.bin"; }
+    std::wstring Part() const { return Target() + L".part"; }
+    static std::wstring FtpUrl(LocalServer* server, const std::wstring& login = L"user:secret@") {
+        return L"ftp://" + login + L"127.0.0.1:" + std::to_wstring(server->Port()) + L"/f.bin";
+    }
+    static bool Logged(LocalServer* server, const std::string& line) {
+        for (const auto& r : server->Requests())
+            if (r.rfind(line, 0) == 0) return true;
+        return false;
+    }
+
+    ScratchDir out_{L"dlout"};
+    static ScratchDir* root_;
+    static std::string* content_;
+    static LocalServer* http_;
+    static LocalServer* ftp_;
+    static LocalServer* ftpNoRest_;
+};
+
+ScratchDir* Sources::root_ = nullptr;
+std::string* Sources::content_ = nullptr;
+LocalServer* Sources::http_ = nullptr;
+LocalServer* Sources::ftp_ = nullptr;
+LocalServer* Sources::ftpNoRest_ = nullptr;
+
+// Makes \\localhost\<name> a share of `folder` through the prefix's
+// dosdevices/unc links (Wine resolves UNC paths there).
+class Share {
+  public:
+    Share(const std::wstring& folder) {
+        name_ = L"pt" + std::to_wstring(GetCurrentProcessId());
+        const std::string drive = UnixPath(L"C:\\");  // ".../prefix/drive_c/"
+        // ".../prefix/dosdevices/c:/" or ".../prefix/drive_c/"
+        const size_t devices = drive.find("/dosdevices/");
+        const std::string prefix = devices != std::string::npos
+                                       ? drive.substr(0, devices)
+                                       : drive.substr(0, drive.find_last_of('/', drive.size() - 2));
+        const std::string unc = prefix + "/dosdevices/unc/localhost";
+        CreateDirectoryW(FromHostPath(prefix + "/dosdevices/unc").c_str(), nullptr);
+        CreateDirectoryW(FromHostPath(unc).c_str(), nullptr);
+        link_ = unc + "/" + Narrow(name_);
+        const std::string command = "Z:\\bin\\ln -sfn " + UnixPath(folder) + " " + link_;
+        std::wstring wide(command.begin(), command.end());
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info = {};
+        CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &info);
+        for (int i = 0; i < 200 && !FileExists(Path(L"f.bin")); ++i) Sleep(25);
+    }
+    ~Share() { DeleteFileW(FromHostPath(link_).c_str()); }
+    std::wstring Path(const std::wstring& file) const {
+        return L"\\\\localhost\\" + name_ + L"\\" + file;
+    }
+    std::wstring Name() const { return name_; }
+
+  private:
+    std::wstring name_;
+    std::string link_;
+};
+
+}  // namespace
+
+TEST_F(Sources, FtpDownloadsAndResumesWithRest) {
+    ASSERT_TRUE(ftp_->Running());
+    {
+        RecordingSink sink;
+        Downloader downloader(&sink, nullptr);
+        ASSERT_EQ(0u, downloader.Download(FtpUrl(ftp_), Target()));
+        EXPECT_TRUE(Content() == ReadBytes(Target()));
+        EXPECT_EQ(1, sink.finished);
+    }
+    ftp_->ClearLog();
+    WriteBytes(Part(), Content().substr(0, 300000));
+    RecordingSink sink;
+    Downloader downloader(&sink, nullptr);
+    ASSERT_EQ(0u, downloader.Download(FtpUrl(ftp_), Target()));
+    EXPECT_TRUE(Content() == ReadBytes(Target()));
+    EXPECT_TRUE(Logged(ftp_, "REST 300000"));
+    ASSERT_FALSE(sink.writes.empty());
+    EXPECT_EQ(300000u, sink.writes[0]);
+}
+
+TEST_F(Sources, FtpRestRefusedStartsOver) {
+    ASSERT_TRUE(ftpNoRest_->Running());
+    WriteBytes(Part(), std::string(300000, 'x'));  // would corrupt the file if kept
+    Downloader downloader(nullptr, nullptr);
+    ASSERT_EQ(0u, downloader.Download(FtpUrl(ftpNoRest_), Target()));
+    EXPECT_TRUE(Content() == ReadBytes(Target()));
+    EXPECT_TRUE(Logged(ftpNoRest_, "REST 300000"));
+    EXPECT_TRUE(Logged(ftpNoRest_, "RETR f.bin"));
+}
+
+TEST_F(Sources, FtpLoginRefusedAsksTheProvider) {
+    {
+        RecordingSink sink;
+        RecordingProvider provider;
+        Downloader downloader(&sink, &provider);
+        const uint32_t result = downloader.Download(FtpUrl(ftp_, L""), Target());
+        EXPECT_TRUE(result == 12013 || result == 12014 || result == 12015) << result;
+        ASSERT_FALSE(sink.errors.empty());
+        EXPECT_EQ(DLERR_AUTH_REQUIRED, sink.errors[0].code);
+        EXPECT_EQ(L"FTP Server", provider.Realm());
+        EXPECT_EQ(L"", provider.ServerName());
+    }
+    RecordingSink sink;
+    sink.user = L"user";
+    sink.password = L"secret";
+    sink.credentialAnswers = 1;
+    RecordingProvider provider;
+    Downloader downloader(&sink, &provider);
+    ASSERT_EQ(0u, downloader.Download(FtpUrl(ftp_, L"user:bad@"), Target()));
+    EXPECT_TRUE(Content() == ReadBytes(Target()));
+    ASSERT_EQ(1u, sink.errors.size());
+}
+
+TEST_F(Sources, FileSourcesAreCopied) {
+    {  // a local path
+        RecordingSink sink;
+        Downloader downloader(&sink, nullptr);
+        ASSERT_EQ(0u, downloader.Download(L"file://" + (*root_ / L"f.bin"), Target()));
+        EXPECT_TRUE(Content() == ReadBytes(Target()));
+        EXPECT_FALSE(FileExists(Part()));
+        EXPECT_EQ(1, sink.finished);
+    }
+    {  // a share
+        Share share(root_->Path());
+        ASSERT_TRUE(FileExists(share.Path(L"f.bin")));
+        Downloader downloader(nullptr, nullptr);
+        const std::wstring target = out_ / L"sub\\share.bin";  // folders are created
+        ASSERT_EQ(0u, downloader.Download(L"file:" + share.Path(L"f.bin"), target));
+        EXPECT_TRUE(Content() == ReadBytes(target));
+    }
+    Downloader downloader(nullptr, nullptr);
+    EXPECT_EQ(3u, downloader.Download(L"file://dir\\f.bin", Target()));
+    EXPECT_EQ(3u, downloader.Download(L"file:dir\\f.bin", Target()));
+    EXPECT_FALSE(FileExists(Target() + L".part"));
+}
+
+namespace {
+
+int g_connects = 0;
+std::wstring g_lastUser;
+DWORD FakeConnect(const wchar_t*, const wchar_t* user, const wchar_t* password) {
+    ++g_connects;
+    g_lastUser = user != nullptr ? user : L"";
+    const bool good =
+        g_lastUser == L"shareuser" && password != nullptr && std::wstring(password) == L"sharepw";
+    return good ? 0 : ERROR_LOGON_FAILURE;
+}
+
+}  // namespace
+
+TEST_F(Sources, ShareLogonFailureAsksTheProvider) {
+    Share share(root_->Path());
+    const std::wstring url = L"file://guest:x@" + share.Path(L"f.bin");
+    const ShareConnectFunction previous = SetShareConnectFunction(&FakeConnect);
+    {
+        RecordingSink sink;
+        RecordingProvider provider;
+        Downloader downloader(&sink, &provider);
+        EXPECT_EQ(static_cast<uint32_t>(ERROR_LOGON_FAILURE), downloader.Download(url, Target()));
+        EXPECT_EQ(L"Local Network Server", provider.Realm());
+        EXPECT_EQ(L"localhost", provider.ServerName());
+    }
+    g_connects = 0;
+    RecordingSink sink;
+    sink.user = L"shareuser";
+    sink.password = L"sharepw";
+    sink.credentialAnswers = 1;
+    RecordingProvider provider;
+    Downloader downloader(&sink, &provider);
+    EXPECT_EQ(0u, downloader.Download(url, Target()));
+    SetShareConnectFunction(previous);
+    EXPECT_TRUE(Content() == ReadBytes(Target()));
+    EXPECT_EQ(2, g_connects);  // the URL's user, then the entered one
+    EXPECT_EQ(L"shareuser", g_lastUser);
+}
+
+TEST_F(Sources, AListWithAFileSourceNeverReconnects) {
+    http_->ClearLog();
+    RecordingSink sink;
+    Downloader downloader(&sink, nullptr);
+    const std::wstring httpUrl = http_->Base() + L"/files/f.bin?id=mixed&drops=400000";
+    EXPECT_EQ(DLERR_INCOMPLETE,
+              downloader.Download({httpUrl, L"file://" + (*root_ / L"f.bin")}, Target()));
+    EXPECT_EQ(1u, http_->Requests().size());
+    EXPECT_TRUE(FileExists(Part()));
+}
+
+TEST(CopyProgress, AnnouncesReportsEvery200MsAndCancels) {
+    RecordingSink sink;
+    Downloader downloader(&sink, nullptr);
+    auto call = [&](int64_t total, int64_t done, DWORD reason) {
+        LARGE_INTEGER t, d, zero = {};
+        t.QuadPart = total;
+        d.QuadPart = done;
+        return Downloader::CopyProgress(t, d, zero, zero, 1, reason, nullptr, nullptr, &downloader);
+    };
+    EXPECT_EQ(static_cast<DWORD>(PROGRESS_CONTINUE), call(1000, 0, CALLBACK_STREAM_SWITCH));
+    ASSERT_EQ(1u, sink.starts.size());
+    EXPECT_EQ(1000u, sink.starts[0]);
+    EXPECT_EQ(static_cast<DWORD>(PROGRESS_CONTINUE), call(1000, 100, CALLBACK_CHUNK_FINISHED));
+    EXPECT_EQ(static_cast<DWORD>(PROGRESS_CONTINUE), call(1000, 200, CALLBACK_CHUNK_FINISHED));
+    EXPECT_TRUE(sink.writes.empty());  // less than 200 ms since the start
+    Sleep(230);
+    call(1000, 300, CALLBACK_CHUNK_FINISHED);
+    ASSERT_EQ(1u, sink.writes.size());
+    EXPECT_EQ(300u, sink.writes[0]);
+    call(1000, 400, CALLBACK_CHUNK_FINISHED);
+    EXPECT_EQ(1u, sink.writes.size());
+    call(1000, 1000, CALLBACK_CHUNK_FINISHED);  // the end is always reported
+    ASSERT_EQ(2u, sink.writes.size());
+    EXPECT_EQ(700u, sink.writes[1]);
+    sink.cancel = true;
+    EXPECT_EQ(static_cast<DWORD>(PROGRESS_CANCEL), call(1000, 1000, CALLBACK_CHUNK_FINISHED));
+}
+
+// The proxy is taken from the prefix's Internet Settings (restored after).
+TEST_F(Sources, ProxyCredentialsComeFromTheProvider) {
+    LocalServer proxy("proxy", "proxy", root_->Path(),
+                      "--user puser --password ppw --realm Proxy-Realm");
+    ASSERT_TRUE(proxy.Running());
+    const wchar_t* key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    HKEY settings = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0,
+                                             KEY_READ | KEY_WRITE, nullptr, &settings, nullptr));
+    DWORD oldEnable = 0, size = sizeof(oldEnable);
+    const bool hadEnable =
+        RegQueryValueExW(settings, L"ProxyEnable", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(&oldEnable), &size) == ERROR_SUCCESS;
+    wchar_t oldServer[512] = {};
+    DWORD serverSize = sizeof(oldServer) - sizeof(wchar_t);
+    const bool hadServer =
+        RegQueryValueExW(settings, L"ProxyServer", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(oldServer), &serverSize) == ERROR_SUCCESS;
+    const DWORD enable = 1;
+    const std::wstring server = L"127.0.0.1:" + std::to_wstring(proxy.Port());
+    RegSetValueExW(settings, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable),
+                   sizeof(enable));
+    RegSetValueExW(settings, L"ProxyServer", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(server.c_str()),
+                   static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
+
+    RecordingSink none;
+    Downloader refused(&none, nullptr);
+    const std::wstring url = http_->Base() + L"/files/f.bin";
+    const uint32_t refusedResult = refused.Download(url, out_ / L"none.bin");
+
+    RecordingSink sink;
+    sink.user = L"puser";
+    sink.password = L"ppw";
+    sink.credentialAnswers = 1;
+    RecordingProvider provider;
+    Downloader downloader(&sink, &provider);
+    const uint32_t result = downloader.Download(url, Target());
+
+    if (hadEnable)
+        RegSetValueExW(settings, L"ProxyEnable", 0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&oldEnable), sizeof(oldEnable));
+    else
+        RegDeleteValueW(settings, L"ProxyEnable");
+    if (hadServer)
+        RegSetValueExW(settings, L"ProxyServer", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(oldServer), serverSize);
+    else
+        RegDeleteValueW(settings, L"ProxyServer");
+    RegCloseKey(settings);
+
+    EXPECT_EQ(DLERR_AUTH_REQUIRED, refusedResult);
+    EXPECT_FALSE(FileExists(out_ / L"none.bin"));
+    ASSERT_EQ(0u, result);
+    EXPECT_TRUE(Content() == ReadBytes(Target()));
+    EXPECT_EQ(L"Proxy-Realm", provider.Realm());
+    EXPECT_EQ(L"127.0.0.1", provider.ServerName());
+    ASSERT_FALSE(proxy.Requests().empty());
+    EXPECT_NE(std::string::npos, proxy.Requests().back().find("Basic cHVzZXI6cHB3"));
+}
+
+// 50 transfers of a 4 MiB file, each broken off 1 to 5 times at random
+// offsets; all complete with the right MD5, none takes more than 30 s.
+TEST_F(Sources, ReliabilityUnderRandomConnectionDrops) {
+    constexpr size_t kBig = 4u << 20;
+    const std::string big = MakeContent(kBig, 99);
+    WriteBytes(*root_ / L"big.bin", big);
+    const std::wstring expected = Md5Of(big);
+    const unsigned seed = static_cast<unsigned>(GetTickCount());
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    for (int i = 0; i < 50; ++i) {
+        const int drops = std::uniform_int_distribution<int>(1, 5)(random);
+        std::wstring list;
+        for (int d = 0; d < drops; ++d) {
+            const size_t at = std::uniform_int_distribution<size_t>(1, kBig - 1)(random);
+            list += (d ? L"," : L"") + std::to_wstring(at);
+        }
+        const std::wstring url = http_->Base() + L"/files/big.bin?id=r" + std::to_wstring(seed) +
+                                 L"_" + std::to_wstring(i) + L"&drops=" + list;
+        const std::wstring target = out_ / (L"big" + std::to_wstring(i) + L".bin");
+        const auto start = std::chrono::steady_clock::now();
+        Downloader downloader(nullptr, nullptr);
+        const uint32_t result = downloader.Download(url, target);
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
+        ASSERT_EQ(0u, result) << "transfer " << i << " drops " << Narrow(list) << " seed " << seed;
+        EXPECT_LE(seconds, 30) << "transfer " << i;
+        EXPECT_EQ(expected, Md5Of(ReadBytes(target)))
+            << "transfer " << i << " drops " << Narrow(list) << " seed " << seed;
+        DeleteFileW(target.c_str());
+    }
+}
