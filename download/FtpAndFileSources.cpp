@@ -208,14 +208,13 @@ DWORD Downloader::OnCopyProgress(uint64_t total, uint64_t transferred, DWORD rea
     if (reason == CALLBACK_STREAM_SWITCH) {
         copyReported_ = 0;
         copyLastTick_ = ::GetTickCount();
-        if (sink_ != nullptr)
-            sink_->TransferStarting(1, static_cast<uint32_t>(total), target_.c_str());
+        if (sink_ != nullptr) sink_->TransferStarting(1, total, target_.c_str());
     }
     if (Cancelled()) return PROGRESS_CANCEL;
     const DWORD now = ::GetTickCount();
     if (sink_ != nullptr && transferred > copyReported_ &&
         (now - copyLastTick_ > 199 || transferred >= total)) {
-        sink_->BytesWritten(static_cast<uint32_t>(transferred - copyReported_));
+        sink_->BytesWritten(transferred - copyReported_);
         copyReported_ = transferred;
         copyLastTick_ = now;
     }

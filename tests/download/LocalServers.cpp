@@ -98,21 +98,21 @@ void LocalServer::ClearLog() {
     DeleteFileW((state_ / std::wstring(name_.begin(), name_.end()) + L".log").c_str());
 }
 
-void RecordingSink::TransferStarting(int, uint32_t totalSize, const wchar_t*) {
+void RecordingSink::TransferStarting(int32_t, uint64_t totalSize, const wchar_t*) {
     starts.push_back(totalSize);
 }
 
-void RecordingSink::TransferFinished(int, uint32_t) {
+void RecordingSink::TransferFinished(int32_t, uint32_t) {
     ++finished;
 }
 
-void RecordingSink::BytesWritten(uint32_t count) {
+void RecordingSink::BytesWritten(uint64_t count) {
     writes.push_back(count);
     total += count;
     if (onBytes) onBytes(total);
 }
 
-int RecordingSink::ReportError(const wchar_t* context, uint32_t code, void* handle) {
+uint32_t RecordingSink::ReportError(const wchar_t* context, uint32_t code, void* handle) {
     errors.push_back(Error{context != nullptr ? context : L"", code, handle});
     if (code == 12037 || code == 12038 || code == 12044 || code == 12045) {
         if (!acceptCertificates) return 1;
@@ -130,7 +130,7 @@ int RecordingSink::ReportError(const wchar_t* context, uint32_t code, void* hand
         static_cast<pravel::CredentialsProvider*>(handle)->Store(user, password);
         return 1237;
     }
-    return static_cast<int>(code);
+    return code;
 }
 
 void RecordingProvider::BeginAttempts() {

@@ -56,14 +56,14 @@ class RecordingSink : public pravel::DownloadSink {
         void* handle;
     };
 
-    void SetRange(uint32_t) override {}
-    void TransferStarting(int flag, uint32_t totalSize, const wchar_t* target) override;
-    void TransferFinished(int flag, uint32_t code) override;
-    void BytesWritten(uint32_t count) override;
+    void SetRange(int32_t) override {}
+    void TransferStarting(int32_t flag, uint64_t totalSize, const wchar_t* target) override;
+    void TransferFinished(int32_t flag, uint32_t code) override;
+    void BytesWritten(uint64_t count) override;
     bool IsCancelled() override { return cancel.load(); }
     bool IsPaused() override { return false; }
-    int ReportError(const wchar_t* context, uint32_t code, void* handle) override;
-    void ShowStep(const wchar_t*, int) override {}
+    uint32_t ReportError(const wchar_t* context, uint32_t code, void* handle) override;
+    void ShowStep(const wchar_t*, int32_t) override {}
 
     // Answer to certificate errors: relax the request's security flags and
     // answer 0 when true, otherwise answer 1.
@@ -76,8 +76,8 @@ class RecordingSink : public pravel::DownloadSink {
     std::function<void(uint64_t total)> onBytes;
 
     std::atomic<bool> cancel{false};
-    std::vector<uint32_t> starts;  // sizes given to TransferStarting
-    std::vector<uint32_t> writes;  // BytesWritten counts
+    std::vector<uint64_t> starts;  // sizes given to TransferStarting
+    std::vector<uint64_t> writes;  // BytesWritten counts
     std::vector<Error> errors;
     int finished = 0;
     uint64_t total = 0;

@@ -49,21 +49,21 @@ namespace {
 
 class AnsweringSink : public DownloadSink {
   public:
-    void SetRange(uint32_t) override {}
-    void TransferStarting(int, uint32_t, const wchar_t*) override {}
-    void TransferFinished(int, uint32_t) override {}
-    void BytesWritten(uint32_t) override {}
+    void SetRange(int32_t) override {}
+    void TransferStarting(int32_t, uint64_t, const wchar_t*) override {}
+    void TransferFinished(int32_t, uint32_t) override {}
+    void BytesWritten(uint64_t) override {}
     bool IsCancelled() override { return false; }
     bool IsPaused() override { return false; }
-    int ReportError(const wchar_t*, uint32_t code, void* handle) override {
+    uint32_t ReportError(const wchar_t*, uint32_t code, void* handle) override {
         ++asked;
         if (code == DLERR_AUTH_REQUIRED && enter) {
             static_cast<CredentialsProvider*>(handle)->Store(L"bob", L"pw");
             return 1237;
         }
-        return static_cast<int>(code);
+        return code;
     }
-    void ShowStep(const wchar_t*, int) override {}
+    void ShowStep(const wchar_t*, int32_t) override {}
     bool enter = false;
     int asked = 0;
 };
