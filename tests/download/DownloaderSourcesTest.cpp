@@ -79,22 +79,30 @@ class Share {
         CreateDirectoryW(FromHostPath(prefix + "/dosdevices/unc").c_str(), nullptr);
         CreateDirectoryW(FromHostPath(unc).c_str(), nullptr);
         link_ = unc + "/" + Narrow(name_);
-        const std::string command = "Z:\\bin\\ln -sfn " + UnixPath(folder) + " " + link_;
-        std::wstring wide(command.begin(), command.end());
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info = {};
-        CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &info);
+        RunUnix("Z:\\bin\\ln -sfn " + UnixPath(folder) + " " + link_);
         for (int i = 0; i < 200 && !FileExists(Path(L"f.bin")); ++i) Sleep(25);
     }
-    ~Share() { DeleteFileW(FromHostPath(link_).c_str()); }
+    ~Share() {
+        if (!DeleteFileW(FromHostPath(link_).c_str())) RunUnix("Z:\\bin\\rm -f " + link_);
+    }
     std::wstring Path(const std::wstring& file) const {
         return L"\\\\localhost\\" + name_ + L"\\" + file;
     }
     std::wstring Name() const { return name_; }
 
   private:
+    // Starts a Unix program (Wine returns no handle for it: callers poll).
+    static void RunUnix(const std::string& command) {
+        std::wstring wide(command.begin(), command.end());
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info = {};
+        CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &info);
+        if (info.hProcess) CloseHandle(info.hProcess);
+        if (info.hThread) CloseHandle(info.hThread);
+    }
+
     std::wstring name_;
     std::string link_;
 };
