@@ -56,8 +56,9 @@ int32_t ChainerApp::Run() {
     set.Load(document,
              [](const std::wstring& location) { return ExpandReferences(location, false); });
 
+    LoadCleanupSettings(document);
     ChainerSettings settings;
-    if (document.ReadChainerSettings(settings)) cleanupFolder_ = settings.cleanupFolders;
+    document.ReadChainerSettings(settings);
     if (!settings.logFile.empty()) {
         logEnabled = true;
         TheLogger().SetLogFile(settings.logFile);

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "chainer/LaunchContext.h"
 #include "chainer/PrerequisiteSet.h"
+#include "launch/CleanupScriptRunner.h"
 
 namespace pravel {
 
@@ -17,6 +19,11 @@ class IniDocument;
 class ChainerApp {
   public:
     ChainerApp() = default;
+    // The end of the program, in this order: the clean-up files are deleted
+    // (with their emptied folders below the clean-up folder), the clean-up
+    // script receives what is left to remove and is started, and the launch
+    // context removes what it created. Never throws.
+    ~ChainerApp();
     ChainerApp(const ChainerApp&) = delete;
     ChainerApp& operator=(const ChainerApp&) = delete;
 
@@ -25,11 +32,18 @@ class ChainerApp {
     int32_t Run();
     // Decides and installs the prerequisites; returns the exit code.
     int32_t RunPrerequisites(PrerequisiteSet& set);
+    // Reads [PREREQ_CHAINER]'s clean-up keys (nothing without the section).
+    void LoadCleanupSettings(const IniDocument& document);
+    // Deletes the clean-up files and the folders they leave empty below the
+    // clean-up folder, then takes folders still in use off the script's list.
+    void CleanUp();
 
     int32_t ExitCode() const { return exitCode_; }
     bool Silent() const { return silent_ != 0; }
     bool RebootPending() const { return rebootPending_ != 0; }
     const LaunchContext& Context() const { return launchContext_; }
+    const std::vector<std::wstring>& CleanupFiles() const { return cleanupFiles_; }
+    const CleanupScriptRunner& ScriptRunner() const { return scriptRunner_; }
     const std::wstring& ProductName() const { return productName_; }
     const std::wstring& WindowTitle() const { return windowTitle_; }
 
@@ -43,6 +57,8 @@ class ChainerApp {
     LaunchContext launchContext_;
     std::wstring productName_;
     std::wstring windowTitle_;
+    std::vector<std::wstring> cleanupFiles_;
+    CleanupScriptRunner scriptRunner_;  // after launchContext_: starts before it cleans up
     std::wstring programPath_;
     std::wstring programFolder_;
     std::wstring configurationPath_;

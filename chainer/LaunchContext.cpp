@@ -4,6 +4,11 @@
 
 namespace pravel {
 
+void LaunchContext::CleanUp(const RemovalOps& ops) {
+    if (!cleanupEnabled || cleanupComplete) return;
+    cleanupComplete = RemoveListed(createdFiles, createdFolders, ops);
+}
+
 std::wstring ComputeWorkFolder(const std::wstring& configured, const std::wstring& defaultProdCode,
                                const std::wstring& tempFolder, const TextExpander& expand) {
     if (!configured.empty()) {

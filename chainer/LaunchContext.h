@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "chainer/PrerequisiteSet.h"
+#include "launch/RemovalLists.h"
 
 namespace pravel {
 
@@ -24,6 +25,12 @@ struct LaunchContext {
     bool cleanupComplete = false;
     std::vector<std::wstring> createdFiles;
     std::vector<std::wstring> createdFolders;  // in creation order
+
+    // Removes what the context created, when its clean-up is enabled and not
+    // yet complete: the files, then the folders in reverse order of creation.
+    // The lists keep what could not be removed; the clean-up is complete
+    // when both are empty. Failures are silent.
+    void CleanUp(const RemovalOps& ops);
 };
 
 // The extraction or download folder for a configured ExtractionFolder or

@@ -34,6 +34,9 @@ add_library(pravel_win STATIC
   download/WinInetApi.cpp
   download/Downloader.cpp
   download/FtpAndFileSources.cpp
+  launch/FileOperations.cpp
+  launch/CleanupScriptRunner.cpp
+  chainer/ChainerCleanup.cpp
 )
 target_link_libraries(pravel_win PUBLIC pravel_core
   shell32 shlwapi ole32 advapi32 user32)  # known DLLs only: see docs/building.md

@@ -1,0 +1,97 @@
+#include "launch/CleanupScriptRunner.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "common/TempFolder.h"
+#include "common/Text.h"
+#include "diag/Logger.h"
+#include "launch/FileOperations.h"
+#include "launch/PathForms.h"
+#include "launch/ProcessLaunch.h"
+
+namespace pravel {
+
+namespace {
+
+// GetTempFileNameW takes a folder of at most MAX_PATH - 14 characters.
+constexpr size_t kLongTempFolder = 247;
+
+// A fresh QL_XXXX.ps1 path in the temporary folder (no file left behind),
+// or empty when no temporary name could be had.
+std::wstring NewPrivateScriptPath() {
+    std::wstring folder = ProgramTempFolder();
+    if (folder.size() > kLongTempFolder && !HasLongPathPrefix(folder)) {
+        folder =
+            StartsWith(folder, L"\\\\") ? L"\\\\?\\UNC\\" + folder.substr(2) : L"\\\\?\\" + folder;
+    }
+    folder = WithTrailingBackslash(folder);
+    wchar_t name[MAX_PATH] = {};
+    if (::GetTempFileNameW(folder.c_str(), kTempFilePrefix, 0, name) == 0) return std::wstring();
+    ::DeleteFileW(name);
+    return PrivateScriptPath(name);
+}
+
+}  // namespace
+
+std::wstring FindWindowsPowerShell() {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_SYSTEM, nullptr, 0, path))) return std::wstring();
+    if (!::PathAppendW(path, L"WindowsPowerShell\\v1.0\\powershell.exe")) return std::wstring();
+    if (!::PathFileExistsW(path)) return std::wstring();
+    return path;
+}
+
+CleanupScriptRunner::~CleanupScriptRunner() {
+    try {
+        Run();
+    } catch (...) {
+        // Nothing can be reported at this point of the program's end.
+    }
+}
+
+void CleanupScriptRunner::SetScript(const std::wstring& scriptPath, bool elevate,
+                                    int32_t retryCount) {
+    scriptPath_ = scriptPath;
+    elevate_ = elevate;
+    retryCount_ = retryCount;
+}
+
+void CleanupScriptRunner::AddPath(const std::wstring& path) {
+    paths_.Add(path);
+}
+
+void CleanupScriptRunner::DropFoldersStillInUse() {
+    paths_.Filter([](const std::wstring& path) {
+        if (!::PathIsDirectoryW(path.c_str())) return true;
+        return CountFolderEntries(path, 2) < 2;
+    });
+}
+
+bool CleanupScriptRunner::Run() {
+    if (done_) return true;
+    done_ = true;
+    if (paths_.Empty()) return true;
+
+    const std::wstring powerShell = FindWindowsPowerShell();
+    if (powerShell.empty()) {
+        Log(L"Windows PowerShell was not found: the clean-up script " + scriptPath_ +
+            L" was not started.");
+        return true;
+    }
+    const std::wstring privateScript = NewPrivateScriptPath();
+    const std::wstring arguments = PowerShellArguments(privateScript, paths_.Paths(), retryCount_);
+    if (privateScript.empty() || !::CopyFileW(scriptPath_.c_str(), privateScript.c_str(), TRUE)) {
+        const DWORD error = ::GetLastError();
+        Log(L"The clean-up script " + scriptPath_ + L" could not be copied to " +
+            (privateScript.empty() ? L"the temporary folder" : privateScript) + L" (error " +
+            ToDecimalUnsigned(error) + L"): it was not started.");
+        return false;
+    }
+    Log(L"Starting the clean-up script " + scriptPath_ + L" with " +
+        ToDecimalUnsigned(paths_.Paths().size()) + L" paths.");
+    return ShellExecuteNoWait(powerShell, arguments, FolderOf(scriptPath_), elevate_);
+}
+
+}  // namespace pravel

@@ -1,0 +1,62 @@
+// File-system routines of the extraction, download and clean-up steps. They
+// work on wide-text paths, show nothing, log nothing and never throw on a
+// file-system failure: a result or nothing at all tells what happened.
+// Deletion and removal pass paths of 260 characters or more in their
+// long-path form ("\\?\", "\\?\UNC\" for shares; see LongPathForm).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "launch/RemovalLists.h"
+
+namespace pravel {
+
+// DeleteFileW; true when it succeeded. The Win32 error of a failure stays
+// in the thread's last-error value.
+bool DeletePath(const std::wstring& path);
+
+// RemoveDirectoryW (only an empty folder goes); true when it succeeded. The
+// Win32 error of a failure stays in the thread's last-error value.
+bool RemoveFolder(const std::wstring& path);
+
+// Deletes everything below `folder`, read-only files and folders included;
+// the folder itself stays. Entries that cannot be removed are skipped. A
+// linked folder (reparse point) is removed as a link: what it points to is
+// never entered.
+void DeleteFolderContents(const std::wstring& folder);
+
+// Removes `folder` and then each parent, as long as it lies inside
+// `stopFolder` (FoldersUpTo): a folder that still holds something stays, and
+// so do its parents. The stop folder, anything above it and every root are
+// never removed; an empty stop folder removes nothing.
+void RemoveEmptyParents(const std::wstring& folder, const std::wstring& stopFolder);
+
+// Creates the folders of `path` that are missing, from the top down; the
+// last component only when `lastIsFolder` is true (otherwise it names a
+// file) or the path ends with a backslash. The root (drive, or server and
+// share) is never created. Every folder created is appended to `created`
+// when given. ERROR_ALREADY_EXISTS is no failure. On a local path the first
+// other failure ends the chain: the folder created in the step before is
+// removed again when it is empty (and taken off `created`), and the error is
+// returned. On a share, failures are passed over and the result is that of
+// the last step. Returns 0 when the path already exists or the chain is
+// complete.
+uint32_t CreateFolderChain(const std::wstring& path, bool lastIsFolder,
+                           std::vector<std::wstring>* created);
+
+// DeletePath and RemoveFolder for RemoveListed.
+RemovalOps FileSystemRemoval();
+
+// The end of a download phase: deletes every downloaded file and removes
+// every folder the downloads created (reverse order of creation, only empty
+// ones). Failures are ignored; both lists are empty afterwards.
+void RemoveFilesAndCreatedFolders(std::vector<std::wstring>& files,
+                                  std::vector<std::wstring>& createdFolders);
+
+// The entries of `folder` other than "." and "..", counted up to `limit`
+// (counting stops there). 0 for a folder that cannot be read.
+size_t CountFolderEntries(const std::wstring& folder, size_t limit);
+
+}  // namespace pravel

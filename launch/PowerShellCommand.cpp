@@ -1,0 +1,93 @@
+#include "launch/PowerShellCommand.h"
+
+#include "common/Text.h"
+
+namespace pravel {
+
+namespace {
+
+// Characters after which PowerShell no longer reads a bare path as one word.
+bool BreaksBareWord(wchar_t c) {
+    switch (c) {
+        case L' ':
+        case L'\t':
+        case L'\'':
+        case L'"':
+        case L'`':
+        case L'$':
+        case L';':
+        case L'&':
+        case L'(':
+        case L')':
+        case L'{':
+        case L'}':
+        case L'@':
+        case L'#':
+        case L',':
+        case L'|':
+        case L'<':
+        case L'>':
+        case L'[':
+        case L']':
+            return true;
+        default:
+            return c < 0x20;
+    }
+}
+
+}  // namespace
+
+bool CleanupPathList::Add(const std::wstring& path) {
+    if (path.empty()) return false;
+    for (const auto& known : paths_) {
+        if (EqualsIgnoreCaseAscii(known, path)) return false;
+    }
+    paths_.push_back(path);
+    return true;
+}
+
+std::wstring SingleQuoted(const std::wstring& text) {
+    std::wstring quoted = L"'";
+    for (wchar_t c : text) {
+        quoted += c;
+        if (c == L'\'') quoted += c;
+    }
+    quoted += L'\'';
+    return quoted;
+}
+
+std::wstring PathsArgument(const std::vector<std::wstring>& paths) {
+    std::wstring argument;
+    for (const auto& path : paths) {
+        if (!argument.empty()) argument += L',';
+        argument += SingleQuoted(path);
+    }
+    return argument;
+}
+
+std::wstring ScriptInvocation(const std::wstring& scriptPath) {
+    for (wchar_t c : scriptPath) {
+        if (BreaksBareWord(c)) return L"& " + SingleQuoted(scriptPath);
+    }
+    return scriptPath;
+}
+
+std::wstring PowerShellArguments(const std::wstring& scriptPath,
+                                 const std::vector<std::wstring>& paths, int32_t retryCount) {
+    const std::wstring command = ScriptInvocation(scriptPath) + L" -paths " + PathsArgument(paths) +
+                                 L" -retry_count " + ToDecimal(retryCount);
+    return L"-NoProfile -NonInteractive -NoLogo -ExecutionPolicy RemoteSigned -Command \"" +
+           command + L"\"";
+}
+
+std::wstring PrivateScriptPath(const std::wstring& tempFileName) {
+    if (tempFileName.empty()) return tempFileName;
+    const size_t slash = tempFileName.rfind(L'\\');
+    const size_t dot = tempFileName.rfind(L'.');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) {
+        return tempFileName + L".ps1";
+    }
+    return tempFileName.substr(0, dot) + L".ps1";
+}
+
+}  // namespace pravel
