@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "launch/FileOperations.h"
+#include "support/WinTestSupport.h"
+
+using namespace pravel;
+using namespace testing_support;
+
+namespace {
+
+using Paths = std::vector<std::wstring>;
+
+const std::wstring kLong = L"\\\\?\\";
+
+// A file whose full path has exactly `length` characters, below `root`,
+// created through the long-path form.
+std::wstring MakeLongFile(const std::wstring& root, size_t length) {
+    std::wstring path = root;
+    while (path.size() + 60 < length) {
+        path += L"\\" + std::wstring(50, L'd');
+        EXPECT_TRUE(CreateDirectoryW((kLong + path).c_str(), nullptr) ||
+                    GetLastError() == ERROR_ALREADY_EXISTS);
+    }
+    path += L"\\";
+    path += std::wstring(length - path.size(), L'f');
+    WriteBytes(kLong + path, "x");
+    return path;
+}
+
+bool LongExists(const std::wstring& path) {
+    return GetFileAttributesW((kLong + path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+// Wine accepts such paths without the prefix too; LongPathFormTest shows the
+// form given to the platform.
+TEST(DeletePath, ThreeHundredCharacterPathsGoThroughTheLongForm) {
+    ScratchDir dir(L"longpath");
+    const std::wstring file = MakeLongFile(dir.Path(), 300);
+    ASSERT_EQ(300u, file.size());
+    ASSERT_TRUE(LongExists(file));
+    EXPECT_TRUE(DeletePath(file));
+    EXPECT_FALSE(LongExists(file));
+
+    // Given with the prefix already: no second one.
+    const std::wstring again = MakeLongFile(dir.Path(), 300);
+    EXPECT_TRUE(DeletePath(kLong + again));
+    EXPECT_FALSE(LongExists(again));
+
+    // Folders of that length go the same way.
+    const std::wstring deep = MakeLongFile(dir.Path(), 380);
+    const std::wstring folder = deep.substr(0, deep.rfind(L'\\'));
+    ASSERT_GE(folder.size(), 260u);
+    EXPECT_TRUE(DeletePath(deep));
+    EXPECT_TRUE(RemoveFolder(folder));
+    EXPECT_FALSE(LongExists(folder));
+    DeleteFolderContents(dir.Path());
+}
+
+TEST(DeletePath, FailuresLeaveTheWin32Error) {
+    ScratchDir dir(L"delfail");
+    SetLastError(0);
+    EXPECT_FALSE(DeletePath(dir / L"missing.txt"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    CreateDirectoryW((dir / L"full").c_str(), nullptr);
+    WriteBytes(dir / L"full\\f.txt", "x");
+    EXPECT_FALSE(RemoveFolder(dir / L"full"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), GetLastError());
+    EXPECT_TRUE(DirectoryExists(dir / L"full"));
+}
+
+TEST(DeleteFolderContents, RemovesReadOnlyFilesAndFoldersAndKeepsTheTop) {
+    ScratchDir dir(L"contents");
+    const std::wstring top = dir / L"top";
+    CreateDirectoryW(top.c_str(), nullptr);
+    CreateDirectoryW((top + L"\\ro").c_str(), nullptr);
+    CreateDirectoryW((top + L"\\ro\\deeper").c_str(), nullptr);
+    WriteBytes(top + L"\\plain.txt", "p");
+    WriteBytes(top + L"\\readonly.txt", "r");
+    WriteBytes(top + L"\\ro\\deeper\\inner.txt", "i");
+    SetFileAttributesW((top + L"\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW((top + L"\\ro\\deeper\\inner.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW((top + L"\\ro").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
+    const std::wstring longFile = MakeLongFile(top, 300);
+
+    DeleteFolderContents(top);  // given without a trailing backslash
+    EXPECT_TRUE(DirectoryExists(top));
+    EXPECT_EQ(0u, CountFolderEntries(top, 10));
+    EXPECT_FALSE(LongExists(longFile));
+
+    WriteBytes(top + L"\\again.txt", "a");
+    DeleteFolderContents(top + L"\\");
+    EXPECT_EQ(0u, CountFolderEntries(top, 10));
+    DeleteFolderContents(dir / L"missing");  // nothing to do, no failure
+}
+
+TEST(RemoveEmptyParents, RemovesEmptyFoldersUpToButNeverTheStopFolder) {
+    ScratchDir dir(L"parents");
+    const std::wstring t = dir / L"T";
+    CreateDirectoryW(t.c_str(), nullptr);
+    CreateDirectoryW((t + L"\\a").c_str(), nullptr);
+    CreateDirectoryW((t + L"\\a\\b").c_str(), nullptr);
+    RemoveEmptyParents(t + L"\\a\\b", t + L"\\");
+    EXPECT_FALSE(DirectoryExists(t + L"\\a"));
+    EXPECT_TRUE(DirectoryExists(t));
+
+    // A folder that still holds something stays, and so does its parent.
+    CreateDirectoryW((t + L"\\a").c_str(), nullptr);
+    CreateDirectoryW((t + L"\\a\\b").c_str(), nullptr);
+    CreateDirectoryW((t + L"\\a\\b\\c").c_str(), nullptr);
+    WriteBytes(t + L"\\a\\keep.txt", "k");
+    RemoveEmptyParents(t + L"\\a\\b\\c", t);
+    EXPECT_FALSE(DirectoryExists(t + L"\\a\\b"));
+    EXPECT_TRUE(DirectoryExists(t + L"\\a"));
+
+    // The stop folder itself, even when empty, given in another case.
+    DeleteFolderContents(t);
+    RemoveEmptyParents(t, t);
+    RemoveEmptyParents(t + L"\\", dir.Path());  // stops below the scratch folder: T goes
+    EXPECT_FALSE(DirectoryExists(t));
+    CreateDirectoryW(t.c_str(), nullptr);
+    std::wstring upper = t;
+    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
+    RemoveEmptyParents(t, upper);
+    EXPECT_TRUE(DirectoryExists(t));
+    // No stop folder: nothing is removed.
+    RemoveEmptyParents(t, L"");
+    EXPECT_TRUE(DirectoryExists(t));
+}
+
+TEST(CreateFolderChain, ListsExactlyTheFoldersItCreated) {
+    ScratchDir dir(L"chain");
+    Paths created;
+    EXPECT_EQ(0u, CreateFolderChain(dir / L"x\\y\\file.txt", false, &created));
+    EXPECT_EQ((Paths{dir / L"x", dir / L"x\\y"}), created);
+    EXPECT_TRUE(DirectoryExists(dir / L"x\\y"));
+    EXPECT_FALSE(DirectoryExists(dir / L"x\\y\\file.txt"));
+
+    created.clear();
+    EXPECT_EQ(0u, CreateFolderChain(dir / L"x\\y\\z", true, &created));
+    EXPECT_EQ((Paths{dir / L"x\\y\\z"}), created);
+    created.clear();
+    EXPECT_EQ(0u, CreateFolderChain(dir / L"x\\y\\z", true, &created));  // exists already
+    EXPECT_TRUE(created.empty());
+    EXPECT_EQ(0u, CreateFolderChain(dir / L"x\\n1\\n2\\", false, nullptr));  // trailing "\"
+    EXPECT_TRUE(DirectoryExists(dir / L"x\\n1\\n2"));
+}
+
+TEST(CreateFolderChain, AFailureRemovesOnlyTheFolderCreatedInTheStepBefore) {
+    ScratchDir dir(L"chainfail");
+    Paths created;
+    const uint32_t error = CreateFolderChain(dir / L"new\\bad*name\\deeper", true, &created);
+    EXPECT_NE(0u, error);
+    EXPECT_NE(static_cast<uint32_t>(ERROR_ALREADY_EXISTS), error);
+    EXPECT_FALSE(DirectoryExists(dir / L"new"));
+    EXPECT_TRUE(created.empty());
+
+    // A folder that existed before stays, even when empty.
+    CreateDirectoryW((dir / L"old").c_str(), nullptr);
+    EXPECT_NE(0u, CreateFolderChain(dir / L"old\\bad*name", true, &created));
+    EXPECT_TRUE(DirectoryExists(dir / L"old"));
+    // Folders listed by earlier calls stay listed.
+    created = {L"C:\\earlier"};
+    EXPECT_NE(0u, CreateFolderChain(dir / L"new2\\bad*name", true, &created));
+    EXPECT_EQ((Paths{L"C:\\earlier"}), created);
+    EXPECT_FALSE(DirectoryExists(dir / L"new2"));
+}
+
+TEST(CreateFolderChain, SharesSkipTheServerAndShareAndKeepTheLongPrefix) {
+    // \\localhost\<share> resolves to <prefix>\dosdevices\unc\localhost\<share>.
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (prefix == nullptr || *prefix == 0) GTEST_SKIP() << "not in a Wine prefix";
+    const std::wstring hosts = FromHostPath(prefix) + L"\\dosdevices\\unc";
+    const std::wstring shareName = L"pravel_chain_" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(hosts.c_str(), nullptr);
+    CreateDirectoryW((hosts + L"\\localhost").c_str(), nullptr);
+    const std::wstring shareDir = hosts + L"\\localhost\\" + shareName;
+    ASSERT_TRUE(CreateDirectoryW(shareDir.c_str(), nullptr));
+    const std::wstring share = L"\\\\localhost\\" + shareName;
+    ASSERT_TRUE(DirectoryExists(share)) << "shares do not resolve in this prefix";
+
+    Paths created;
+    EXPECT_EQ(0u, CreateFolderChain(share + L"\\a\\b\\f.txt", false, &created));
+    EXPECT_EQ((Paths{share + L"\\a", share + L"\\a\\b"}), created);
+    EXPECT_TRUE(DirectoryExists(shareDir + L"\\a\\b"));
+
+    created.clear();
+    const std::wstring longShare = L"\\\\?\\UNC\\localhost\\" + shareName;
+    EXPECT_EQ(0u, CreateFolderChain(longShare + L"\\a\\c", true, &created));
+    EXPECT_EQ((Paths{longShare + L"\\a\\c"}), created);
+    EXPECT_TRUE(DirectoryExists(shareDir + L"\\a\\c"));
+
+    created.clear();
+    EXPECT_EQ(0u, CreateFolderChain(L"\\\\?\\" + shareDir + L"\\d\\e", true, &created));
+    EXPECT_EQ((Paths{L"\\\\?\\" + shareDir + L"\\d", L"\\\\?\\" + shareDir + L"\\d\\e"}), created);
+
+    DeleteFolderContents(shareDir);
+    RemoveDirectoryW(shareDir.c_str());
+    RemoveDirectoryW((hosts + L"\\localhost").c_str());  // only when no other share is left
+}
+
+TEST(RemoveFilesAndCreatedFolders, DeletesFilesThenEmptyFoldersAndEmptiesTheLists) {
+    ScratchDir dir(L"downloads");
+    Paths folders;
+    ASSERT_EQ(0u, CreateFolderChain(dir / L"dl\\sub\\f.exe", false, &folders));
+    WriteBytes(dir / L"dl\\sub\\f.exe", "f");
+    WriteBytes(dir / L"dl\\other.txt", "o");  // not a download: its folder stays
+    Paths files{dir / L"dl\\sub\\f.exe", dir / L"dl\\missing.exe"};
+    RemoveFilesAndCreatedFolders(files, folders);
+    EXPECT_TRUE(files.empty());
+    EXPECT_TRUE(folders.empty());
+    EXPECT_FALSE(FileExists(dir / L"dl\\sub\\f.exe"));
+    EXPECT_FALSE(DirectoryExists(dir / L"dl\\sub"));
+    EXPECT_TRUE(FileExists(dir / L"dl\\other.txt"));
+}
