@@ -2,7 +2,9 @@
 // the recording program (RECORD_CALL fixture) in its place, at the path
 // FindWindowsPowerShell finds for this process (a 32-bit process writes
 // through redirection to the 32-bit copy), and puts the original back when
-// it goes. The recording lands in a file of the test's choosing.
+// it goes. The recording lands in a file of the test's choosing. A stand-in
+// left behind by a crashed test behaves like the stub (no record without
+// RECORD_CALL_FILE, exit code 0).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,15 +29,19 @@ class PowerShellStandIn {
         EXPECT_FALSE(path_.empty()) << "no powershell.exe in this prefix";
         if (path_.empty()) return;
         original_ = ReadBytes(path_);
-        EXPECT_TRUE(
-            CopyFileW(PathFromEnvironment("FIXTURE_RECORD_CALL").c_str(), path_.c_str(), FALSE))
+        const std::wstring recorder = PathFromEnvironment("FIXTURE_RECORD_CALL");
+        EXPECT_TRUE(Retried([&] { return CopyFileW(recorder.c_str(), path_.c_str(), FALSE); }))
             << "cannot replace " << Narrow(path_);
         DeleteFileW(record_.c_str());
         SetEnvironmentVariableW(L"RECORD_CALL_FILE", record_.c_str());
     }
+    // Puts the original back; a stand-in that is still ending keeps its file
+    // busy for a moment.
     ~PowerShellStandIn() {
         SetEnvironmentVariableW(L"RECORD_CALL_FILE", nullptr);
-        if (!path_.empty() && !original_.empty()) WriteBytes(path_, original_);
+        if (path_.empty() || original_.empty()) return;
+        EXPECT_TRUE(Retried([&] { return WriteAll(path_, original_); }))
+            << "cannot restore " << Narrow(path_);
     }
     PowerShellStandIn(const PowerShellStandIn&) = delete;
     PowerShellStandIn& operator=(const PowerShellStandIn&) = delete;
@@ -46,19 +52,41 @@ class PowerShellStandIn {
     RecordedCall WaitForCall(DWORD ms = 20000) const {
         RecordedCall call;
         for (DWORD waited = 0; waited <= ms; waited += 50) {
-            if (FileExists(record_)) break;
+            const std::vector<std::wstring> lines =
+                FileExists(record_) ? SplitLines(ReadUtf16(record_)) : std::vector<std::wstring>();
+            if (lines.size() >= 2) {
+                call.arrived = true;
+                call.arguments = WithoutProgramName(lines[0]);
+                call.folder = lines[1];
+                return call;
+            }
             Sleep(50);
         }
-        if (!FileExists(record_)) return call;
-        const std::vector<std::wstring> lines = SplitLines(ReadUtf16(record_));
-        if (lines.size() < 2) return call;
-        call.arrived = true;
-        call.arguments = WithoutProgramName(lines[0]);
-        call.folder = lines[1];
         return call;
     }
 
   private:
+    // Tries `action` for up to ten seconds.
+    template <typename Action>
+    static bool Retried(Action action) {
+        for (int i = 0; i < 200; ++i) {
+            if (action()) return true;
+            Sleep(50);
+        }
+        return false;
+    }
+
+    static bool WriteAll(const std::wstring& path, const std::string& bytes) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        DWORD written = 0;
+        const BOOL ok =
+            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+        return ok && written == bytes.size();
+    }
+
     static std::wstring WithoutProgramName(const std::wstring& line) {
         size_t end = 0;
         if (!line.empty() && line[0] == L'"') {
