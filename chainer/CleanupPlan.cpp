@@ -22,7 +22,7 @@ CleanupPlan PlanCleanup(const ChainerSettings& settings, const std::wstring& pro
     plan.folder = settings.cleanupFolders;
 
     for (auto& item : SplitCleanupFiles(settings.cleanupFiles)) {
-        if (!IsAbsolutePath(item) || !StartsWith(item, plan.folder)) continue;
+        if (!IsFullPath(item) || !StartsWith(item, plan.folder)) continue;
         if (exists && exists(item)) plan.files.push_back(std::move(item));
     }
     plan.files.push_back(configurationPath);

@@ -45,7 +45,7 @@ bool IsUncPath(const std::wstring& path) {
     return StartsWith(path, L"\\\\");
 }
 
-bool IsAbsolutePath(const std::wstring& path) {
+bool IsFullPath(const std::wstring& path) {
     return StartsWith(path, L"\\\\") || (path.size() >= 2 && path[1] == L':');
 }
 

@@ -19,7 +19,7 @@ bool HasLongPathPrefix(const std::wstring& path);
 bool IsUncPath(const std::wstring& path);
 // True when the path begins with two backslashes or has a colon as its
 // second character.
-bool IsAbsolutePath(const std::wstring& path);
+bool IsFullPath(const std::wstring& path);
 
 // A path shorter than kLongPathLength, or one that already carries "\\?\",
 // unchanged; otherwise "\\?\UNC\server\share..." for "\\server\share..." and

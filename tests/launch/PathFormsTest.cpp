@@ -32,12 +32,12 @@ TEST(LongPathForm, OnlyLongPathsGetThePrefixAndNeverTwice) {
 }
 
 TEST(PathKinds, AbsoluteUncAndPrefixed) {
-    EXPECT_TRUE(IsAbsolutePath(L"C:\\a"));
-    EXPECT_TRUE(IsAbsolutePath(L"c:"));
-    EXPECT_TRUE(IsAbsolutePath(L"\\\\srv\\share\\f"));
-    EXPECT_FALSE(IsAbsolutePath(L"a\\b.txt"));
-    EXPECT_FALSE(IsAbsolutePath(L"\\a\\b.txt"));
-    EXPECT_FALSE(IsAbsolutePath(L""));
+    EXPECT_TRUE(IsFullPath(L"C:\\a"));
+    EXPECT_TRUE(IsFullPath(L"c:"));
+    EXPECT_TRUE(IsFullPath(L"\\\\srv\\share\\f"));
+    EXPECT_FALSE(IsFullPath(L"a\\b.txt"));
+    EXPECT_FALSE(IsFullPath(L"\\a\\b.txt"));
+    EXPECT_FALSE(IsFullPath(L""));
     EXPECT_TRUE(IsUncPath(L"\\\\srv\\share"));
     EXPECT_TRUE(IsUncPath(L"\\\\?\\UNC\\srv\\share"));
     EXPECT_FALSE(IsUncPath(L"\\\\?\\C:\\x"));
