@@ -82,6 +82,7 @@ TEST(LogFile, SecondRunAppendsWithANewBannerAndNoSecondMark) {
     inst.WriteIni(IniWithLog(log));
     ASSERT_TRUE(inst.RunIt().finished);
     const std::wstring first = ReadUtf16(log);
+    inst.WriteIni(IniWithLog(log));  // a run with [PREREQ_CHAINER] deletes its configuration
     ASSERT_TRUE(inst.RunIt().finished);
     const std::wstring both = ReadUtf16(log);
     EXPECT_EQ(first, both.substr(0, first.size()));
@@ -96,7 +97,8 @@ TEST(LogFile, SecondRunAppendsWithANewBannerAndNoSecondMark) {
 // beside the program, then a new QUILLON_LOGS folder in the temporary folder.
 TEST(LogFile, UnusableFolderFallsBackInOrder) {
     Installation inst(L"logfb", L"fbprog.exe");
-    inst.WriteIni(IniWithLog(inst.Dir() / L"missing\\deeper\\setup.log"));
+    const std::wstring ini = IniWithLog(inst.Dir() / L"missing\\deeper\\setup.log");
+    inst.WriteIni(ini);
     const std::wstring appDataLog = CommonAppData() + L"\\QUILLON_LOGS\\fbprog.LOG";
     const std::wstring besideLog = inst.Dir() / L"fbprog.LOG";
     ScratchDir temp(L"logfbtemp");
@@ -120,6 +122,7 @@ TEST(LogFile, UnusableFolderFallsBackInOrder) {
     // 2: beside the program, once the first place cannot take a file.
     RemoveTree(appDataLog);
     CreateDirectoryW(appDataLog.c_str(), nullptr);
+    inst.WriteIni(ini);  // the run before deleted it
     ASSERT_TRUE(inst.RunIt().finished);
     EXPECT_TRUE(FileExists(besideLog));
     EXPECT_TRUE(HasMessageStartingWith(ReadUtf16(besideLog), L"Configuration file:"));
@@ -127,6 +130,7 @@ TEST(LogFile, UnusableFolderFallsBackInOrder) {
     // 3: the temporary folder's QUILLON_LOGS, created for this run.
     RemoveTree(besideLog);
     CreateDirectoryW(besideLog.c_str(), nullptr);
+    inst.WriteIni(ini);  // the run before deleted it
     ASSERT_TRUE(inst.RunIt().finished);
     EXPECT_TRUE(FileExists(tempLog));
     EXPECT_TRUE(HasMessageStartingWith(ReadUtf16(tempLog), L"Configuration file:"));
@@ -134,6 +138,7 @@ TEST(LogFile, UnusableFolderFallsBackInOrder) {
     // With all three unusable (the temporary QUILLON_LOGS now exists) the
     // run still ends normally and writes nowhere.
     RemoveTree(tempLog);
+    inst.WriteIni(ini);
     const RunResult last = inst.RunIt();
     ASSERT_TRUE(last.finished);
     EXPECT_EQ(0u, last.exitCode);
