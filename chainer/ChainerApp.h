@@ -42,8 +42,6 @@ class ChainerApp {
     bool Silent() const { return silent_ != 0; }
     bool RebootPending() const { return rebootPending_ != 0; }
     const LaunchContext& Context() const { return launchContext_; }
-    const std::vector<std::wstring>& CleanupFiles() const { return cleanupFiles_; }
-    const CleanupScriptRunner& ScriptRunner() const { return scriptRunner_; }
     const std::wstring& ProductName() const { return productName_; }
     const std::wstring& WindowTitle() const { return windowTitle_; }
 
