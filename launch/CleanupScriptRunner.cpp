@@ -72,7 +72,7 @@ void CleanupScriptRunner::DropFoldersStillInUse() {
 bool CleanupScriptRunner::Run() {
     if (done_) return true;
     done_ = true;
-    if (paths_.Empty()) return true;
+    if (paths_.Empty() || scriptPath_.empty()) return true;
 
     const std::wstring powerShell = FindWindowsPowerShell();
     if (powerShell.empty()) {

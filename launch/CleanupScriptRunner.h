@@ -34,7 +34,7 @@ class CleanupScriptRunner {
     void DropFoldersStillInUse();
 
     // Starts the script once (later calls return true and do nothing).
-    // - no paths: true, nothing is created or started;
+    // - no paths, or no script configured: true, nothing is created or started;
     // - no Windows PowerShell: true, nothing is copied or started (logged);
     // - the script cannot be copied to QL_XXXX.ps1 in the temporary folder:
     //   false, nothing is started (logged);

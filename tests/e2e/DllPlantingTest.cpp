@@ -167,6 +167,8 @@ TEST(DllPlanting, PravelLoadsNoPlantedDllAndLogsTheSame) {
     DeleteFileW(log.c_str());
 
     Plant(inst.Dir().Path());
+    // A run with [PREREQ_CHAINER] deletes its configuration: write it again.
+    inst.WriteIni(IniWithLog(log, L"[GeneralOptions]\r\nOptions=\r\n" + searches));
     const RunResult planted = inst.RunIt();
     ASSERT_TRUE(planted.finished);
     EXPECT_EQ(clean.exitCode, planted.exitCode);

@@ -154,6 +154,11 @@ TEST(CleanupScriptRunner, NothingStartsAndNothingIsLeftWithoutPathsOrScript) {
         EXPECT_TRUE(noPaths.Run());
     }
     {
+        CleanupScriptRunner notConfigured;
+        notConfigured.AddPath(dir / L"x");
+        EXPECT_TRUE(notConfigured.Run());
+    }
+    {
         CleanupScriptRunner noScript;
         noScript.SetScript(dir / L"missing.ps1", false, 10);
         noScript.AddPath(dir / L"x");
