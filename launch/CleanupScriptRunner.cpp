@@ -8,24 +8,18 @@
 #include "common/Text.h"
 #include "diag/Logger.h"
 #include "launch/FileOperations.h"
-#include "launch/PathForms.h"
 #include "launch/ProcessLaunch.h"
+#include "launch/StartCommand.h"
 
 namespace pravel {
 
 namespace {
 
-// GetTempFileNameW takes a folder of at most MAX_PATH - 14 characters.
-constexpr size_t kLongTempFolder = 247;
-
 // A fresh QL_XXXX.ps1 path in the temporary folder (no file left behind),
-// or empty when no temporary name could be had.
+// or empty when no temporary name could be had. A folder longer than 247
+// characters is given in its long-path form.
 std::wstring NewPrivateScriptPath() {
-    std::wstring folder = ProgramTempFolder();
-    if (folder.size() > kLongTempFolder && !HasLongPathPrefix(folder)) {
-        folder =
-            StartsWith(folder, L"\\\\") ? L"\\\\?\\UNC\\" + folder.substr(2) : L"\\\\?\\" + folder;
-    }
+    std::wstring folder = LongPathForm(ProgramTempFolder());
     folder = WithTrailingBackslash(folder);
     wchar_t name[MAX_PATH] = {};
     if (::GetTempFileNameW(folder.c_str(), kTempFilePrefix, 0, name) == 0) return std::wstring();

@@ -23,22 +23,22 @@ bool IsCurrentOrParent(const wchar_t* name) {
 }  // namespace
 
 bool DeletePath(const std::wstring& path) {
-    return ::DeleteFileW(LongPathForm(path).c_str()) != FALSE;
+    return ::DeleteFileW(DeletionPathForm(path).c_str()) != FALSE;
 }
 
 bool RemoveFolder(const std::wstring& path) {
-    return ::RemoveDirectoryW(LongPathForm(path).c_str()) != FALSE;
+    return ::RemoveDirectoryW(DeletionPathForm(path).c_str()) != FALSE;
 }
 
 void DeleteFolderContents(const std::wstring& folder) {
     const std::wstring base = WithTrailingBackslash(folder);
     WIN32_FIND_DATAW data;
-    UniqueFind find(::FindFirstFileW(LongPathForm(base + L"*").c_str(), &data));
+    UniqueFind find(::FindFirstFileW(DeletionPathForm(base + L"*").c_str(), &data));
     if (!find) return;
     do {
         if (IsCurrentOrParent(data.cFileName)) continue;
         const std::wstring path = base + data.cFileName;
-        const std::wstring platformPath = LongPathForm(path);
+        const std::wstring platformPath = DeletionPathForm(path);
         const DWORD attributes = data.dwFileAttributes;
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) DeleteFolderContents(path);
@@ -100,7 +100,7 @@ void RemoveFilesAndCreatedFolders(std::vector<std::wstring>& files,
 size_t CountFolderEntries(const std::wstring& folder, size_t limit) {
     WIN32_FIND_DATAW data;
     UniqueFind find(
-        ::FindFirstFileW(LongPathForm(WithTrailingBackslash(folder) + L"*").c_str(), &data));
+        ::FindFirstFileW(DeletionPathForm(WithTrailingBackslash(folder) + L"*").c_str(), &data));
     if (!find) return 0;
     size_t count = 0;
     do {

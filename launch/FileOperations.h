@@ -2,7 +2,7 @@
 // work on wide-text paths, show nothing, log nothing and never throw on a
 // file-system failure: a result or nothing at all tells what happened.
 // Deletion and removal pass paths of 260 characters or more in their
-// long-path form ("\\?\", "\\?\UNC\" for shares; see LongPathForm).
+// long-path form ("\\?\", "\\?\UNC\" for shares; see DeletionPathForm).
 #pragma once
 
 #include <cstdint>

@@ -49,7 +49,7 @@ bool IsFullPath(const std::wstring& path) {
     return StartsWith(path, L"\\\\") || (path.size() >= 2 && path[1] == L':');
 }
 
-std::wstring LongPathForm(const std::wstring& path) {
+std::wstring DeletionPathForm(const std::wstring& path) {
     if (path.size() < kLongPathLength || HasLongPathPrefix(path)) return path;
     if (StartsWith(path, L"\\\\")) return kLongUncPrefix + path.substr(2);
     return kLongPrefix + path;

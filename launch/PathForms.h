@@ -21,10 +21,11 @@ bool IsUncPath(const std::wstring& path);
 // second character.
 bool IsFullPath(const std::wstring& path);
 
-// A path shorter than kLongPathLength, or one that already carries "\\?\",
+// The form in which deletion and folder removal hand a path to the
+// platform. A path shorter than kLongPathLength, or one that already carries "\\?\",
 // unchanged; otherwise "\\?\UNC\server\share..." for "\\server\share..." and
 // "\\?\" + path for every other path.
-std::wstring LongPathForm(const std::wstring& path);
+std::wstring DeletionPathForm(const std::wstring& path);
 
 // The path without trailing backslashes.
 std::wstring WithoutTrailingBackslash(const std::wstring& path);

@@ -19,16 +19,17 @@ std::wstring PathOfLength(const std::wstring& start, size_t length) {
 
 }  // namespace
 
-TEST(LongPathForm, OnlyLongPathsGetThePrefixAndNeverTwice) {
+TEST(DeletionPathForm, OnlyLongPathsGetThePrefixAndNeverTwice) {
     const std::wstring p259 = PathOfLength(L"C:\\", 259);
     const std::wstring p260 = PathOfLength(L"C:\\", 260);
-    EXPECT_EQ(p259, LongPathForm(p259));
-    EXPECT_EQ(L"\\\\?\\" + p260, LongPathForm(p260));
-    EXPECT_EQ(L"\\\\?\\" + p260, LongPathForm(L"\\\\?\\" + p260));
+    EXPECT_EQ(p259, DeletionPathForm(p259));
+    EXPECT_EQ(L"\\\\?\\" + p260, DeletionPathForm(p260));
+    EXPECT_EQ(L"\\\\?\\" + p260, DeletionPathForm(L"\\\\?\\" + p260));
     const std::wstring share = PathOfLength(L"\\\\server\\share\\", 300);
-    EXPECT_EQ(L"\\\\?\\UNC\\" + share.substr(2), LongPathForm(share));
-    EXPECT_EQ(L"\\\\?\\UNC\\" + share.substr(2), LongPathForm(L"\\\\?\\UNC\\" + share.substr(2)));
-    EXPECT_EQ(L"", LongPathForm(L""));
+    EXPECT_EQ(L"\\\\?\\UNC\\" + share.substr(2), DeletionPathForm(share));
+    EXPECT_EQ(L"\\\\?\\UNC\\" + share.substr(2),
+              DeletionPathForm(L"\\\\?\\UNC\\" + share.substr(2)));
+    EXPECT_EQ(L"", DeletionPathForm(L""));
 }
 
 TEST(PathKinds, AbsoluteUncAndPrefixed) {
