@@ -37,6 +37,9 @@ add_library(pravel_win STATIC
   launch/FileOperations.cpp
   launch/CleanupScriptRunner.cpp
   chainer/ChainerCleanup.cpp
+  launch/MsixFinder.cpp
+  launch/PackageManager.cpp
+  launch/WindowsRuntime.cpp
 )
 target_link_libraries(pravel_win PUBLIC pravel_core
   shell32 shlwapi ole32 advapi32 user32)  # known DLLs only: see docs/building.md

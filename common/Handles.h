@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <wincrypt.h>
 #include <wininet.h>
+#include <hstring.h>
+#include <unknwn.h>
 
 #include <utility>
 
@@ -104,6 +106,22 @@ struct InternetTraits {  // wininet.dll is not a known DLL: closed through the s
     }
 };
 
+struct HStringTraits {  // combase.dll is loaded at run time: deleted through the system loader
+    using Type = HSTRING;
+    static Type Empty() { return nullptr; }
+    static void Close(Type h) {
+        using DeleteFn = HRESULT(WINAPI*)(HSTRING);
+        static const auto remove = SystemFunction<DeleteFn>(L"combase.dll", "WindowsDeleteString");
+        if (remove != nullptr) remove(h);
+    }
+};
+template <typename Interface>
+struct ComTraits {  // one reference to a COM (or Windows Runtime) object
+    using Type = Interface*;
+    static Type Empty() { return nullptr; }
+    static void Close(Type p) { p->Release(); }
+};
+
 using UniqueHandle = UniqueOwner<HandleTraits>;
 using UniqueFile = UniqueOwner<FileTraits>;
 using UniqueFind = UniqueOwner<FindTraits>;
@@ -114,5 +132,8 @@ using UniqueCryptProv = UniqueOwner<CryptProvTraits>;
 using UniqueCryptHash = UniqueOwner<CryptHashTraits>;
 using UniqueCryptKey = UniqueOwner<CryptKeyTraits>;
 using UniqueInternet = UniqueOwner<InternetTraits>;
+using UniqueHString = UniqueOwner<HStringTraits>;
+template <typename Interface>
+using UniqueCom = UniqueOwner<ComTraits<Interface>>;
 
 }  // namespace pravel

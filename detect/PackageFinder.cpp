@@ -1,19 +1,21 @@
 #include "detect/PackageFinder.h"
 
+#include "launch/MsixFinder.h"
+
 namespace pravel {
 
 namespace {
 
-class NoPackages : public PackageFinder {
+class PlatformPackages : public PackageFinder {
   public:
-    std::wstring FindVersion(const std::wstring&, const std::wstring&,
-                             const std::wstring&) override {
-        return std::wstring();
+    std::wstring FindVersion(const std::wstring& name, const std::wstring& architecture,
+                             const std::wstring& publisher) override {
+        return MsixFinder().Find(name, publisher, architecture);
     }
 };
 
-NoPackages g_noPackages;
-PackageFinder* g_finder = &g_noPackages;
+PlatformPackages g_platform;
+PackageFinder* g_finder = &g_platform;
 
 }  // namespace
 
@@ -22,7 +24,7 @@ PackageFinder& CurrentPackageFinder() {
 }
 
 void SetPackageFinder(PackageFinder* finder) {
-    g_finder = finder != nullptr ? finder : &g_noPackages;
+    g_finder = finder != nullptr ? finder : &g_platform;
 }
 
 }  // namespace pravel

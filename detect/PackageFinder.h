@@ -1,6 +1,7 @@
-// Finds an installed MSIX/AppX package of the current user. Until package
-// installation exists in this program the finder answers "not installed";
-// tests and the package support replace it through SetPackageFinder.
+// Finds an installed MSIX/AppX package of the current user for the package
+// search (type 13). The default finder asks the platform package manager
+// (MsixFinder); tests may replace it through SetPackageFinder. The search
+// itself calls it only on Windows 10 or later.
 #pragma once
 
 #include <string>
@@ -10,7 +11,7 @@ namespace pravel {
 class PackageFinder {
   public:
     virtual ~PackageFinder() = default;
-    // The installed version of the package, or an empty text.
+    // The installed version of the package, or an empty text. Never throws.
     virtual std::wstring FindVersion(const std::wstring& name, const std::wstring& architecture,
                                      const std::wstring& publisher) = 0;
 };

@@ -1,16 +1,71 @@
 #include "launch/PackageInstaller.h"
 
+#include <windows.h>
+#include <objbase.h>
+
+#include "common/HResultError.h"
+#include "common/Text.h"
+#include "common/WorkerThread.h"
+#include "diag/Logger.h"
+#include "launch/PackageManager.h"
+
 namespace pravel {
 
 namespace {
 
-class NoPackageInstaller : public PackageInstaller {
+class PlatformPackageInstaller : public PackageInstaller {
   public:
-    bool Install(const std::wstring&) override { return false; }
+    bool Install(const std::wstring& path) override { return DeployPackage(path); }
 };
 
-NoPackageInstaller g_none;
-PackageInstaller* g_installer = &g_none;
+PlatformPackageInstaller g_platform;
+PackageInstaller* g_installer = &g_platform;
+
+void LogQuietly(const std::wstring& message) noexcept {
+    try {
+        Log(message);
+    } catch (...) {
+    }
+}
+
+// What the two threads share with the caller: the path (read) and the
+// results (written before each thread ends, read after the wait).
+struct PackageJob {
+    const std::wstring* path = nullptr;
+    bool installed = false;
+    DWORD threadError = 0;  // the inner thread could not be created
+};
+
+// The installation thread: enters the multithreaded apartment and installs.
+void InstallInApartment(PackageJob& job) noexcept {
+    const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (FAILED(hr)) {
+        LogQuietly(L"Package installation: COM initialisation failed:" + FormatHResult(hr));
+        return;
+    }
+    try {
+        job.installed = CurrentPackageInstaller().Install(*job.path);
+    } catch (...) {
+        job.installed = false;
+    }
+    ::CoUninitialize();
+}
+
+// The dedicated package thread.
+void RunPackageThread(PackageJob& job) noexcept {
+    // ---- Fault translation of this thread ----------------------------------
+    // The program's structured-exception translation and top-level exception
+    // filter are installed here, first thing on the thread, once the
+    // exception model provides them.
+    // -------------------------------------------------------------------------
+    try {
+        auto inner = [&job]() noexcept { InstallInApartment(job); };
+        DWORD error = 0;
+        if (!RunOnNewThread(inner, error)) job.threadError = error;
+    } catch (...) {
+        job.installed = false;
+    }
+}
 
 }  // namespace
 
@@ -19,11 +74,21 @@ PackageInstaller& CurrentPackageInstaller() {
 }
 
 bool InstallPackageFile(const std::wstring& path) {
-    return CurrentPackageInstaller().Install(path);
+    PackageJob job;
+    job.path = &path;
+    auto outer = [&job]() noexcept { RunPackageThread(job); };
+    DWORD error = 0;
+    if (!RunOnNewThread(outer, error)) job.threadError = error;
+    if (job.threadError != 0) {
+        Log(L"Package installation: a thread could not be created:" +
+            ToDecimalUnsigned(job.threadError));
+        ThrowWin32(job.threadError);
+    }
+    return job.installed;
 }
 
 void SetPackageInstaller(PackageInstaller* installer) {
-    g_installer = installer != nullptr ? installer : &g_none;
+    g_installer = installer != nullptr ? installer : &g_platform;
 }
 
 }  // namespace pravel

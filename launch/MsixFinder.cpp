@@ -1,0 +1,44 @@
+#include "launch/MsixFinder.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include "common/Text.h"
+#include "common/WorkerThread.h"
+#include "diag/Logger.h"
+#include "launch/PackageManager.h"
+
+namespace pravel {
+
+std::wstring MsixFinder::Find(const std::wstring& name, const std::wstring& publisher,
+                              const std::wstring& architecture) noexcept {
+    try {
+        criteria_.name = name;
+        criteria_.publisher = publisher;
+        criteria_.architecture = architecture;
+        result_.clear();
+        auto query = [this]() noexcept {
+            const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            if (FAILED(hr)) {
+                try {
+                    Log(L"Package search: COM initialisation failed:" + FormatHResult(hr));
+                } catch (...) {
+                }
+                return;
+            }
+            result_ = FindPackageVersion(criteria_);
+            ::CoUninitialize();
+        };
+        DWORD error = 0;
+        if (!RunOnNewThread(query, error)) {
+            Log(L"Package search: the search thread could not be created:" +
+                ToDecimalUnsigned(error));
+            return std::wstring();
+        }
+        return result_;
+    } catch (...) {
+        return std::wstring();
+    }
+}
+
+}  // namespace pravel

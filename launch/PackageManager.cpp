@@ -1,0 +1,213 @@
+#include "launch/PackageManager.h"
+
+#include <windows.h>
+
+#include <new>
+
+#include "common/ErrorCodes.h"
+#include "common/Handles.h"
+#include "common/Text.h"
+#include "diag/Logger.h"
+#include "launch/PackageManagerAbi.h"
+#include "launch/WindowsRuntime.h"
+
+namespace pravel {
+
+using namespace winrt;
+
+namespace {
+
+ActivationFactoryCache g_managerFactory(kPackageManagerClass, kIidActivationFactory);
+ActivationFactoryCache g_uriFactory(kUriClass, kIidUriRuntimeClassFactory);
+
+// Logs the failed call; always false.
+bool Failed(const wchar_t* what, HRESULT hr) {
+    Log(std::wstring(L"Package manager call failed:") + what + L" " + FormatHResult(hr));
+    return false;
+}
+
+// A call that answered S_OK but gave no object counts as failed.
+HRESULT Checked(HRESULT hr, const void* result) {
+    return SUCCEEDED(hr) && result == nullptr ? E_POINTER : hr;
+}
+
+template <typename Interface>
+void** Out(UniqueCom<Interface>& owner) {
+    return reinterpret_cast<void**>(owner.Put());
+}
+
+bool ActivatePackageManager(UniqueCom<IPackageManager>& manager) {
+    void* factory = nullptr;
+    HRESULT hr = g_managerFactory.Get(&factory);
+    if (FAILED(hr)) return Failed(L"activation factory of PackageManager", hr);
+    UniqueCom<IInspectable> instance;
+    hr = static_cast<IActivationFactory*>(factory)->ActivateInstance(instance.Put());
+    if (FAILED(hr = Checked(hr, instance.Get()))) return Failed(L"PackageManager activation", hr);
+    hr = instance.Get()->QueryInterface(kIidPackageManager, Out(manager));
+    if (FAILED(hr = Checked(hr, manager.Get()))) return Failed(L"IPackageManager", hr);
+    return true;
+}
+
+bool CreateUri(const std::wstring& path, UniqueCom<IUriRuntimeClass>& uri) {
+    void* factory = nullptr;
+    HRESULT hr = g_uriFactory.Get(&factory);
+    if (FAILED(hr)) return Failed(L"activation factory of Uri", hr);
+    UniqueHString text;
+    if (!MakeHString(path, text)) return Failed(L"WindowsCreateString", E_OUTOFMEMORY);
+    hr = static_cast<IUriRuntimeClassFactory*>(factory)->CreateUri(text.Get(), uri.Put());
+    if (FAILED(hr = Checked(hr, uri.Get()))) return Failed(L"CreateUri", hr);
+    return true;
+}
+
+// The Completed handler: signals a manual-reset event and does nothing else.
+// It is agile, so the platform calls it on whatever thread the deployment
+// ends on, also before put_Completed has returned.
+class CompletionSignal final : public IDeploymentCompletedHandler {
+  public:
+    // Null when the event cannot be created (the error is then in GetLastError).
+    static CompletionSignal* Create() {
+        UniqueHandle event(
+            ::CreateEventExW(nullptr, nullptr, CREATE_EVENT_MANUAL_RESET, EVENT_ALL_ACCESS));
+        if (!event) return nullptr;
+        CompletionSignal* signal = new (std::nothrow) CompletionSignal();
+        if (signal != nullptr) signal->event_ = std::move(event);
+        return signal;
+    }
+    HANDLE Event() const { return event_.Get(); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        if (IsEqualGUID(iid, kIidUnknown) || IsEqualGUID(iid, kIidDeploymentCompletedHandler) ||
+            IsEqualGUID(iid, kIidAgileObject)) {
+            *object = static_cast<IDeploymentCompletedHandler*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ::InterlockedIncrement(&references_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = ::InterlockedDecrement(&references_);
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(IDeploymentOperation*, int32_t) override {
+        ::SetEvent(event_.Get());
+        return S_OK;
+    }
+
+  private:
+    CompletionSignal() = default;
+    ~CompletionSignal() = default;
+
+    LONG references_ = 1;
+    UniqueHandle event_;
+};
+
+bool Deploy(const std::wstring& path) {
+    UniqueCom<IPackageManager> manager;
+    UniqueCom<IUriRuntimeClass> uri;
+    if (!ActivatePackageManager(manager) || !CreateUri(path, uri)) return false;
+
+    UniqueCom<IDeploymentOperation> operation;
+    HRESULT hr =
+        manager.Get()->AddPackageAsync(uri.Get(), nullptr, kDeploymentOptionsNone, operation.Put());
+    if (FAILED(hr = Checked(hr, operation.Get()))) return Failed(L"AddPackageAsync", hr);
+
+    UniqueCom<CompletionSignal> signal(CompletionSignal::Create());
+    if (!signal) return Failed(L"CreateEventExW", HResultFromWin32(::GetLastError()));
+    hr = operation.Get()->put_Completed(signal.Get());
+    if (FAILED(hr)) return Failed(L"put_Completed", hr);
+    if (::WaitForSingleObject(signal.Get()->Event(), INFINITE) != WAIT_OBJECT_0) {
+        return Failed(L"WaitForSingleObject", HResultFromWin32(::GetLastError()));
+    }
+
+    UniqueCom<IDeploymentResult> result;
+    hr = operation.Get()->GetResults(result.Put());
+    if (FAILED(hr)) return Failed(L"GetResults", hr);
+    UniqueCom<IAsyncInfo> info;
+    hr = operation.Get()->QueryInterface(kIidAsyncInfo, Out(info));
+    if (FAILED(hr = Checked(hr, info.Get()))) return Failed(L"IAsyncInfo", hr);
+    int32_t status = kAsyncStarted;
+    hr = info.Get()->get_Status(&status);
+    if (FAILED(hr)) return Failed(L"get_Status", hr);
+    if (status != kAsyncCompleted) {
+        Log(L"Package deployment ended with status:" + ToDecimal(status));
+        return false;
+    }
+    return true;
+}
+
+bool ReadIdentity(IPackage* package, PackageIdentity& identity) {
+    UniqueCom<IPackageId> id;
+    HRESULT hr = package->get_Id(id.Put());
+    if (FAILED(hr = Checked(hr, id.Get()))) return Failed(L"Package.Id", hr);
+    UniqueHString text;
+    if (FAILED(hr = id.Get()->get_Name(text.Put()))) return Failed(L"PackageId.Name", hr);
+    identity.name = HStringText(text.Get());
+    if (FAILED(hr = id.Get()->get_Publisher(text.Put()))) return Failed(L"PackageId.Publisher", hr);
+    identity.publisher = HStringText(text.Get());
+    if (FAILED(hr = id.Get()->get_Architecture(&identity.architecture))) {
+        return Failed(L"PackageId.Architecture", hr);
+    }
+    PackageVersion version = {};
+    if (FAILED(hr = id.Get()->get_Version(&version))) return Failed(L"PackageId.Version", hr);
+    identity.version[0] = version.major;
+    identity.version[1] = version.minor;
+    identity.version[2] = version.build;
+    identity.version[3] = version.revision;
+    return true;
+}
+
+std::wstring Find(const PackageCriteria& criteria) {
+    UniqueCom<IPackageManager> manager;
+    if (!ActivatePackageManager(manager)) return std::wstring();
+    UniqueCom<IPackageIterable> packages;
+    HRESULT hr = manager.Get()->FindPackagesByUserSecurityId(nullptr, packages.Put());
+    if (FAILED(hr = Checked(hr, packages.Get()))) {
+        Failed(L"FindPackagesForUser", hr);
+        return std::wstring();
+    }
+    UniqueCom<IPackageIterator> iterator;
+    hr = packages.Get()->First(iterator.Put());
+    if (FAILED(hr = Checked(hr, iterator.Get()))) {
+        Failed(L"First", hr);
+        return std::wstring();
+    }
+    WinRtBoolean hasCurrent = 0;
+    hr = iterator.Get()->get_HasCurrent(&hasCurrent);
+    while (SUCCEEDED(hr) && hasCurrent) {
+        UniqueCom<IPackage> package;
+        hr = iterator.Get()->get_Current(package.Put());
+        if (FAILED(hr = Checked(hr, package.Get()))) break;
+        PackageIdentity identity;
+        if (!ReadIdentity(package.Get(), identity)) return std::wstring();
+        if (PackageMatches(criteria, identity)) {
+            return PackageVersionText(PackageVersionNumber(identity.version));
+        }
+        hr = iterator.Get()->MoveNext(&hasCurrent);
+    }
+    if (FAILED(hr)) Failed(L"walking the packages", hr);
+    return std::wstring();
+}
+
+}  // namespace
+
+bool DeployPackage(const std::wstring& path) noexcept {
+    try {
+        return Deploy(path);
+    } catch (...) {
+        return false;
+    }
+}
+
+std::wstring FindPackageVersion(const PackageCriteria& criteria) noexcept {
+    try {
+        return Find(criteria);
+    } catch (...) {
+        return std::wstring();
+    }
+}
+
+}  // namespace pravel
