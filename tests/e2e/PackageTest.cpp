@@ -54,6 +54,25 @@ class PackageRun : public ::testing::Test {
     DWORD last_exit_ = 0;
 };
 
+std::wstring SystemText(DWORD code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+        nullptr, code, 0x400, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring result = text != nullptr ? text : L"";
+    LocalFree(text);
+    while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r')) result.pop_back();
+    return result;
+}
+
+// A silent run installing Contoso.Tool from the package file beside pravel.
+const std::wstring kSilentToolRun =
+    L"[GeneralOptions]\r\nOptions=q\r\nExtractionFolder=[SETUPEXEDIR]\r\n"
+    L"[PREREQUISITES]\r\nApp1=Contoso Tool\r\n"
+    L"[App1]\r\nSetupFile=Contoso.Tool_1.2.3.4_x64.msix\r\nOptions=m\r\n"
+    L"RetValPropName=CONTOSO_TOOL_RC\r\nSearchType1=13\r\n"
+    L"SearchString1=Contoso.Tool?x64?CN=Contoso\r\nVerMin1=1.2\r\n";
+
 const std::wstring kToolPrerequisite =
     L"[PREREQUISITES]\r\nApp1=Tool\r\n"
     L"[App1]\r\nSetupFile=Tool.msix\r\nSearchType1=13\r\n"
@@ -80,4 +99,63 @@ TEST_F(PackageRun, PackagesAreSearchedForOnWindows10AndLaterOnly) {
             << Narrow(log);
         EXPECT_EQ(1u, fake_.Counter(L"FindCalls"));  // no query was made
     }
+}
+
+TEST_F(PackageRun, ASilentRunInstallsAMissingPackageAndTheNextRunFindsIt) {
+    ReportedWindows windows(true);
+    fake_.SetPackages({L"Contoso.Tool|CN=Contoso|0|9.0.0.0"});  // the x86 one does not count
+    const std::wstring package = inst_.Dir() / L"Contoso.Tool_1.2.3.4_x64.msix";
+    WriteBytes(package, "Contoso.Tool|CN=Contoso|9|1.2.3.4");
+    fake_.SetDelay(500);  // the deployment ends later, on another thread
+
+    std::wstring log = RunAndReadLog(IniWithLog(log_) + kSilentToolRun);
+    EXPECT_EQ(0u, last_exit_) << Narrow(log);
+    EXPECT_TRUE(HasMessage(
+        log, L"Search result:No acceptable version found. It must be installed from package."));
+    EXPECT_TRUE(HasMessage(log, L"Launching file:" + package));
+    EXPECT_TRUE(HasMessage(log, L"Return code of launched file:0"));
+    EXPECT_FALSE(HasMessageStartingWith(log, L"Launch failed. Error:"));
+    EXPECT_EQ(package, fake_.Text(L"LastUri"));
+    EXPECT_EQ(1u, fake_.Counter(L"AddCalls"));
+    EXPECT_EQ(0u, fake_.Counter(L"ApartmentRefusals"));
+    EXPECT_EQ((std::vector<std::wstring>{L"Contoso.Tool|CN=Contoso|0|9.0.0.0",
+                                         L"Contoso.Tool|CN=Contoso|9|1.2.3.4"}),
+              fake_.Packages());
+
+    log = RunAndReadLog(IniWithLog(log_) + kSilentToolRun);
+    EXPECT_EQ(0u, last_exit_) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Search result:An acceptable version was found.")) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"No prerequisite must be installed."));
+    EXPECT_FALSE(HasMessageStartingWith(log, L"Launching file:"));
+    EXPECT_EQ(1u, fake_.Counter(L"AddCalls"));
+}
+
+TEST_F(PackageRun, AFailedDeploymentFailsTheMandatoryPrerequisite) {
+    ReportedWindows windows(true);
+    WriteBytes(inst_.Dir() / L"Contoso.Tool_1.2.3.4_x64.msix", "Contoso.Tool|CN=Contoso|9|1.2.3.4");
+    fake_.SetOutcome(3);
+    const std::wstring log = RunAndReadLog(IniWithLog(log_) + kSilentToolRun);
+    EXPECT_EQ(1u, last_exit_) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Launch failed. Error:" + SystemText(1627))) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Return code of launched file:1627"));
+    EXPECT_TRUE(fake_.Packages().empty());
+}
+
+// Wine itself has no package manager: the search finds nothing and the
+// installation fails with 1627, and neither ends the run.
+TEST(PackageRunWithoutManager, ThePlatformsMissingManagerIsAFailedInstallation) {
+    ReportedWindows windows(true);
+    Installation inst(L"nomanager", L"package.exe");
+    const std::wstring log_path = inst.Dir() / L"package.log";
+    WriteBytes(inst.Dir() / L"Contoso.Tool_1.2.3.4_x64.msix", "Contoso.Tool|CN=Contoso|9|1.2.3.4");
+    inst.WriteIni(IniWithLog(log_path) + kSilentToolRun);
+    const RunResult run = inst.RunIt();
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(1u, run.exitCode);
+    const std::wstring log = ReadUtf16(log_path);
+    EXPECT_TRUE(HasMessage(
+        log, L"Package manager call failed:activation factory of PackageManager 0x80040154"))
+        << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Launch failed. Error:" + SystemText(1627)));
+    EXPECT_TRUE(HasMessage(log, L"Return code of launched file:1627"));
 }
