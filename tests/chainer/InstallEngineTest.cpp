@@ -243,9 +243,32 @@ namespace {
 struct ThrowingPackages : PackageInstaller {
     bool Install(const std::wstring&) override { throw HResultError(kHrOutOfMemory); }
 };
+bool FailingRequest(uint32_t, uint32_t) {
+    throw HResultError(kHrOutOfMemory);
+}
 }  // namespace
 
+// An unexpected failure inside the installation step (here the restart
+// request after the first entry) ends the installations, not the run.
 TEST_F(Engine, AnErrorWhileInstallingEndsTheInstallationsNotTheRun) {
+    SetShutdownRequest(&FailingRequest);
+    Load(L"q", L"[PREREQUISITES]\r\nApp1=Restarting\r\nApp2=After\r\n[App1]\r\nSetupFile=" +
+                   Fake(L"first.exe") + L"\r\nOptions=mr\r\n" + Missing() +
+                   L"[App2]\r\nSetupFile=" + Fake(L"after.exe") + L"\r\n" + Missing());
+    set_.SetEnvironment(nullptr);
+    launch_test::LogMark log;
+    ChainerApp app;
+    app.RunPrerequisites(set_);
+    EXPECT_TRUE(
+        log.Has(L"Installing the prerequisites stopped on error 0x8007000E; the "
+                L"remaining ones were not installed."));
+    EXPECT_TRUE(log.Has(L"After running prerequisites we have:"));  // the run went on
+    EXPECT_EQ(1u, ReadRecords(dir_.Path()).size());                 // after.exe did not run
+}
+
+// The package installation contains whatever its installer throws: the
+// entry fails with 1627 like any package that does not install.
+TEST_F(Engine, AThrowingPackageInstallationIsAFailedEntry) {
     ThrowingPackages packages;
     SetPackageInstaller(&packages);
     Load(L"q", L"[PREREQUISITES]\r\nApp1=Package\r\nApp2=After\r\n[App1]\r\nSetupFile=" +
@@ -257,9 +280,9 @@ TEST_F(Engine, AnErrorWhileInstallingEndsTheInstallationsNotTheRun) {
     const int32_t result = app.RunPrerequisites(set_);
     SetPackageInstaller(nullptr);
     EXPECT_EQ(kExitMandatoryMissing, result);
-    EXPECT_TRUE(
-        log.Has(L"Installing the prerequisites stopped on error 0x8007000E; the "
-                L"remaining ones were not installed."));
-    EXPECT_TRUE(log.Has(L"  Reboot was required=false"));
-    EXPECT_TRUE(ReadRecords(dir_.Path()).empty());
+    EXPECT_TRUE(log.Has(L"Return code of launched file:1627"));
+    EXPECT_FALSE(log.Has(
+        L"Installing the prerequisites stopped on error 0x8007000E; the remaining ones were not "
+        L"installed."));
+    EXPECT_TRUE(ReadRecords(dir_.Path()).empty());  // a failed mandatory entry stops the others
 }
