@@ -181,10 +181,15 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
                 pass
 
     def simple(self, code, body, headers=()):
+        # 1xx, 204 and 304 answers carry no body: a stray one would be read as
+        # the start of the next answer on the kept-alive connection.
+        if code < 200 or code in (204, 304):
+            body = b""
         self.send_response(code)
         for name, value in headers:
             self.send_header(name, value)
-        self.send_header("Content-Length", str(len(body)))
+        if body:
+            self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
 
