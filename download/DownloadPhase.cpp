@@ -1,0 +1,176 @@
+#include "download/DownloadPhase.h"
+
+#include <windows.h>
+
+#include "chainer/PrerequisiteSet.h"
+#include "chainer/SystemEnvironment.h"
+#include "common/ErrorCodes.h"
+#include "common/Handles.h"
+#include "common/SystemLibrary.h"
+#include "common/TempFolder.h"
+#include "common/Text.h"
+#include "diag/Logger.h"
+#include "download/DownloadRules.h"
+#include "download/DownloadSink.h"
+#include "download/DownloadTarget.h"
+#include "download/Downloader.h"
+#include "download/FileDigest.h"
+#include "download/InternetShortcut.h"
+#include "launch/FileOperations.h"
+#include "launch/ProcessLaunch.h"
+
+namespace pravel {
+
+namespace {
+
+constexpr int32_t kStepKind = 9;
+
+bool IsMandatory(const Prerequisite& p) {
+    return Contains(p.options, L"m");
+}
+
+// The text of a WinINet code from wininet.dll's message table (the system
+// table has none of them); empty when it has no text either.
+std::wstring WinInetMessage(uint32_t code) {
+    HMODULE wininet = LoadSystemLibrary(L"wininet.dll");
+    if (wininet == nullptr) return std::wstring();
+    wchar_t* text = nullptr;
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                             FORMAT_MESSAGE_FROM_HMODULE,
+                         wininet, code, 0x400, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    UniqueLocalMem owner(text);
+    if (length == 0 || text == nullptr) return std::wstring();
+    return std::wstring(text, length);
+}
+
+// The size of the file at `path` (shared read), 0 when it cannot be opened.
+uint64_t SizeOfFile(const std::wstring& path) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !::GetFileSizeEx(file.Get(), &size)) return 0;
+    return static_cast<uint64_t>(size.QuadPart);
+}
+
+}  // namespace
+
+std::wstring DownloadStatusText(uint32_t code) {
+    const std::wstring status = DescribeDownloadStatus(code);
+    if (!status.empty()) return status;
+    std::wstring text;
+    if (code >= 12000 && code < 12200) text = WinInetMessage(code);
+    if (text.empty()) text = FormatSystemMessage(code);
+    return TrimWhite(text);
+}
+
+DownloadPhase::DownloadPhase(PrerequisiteSet& set) : set_(set) {}
+
+DownloadPhase::~DownloadPhase() {
+    CleanUp();
+}
+
+uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
+    items_.clear();
+    downloadedFiles_.clear();
+    sink_ = sink;
+
+    for (size_t i = 0; i < set_.Count(); ++i) {
+        if (set_.EffectiveState(i) != kStateDownload) continue;
+        const Prerequisite& p = set_.At(i);
+        DownloadItem item;
+        item.url = p.location;
+        item.expectedSize = static_cast<uint32_t>(p.exactSize);
+        item.prerequisiteIndex = static_cast<int32_t>(i);
+        item.folderSpec = p.folder;
+        items_.push_back(item);
+    }
+    if (sink_ != nullptr) sink_->SetRange(static_cast<int32_t>(items_.size()));
+
+    const int32_t keep = set_.Options().keepFiles;
+    for (DownloadItem& item : items_) {
+        Prerequisite& p = set_.At(static_cast<size_t>(item.prerequisiteIndex));
+        if (sink_ != nullptr && sink_->IsCancelled()) {
+            Log(L"Download was canceled.");
+            return kInstallSuccess;
+        }
+        if (sink_ != nullptr) {
+            sink_->ShowStep(FormatWithName(texts_.downloading, p.name).c_str(), kStepKind);
+        }
+        Log(L"Starting download of:" + p.name);
+        lastError_ = DownloadOne(item);
+        if (lastError_ != 0) {
+            Log(L"Download failed. Error:" + DownloadStatusText(lastError_));
+            if (IsMandatory(p)) {
+                if (sink_ != nullptr)
+                    sink_->ReportError(p.name.c_str(), DLERR_MANDATORY_FAILED, nullptr);
+                return kInstallFailure;
+            }
+            continue;
+        }
+        Log(L"Download completed succesfully.");
+        if (keep != kKeepComplete && keep != kKeepPrereqs)
+            downloadedFiles_.push_back(item.targetPath);
+        if (const wchar_t* reason = Rejection(item)) {
+            ::DeleteFileW(item.targetPath.c_str());
+            Log(reason);
+            if (sink_ != nullptr) sink_->ReportError(L"", DLERR_REJECTED, nullptr);
+            return kInstallFailure;
+        }
+        Log(L"Downloaded file was accepted.");
+        p.availableLocally = 1;
+    }
+    return kInstallSuccess;
+}
+
+uint32_t DownloadPhase::DownloadOne(DownloadItem& item) {
+    Downloader downloader(sink_, &credentials_);
+    const std::wstring folder = ProcessDownloadFolder(set_.Options());
+    item.targetPath = item.fileName.empty() ? DownloadTargetPath(folder, item.url, item.folderSpec)
+                                            : WithTrailingBackslash(folder) + item.fileName;
+    CreateFolderChain(item.targetPath, false, &createdFolders_);
+    if (item.expectedSize != 0) downloader.SetExpectedSize(item.expectedSize);
+    const uint32_t status = downloader.Download(item.url, item.targetPath);
+    if (status == 0) item.status = 0;
+    return status;
+}
+
+const wchar_t* DownloadPhase::Rejection(const DownloadItem& item) const {
+    static const wchar_t kSizeOrMd5[] = L"Downloaded file was rejected.(Invalid size or MD5).";
+    const Prerequisite& p = set_.At(static_cast<size_t>(item.prerequisiteIndex));
+    if (item.expectedSize != 0 && SizeOfFile(item.targetPath) != item.expectedSize) {
+        return kSizeOrMd5;
+    }
+    if (!p.md5.empty() && !Md5Matches(ComputeFileMd5(item.targetPath), p.md5)) return kSizeOrMd5;
+    return nullptr;
+}
+
+void DownloadPhase::OpenSites(DownloadSink* sink) {
+    std::vector<size_t> sites;
+    for (size_t i = 0; i < set_.Count(); ++i) {
+        if (set_.EffectiveState(i) == kStateOpenSite) sites.push_back(i);
+    }
+    if (sink != nullptr && !sites.empty()) sink->SetRange(static_cast<int32_t>(sites.size()));
+    const bool quiet = Contains(set_.Options().options, L"q");
+    for (size_t index : sites) {
+        const Prerequisite& p = set_.At(index);
+        const std::wstring caption = FormatWithName(texts_.openSiteTitle, p.name);
+        if (sink != nullptr) {
+            if (sink->IsCancelled()) return;
+            sink->ShowStep(caption.c_str(), kStepKind);
+        }
+        HWND owner = ::GetForegroundWindow();
+        Log(L"Launching URL:" + p.location);
+        OpenUrlThroughShortcut(p.location, ProgramTempFolder());
+        if (sink != nullptr && !quiet) {
+            ::MessageBoxW(owner, texts_.openSiteMessage.c_str(), caption.c_str(),
+                          MB_ICONINFORMATION | MB_OK);
+        }
+    }
+}
+
+void DownloadPhase::CleanUp() {
+    RemoveFilesAndCreatedFolders(downloadedFiles_, createdFolders_);
+}
+
+}  // namespace pravel

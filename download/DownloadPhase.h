@@ -1,0 +1,94 @@
+// The download phase of a run: fetches every prerequisite that must be
+// downloaded into the download folder and accepts each file by its exact
+// size and MD5, then opens the web page of every prerequisite that the user
+// must fetch from a site. What it downloaded (unless KeepFiles keeps it) and
+// the folders it created are removed by CleanUp, at the end of the run.
+//
+// Runs on one thread at a time (the progress window's worker, or the main
+// thread in a silent run); the sink may be null everywhere.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "download/CredentialsProvider.h"
+
+namespace pravel {
+
+class DownloadSink;
+class PrerequisiteSet;
+
+// One file to download, in prerequisite order.
+struct DownloadItem {
+    std::wstring url;           // the prerequisite's Url
+    uint32_t expectedSize = 0;  // ExactSize; 0 = no size test
+    std::wstring fileName;      // empty: the name comes from Folder or the URL
+    std::wstring targetPath;    // set by the download step
+    int32_t status = 4;         // 4 pending, 0 transferred
+    int32_t prerequisiteIndex = 0;
+    std::wstring folderSpec;  // the prerequisite's Folder: "sub", "sub?name.exe" or "?name.exe"
+};
+
+// Texts of the phase; the defaults are those of the string table.
+struct DownloadPhaseTexts {
+    std::wstring downloading = L"Downloading %s";
+    std::wstring openSiteTitle = L"Opening site of %s";
+    std::wstring openSiteMessage;
+};
+
+class DownloadPhase {
+  public:
+    explicit DownloadPhase(PrerequisiteSet& set);
+    // Removes what the phase left (CleanUp).
+    ~DownloadPhase();
+    DownloadPhase(const DownloadPhase&) = delete;
+    DownloadPhase& operator=(const DownloadPhase&) = delete;
+
+    // Downloads every prerequisite whose effective state is "must be
+    // downloaded". 0 when done, also when a non-mandatory download failed or
+    // the sink cancelled before an item (the caller looks at the sink);
+    // 1603 when a mandatory download failed or any file was rejected (nothing
+    // else is downloaded then). An accepted file marks its prerequisite as
+    // available locally, so the installation step installs it.
+    uint32_t DownloadAll(DownloadSink* sink);
+
+    // Opens the site of every prerequisite in state "open a site" through an
+    // internet shortcut. With a sink, and unless the general options hold
+    // "q", a message box tells the user about each page.
+    void OpenSites(DownloadSink* sink);
+
+    // Deletes the downloaded files (failures ignored) and removes the folders
+    // the downloads created, newest first, when empty. Both lists are empty
+    // afterwards.
+    void CleanUp();
+
+    // The status of the last transfer (0 before any).
+    uint32_t LastError() const { return lastError_; }
+    CredentialsProvider& Credentials() { return credentials_; }
+    DownloadPhaseTexts& Texts() { return texts_; }
+    const std::vector<DownloadItem>& Items() const { return items_; }
+    const std::vector<std::wstring>& DownloadedFiles() const { return downloadedFiles_; }
+    const std::vector<std::wstring>& CreatedFolders() const { return createdFolders_; }
+
+  private:
+    uint32_t DownloadOne(DownloadItem& item);
+    // The reason a file is rejected, or null when it is accepted.
+    const wchar_t* Rejection(const DownloadItem& item) const;
+
+    PrerequisiteSet& set_;
+    DownloadSink* sink_ = nullptr;
+    CredentialsProvider credentials_;
+    DownloadPhaseTexts texts_;
+    std::vector<DownloadItem> items_;
+    uint32_t lastError_ = 0;
+    std::vector<std::wstring> createdFolders_;
+    std::vector<std::wstring> downloadedFiles_;
+};
+
+// The text written after "Download failed. Error:": the system's text for a
+// Win32 or WinINet code, or, for the download statuses (which have none),
+// the code in hexadecimal and a short meaning.
+std::wstring DownloadStatusText(uint32_t code);
+
+}  // namespace pravel

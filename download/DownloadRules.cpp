@@ -1,0 +1,65 @@
+#include "download/DownloadRules.h"
+
+#include "common/ErrorCodes.h"
+
+namespace pravel {
+
+namespace {
+
+struct StatusMeaning {
+    uint32_t code;
+    const wchar_t* meaning;
+};
+
+const StatusMeaning kMeanings[] = {
+    {DLERR_BAD_TARGET, L"the target path is not absolute"},
+    {DLERR_CANCELLED, L"the download was cancelled"},
+    {DLERR_INCOMPLETE, L"the server ended the transfer before the whole file arrived"},
+    {DLERR_OFFSET_BEYOND_END, L"the partly downloaded file is larger than the file on the server"},
+    {DLERR_AUTH_REQUIRED, L"the server or proxy requires a user name and password"},
+    {DLERR_NOT_MODIFIED, L"the server answered that the file is not modified"},
+    {DLERR_FORBIDDEN, L"the server refuses access to the file"},
+    {DLERR_NOT_FOUND, L"the server has no such file"},
+    {DLERR_REJECTED, L"the downloaded file has the wrong size or digest"},
+    {DLERR_SIZE_MISMATCH, L"the server announces another size than ExactSize"},
+    {DLERR_MANDATORY_FAILED, L"a mandatory prerequisite could not be downloaded"},
+    {DLERR_HTTP_ERROR_STATUS, L"the server answered with an error status"},
+};
+
+}  // namespace
+
+std::wstring FormatWithName(const std::wstring& pattern, const std::wstring& name) {
+    std::wstring text = pattern;
+    const size_t at = text.find(L"%s");
+    if (at != std::wstring::npos) text.replace(at, 2, name);
+    return text;
+}
+
+std::wstring DownloadStatusMeaning(uint32_t code) {
+    for (const StatusMeaning& entry : kMeanings) {
+        if (entry.code == code) return entry.meaning;
+    }
+    return std::wstring();
+}
+
+std::wstring DescribeDownloadStatus(uint32_t code) {
+    const std::wstring meaning = DownloadStatusMeaning(code);
+    if (meaning.empty()) return std::wstring();
+    static const wchar_t kDigits[] = L"0123456789ABCDEF";
+    std::wstring hex = L"0x";
+    for (int shift = 28; shift >= 0; shift -= 4) hex += kDigits[(code >> shift) & 0xF];
+    return hex + L" (" + meaning + L")";
+}
+
+bool Md5Matches(const std::wstring& computed, const std::wstring& configured) {
+    if (computed.empty()) return false;
+    for (size_t i = 0; i < computed.size(); ++i) {
+        if (i >= configured.size()) return false;
+        wchar_t c = configured[i];
+        if (c >= L'A' && c <= L'F') c = static_cast<wchar_t>(c - L'A' + L'a');
+        if (c != computed[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace pravel

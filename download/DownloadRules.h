@@ -1,0 +1,28 @@
+// The platform-free rules of the download phase: texts, the meaning of the
+// download statuses, and the MD5 comparison of the acceptance step.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pravel {
+
+// `pattern` with `name` in place of its first "%s" (unchanged without one).
+std::wstring FormatWithName(const std::wstring& pattern, const std::wstring& name);
+
+// A short meaning of a download status (DLERR_*), e.g. "the server has no
+// such file"; empty for every other code.
+std::wstring DownloadStatusMeaning(uint32_t code);
+
+// "0xE0000018 (the server has no such file)": a download status in
+// hexadecimal with its meaning; empty for codes that are not statuses.
+std::wstring DescribeDownloadStatus(uint32_t code);
+
+// True when the configured digest matches the computed one (32 lowercase
+// hexadecimal digits): compared character by character up to the end of the
+// computed text, the configured "A" to "F" taken as lowercase. A configured
+// value with more characters after the 32 digits matches; a shorter one does
+// not. An empty computed text (no digest) never matches.
+bool Md5Matches(const std::wstring& computed, const std::wstring& configured);
+
+}  // namespace pravel

@@ -1,0 +1,37 @@
+#include "download/FileDigest.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "common/Handles.h"
+#include "download/Md5.h"
+
+namespace pravel {
+
+std::wstring ComputeFileMd5(const std::wstring& path) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return std::wstring();
+    LARGE_INTEGER size = {};
+    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0) return std::wstring();
+
+    constexpr DWORD kBlock = 65536;
+    std::vector<uint8_t> buffer(kBlock);
+    Md5 md5;
+    uint64_t left = static_cast<uint64_t>(size.QuadPart);
+    while (left > 0) {
+        const DWORD wanted = left < kBlock ? static_cast<DWORD>(left) : kBlock;
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), buffer.data(), wanted, &read, nullptr) || read == 0) {
+            return std::wstring();  // the file shrank or cannot be read: no digest
+        }
+        md5.Update(buffer.data(), read);
+        left -= read;
+    }
+    uint8_t digest[16];
+    md5.Final(digest);
+    return Md5::ToHex(digest);
+}
+
+}  // namespace pravel
