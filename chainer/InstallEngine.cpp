@@ -28,19 +28,33 @@ InstallEngine::InstallEngine(PrerequisiteSet& set, const LaunchContext& context)
       extractionFolder_(context.extractionFolder.empty()
                             ? std::wstring()
                             : WithTrailingBackslash(context.extractionFolder)),
-      launcher_(&store_) {
+      launcher_(&store_),
+      downloads_(set) {
     launcher_.SetRebootConfirmation([this](int32_t index) { return ConfirmReboot(index); });
 }
 
-uint32_t InstallEngine::DownloadAll(DownloadSink*) {
+uint32_t InstallEngine::DownloadAll(DownloadSink* sink) {
+    return downloads_.DownloadAll(sink);
+}
+
+uint32_t InstallEngine::OpenSites(DownloadSink* sink) {
+    downloads_.OpenSites(sink);
     return kInstallSuccess;
 }
 
-uint32_t InstallEngine::OpenSites(DownloadSink*) {
+uint32_t InstallEngine::RunDownloadPhase(DownloadSink* sink) {
+    if (DownloadAll(sink) != kInstallSuccess) return kInstallFailure;
+    if (sink != nullptr && sink->IsCancelled()) return kInstallUserExit;
+    OpenSites(sink);
+    if (sink != nullptr && sink->IsCancelled()) return kInstallUserExit;
+    if (InstallAll(sink) != kInstallSuccess) return kInstallFailure;
+    if (sink != nullptr) sink->TransferFinished(0, 0);
     return kInstallSuccess;
 }
 
-void InstallEngine::CleanUpDownloads() {}
+void InstallEngine::CleanUpDownloads() {
+    downloads_.CleanUp();
+}
 
 void InstallEngine::BuildLaunchList(bool silent) {
     launcher_.Clear();

@@ -12,6 +12,7 @@
 #include "chainer/InterbootContext.h"
 #include "chainer/LaunchContext.h"
 #include "chainer/PrerequisiteSet.h"
+#include "download/DownloadPhase.h"
 #include "launch/InstallerLauncher.h"
 
 namespace pravel {
@@ -29,13 +30,18 @@ class InstallEngine {
     void SetSilent(bool silent) { silent_ = silent; }
     bool Silent() const { return silent_; }
 
-    // The download phase's steps. This build has no downloads: both do
-    // nothing (0), so a run installs what already lies on disk (SetupFile,
-    // a download already at its target path, file://).
+    // The download phase's steps (download/DownloadPhase.h): DownloadAll
+    // gives 0 or 1603, OpenSites 0.
     uint32_t DownloadAll(DownloadSink* sink);
     uint32_t OpenSites(DownloadSink* sink);
-    // Removes what the downloads brought; nothing in this build.
+    // The whole phase as the progress window's worker runs it: downloads,
+    // sites, then the installation step, and the final TransferFinished(0,
+    // 0) on the sink. 0, 1602 (cancelled) or 1603 (failed).
+    uint32_t RunDownloadPhase(DownloadSink* sink);
+    // Removes the downloaded files (unless KeepFiles keeps them) and the
+    // folders the downloads created.
     void CleanUpDownloads();
+    DownloadPhase& Downloads() { return downloads_; }
 
     // Fills the launcher's list: one entry per prerequisite in effective
     // state 1 (delivered with the program) or 5 (available locally).
@@ -70,6 +76,7 @@ class InstallEngine {
     InstallerLauncher launcher_;
     std::wstring failedMandatory_;
     std::atomic<bool> shutdownInProgress_{false};
+    DownloadPhase downloads_;
 };
 
 }  // namespace pravel
