@@ -40,6 +40,9 @@ add_library(pravel_win STATIC
   launch/MsixFinder.cpp
   launch/PackageManager.cpp
   launch/WindowsRuntime.cpp
+  download/DownloadPhase.cpp
+  download/FileDigest.cpp
+  download/InternetShortcut.cpp
 )
 target_link_libraries(pravel_win PUBLIC pravel_core
   shell32 shlwapi ole32 advapi32 user32)  # known DLLs only: see docs/building.md

@@ -1,0 +1,269 @@
+// Silent runs of the real pravel.exe that download their prerequisites from
+// the local HTTP server: acceptance, installation, resume, rejection,
+// failures, KeepFiles and Folder, web pages, and the clean-up of the
+// download folder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "download/LocalServers.h"
+#include "e2e/PravelRun.h"
+#include "support/FakeInstaller.h"
+
+using namespace e2e;
+using namespace download_test;
+
+namespace {
+
+const wchar_t kPresentKey[] = L"Software\\PravelTests\\DownloadRunPresent";
+
+// Replaces the default value of the internet-shortcut "open" command in one
+// registry view and puts the old one back when it goes.
+class HandlerOverride {
+  public:
+    HandlerOverride(REGSAM view, const std::wstring& command) {
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                        L"Software\\Classes\\InternetShortcut\\shell\\open\\command", 0,
+                        nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key_, nullptr);
+        DWORD size = sizeof(old_) - sizeof(wchar_t);
+        hadOld_ = RegQueryValueExW(key_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old_),
+                                   &size) == ERROR_SUCCESS;
+        Set(command.c_str());
+    }
+    ~HandlerOverride() {
+        if (hadOld_) {
+            Set(old_);
+        } else {
+            RegDeleteValueW(key_, nullptr);
+        }
+        RegCloseKey(key_);
+    }
+
+  private:
+    void Set(const wchar_t* text) {
+        RegSetValueExW(key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                       static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+    }
+    HKEY key_ = nullptr;
+    wchar_t old_[1024] = {};
+    bool hadOld_ = false;
+};
+
+std::wstring Upper(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(towupper(c));
+    return text;
+}
+
+class DownloadRun : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        root_ = new ScratchDir(L"dlrunroot");
+        installer_ = new std::string(ReadBytes(FakeInstallerExe()));
+        WriteBytes(*root_ / L"redist.exe", *installer_);
+        WriteBytes(*root_ / L"empty.exe", "");
+        http_ = new LocalServer("http", "dlrun", root_->Path());
+    }
+    static void TearDownTestSuite() {
+        delete http_;
+        delete installer_;
+        delete root_;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(http_->Running());
+        http_->ClearLog();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kPresentKey);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"InterbootContext");
+        // The downloaded fake installer has no side file: its directions and
+        // the folder of its records come from the environment pravel passes on.
+        SetEnvironmentVariableW(L"FAKE_INSTALLER_RECORDS", records_.Path().c_str());
+        SetEnvironmentVariableW(L"FAKE_INSTALLER_DIRECTIONS",
+                                (L"regkey=" + std::wstring(kPresentKey)).c_str());
+    }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"FAKE_INSTALLER_RECORDS", nullptr);
+        SetEnvironmentVariableW(L"FAKE_INSTALLER_DIRECTIONS", nullptr);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kPresentKey);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"InterbootContext");
+    }
+
+    static std::wstring Url(const std::wstring& path) { return http_->Base() + L"/files/" + path; }
+    static std::wstring InstallerSize() { return std::to_wstring(installer_->size()); }
+    static std::wstring InstallerMd5() { return Upper(Md5Of(*installer_)); }
+    std::wstring DownloadFolder() const { return inst_.Dir() / L"downloads"; }
+
+    // A prerequisite that is missing until the fake installer ran.
+    static std::wstring App(int n, const std::wstring& body) {
+        return L"[App" + std::to_wstring(n) + L"]\r\n" + body +
+               L"NoUiCommandLine=/quiet\r\nSearchType1=5\r\nSearchString1=HKCU\\" + kPresentKey +
+               L"\r\n";
+    }
+    DWORD RunSilent(const std::wstring& prerequisites, const std::wstring& general = L"") {
+        inst_.WriteIni(IniWithLog(log_) + L"[GeneralOptions]\r\nOptions=q\r\nDownloadFolder=" +
+                       DownloadFolder() + L"\r\n" + general + prerequisites);
+        const RunResult run = inst_.RunIt();
+        EXPECT_TRUE(run.finished);
+        log = ReadUtf16(log_);
+        records = ReadRecords(records_.Path());
+        return run.exitCode;
+    }
+    static std::vector<std::string> Requests() { return http_->Requests(); }
+
+    Installation inst_{L"dlrun", L"setup.exe"};
+    ScratchDir records_{L"dlrecords"};
+    std::wstring log_ = inst_.Dir() / L"setup.log";
+    std::wstring log;
+    std::vector<Record> records;
+
+    static ScratchDir* root_;
+    static std::string* installer_;
+    static LocalServer* http_;
+};
+
+ScratchDir* DownloadRun::root_ = nullptr;
+std::string* DownloadRun::installer_ = nullptr;
+LocalServer* DownloadRun::http_ = nullptr;
+
+TEST_F(DownloadRun, DownloadsAcceptsInstallsAndCleansUp) {
+    const DWORD code = RunSilent(L"[PREREQUISITES]\r\nApp1=Sample Runtime\r\n" +
+                                 App(1, L"Url=" + Url(L"redist.exe") + L"\r\nExactSize=" +
+                                            InstallerSize() + L"\r\nMD5=" + InstallerMd5() +
+                                            L"\r\nOptions=q\r\nRetValPropName=RUNTIME_RC\r\n"));
+    EXPECT_EQ(0u, code) << Narrow(log);
+    const std::vector<std::wstring> messages = Messages(log);
+    const std::wstring order[] = {L"Starting download of:Sample Runtime",
+                                  L"Download completed succesfully.",
+                                  L"Downloaded file was accepted."};
+    auto at = messages.begin();
+    for (const std::wstring& line : order) {
+        at = std::find(at, messages.end(), line);
+        EXPECT_NE(messages.end(), at) << Narrow(line) << "\n" << Narrow(log);
+    }
+    ASSERT_EQ(1u, records.size()) << Narrow(log);
+    const std::wstring target = DownloadFolder() + L"\\redist.exe";
+    EXPECT_EQ(target, records[0].at(L"exe"));
+    EXPECT_EQ(L"\"" + target + L"\" /quiet", records[0].at(L"cmd"));
+    EXPECT_TRUE(HasMessage(log, L"Return code of launched file:0"));
+    // The file and the folder the download created are gone; the key too.
+    EXPECT_FALSE(FileExists(target));
+    EXPECT_FALSE(DirectoryExists(DownloadFolder()));
+    HKEY key = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key));
+
+    // A second run finds the prerequisite present and downloads nothing.
+    http_->ClearLog();
+    EXPECT_EQ(0u, RunSilent(L"[PREREQUISITES]\r\nApp1=Sample Runtime\r\n" +
+                            App(1, L"Url=" + Url(L"redist.exe") + L"\r\n")));
+    EXPECT_TRUE(HasMessage(log, L"No prerequisite must be installed.")) << Narrow(log);
+    EXPECT_TRUE(Requests().empty());
+}
+
+TEST_F(DownloadRun, WrongDigestOrSizeIsRejectedAndNothingIsInstalled) {
+    std::wstring wrong = InstallerMd5();
+    wrong[5] = wrong[5] == L'0' ? L'1' : L'0';
+    const DWORD code = RunSilent(
+        L"[PREREQUISITES]\r\nApp1=Runtime\r\nApp2=Later\r\n" +
+        App(1, L"Url=" + Url(L"redist.exe") + L"\r\nMD5=" + wrong + L"\r\nOptions=m\r\n") +
+        App(2, L"Url=" + Url(L"redist.exe?id=later") + L"\r\nFolder=later\r\n"));
+    EXPECT_EQ(1u, code) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Downloaded file was rejected.(Invalid size or MD5)."));
+    EXPECT_TRUE(records.empty());
+    EXPECT_EQ(1u, Requests().size());  // no later download was attempted
+    EXPECT_FALSE(FileExists(DownloadFolder() + L"\\redist.exe"));
+
+    http_->ClearLog();
+    EXPECT_EQ(1u, RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                            App(1, L"Url=" + Url(L"redist.exe?no_length=1") +
+                                       L"\r\nExactSize=1000\r\nOptions=m\r\n")));
+    EXPECT_TRUE(HasMessage(log, L"Downloaded file was rejected.(Invalid size or MD5)."));
+    EXPECT_TRUE(records.empty());
+
+    EXPECT_EQ(1u, RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                            App(1, L"Url=" + Url(L"empty.exe") +
+                                       L"\r\nMD5=d41d8cd98f00b204e9800998ecf8427e\r\nOptions=m\r\n")));
+    EXPECT_TRUE(HasMessage(log, L"Downloaded file was rejected.(Invalid size or MD5)."));
+}
+
+TEST_F(DownloadRun, FailedOptionalDownloadDoesNotStopTheNextOne) {
+    const DWORD code = RunSilent(L"[PREREQUISITES]\r\nApp1=Gone\r\nApp2=Runtime\r\n" +
+                                 App(1, L"Url=" + Url(L"gone.exe") + L"\r\n") +
+                                 App(2, L"Url=" + Url(L"redist.exe") + L"\r\nExactSize=" +
+                                            InstallerSize() + L"\r\n"));
+    EXPECT_EQ(0u, code) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Download failed. Error:0xE0000018 (the server has no such file)"))
+        << Narrow(log);
+    EXPECT_EQ(1u, records.size());
+
+    // A mandatory one stops the phase: the next one is not fetched.
+    http_->ClearLog();
+    RegDeleteTreeW(HKEY_CURRENT_USER, kPresentKey);
+    EXPECT_EQ(1u, RunSilent(L"[PREREQUISITES]\r\nApp1=Gone\r\nApp2=Runtime\r\n" +
+                            App(1, L"Url=" + Url(L"gone.exe") + L"\r\nOptions=m\r\n") +
+                            App(2, L"Url=" + Url(L"redist.exe?id=second") + L"\r\n")));
+    EXPECT_EQ(1u, Requests().size());
+}
+
+TEST_F(DownloadRun, DroppedConnectionsAndAnEarlierPartAreResumed) {
+    const size_t size = installer_->size();
+    const std::wstring drops = std::to_wstring(size / 3) + L"," + std::to_wstring(2 * size / 3);
+    EXPECT_EQ(0u, RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                            App(1, L"Url=" + Url(L"redist.exe?id=drops&drops=" + drops) +
+                                       L"\r\nExactSize=" + InstallerSize() + L"\r\nMD5=" +
+                                       InstallerMd5() + L"\r\n")))
+        << Narrow(log);
+    EXPECT_EQ(1u, records.size());
+    EXPECT_GE(Requests().size(), 3u);
+
+    // What an earlier, broken run left is continued.
+    RegDeleteTreeW(HKEY_CURRENT_USER, kPresentKey);
+    http_->ClearLog();
+    CreateDirectoryW(DownloadFolder().c_str(), nullptr);
+    WriteBytes(DownloadFolder() + L"\\redist.exe.part", installer_->substr(0, 5000));
+    EXPECT_EQ(0u, RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                            App(1, L"Url=" + Url(L"redist.exe") + L"\r\nMD5=" + InstallerMd5() +
+                                       L"\r\n")))
+        << Narrow(log);
+    ASSERT_EQ(1u, Requests().size());
+    EXPECT_NE(std::string::npos, Requests()[0].find("bytes=5000-")) << Requests()[0];
+    EXPECT_EQ(2u, records.size());
+}
+
+TEST_F(DownloadRun, KeepFilesAndAFolderWithAName) {
+    EXPECT_EQ(0u, RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                                App(1, L"Url=" + Url(L"redist.exe") +
+                                           L"\r\nFolder=sub?fixed.exe\r\n"),
+                            L"KeepFiles=complete\r\n"))
+        << Narrow(log);
+    ASSERT_EQ(1u, records.size());
+    const std::wstring kept = DownloadFolder() + L"\\sub\\fixed.exe";
+    EXPECT_EQ(kept, records[0].at(L"exe"));
+    EXPECT_EQ(*installer_, ReadBytes(kept));
+}
+
+TEST_F(DownloadRun, WebPageIsHandedToTheShellAsAnInternetShortcut) {
+    // A recording handler for internet shortcuts, so that no browser starts,
+    // in both registry views; the old handler is put back afterwards.
+    const std::wstring recorder = inst_.Dir() / L"urlrec.exe";
+    PlaceFakeInstaller(recorder);
+    HandlerOverride handler64(KEY_WOW64_64KEY, L"\"" + recorder + L"\" \"%1\"");
+    HandlerOverride handler32(KEY_WOW64_32KEY, L"\"" + recorder + L"\" \"%1\"");
+    const DWORD code = RunSilent(L"[PREREQUISITES]\r\nApp1=Portal\r\n[App1]\r\n"
+                                 L"OpenSite=http://downloads.invalid/portal?x=1\r\n"
+                                 L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\NoPortal\r\n");
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(HasMessage(log, L"Launching URL:http://downloads.invalid/portal?x=1")) << Narrow(log);
+    // The shell starts the handler on its own time.
+    for (int i = 0; i < 100 && records.empty(); ++i) {
+        Sleep(50);
+        records = ReadRecords(records_.Path());
+    }
+    ASSERT_EQ(1u, records.size());
+    const std::wstring cmd = records[0].at(L"cmd");
+    const size_t open = cmd.rfind(L"\"", cmd.size() - 2);
+    const std::wstring shortcut = cmd.substr(open + 1, cmd.size() - open - 2);
+    EXPECT_EQ(L"URL", shortcut.substr(shortcut.rfind(L'\\') + 1, 3)) << Narrow(cmd);
+    EXPECT_EQ(L".url", shortcut.substr(shortcut.size() - 4));
+    EXPECT_EQ("[InternetShortcut]\r\nURL=http://downloads.invalid/portal?x=1\r\n", ReadBytes(shortcut));
+    DeleteFileW(shortcut.c_str());
+}
+
+}  // namespace
