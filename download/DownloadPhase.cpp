@@ -15,6 +15,8 @@
 #include "download/DownloadTarget.h"
 #include "download/Downloader.h"
 #include "download/FileDigest.h"
+#include "download/FileSha256.h"
+#include "download/Sha256.h"
 #include "download/InternetShortcut.h"
 #include "launch/FileOperations.h"
 #include "launch/ProcessLaunch.h"
@@ -142,6 +144,9 @@ const wchar_t* DownloadPhase::Rejection(const DownloadItem& item) const {
         return kSizeOrMd5;
     }
     if (!p.md5.empty() && !Md5Matches(ComputeFileMd5(item.targetPath), p.md5)) return kSizeOrMd5;
+    if (!IsFileAcceptedBySha256(p.sha256, item.targetPath)) {
+        return kLogRejectedBySha256;
+    }
     return nullptr;
 }
 

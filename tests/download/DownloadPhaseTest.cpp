@@ -82,7 +82,8 @@ class Phase : public ::testing::Test {
     // Request paths the server saw, in order.
     static std::vector<std::string> Paths() {
         std::vector<std::string> paths;
-        for (const std::string& line : http_->Requests()) paths.push_back(line.substr(0, line.find('\t')));
+        for (const std::string& line : http_->Requests())
+            paths.push_back(line.substr(0, line.find('\t')));
         return paths;
     }
 
@@ -123,9 +124,9 @@ TEST_F(Phase, AcceptedDownloadIsMarkedAvailableAndRemovedByCleanUp) {
         EXPECT_TRUE(phase.DownloadedFiles().empty());
         EXPECT_TRUE(phase.CreatedFolders().empty());
     }
-    const std::vector<std::wstring> expected = {
-        L"Starting download of:Tool", L"Download completed succesfully.",
-        L"Downloaded file was accepted."};
+    const std::vector<std::wstring> expected = {L"Starting download of:Tool",
+                                                L"Download completed succesfully.",
+                                                L"Downloaded file was accepted."};
     std::vector<std::wstring> phaseLines;
     for (const std::wstring& m : mark.Messages()) {
         if (m.rfind(L"Download", 0) == 0 && m.rfind(L"Download complete:", 0) != 0) {
@@ -179,7 +180,8 @@ TEST_F(Phase, SizeIsCheckedOnTheFileWhenTheServerAnnouncesNone) {
 
 TEST_F(Phase, OptionalFailureGoesOnMandatoryFailureStops) {
     Load(L"[PREREQUISITES]\r\nApp1=Gone\r\nApp2=Tool\r\nApp3=GoneToo\r\nApp4=Other\r\n" +
-         App(1, L"Url=" + Url(L"gone.exe") + L"\r\n") + App(2, L"Url=" + Url(L"tool.exe") + L"\r\n") +
+         App(1, L"Url=" + Url(L"gone.exe") + L"\r\n") +
+         App(2, L"Url=" + Url(L"tool.exe") + L"\r\n") +
          App(3, L"Url=" + Url(L"gone2.exe") + L"\r\nOptions=m\r\n") +
          App(4, L"Url=" + Url(L"other.exe") + L"\r\n"));
     const launch_test::LogMark mark;
@@ -223,7 +225,8 @@ TEST_F(Phase, CancelBeforeAnItemDownloadsNothing) {
     EXPECT_EQ(0u, phase.DownloadAll(&sink_));
     EXPECT_TRUE(Paths().empty());
     const std::vector<std::wstring> messages = mark.Messages();
-    EXPECT_NE(messages.end(), std::find(messages.begin(), messages.end(), L"Download was canceled."));
+    EXPECT_NE(messages.end(),
+              std::find(messages.begin(), messages.end(), L"Download was canceled."));
 }
 
 TEST(FileMd5, HashesExactlyTheFile) {

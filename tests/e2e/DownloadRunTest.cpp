@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "download/LocalServers.h"
+#include "download/Sha256.h"
 #include "e2e/PravelRun.h"
 #include "support/FakeInstaller.h"
 
@@ -17,14 +18,14 @@ namespace {
 
 const wchar_t kPresentKey[] = L"Software\\PravelTests\\DownloadRunPresent";
 
-// Replaces the default value of the internet-shortcut "open" command in one
-// registry view and puts the old one back when it goes.
+// Replaces the default value of the internet-shortcut "open" command (as the
+// shell of a process of the given view reads it) and puts the old one back
+// when it goes.
 class HandlerOverride {
   public:
     HandlerOverride(REGSAM view, const std::wstring& command) {
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE,
-                        L"Software\\Classes\\InternetShortcut\\shell\\open\\command", 0,
-                        nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key_, nullptr);
+        RegCreateKeyExW(HKEY_CLASSES_ROOT, L"InternetShortcut\\shell\\open\\command", 0, nullptr, 0,
+                        KEY_ALL_ACCESS | view, nullptr, &key_, nullptr);
         DWORD size = sizeof(old_) - sizeof(wchar_t);
         hadOld_ = RegQueryValueExW(key_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old_),
                                    &size) == ERROR_SUCCESS;
@@ -48,6 +49,19 @@ class HandlerOverride {
     wchar_t old_[1024] = {};
     bool hadOld_ = false;
 };
+
+// The names in `folder`, for failure messages.
+std::wstring Listing(const std::wstring& folder) {
+    std::wstring names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        names += std::wstring(data.cFileName) + L" ";
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
 
 std::wstring Upper(std::wstring text) {
     for (wchar_t& c : text) c = static_cast<wchar_t>(towupper(c));
@@ -127,7 +141,8 @@ TEST_F(DownloadRun, DownloadsAcceptsInstallsAndCleansUp) {
     const DWORD code = RunSilent(L"[PREREQUISITES]\r\nApp1=Sample Runtime\r\n" +
                                  App(1, L"Url=" + Url(L"redist.exe") + L"\r\nExactSize=" +
                                             InstallerSize() + L"\r\nMD5=" + InstallerMd5() +
-                                            L"\r\nOptions=q\r\nRetValPropName=RUNTIME_RC\r\n"));
+                                            L"\r\nCommandLine=/norestart\r\nOptions=q\r\n"
+                                            L"RetValPropName=RUNTIME_RC\r\n"));
     EXPECT_EQ(0u, code) << Narrow(log);
     const std::vector<std::wstring> messages = Messages(log);
     const std::wstring order[] = {L"Starting download of:Sample Runtime",
@@ -141,13 +156,14 @@ TEST_F(DownloadRun, DownloadsAcceptsInstallsAndCleansUp) {
     ASSERT_EQ(1u, records.size()) << Narrow(log);
     const std::wstring target = DownloadFolder() + L"\\redist.exe";
     EXPECT_EQ(target, records[0].at(L"exe"));
-    EXPECT_EQ(L"\"" + target + L"\" /quiet", records[0].at(L"cmd"));
+    EXPECT_EQ(L"\"" + target + L"\" /norestart /quiet", records[0].at(L"cmd"));
     EXPECT_TRUE(HasMessage(log, L"Return code of launched file:0"));
     // The file and the folder the download created are gone; the key too.
     EXPECT_FALSE(FileExists(target));
-    EXPECT_FALSE(DirectoryExists(DownloadFolder()));
+    EXPECT_FALSE(DirectoryExists(DownloadFolder())) << Narrow(Listing(DownloadFolder()));
     HKEY key = nullptr;
-    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key));
+    EXPECT_NE(ERROR_SUCCESS,
+              RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key));
 
     // A second run finds the prerequisite present and downloads nothing.
     http_->ClearLog();
@@ -177,17 +193,43 @@ TEST_F(DownloadRun, WrongDigestOrSizeIsRejectedAndNothingIsInstalled) {
     EXPECT_TRUE(HasMessage(log, L"Downloaded file was rejected.(Invalid size or MD5)."));
     EXPECT_TRUE(records.empty());
 
-    EXPECT_EQ(1u, RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
-                            App(1, L"Url=" + Url(L"empty.exe") +
-                                       L"\r\nMD5=d41d8cd98f00b204e9800998ecf8427e\r\nOptions=m\r\n")));
+    EXPECT_EQ(1u,
+              RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                        App(1, L"Url=" + Url(L"empty.exe") +
+                                   L"\r\nMD5=d41d8cd98f00b204e9800998ecf8427e\r\nOptions=m\r\n")));
     EXPECT_TRUE(HasMessage(log, L"Downloaded file was rejected.(Invalid size or MD5)."));
 }
 
+TEST_F(DownloadRun, Sha256DecidesAfterSizeAndMd5) {
+    pravel::Sha256 sha;
+    sha.Update(installer_->data(), installer_->size());
+    uint8_t digest[32];
+    sha.Final(digest);
+    const std::wstring right = Upper(pravel::Sha256::ToHex(digest));
+    std::wstring wrong = right;
+    wrong[10] = wrong[10] == L'0' ? L'1' : L'0';
+
+    EXPECT_EQ(1u, RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                            App(1, L"Url=" + Url(L"redist.exe") + L"\r\nExactSize=" +
+                                       InstallerSize() + L"\r\nMD5=" + InstallerMd5() +
+                                       L"\r\nSHA256=" + wrong + L"\r\nOptions=m\r\n")));
+    EXPECT_TRUE(HasMessage(log, L"Downloaded file was rejected.(Invalid SHA-256).")) << Narrow(log);
+    EXPECT_TRUE(records.empty());
+    EXPECT_FALSE(FileExists(DownloadFolder() + L"\\redist.exe"));
+
+    EXPECT_EQ(0u,
+              RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                        App(1, L"Url=" + Url(L"redist.exe") + L"\r\nExactSize=" + InstallerSize() +
+                                   L"\r\nSHA256=" + right + L"\r\nOptions=m\r\n")));
+    EXPECT_TRUE(HasMessage(log, L"Downloaded file was accepted.")) << Narrow(log);
+    EXPECT_EQ(1u, records.size());
+}
+
 TEST_F(DownloadRun, FailedOptionalDownloadDoesNotStopTheNextOne) {
-    const DWORD code = RunSilent(L"[PREREQUISITES]\r\nApp1=Gone\r\nApp2=Runtime\r\n" +
-                                 App(1, L"Url=" + Url(L"gone.exe") + L"\r\n") +
-                                 App(2, L"Url=" + Url(L"redist.exe") + L"\r\nExactSize=" +
-                                            InstallerSize() + L"\r\n"));
+    const DWORD code = RunSilent(
+        L"[PREREQUISITES]\r\nApp1=Gone\r\nApp2=Runtime\r\n" +
+        App(1, L"Url=" + Url(L"gone.exe") + L"\r\n") +
+        App(2, L"Url=" + Url(L"redist.exe") + L"\r\nExactSize=" + InstallerSize() + L"\r\n"));
     EXPECT_EQ(0u, code) << Narrow(log);
     EXPECT_TRUE(HasMessage(log, L"Download failed. Error:0xE0000018 (the server has no such file)"))
         << Narrow(log);
@@ -228,10 +270,10 @@ TEST_F(DownloadRun, DroppedConnectionsAndAnEarlierPartAreResumed) {
 }
 
 TEST_F(DownloadRun, KeepFilesAndAFolderWithAName) {
-    EXPECT_EQ(0u, RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
-                                App(1, L"Url=" + Url(L"redist.exe") +
-                                           L"\r\nFolder=sub?fixed.exe\r\n"),
-                            L"KeepFiles=complete\r\n"))
+    EXPECT_EQ(0u,
+              RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                            App(1, L"Url=" + Url(L"redist.exe") + L"\r\nFolder=sub?fixed.exe\r\n"),
+                        L"KeepFiles=complete\r\n"))
         << Narrow(log);
     ASSERT_EQ(1u, records.size());
     const std::wstring kept = DownloadFolder() + L"\\sub\\fixed.exe";
@@ -246,23 +288,26 @@ TEST_F(DownloadRun, WebPageIsHandedToTheShellAsAnInternetShortcut) {
     PlaceFakeInstaller(recorder);
     HandlerOverride handler64(KEY_WOW64_64KEY, L"\"" + recorder + L"\" \"%1\"");
     HandlerOverride handler32(KEY_WOW64_32KEY, L"\"" + recorder + L"\" \"%1\"");
-    const DWORD code = RunSilent(L"[PREREQUISITES]\r\nApp1=Portal\r\n[App1]\r\n"
-                                 L"OpenSite=http://downloads.invalid/portal?x=1\r\n"
-                                 L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\NoPortal\r\n");
+    const DWORD code = RunSilent(
+        L"[PREREQUISITES]\r\nApp1=Portal\r\n[App1]\r\n"
+        L"OpenSite=http://downloads.invalid/portal?x=1\r\n"
+        L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\NoPortal\r\n");
     EXPECT_EQ(0u, code);
-    EXPECT_TRUE(HasMessage(log, L"Launching URL:http://downloads.invalid/portal?x=1")) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Launching URL:http://downloads.invalid/portal?x=1"))
+        << Narrow(log);
     // The shell starts the handler on its own time.
     for (int i = 0; i < 100 && records.empty(); ++i) {
         Sleep(50);
         records = ReadRecords(records_.Path());
     }
-    ASSERT_EQ(1u, records.size());
+    ASSERT_EQ(1u, records.size()) << Narrow(log);
     const std::wstring cmd = records[0].at(L"cmd");
     const size_t open = cmd.rfind(L"\"", cmd.size() - 2);
     const std::wstring shortcut = cmd.substr(open + 1, cmd.size() - open - 2);
     EXPECT_EQ(L"URL", shortcut.substr(shortcut.rfind(L'\\') + 1, 3)) << Narrow(cmd);
     EXPECT_EQ(L".url", shortcut.substr(shortcut.size() - 4));
-    EXPECT_EQ("[InternetShortcut]\r\nURL=http://downloads.invalid/portal?x=1\r\n", ReadBytes(shortcut));
+    EXPECT_EQ("[InternetShortcut]\r\nURL=http://downloads.invalid/portal?x=1\r\n",
+              ReadBytes(shortcut));
     DeleteFileW(shortcut.c_str());
 }
 
