@@ -9,6 +9,8 @@
 #include "common/HResultError.h"
 #include "common/SystemLibrary.h"
 #include "common/Text.h"
+#include "diag/ErrorReport.h"
+#include "diag/FaultTranslation.h"
 #include "diag/Logger.h"
 #include "ui/AppModule.h"
 
@@ -18,6 +20,7 @@ int PravelMain(HINSTANCE instance) {
     // Before COM and before any DLL is loaded at run time: never from the
     // program's folder or the current folder.
     RestrictDllSearchToSystem();
+    InstallExceptionTranslation();
     const bool comReady = SUCCEEDED(::CoInitialize(nullptr));
     ::DefWindowProcW(nullptr, 0, 0, 0);
     TheModule().Init(instance);
@@ -31,6 +34,14 @@ int PravelMain(HINSTANCE instance) {
         failure = error.Code();
     } catch (const std::bad_alloc&) {
         failure = kHrOutOfMemory;
+    } catch (const IException& exception) {
+        Log(L"The run stopped on an exception:" + DescribeException(exception));
+        PresentException(nullptr, exception);
+        exitCode = kExitMandatoryMissing;
+    } catch (const std::exception& exception) {
+        Log(L"The run stopped on a standard library exception.");
+        PresentException(nullptr, exception);
+        exitCode = kExitMandatoryMissing;
     }
     if (failure != 0) {
         // Nothing was decided or installed: never report that as success.

@@ -14,6 +14,8 @@
 #include "common/Handles.h"
 #include "common/HResultError.h"
 #include "common/Text.h"
+#include "diag/ErrorReport.h"
+#include "diag/FaultTranslation.h"
 #include "diag/Logger.h"
 #include "launch/ProcessLaunch.h"
 
@@ -31,6 +33,11 @@ void EvaluateAllGuarded(PrerequisiteSet& set) {
         failure = error.Code();
     } catch (const std::bad_alloc&) {
         failure = kHrOutOfMemory;
+    } catch (const IException& exception) {
+        Log(L"Deciding the prerequisites stopped on an exception; going on with the decisions "
+            L"made so far:" +
+            DescribeException(exception));
+        PresentException(nullptr, exception);
     }
     if (failure != 0) {
         Log(L"Deciding the prerequisites stopped on error " + FormatHResult(failure) +
@@ -39,6 +46,7 @@ void EvaluateAllGuarded(PrerequisiteSet& set) {
 }
 
 DWORD WINAPI EvaluationThread(void* parameter) {
+    InstallExceptionTranslation();
     EvaluateAllGuarded(*static_cast<PrerequisiteSet*>(parameter));
     return 0;
 }

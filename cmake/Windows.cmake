@@ -1,6 +1,12 @@
 # The Windows side: the library with every platform-facing part of pravel,
 # the program itself and its deliverable copy in dist/.
 
+# Processor faults are turned into C++ exceptions at the faulting instruction
+# (diag/FaultTranslation.h): every instruction that can fault needs unwind
+# information, not only calls.
+add_compile_options(-fnon-call-exceptions)
+target_compile_options(pravel_core PRIVATE -fnon-call-exceptions)
+
 add_library(pravel_win STATIC
   common/SystemLibrary.cpp
   common/TempFolder.cpp
@@ -23,7 +29,11 @@ add_library(pravel_win STATIC
   detect/SystemInfo.cpp
   detect/SystemSearchRunner.cpp
   detect/VersionResource.cpp
+  diag/ErrorReport.cpp
+  diag/Exception.cpp
+  diag/FaultTranslation.cpp
   diag/Logger.cpp
+  diag/StackTrace.cpp
   download/FileSha256.cpp
   launch/PackageInstaller.cpp
   launch/ProcessLaunch.cpp

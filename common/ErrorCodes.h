@@ -67,3 +67,13 @@ constexpr uint32_t DLERR_MANDATORY_FAILED = 0xE0000024u;   // a mandatory downlo
 constexpr uint32_t DLERR_HTTP_ERROR_STATUS = 0xE0000026u;
 
 }  // namespace pravel
+
+namespace pravel {
+
+// The code that every program exception (Exception, SehException) carries.
+constexpr uint32_t kProgramExceptionCode = 0xE0010064u;
+// Exit code of a process ended by the last-chance report when the fault
+// record gives no code of its own.
+constexpr uint32_t kExitUnhandledFault = 0xE0010064u;
+
+}  // namespace pravel

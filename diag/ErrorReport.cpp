@@ -1,0 +1,326 @@
+#include "diag/ErrorReport.h"
+
+#include <vector>
+
+#include "common/Text.h"
+#include "diag/ExceptionText.h"
+#include "diag/Logger.h"
+#include "ui/AppModule.h"
+
+namespace pravel {
+
+namespace {
+
+constexpr WORD kIdIcon = 500;
+constexpr WORD kIdMessage = 501;
+constexpr WORD kIdDetails = 502;
+constexpr WORD kIdToggle = 503;
+constexpr WORD kIdCopy = 504;
+constexpr WORD kClassButton = 0x0080;
+constexpr WORD kClassEdit = 0x0081;
+constexpr WORD kClassStatic = 0x0082;
+constexpr DWORD kWindowStyle = 0x80CC08C0u;  // pop-up, caption, system menu, modal frame, font
+constexpr DWORD kDetailsStyle = 0x40B018C4u;  // hidden read-only multi-line edit, both scroll bars
+constexpr int kWidth = 350;
+constexpr int kExpandedMargin = 20;  // pixels below the details box and "Copy"
+
+// Anchor flags: which edges follow the window's right and bottom edges.
+enum : unsigned { kMoveX = 1, kMoveY = 2, kGrowX = 4, kGrowY = 8 };
+
+// Builds the DLGTEMPLATE and its items in one WORD buffer.
+class TemplateWriter {
+  public:
+    void Word(WORD value) { words_.push_back(value); }
+    void Dword(DWORD value) {
+        Word(LOWORD(value));
+        Word(HIWORD(value));
+    }
+    void Text(const wchar_t* text) {
+        for (; *text != L'\0'; ++text) Word(static_cast<WORD>(*text));
+        Word(0);
+    }
+    void AlignDword() {
+        if (words_.size() % 2 != 0) Word(0);
+    }
+    void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD classAtom,
+              const wchar_t* title) {
+        AlignDword();
+        Dword(style | WS_CHILD);
+        Dword(0);
+        Word(x);
+        Word(y);
+        Word(cx);
+        Word(cy);
+        Word(id);
+        Word(0xFFFF);
+        Word(classAtom);
+        Text(title);
+        Word(0);  // no creation data
+    }
+    void SetItemCount(WORD count) { words_[4] = count; }  // after style and extended style
+    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+  private:
+    std::vector<WORD> words_;
+};
+
+struct Anchor {
+    int id;
+    unsigned flags;
+    RECT rect;  // client coordinates in the expanded layout
+};
+
+struct ReportState {
+    const std::wstring* message;
+    const std::wstring* details;
+    HFONT detailsFont = nullptr;
+    RECT collapsed{};
+    RECT expanded{};
+    bool isExpanded = false;
+    SIZE reference{};  // client size the anchors were taken at
+    std::vector<Anchor> anchors;
+    POINT minTrack{};  // zero: none
+};
+
+RECT ChildRect(HWND dialog, int id) {
+    RECT rect{};
+    HWND child = ::GetDlgItem(dialog, id);
+    if (child == nullptr) return rect;
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void AddAnchor(HWND dialog, ReportState& state, int id, unsigned flags) {
+    if (::GetDlgItem(dialog, id) == nullptr) return;
+    state.anchors.push_back(Anchor{id, flags, ChildRect(dialog, id)});
+}
+
+void LayoutAnchors(HWND dialog, const ReportState& state) {
+    RECT client;
+    ::GetClientRect(dialog, &client);
+    const int dx = client.right - state.reference.cx;
+    const int dy = client.bottom - state.reference.cy;
+    for (const Anchor& anchor : state.anchors) {
+        RECT r = anchor.rect;
+        if (anchor.flags & kMoveX) ::OffsetRect(&r, dx, 0);
+        if (anchor.flags & kMoveY) ::OffsetRect(&r, 0, dy);
+        if (anchor.flags & kGrowX) r.right += dx;
+        if (anchor.flags & kGrowY) r.bottom += dy;
+        if (r.bottom < r.top) r.bottom = r.top;
+        if (r.right < r.left) r.right = r.left;
+        ::SetWindowPos(::GetDlgItem(dialog, anchor.id), nullptr, r.left, r.top, r.right - r.left,
+                       r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void InitReport(HWND dialog, ReportState& state) {
+    ::SendDlgItemMessageW(dialog, kIdIcon, STM_SETICON,
+                          reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_ERROR)), 0);
+    ::SetDlgItemTextW(dialog, kIdMessage, state.message->c_str());
+    ::GetWindowRect(dialog, &state.collapsed);
+    state.expanded = state.collapsed;
+    RECT client;
+    ::GetClientRect(dialog, &client);
+    state.reference = SIZE{client.right, client.bottom};
+    HWND details = ::GetDlgItem(dialog, kIdDetails);
+    if (details != nullptr) {
+        HDC screen = ::GetDC(nullptr);
+        const int height = -::MulDiv(9, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
+        ::ReleaseDC(nullptr, screen);
+        state.detailsFont = ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                          FIXED_PITCH | FF_MODERN, L"Courier New");
+        if (state.detailsFont != nullptr)
+            ::SendMessageW(details, WM_SETFONT, reinterpret_cast<WPARAM>(state.detailsFont), FALSE);
+        ::SetWindowTextW(details, state.details->c_str());
+        RECT box;
+        RECT copy;
+        ::GetWindowRect(details, &box);
+        ::GetWindowRect(::GetDlgItem(dialog, kIdCopy), &copy);
+        state.expanded.bottom = (box.bottom > copy.bottom ? box.bottom : copy.bottom) +
+                                kExpandedMargin;
+        // The template places every control for the expanded window.
+        state.reference.cy += (state.expanded.bottom - state.collapsed.bottom);
+    }
+    AddAnchor(dialog, state, kIdMessage, kGrowX);
+    AddAnchor(dialog, state, IDOK, kMoveX);
+    AddAnchor(dialog, state, kIdDetails, kGrowX | kGrowY);
+    AddAnchor(dialog, state, kIdCopy, kMoveX | kMoveY);
+    LayoutAnchors(dialog, state);
+}
+
+void ToggleDetails(HWND dialog, ReportState& state) {
+    state.isExpanded = !state.isExpanded;
+    const int show = state.isExpanded ? SW_SHOW : SW_HIDE;
+    ::ShowWindow(::GetDlgItem(dialog, kIdDetails), show);
+    ::ShowWindow(::GetDlgItem(dialog, kIdCopy), show);
+    ::SetDlgItemTextW(dialog, kIdToggle, state.isExpanded ? L"Details <<" : L"Details >>");
+    const RECT& target = state.isExpanded ? state.expanded : state.collapsed;
+    ::SetWindowPos(dialog, nullptr, 0, 0, target.right - target.left, target.bottom - target.top,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    LayoutAnchors(dialog, state);
+}
+
+void CopyDetails(HWND dialog) {
+    HWND details = ::GetDlgItem(dialog, kIdDetails);
+    ::SendMessageW(details, EM_SETSEL, 0, -1);
+    ::SendMessageW(details, WM_COPY, 0, 0);
+    ::SendMessageW(details, EM_SETSEL, static_cast<WPARAM>(-1), 0);
+}
+
+INT_PTR CALLBACK ReportProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* state = reinterpret_cast<ReportState*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+        case WM_INITDIALOG:
+            ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            InitReport(dialog, *reinterpret_cast<ReportState*>(lParam));
+            return TRUE;
+        case WM_SIZE:
+            if (state != nullptr && !state->anchors.empty()) LayoutAnchors(dialog, *state);
+            return FALSE;
+        case WM_GETMINMAXINFO:
+            if (state != nullptr && (state->minTrack.x != 0 || state->minTrack.y != 0)) {
+                reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = state->minTrack;
+                return TRUE;
+            }
+            return FALSE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDOK:
+                case IDCANCEL: ::EndDialog(dialog, LOWORD(wParam)); return TRUE;
+                case kIdToggle:
+                    if (state != nullptr) ToggleDetails(dialog, *state);
+                    return TRUE;
+                case kIdCopy: CopyDetails(dialog); return TRUE;
+                default: return FALSE;
+            }
+        case WM_DESTROY:
+            if (state != nullptr && state->detailsFont != nullptr) {
+                ::DeleteObject(state->detailsFont);
+                state->detailsFont = nullptr;
+            }
+            return FALSE;
+        default: return FALSE;
+    }
+}
+
+// "file.cpp:12" from a program exception's location.
+std::wstring SourceOf(const IException& exception) {
+    const auto* program = dynamic_cast<const Exception*>(&exception);
+    if (program == nullptr) return std::wstring();
+    const std::wstring& file = program->SourceFile();
+    const size_t slash = file.find_last_of(L"\\/");
+    return (slash == std::wstring::npos ? file : file.substr(slash + 1)) + L":" +
+           ToDecimal(program->Line());
+}
+
+}  // namespace
+
+bool CanShowErrorReport() {
+    if (!interactive) return false;
+    USEROBJECTFLAGS flags;
+    DWORD needed = 0;
+    return !::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &flags,
+                                        sizeof(flags), &needed) ||
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+namespace {
+
+void Present(HWND owner, const std::wstring& message, const std::wstring& details,
+             const std::wstring& kindName, const std::wstring& source) {
+    if (CanShowErrorReport()) {
+        ShowErrorReport(owner, message, details, kindName, source);
+        return;
+    }
+    const std::wstring text = L"[" + kindName + L"] " + source + L": " +
+                              (details.empty() ? message : details);
+    ::OutputDebugStringW(text.c_str());
+    Log(L"Error report:" + text);
+}
+
+}  // namespace
+
+void ShowErrorReport(HWND owner, const std::wstring& message, const std::wstring& details,
+                     const std::wstring& kindName, const std::wstring& source) {
+    (void)kindName;
+    (void)source;
+    const std::wstring shownDetails = details == message ? std::wstring() : details;
+    if (owner != nullptr && !::IsWindow(owner)) owner = nullptr;
+    const ReportLayout layout = ComputeReportLayout(message);
+    const bool hasDetails = !shownDetails.empty();
+    const short extra = static_cast<short>(layout.extra);
+
+    TemplateWriter t;
+    t.Dword(kWindowStyle);
+    t.Dword(owner == nullptr ? WS_EX_APPWINDOW : 0);
+    t.Word(0);  // item count, set below
+    t.Word(0);
+    t.Word(0);
+    t.Word(kWidth);
+    t.Word(static_cast<WORD>(layout.height));
+    t.Word(0);  // no menu
+    t.Word(0);  // default class
+    t.Text(L"Error");
+    t.Word(8);
+    t.Text(L"MS Shell Dlg");
+    WORD count = 0;
+    t.Item(WS_VISIBLE | SS_ICON, 10, 10, 21, 21, kIdIcon, kClassStatic, L"");
+    ++count;
+    t.Item(WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 38, 10, 306, static_cast<short>(layout.textHeight),
+           kIdMessage, kClassStatic, L"");
+    ++count;
+    t.Item(WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 296, static_cast<short>(37 + extra), 50, 14,
+           IDOK, kClassButton, L"Close");
+    ++count;
+    if (hasDetails) {
+        t.Item(WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 5, static_cast<short>(37 + extra), 50, 14,
+               kIdToggle, kClassButton, L"Details >>");
+        t.Item(kDetailsStyle, 4, static_cast<short>(55 + extra), 342, 200, kIdDetails, kClassEdit,
+               L"");
+        t.Item(WS_TABSTOP | BS_PUSHBUTTON, 296, static_cast<short>(260 + extra), 50, 14, kIdCopy,
+               kClassButton, L"Copy");
+        count += 3;
+    }
+    t.SetItemCount(count);
+
+    ReportState state;
+    state.message = &message;
+    state.details = &shownDetails;
+    ::DialogBoxIndirectParamW(TheModule().Instance(), t.Get(), owner, ReportProc,
+                              reinterpret_cast<LPARAM>(&state));
+    if (state.detailsFont != nullptr) ::DeleteObject(state.detailsFont);
+}
+
+std::wstring DescribeException(const IException& exception) {
+    const auto* program = dynamic_cast<const Exception*>(&exception);
+    return exception.KindName() + L": " + (program != nullptr ? program->Message() : L"");
+}
+
+void PresentException(HWND owner, const IException& exception) noexcept {
+    try {
+        const auto* program = dynamic_cast<const Exception*>(&exception);
+        const std::wstring full = program != nullptr ? program->Message() : std::wstring();
+        const std::wstring message =
+            exception.Kind() == kKindSeh ? std::wstring() : TextBeforeStackTrace(full);
+        Present(owner, message, full, exception.KindName(), SourceOf(exception));
+    } catch (...) {
+        ::OutputDebugStringW(L"The error report could not be shown.");
+    }
+}
+
+void PresentException(HWND owner, const std::exception& exception) noexcept {
+    try {
+        std::wstring message;
+        for (const char* p = exception.what(); p != nullptr && *p != '\0'; ++p)
+            message += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+        Present(owner, message, std::wstring(), ExceptionKindName(kKindStd),
+                L"platform\\core\\ExceptionPresenter");
+    } catch (...) {
+        ::OutputDebugStringW(L"The error report could not be shown.");
+    }
+}
+
+}  // namespace pravel

@@ -1,0 +1,228 @@
+#include "diag/FaultTranslation.h"
+
+#include <new>
+
+#include "common/ErrorCodes.h"
+#include "diag/ErrorReport.h"
+#include "diag/Logger.h"
+#include "diag/StackTrace.h"
+
+namespace pravel {
+
+namespace {
+
+constexpr wchar_t kSource[] = L"platform\\core\\ExceptionHandling";
+constexpr int32_t kLineNoRecord = 117;
+constexpr int32_t kLineDefault = 92;
+constexpr size_t kMessageBuffer = 1024;
+constexpr DWORD kAccessViolation = 0xC0000005u;
+constexpr DWORD kStackOverflow = 0xC00000FDu;
+constexpr DWORD kMisalignment = 0x80000002u;
+constexpr ULONG_PTR kExecuteAccess = 8;
+
+// What the vectored handler leaves for the throwing function of its thread.
+struct ThreadSlot {
+    EXCEPTION_RECORD record;
+    CONTEXT context;
+    volatile LONG throwing;  // set while the fault is being turned into an exception
+};
+
+DWORD g_slotIndex = TLS_OUT_OF_INDEXES;
+uintptr_t g_moduleStart = 0;
+uintptr_t g_moduleEnd = 0;
+volatile LONG g_installed = 0;
+
+// The image range of the module that holds this code (the program itself).
+void FindOwnModule() {
+    HMODULE module = nullptr;
+    if (!::GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&FindOwnModule), &module)) {
+        return;
+    }
+    const auto base = reinterpret_cast<uintptr_t>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    g_moduleStart = base;
+    g_moduleEnd = base + nt->OptionalHeader.SizeOfImage;
+}
+
+bool InOwnModule(uintptr_t address) {
+    return address >= g_moduleStart && address < g_moduleEnd;
+}
+
+// Faults worth a C++ exception: error-severity status codes and misaligned
+// data, not stack overflows (no room left to throw).
+bool IsTranslated(const EXCEPTION_RECORD& record) {
+    if ((record.ExceptionFlags & EXCEPTION_NONCONTINUABLE) != 0) return false;
+    const DWORD code = record.ExceptionCode;
+    if (code == kStackOverflow) return false;
+    return (code & 0xF0000000u) == 0xC0000000u || code == kMisalignment;
+}
+
+ThreadSlot* CurrentSlot() {
+    if (g_slotIndex == TLS_OUT_OF_INDEXES) return nullptr;
+    return static_cast<ThreadSlot*>(::TlsGetValue(g_slotIndex));
+}
+
+// Runs in place of the faulting instruction, as if that instruction had
+// called it: the unwinder sees the faulting frame as its caller.
+#if defined(__i386__)
+__attribute__((force_align_arg_pointer))
+#endif
+[[noreturn]] __attribute__((noinline, used)) void ThrowPendingFault() {
+    ThreadSlot* slot = CurrentSlot();
+    const EXCEPTION_RECORD record = slot->record;
+    const CONTEXT context = slot->context;
+    slot->throwing = 1;
+    SehException exception = TranslateFault(&record, &context);
+    slot->throwing = 0;
+    throw exception;
+}
+
+#if defined(__x86_64__)
+// Entered like a call from the faulting instruction when the fault left the
+// stack pointer 8 bytes off the call alignment (a frameless function):
+// calling on from here gives ThrowPendingFault the alignment the calling
+// convention promises, and the unwind data describes this frame.
+extern "C" void PravelThrowPendingFaultAligned();
+extern "C" {
+__attribute__((used)) void (*PravelThrowTarget)() = nullptr;
+}
+asm(".text\n"
+    ".globl PravelThrowPendingFaultAligned\n"
+    ".def PravelThrowPendingFaultAligned; .scl 2; .type 32; .endef\n"
+    ".seh_proc PravelThrowPendingFaultAligned\n"
+    "PravelThrowPendingFaultAligned:\n"
+    ".seh_endprologue\n"
+    "    call *PravelThrowTarget(%rip)\n"
+    "    int3\n"
+    ".seh_endproc\n");
+#endif
+
+LONG CALLBACK TranslatingHandler(EXCEPTION_POINTERS* pointers) {
+    ThreadSlot* slot = CurrentSlot();
+    if (slot == nullptr || slot->throwing != 0) return EXCEPTION_CONTINUE_SEARCH;
+    const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
+    CONTEXT& context = *pointers->ContextRecord;
+    if (!IsTranslated(record)) return EXCEPTION_CONTINUE_SEARCH;
+#if defined(__x86_64__)
+    DWORD64& ip = context.Rip;
+    DWORD64& sp = context.Rsp;
+#else
+    DWORD& ip = context.Eip;
+    DWORD& sp = context.Esp;
+#endif
+    // A call into memory that cannot run (or to address 0) faults at the
+    // target: throw from the call site, whose return address is on the stack.
+    const bool calledAway = record.ExceptionCode == kAccessViolation &&
+                            record.NumberParameters >= 2 &&
+                            (record.ExceptionInformation[0] == kExecuteAccess ||
+                             record.ExceptionInformation[1] == static_cast<ULONG_PTR>(ip)) &&
+                            !InOwnModule(ip);
+    if (calledAway) {
+        if (!InOwnModule(*reinterpret_cast<const uintptr_t*>(sp))) return EXCEPTION_CONTINUE_SEARCH;
+    } else if (!InOwnModule(ip)) {
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    slot->record = record;
+    slot->context = context;
+    if (!calledAway) {
+        sp -= sizeof(void*);
+        *reinterpret_cast<uintptr_t*>(sp) = ip + 1;
+    }
+#if defined(__x86_64__)
+    // At a function's entry the stack pointer is 8 modulo 16.
+    if (sp % 16 == 0) {
+        ip = reinterpret_cast<uintptr_t>(&PravelThrowPendingFaultAligned);
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+#endif
+    ip = reinterpret_cast<uintptr_t>(&ThrowPendingFault);
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+[[noreturn]] void EndProcess(DWORD code) {
+    ::TerminateProcess(::GetCurrentProcess(), code != 0 ? code : kExitUnhandledFault);
+    ::ExitProcess(code != 0 ? code : kExitUnhandledFault);
+}
+
+}  // namespace
+
+void InstallExceptionTranslation() noexcept {
+    if (::InterlockedCompareExchange(&g_installed, 1, 0) == 0) {
+        FindOwnModule();
+#if defined(__x86_64__)
+        PravelThrowTarget = &ThrowPendingFault;
+#endif
+        g_slotIndex = ::TlsAlloc();
+        ::AddVectoredExceptionHandler(1, TranslatingHandler);
+        ::SetUnhandledExceptionFilter(LastChanceFilter);
+        ::InterlockedExchange(&g_installed, 2);
+    }
+    while (g_installed != 2) ::Sleep(0);
+    if (g_slotIndex == TLS_OUT_OF_INDEXES || CurrentSlot() != nullptr) return;
+    // One slot per thread for the thread's lifetime (about 1.5 KB).
+    void* memory = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ThreadSlot));
+    if (memory != nullptr) ::TlsSetValue(g_slotIndex, memory);
+}
+
+SehException TranslateFault(const EXCEPTION_RECORD* record, const CONTEXT* context) {
+    if (record == nullptr)
+        return SehException(kSource, kLineNoRecord, kSehGeneric, L"Unidentified SEH Exception !");
+    const auto address = reinterpret_cast<uintptr_t>(record->ExceptionAddress);
+    std::wstring message = FaultFirstLine(record->ExceptionCode, address);
+    if (message.size() > kMessageBuffer - 1) message.resize(kMessageBuffer - 1);
+    RenderStackTrace(message, context, kMaxTraceFrames);
+    const bool hasInfo = record->NumberParameters >= 2;
+    const int32_t kind = ClassifyFault(record->ExceptionCode, hasInfo,
+                                       hasInfo ? record->ExceptionInformation[0] : 0,
+                                       hasInfo ? record->ExceptionInformation[1] : 0);
+    message.insert(0, std::wstring(L"[") + SehKindName(kind) + L"] ");
+    std::wstring file = kSource;
+    int32_t line = kLineDefault;
+    std::wstring oneFrame;
+    RenderStackTrace(oneFrame, context, 1);
+    ParseFrameSource(oneFrame, file, line);
+    return SehException(file, line, kind, message);
+}
+
+std::wstring UnhandledFaultReport(const EXCEPTION_RECORD* record, const CONTEXT* context) {
+    std::wstring text = std::wstring(L"[") + ExceptionKindName(kKindUnhandled) + L"] ";
+    if (record != nullptr) {
+        text += UnhandledFaultLine(record->ExceptionCode,
+                                   reinterpret_cast<uintptr_t>(record->ExceptionAddress));
+    }
+    RenderStackTrace(text, context, kMaxTraceFrames);
+    return text;
+}
+
+LONG WINAPI LastChanceFilter(EXCEPTION_POINTERS* pointers) {
+    static volatile LONG reporter = 0;
+    const EXCEPTION_RECORD* record = pointers != nullptr ? pointers->ExceptionRecord : nullptr;
+    const CONTEXT* context = pointers != nullptr ? pointers->ContextRecord : nullptr;
+    const DWORD code = record != nullptr ? record->ExceptionCode : 0;
+    const LONG self = static_cast<LONG>(::GetCurrentThreadId());
+    const LONG previous = ::InterlockedCompareExchange(&reporter, self, 0);
+    // A fault while reporting ends the process at once; a second thread
+    // waits for the first report, which ends the process.
+    if (previous == self) EndProcess(code);
+    if (previous != 0) {
+        for (;;) ::Sleep(INFINITE);
+    }
+    try {
+        const std::wstring text = UnhandledFaultReport(record, context);
+        if (CanShowErrorReport()) {
+            ShowErrorReport(nullptr, TextBeforeStackTrace(text), text,
+                            ExceptionKindName(kKindUnhandled), kSource);
+        } else {
+            ::OutputDebugStringW(text.c_str());
+            Log(L"The program stopped on a fault that nothing handled:" + text);
+        }
+    } catch (...) {
+        ::OutputDebugStringW(L"[EXCEPTION_UNHANDLED] the report could not be built");
+    }
+    EndProcess(code);
+}
+
+}  // namespace pravel

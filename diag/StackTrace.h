@@ -1,0 +1,25 @@
+// The stack trace of a processor context as text, through the system's
+// symbol handler (dbghelp, loaded at run time from the system folder).
+//
+// Failure behaviour: a missing dbghelp, a failing symbol initialisation or a
+// failing walk shortens the trace, down to nothing; the caller never fails.
+// All walks in the process are serialised by one lock.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace pravel {
+
+constexpr int kMaxTraceFrames = 200;
+
+// Appends the trace of `context` (header, at most `maxFrames` frame lines,
+// the MORE-FRAMES line when the limit was reached, the module-base line) to
+// `output`. Does nothing without a context.
+void RenderStackTrace(std::wstring& output, const CONTEXT* context, int maxFrames);
+
+// The same for the calling point (the caller's own frame comes first).
+void RenderCurrentStackTrace(std::wstring& output, int maxFrames);
+
+}  // namespace pravel

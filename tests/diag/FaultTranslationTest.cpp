@@ -1,0 +1,233 @@
+// Processor faults on worker threads become SehException with the right
+// kind, texts and a stack trace that starts in the faulting function.
+#include "diag/FaultTranslation.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cwchar>
+#include <memory>
+#include <string>
+
+#include "diag/StackTrace.h"
+
+namespace pravel {
+namespace {
+
+int* volatile g_null = nullptr;
+int* volatile g_bad = nullptr;  // a released page
+volatile int g_zero = 0;
+using Code = void (*)();
+Code volatile g_noExec = nullptr;  // a page that may be written but not run
+
+__attribute__((noinline)) int ReadNull() {
+    return *g_null + 1;
+}
+__attribute__((noinline)) int WriteNull() {
+    *g_null = 7;
+    return 0;
+}
+__attribute__((noinline)) int ReadBad() {
+    return *g_bad + 1;
+}
+__attribute__((noinline)) int DivideByZero() {
+    return 100 / g_zero;
+}
+__attribute__((noinline)) int RunData() {
+    g_noExec();
+    return 1;
+}
+
+struct Outcome {
+    bool caught = false;
+    int32_t kind = -1;
+    int32_t sehKind = -1;
+    uint32_t code = 0;
+    std::wstring kindName;
+    std::wstring message;
+};
+
+struct Job {
+    int (*function)();
+    Outcome outcome;
+};
+
+DWORD WINAPI Worker(void* parameter) {
+    InstallExceptionTranslation();
+    Job& job = *static_cast<Job*>(parameter);
+    try {
+        job.function();
+    } catch (const SehException& exception) {
+        job.outcome.caught = true;
+        job.outcome.kind = exception.Kind();
+        job.outcome.sehKind = exception.SehKind();
+        job.outcome.code = exception.Code();
+        job.outcome.kindName = exception.KindName();
+        job.outcome.message = exception.Message();
+    }
+    return 0;
+}
+
+Outcome RunOnWorker(int (*function)()) {
+    Job job{function, {}};
+    HANDLE thread = ::CreateThread(nullptr, 0, Worker, &job, 0, nullptr);
+    EXPECT_NE(nullptr, thread);
+    if (thread == nullptr) return job.outcome;
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread, 30000));
+    ::CloseHandle(thread);
+    return job.outcome;
+}
+
+// The program-counter addresses of the trace's frame lines, innermost first.
+std::vector<uintptr_t> FrameAddresses(const std::wstring& message) {
+    std::vector<uintptr_t> frames;
+    size_t at = message.find(kStackTraceHeader);
+    if (at == std::wstring::npos) return frames;
+    at += std::wcslen(kStackTraceHeader);
+    while (message.compare(at, 3, L"[0x") == 0) {
+        const size_t end = message.find(L"\r\n", at);
+        if (end == std::wstring::npos || message.find(L"MODULE_BASE_ADDRESS", at) < end) break;
+        frames.push_back(static_cast<uintptr_t>(std::wcstoull(message.c_str() + at + 3, nullptr, 16)));
+        at = end + 2;
+    }
+    return frames;
+}
+
+bool WithinFunction(uintptr_t address, int (*function)()) {
+    const auto start = reinterpret_cast<uintptr_t>(function);
+    return address >= start && address < start + 256;
+}
+
+void ExpectFault(const Outcome& outcome, int32_t sehKind, const wchar_t* kindName,
+                 const std::wstring& prefix) {
+    ASSERT_TRUE(outcome.caught);
+    EXPECT_EQ(7, outcome.kind);
+    EXPECT_EQ(sehKind, outcome.sehKind);
+    EXPECT_EQ(std::wstring(kindName), outcome.kindName);
+    EXPECT_EQ(0xE0010064u, outcome.code);
+    EXPECT_EQ(0u, outcome.message.find(prefix)) << outcome.message;
+    EXPECT_NE(std::wstring::npos, outcome.message.find(L") at address [0x")) << outcome.message;
+    EXPECT_NE(std::wstring::npos, outcome.message.find(L"MODULE_BASE_ADDRESS\r\n"));
+}
+
+TEST(FaultTranslation, NullReadOnWorker) {
+    const Outcome outcome = RunOnWorker(ReadNull);
+    ExpectFault(outcome, 1, L"SEH_AV_READ_NULLPTR",
+                L"[SEH_AV_READ_NULLPTR] ACCESS_VIOLATION (0xc0000005) at address [0x");
+    const auto frames = FrameAddresses(outcome.message);
+    ASSERT_FALSE(frames.empty()) << outcome.message;
+    EXPECT_TRUE(WithinFunction(frames[0], ReadNull)) << outcome.message;
+}
+
+TEST(FaultTranslation, NullWriteOnWorker) {
+    const Outcome outcome = RunOnWorker(WriteNull);
+    ExpectFault(outcome, 3, L"SEH_AV_WRITE_NULLPTR",
+                L"[SEH_AV_WRITE_NULLPTR] ACCESS_VIOLATION (0xc0000005) at address [0x");
+    const auto frames = FrameAddresses(outcome.message);
+    ASSERT_FALSE(frames.empty()) << outcome.message;
+    EXPECT_TRUE(WithinFunction(frames[0], WriteNull)) << outcome.message;
+}
+
+TEST(FaultTranslation, BadPointerReadOnWorker) {
+    void* page = ::VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    ASSERT_NE(nullptr, page);
+    ASSERT_TRUE(::VirtualFree(page, 0, MEM_RELEASE));
+    g_bad = static_cast<int*>(page);
+    const Outcome outcome = RunOnWorker(ReadBad);
+    ExpectFault(outcome, 2, L"SEH_AV_READ_BADPTR",
+                L"[SEH_AV_READ_BADPTR] ACCESS_VIOLATION (0xc0000005) at address [0x");
+    const auto frames = FrameAddresses(outcome.message);
+    ASSERT_FALSE(frames.empty()) << outcome.message;
+    EXPECT_TRUE(WithinFunction(frames[0], ReadBad)) << outcome.message;
+}
+
+TEST(FaultTranslation, IntegerDivisionByZeroOnWorker) {
+    const Outcome outcome = RunOnWorker(DivideByZero);
+    ExpectFault(outcome, 0, L"SEH_GENERIC",
+                L"[SEH_GENERIC] INT_DIVIDE_BY_ZERO (0xc0000094) at address [0x");
+    const auto frames = FrameAddresses(outcome.message);
+    ASSERT_FALSE(frames.empty()) << outcome.message;
+    EXPECT_TRUE(WithinFunction(frames[0], DivideByZero)) << outcome.message;
+}
+
+TEST(FaultTranslation, ExecutingADataPageOnWorker) {
+    // 32-bit processes run with execution prevention only when asked to.
+    using SetDepFn = BOOL(WINAPI*)(DWORD);
+    auto setDep = reinterpret_cast<SetDepFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetProcessDEPPolicy")));
+    if (sizeof(void*) == 4 && setDep != nullptr) setDep(1 /* PROCESS_DEP_ENABLE */);
+    void* page = ::VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    ASSERT_NE(nullptr, page);
+    *static_cast<unsigned char*>(page) = 0xC3;  // ret
+    g_noExec = reinterpret_cast<Code>(page);
+    const Outcome outcome = RunOnWorker(RunData);
+    ::VirtualFree(page, 0, MEM_RELEASE);
+    ExpectFault(outcome, 6, L"SEH_AV_DEP_BADPTR",
+                L"[SEH_AV_DEP_BADPTR] ACCESS_VIOLATION (0xc0000005) at address [0x");
+    const auto frames = FrameAddresses(outcome.message);
+    ASSERT_GE(frames.size(), 2u) << outcome.message;
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(page), frames[0]) << outcome.message;
+    EXPECT_TRUE(WithinFunction(frames[1], RunData)) << outcome.message;
+}
+
+TEST(FaultTranslation, CodesWithoutNameAndWithoutRecord) {
+    const SehException none = TranslateFault(nullptr, nullptr);
+    EXPECT_EQ(L"Unidentified SEH Exception !", none.Message());
+    EXPECT_EQ(117, none.Line());
+    EXPECT_EQ(L"platform\\core\\ExceptionHandling", none.SourceFile());
+    EXPECT_EQ(0, none.SehKind());
+
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = 0xE06D7363u;
+    record.ExceptionAddress = reinterpret_cast<void*>(0x1234);
+    const SehException unknown = TranslateFault(&record, nullptr);
+    EXPECT_EQ(L"[SEH_GENERIC] Unknown SEH Exception (0xe06d7363) at address [0x00001234]\r\n",
+              unknown.Message());
+    EXPECT_EQ(0, unknown.SehKind());
+    EXPECT_EQ(7, unknown.Kind());
+    EXPECT_EQ(92, unknown.Line());
+}
+
+TEST(Exceptions, CloneAddsTheTraceOnceAndKeepsTheType) {
+    const Exception plain(L"plain failure", L"here.cpp", 12);
+    EXPECT_EQ(2, plain.Kind());
+    EXPECT_EQ(L"EXCEPTION_GENERIC", plain.KindName());
+    EXPECT_EQ(nullptr, plain.ProcessObject());
+    std::unique_ptr<IException> once(plain.Clone(true));
+    const std::wstring& traced = dynamic_cast<Exception&>(*once).Message();
+    ASSERT_EQ(0u, traced.find(L"plain failure\r\n" + std::wstring(kStackTraceHeader))) << traced;
+    std::unique_ptr<IException> twice(once->Clone(true));
+    EXPECT_EQ(traced, dynamic_cast<Exception&>(*twice).Message());
+    std::unique_ptr<IException> bare(plain.Clone(false));
+    EXPECT_EQ(L"plain failure", dynamic_cast<Exception&>(*bare).Message());
+
+    const SehException fault(L"f.cpp", 3, 4, L"[SEH_AV_WRITE_BADPTR] x");
+    std::unique_ptr<IException> copy(fault.Clone(false));
+    EXPECT_EQ(L"SEH_AV_WRITE_BADPTR", copy->KindName());
+    EXPECT_EQ(4, dynamic_cast<SehException&>(*copy).SehKind());
+    try {
+        copy->Raise();
+    } catch (const SehException& raised) {
+        EXPECT_EQ(4, raised.SehKind());
+    } catch (...) {
+        ADD_FAILURE() << "Raise threw another type";
+    }
+}
+
+TEST(StackTrace, OneFrameEndsWithMoreFramesAndModuleBase) {
+    std::wstring trace;
+    RenderCurrentStackTrace(trace, 1);
+    ASSERT_EQ(0u, trace.find(kStackTraceHeader)) << trace;
+    const std::wstring tail = std::wstring(kMoreFramesLine) + L"[" +
+                              HexAddress(reinterpret_cast<uintptr_t>(::GetModuleHandleW(nullptr))) +
+                              L"]  MODULE_BASE_ADDRESS\r\n";
+    ASSERT_GE(trace.size(), tail.size());
+    EXPECT_EQ(tail, trace.substr(trace.size() - tail.size())) << trace;
+    EXPECT_EQ(1u, FrameAddresses(trace).size());
+    std::wstring nothing;
+    RenderStackTrace(nothing, nullptr, 10);
+    EXPECT_TRUE(nothing.empty());
+}
+
+}  // namespace
+}  // namespace pravel
