@@ -19,7 +19,7 @@ constexpr WORD kIdCopy = 504;
 constexpr WORD kClassButton = 0x0080;
 constexpr WORD kClassEdit = 0x0081;
 constexpr WORD kClassStatic = 0x0082;
-constexpr DWORD kWindowStyle = 0x80CC08C0u;  // pop-up, caption, system menu, modal frame, font
+constexpr DWORD kWindowStyle = 0x80CC08C0u;   // pop-up, caption, system menu, modal frame, font
 constexpr DWORD kDetailsStyle = 0x40B018C4u;  // hidden read-only multi-line edit, both scroll bars
 constexpr int kWidth = 350;
 constexpr int kExpandedMargin = 20;  // pixels below the details box and "Copy"
@@ -129,9 +129,8 @@ void InitReport(HWND dialog, ReportState& state) {
         const int height = -::MulDiv(9, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
         ::ReleaseDC(nullptr, screen);
         state.detailsFont = ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                          FIXED_PITCH | FF_MODERN, L"Courier New");
+                                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                          DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
         if (state.detailsFont != nullptr)
             ::SendMessageW(details, WM_SETFONT, reinterpret_cast<WPARAM>(state.detailsFont), FALSE);
         ::SetWindowTextW(details, state.details->c_str());
@@ -139,8 +138,8 @@ void InitReport(HWND dialog, ReportState& state) {
         RECT copy;
         ::GetWindowRect(details, &box);
         ::GetWindowRect(::GetDlgItem(dialog, kIdCopy), &copy);
-        state.expanded.bottom = (box.bottom > copy.bottom ? box.bottom : copy.bottom) +
-                                kExpandedMargin;
+        state.expanded.bottom =
+            (box.bottom > copy.bottom ? box.bottom : copy.bottom) + kExpandedMargin;
         // The template places every control for the expanded window.
         state.reference.cy += (state.expanded.bottom - state.collapsed.bottom);
     }
@@ -189,12 +188,17 @@ INT_PTR CALLBACK ReportProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
                 case IDOK:
-                case IDCANCEL: ::EndDialog(dialog, LOWORD(wParam)); return TRUE;
+                case IDCANCEL:
+                    ::EndDialog(dialog, LOWORD(wParam));
+                    return TRUE;
                 case kIdToggle:
                     if (state != nullptr) ToggleDetails(dialog, *state);
                     return TRUE;
-                case kIdCopy: CopyDetails(dialog); return TRUE;
-                default: return FALSE;
+                case kIdCopy:
+                    CopyDetails(dialog);
+                    return TRUE;
+                default:
+                    return FALSE;
             }
         case WM_DESTROY:
             if (state != nullptr && state->detailsFont != nullptr) {
@@ -202,7 +206,8 @@ INT_PTR CALLBACK ReportProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
                 state->detailsFont = nullptr;
             }
             return FALSE;
-        default: return FALSE;
+        default:
+            return FALSE;
     }
 }
 
@@ -235,8 +240,8 @@ void Present(HWND owner, const std::wstring& message, const std::wstring& detail
         ShowErrorReport(owner, message, details, kindName, source);
         return;
     }
-    const std::wstring text = L"[" + kindName + L"] " + source + L": " +
-                              (details.empty() ? message : details);
+    const std::wstring text =
+        L"[" + kindName + L"] " + source + L": " + (details.empty() ? message : details);
     ::OutputDebugStringW(text.c_str());
     Log(L"Error report:" + text);
 }

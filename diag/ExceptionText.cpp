@@ -37,15 +37,13 @@ constexpr CodeName kCodeNames[] = {
 };
 
 constexpr const wchar_t* kKindNames[] = {
-    L"EXCEPTION_STD",     L"EXCEPTION_UNHANDLED", L"EXCEPTION_GENERIC",
-    L"EXCEPTION_WIN32",   L"EXCEPTION_CMD",       L"EXCEPTION_XML_PARSE",
-    L"EXCEPTION_ERROR_SIGNALING", L"EXCEPTION_SEH",
+    L"EXCEPTION_STD", L"EXCEPTION_UNHANDLED", L"EXCEPTION_GENERIC",         L"EXCEPTION_WIN32",
+    L"EXCEPTION_CMD", L"EXCEPTION_XML_PARSE", L"EXCEPTION_ERROR_SIGNALING", L"EXCEPTION_SEH",
 };
 
 constexpr const wchar_t* kSehKindNames[] = {
-    L"SEH_GENERIC",          L"SEH_AV_READ_NULLPTR", L"SEH_AV_READ_BADPTR",
-    L"SEH_AV_WRITE_NULLPTR", L"SEH_AV_WRITE_BADPTR", L"SEH_AV_DEP_NULLPTR",
-    L"SEH_AV_DEP_BADPTR",
+    L"SEH_GENERIC",         L"SEH_AV_READ_NULLPTR", L"SEH_AV_READ_BADPTR", L"SEH_AV_WRITE_NULLPTR",
+    L"SEH_AV_WRITE_BADPTR", L"SEH_AV_DEP_NULLPTR",  L"SEH_AV_DEP_BADPTR",
 };
 
 constexpr uint32_t kAccessViolation = 0xC0000005u;
@@ -102,10 +100,14 @@ int32_t ClassifyFault(uint32_t code, bool hasAccessInfo, uint64_t accessType, ui
     if (code != kAccessViolation || !hasAccessInfo) return kSehGeneric;
     const bool null = address == 0;
     switch (accessType) {
-        case 0: return null ? kSehReadNull : kSehReadBad;
-        case 1: return null ? kSehWriteNull : kSehWriteBad;
-        case 8: return null ? kSehDepNull : kSehDepBad;
-        default: return kSehGeneric;
+        case 0:
+            return null ? kSehReadNull : kSehReadBad;
+        case 1:
+            return null ? kSehWriteNull : kSehWriteBad;
+        case 8:
+            return null ? kSehDepNull : kSehDepBad;
+        default:
+            return kSehGeneric;
     }
 }
 

@@ -73,10 +73,10 @@ std::wstring WithStackTrace(const std::wstring& message, const std::wstring& tra
 
 // Layout of the report window, in dialog units.
 struct ReportLayout {
-    int lines;        // line breaks in the message plus one, clamped to 3..30
-    int extra;        // (lines - 3) x 8.3, truncated
-    int height;       // 60 + extra
-    int textHeight;   // lines x 8.3, truncated
+    int lines;       // line breaks in the message plus one, clamped to 3..30
+    int extra;       // (lines - 3) x 8.3, truncated
+    int height;      // 60 + extra
+    int textHeight;  // lines x 8.3, truncated
 };
 ReportLayout ComputeReportLayout(const std::wstring& message);
 

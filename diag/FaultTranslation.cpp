@@ -70,7 +70,8 @@ ThreadSlot* CurrentSlot() {
 #if defined(__i386__)
 __attribute__((force_align_arg_pointer))
 #endif
-[[noreturn]] __attribute__((noinline, used)) void ThrowPendingFault() {
+[[noreturn]] __attribute__((noinline, used)) void
+ThrowPendingFault() {
     ThreadSlot* slot = CurrentSlot();
     const EXCEPTION_RECORD record = slot->record;
     const CONTEXT context = slot->context;
@@ -175,9 +176,9 @@ SehException TranslateFault(const EXCEPTION_RECORD* record, const CONTEXT* conte
     if (message.size() > kMessageBuffer - 1) message.resize(kMessageBuffer - 1);
     RenderStackTrace(message, context, kMaxTraceFrames);
     const bool hasInfo = record->NumberParameters >= 2;
-    const int32_t kind = ClassifyFault(record->ExceptionCode, hasInfo,
-                                       hasInfo ? record->ExceptionInformation[0] : 0,
-                                       hasInfo ? record->ExceptionInformation[1] : 0);
+    const int32_t kind =
+        ClassifyFault(record->ExceptionCode, hasInfo, hasInfo ? record->ExceptionInformation[0] : 0,
+                      hasInfo ? record->ExceptionInformation[1] : 0);
     message.insert(0, std::wstring(L"[") + SehKindName(kind) + L"] ");
     std::wstring file = kSource;
     int32_t line = kLineDefault;

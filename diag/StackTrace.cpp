@@ -2,6 +2,8 @@
 
 #include <dbghelp.h>
 
+#include <new>
+
 #include "common/SystemLibrary.h"
 #include "diag/ExceptionText.h"
 
@@ -14,8 +16,8 @@ using SymInitializeFn = BOOL(WINAPI*)(HANDLE, PCSTR, BOOL);
 using SymCleanupFn = BOOL(WINAPI*)(HANDLE);
 using StackWalk64Fn = BOOL(WINAPI*)(DWORD, HANDLE, HANDLE, LPSTACKFRAME64, PVOID,
                                     PREAD_PROCESS_MEMORY_ROUTINE64,
-                                    PFUNCTION_TABLE_ACCESS_ROUTINE64,
-                                    PGET_MODULE_BASE_ROUTINE64, PTRANSLATE_ADDRESS_ROUTINE64);
+                                    PFUNCTION_TABLE_ACCESS_ROUTINE64, PGET_MODULE_BASE_ROUTINE64,
+                                    PTRANSLATE_ADDRESS_ROUTINE64);
 using SymFromAddrFn = BOOL(WINAPI*)(HANDLE, DWORD64, PDWORD64, PSYMBOL_INFO);
 using SymGetLineFromAddr64Fn = BOOL(WINAPI*)(HANDLE, DWORD64, PDWORD, PIMAGEHLP_LINE64);
 
@@ -97,8 +99,8 @@ std::wstring DescribeFrame(const SymbolApi& api, HANDLE process, DWORD64 pc) {
     symbol.info.SizeOfStruct = sizeof(SYMBOL_INFO);
     symbol.info.MaxNameLen = kNameLength - 1;
     DWORD64 displacement = 0;
-    const char* name = api.fromAddr(process, pc, &displacement, &symbol.info) ? symbol.info.Name
-                                                                               : nullptr;
+    const char* name =
+        api.fromAddr(process, pc, &displacement, &symbol.info) ? symbol.info.Name : nullptr;
     IMAGEHLP_LINE64 line;
     ZeroMemory(&line, sizeof(line));
     line.SizeOfStruct = sizeof(line);
@@ -139,43 +141,46 @@ bool StepOutOfStrayFrame(const SymbolApi& api, HANDLE process, CONTEXT& context)
 
 void RenderStackTrace(std::wstring& output, const CONTEXT* context, int maxFrames) {
     if (context == nullptr) return;
-    CRITICAL_SECTION& lock = WalkLock();
-    ::EnterCriticalSection(&lock);
+    struct Held {
+        explicit Held(CRITICAL_SECTION& section) : lock(section) { ::EnterCriticalSection(&lock); }
+        ~Held() { ::LeaveCriticalSection(&lock); }
+        CRITICAL_SECTION& lock;
+    } held(WalkLock());
     const SymbolApi& api = Api();
     const HANDLE process = ::GetCurrentProcess();
     if (api.Complete()) {
         CONTEXT copy = *context;
         api.setOptions(kSymbolOptions);
-        if (api.initialize(process, nullptr, TRUE)) {
+        if (!api.initialize(process, nullptr, TRUE)) return;
+        try {
             STACKFRAME64 frame;
             StartFrame(frame, copy);
             std::wstring text = kStackTraceHeader;
-            for (int count = 0; count < maxFrames;) {
-                if (!api.stackWalk(kMachine, process, ::GetCurrentThread(), &frame, &copy,
-                                   nullptr, api.functionTableAccess, api.moduleBase, nullptr) ||
+            int count = 0;
+            // A first frame outside every module (a call into data or to a
+            // bad address) is listed, and the walk goes on from the return
+            // address its caller pushed.
+            if (maxFrames > 0 && StepOutOfStrayFrame(api, process, copy)) {
+                text += DescribeFrame(api, process, frame.AddrPC.Offset);
+                if (++count == maxFrames) text += kMoreFramesLine;
+                StartFrame(frame, copy);
+            }
+            while (count < maxFrames) {
+                if (!api.stackWalk(kMachine, process, ::GetCurrentThread(), &frame, &copy, nullptr,
+                                   api.functionTableAccess, api.moduleBase, nullptr) ||
                     frame.AddrPC.Offset == 0) {
-                    // A first frame outside every module (a call into data or
-                    // to a bad address) is listed, and the walk goes on from
-                    // the return address its caller pushed.
-                    if (count != 0) break;
-                    copy = *context;
-                    STACKFRAME64 stray;
-                    StartFrame(stray, copy);
-                    if (!StepOutOfStrayFrame(api, process, copy)) break;
-                    text += DescribeFrame(api, process, stray.AddrPC.Offset);
-                    if (++count == maxFrames) text += kMoreFramesLine;
-                    StartFrame(frame, copy);
-                    continue;
+                    break;
                 }
                 text += DescribeFrame(api, process, frame.AddrPC.Offset);
                 if (++count == maxFrames) text += kMoreFramesLine;
             }
             text += ModuleBaseLine(reinterpret_cast<uintptr_t>(::GetModuleHandleW(nullptr)));
             output += text;
-            api.cleanup(process);
+        } catch (const std::bad_alloc&) {
+            // The trace is shortened to nothing; the caller goes on.
         }
+        api.cleanup(process);
     }
-    ::LeaveCriticalSection(&lock);
 }
 
 __attribute__((noinline)) void RenderCurrentStackTrace(std::wstring& output, int maxFrames) {

@@ -90,7 +90,8 @@ TEST(ErrorReport, DetailsEqualToTheMessageGiveNoDetailsControls) {
 TEST(ErrorReport, LongMessageDetailsToggleCopyAndClose) {
     std::wstring message;
     for (int i = 0; i < 35; ++i) message += L"line\r\n";
-    const std::wstring details = message + L"\r\n*** Stack Trace (x86) ***\r\n\r\n[0x00401000]  -----";
+    const std::wstring details =
+        message + L"\r\n*** Stack Trace (x86) ***\r\n\r\n[0x00401000]  -----";
     ShownReport shown({message, details});
     HWND window = shown.Window();
     ASSERT_NE(nullptr, window);

@@ -87,7 +87,8 @@ std::vector<uintptr_t> FrameAddresses(const std::wstring& message) {
     while (message.compare(at, 3, L"[0x") == 0) {
         const size_t end = message.find(L"\r\n", at);
         if (end == std::wstring::npos || message.find(L"MODULE_BASE_ADDRESS", at) < end) break;
-        frames.push_back(static_cast<uintptr_t>(std::wcstoull(message.c_str() + at + 3, nullptr, 16)));
+        frames.push_back(
+            static_cast<uintptr_t>(std::wcstoull(message.c_str() + at + 3, nullptr, 16)));
         at = end + 2;
     }
     return frames;
