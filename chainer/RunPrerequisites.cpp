@@ -76,6 +76,11 @@ int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
         failure = error.Code();
     } catch (const std::bad_alloc&) {
         failure = kHrOutOfMemory;
+    } catch (const IException& exception) {
+        Log(L"Installing the prerequisites stopped on an exception; the remaining ones were not "
+            L"installed:" +
+            DescribeException(exception));
+        PresentException(nullptr, exception);
     }
     if (failure != 0) {
         // The run still checks what is present and summarises.

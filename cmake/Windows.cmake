@@ -69,6 +69,17 @@ target_link_libraries(pravel PRIVATE pravel_win)
 target_sources(pravel PRIVATE diag/RuntimeHooks.cpp)
 target_link_options(pravel PRIVATE ${PRAVEL_STATIC_LINK} -municode -mwindows
   $<$<CONFIG:Release,MinSizeRel>:-s>)
+# The deliverable is stripped. The same objects linked once more without
+# stripping give its debug information (identical layout: debug information
+# changes no code), kept beside it as pravel.debug for scripts/symbolize.
+target_compile_options(pravel PRIVATE -g)
+target_compile_options(pravel_win PRIVATE -g)
+target_compile_options(pravel_core PRIVATE -g)
+add_executable(pravel_symbols WIN32 pravel/main.cpp pravel/pravel.rc diag/RuntimeHooks.cpp)
+target_include_directories(pravel_symbols PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/pravel)
+target_compile_options(pravel_symbols PRIVATE -g)
+target_link_libraries(pravel_symbols PRIVATE pravel_win)
+target_link_options(pravel_symbols PRIVATE ${PRAVEL_STATIC_LINK} -municode -mwindows)
 
 # dist/<arch>/ receives the deliverables of this build.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -79,4 +90,8 @@ endif()
 add_custom_command(TARGET pravel POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${PRAVEL_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:pravel> ${PRAVEL_DIST_DIR}/pravel.exe)
+add_custom_command(TARGET pravel_symbols POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PRAVEL_DIST_DIR}
+  COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:pravel_symbols> ${PRAVEL_DIST_DIR}/pravel.debug)
+add_dependencies(pravel pravel_symbols)
 add_subdirectory(kestin)
