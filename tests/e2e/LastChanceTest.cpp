@@ -19,7 +19,7 @@ class WaitingPravel {
         STARTUPINFOW startup = {sizeof(startup)};
         std::wstring command = L"\"" + inst_.Exe() + L"\"";
         started_ = CreateProcessW(inst_.Exe().c_str(), &command[0], nullptr, nullptr, FALSE, 0,
-                                  nullptr, inst_.Dir().c_str(), &startup, &info_) != FALSE;
+                                  nullptr, inst_.Dir().Path().c_str(), &startup, &info_) != FALSE;
     }
     ~WaitingPravel() {
         if (info_.hProcess != nullptr) {
