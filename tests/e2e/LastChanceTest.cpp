@@ -16,7 +16,8 @@ class WaitingPravel {
         : inst_(tag, tag + L".exe"), log_(inst_.Dir() / L"run.log") {
         inst_.WriteIni(IniWithLog(log_, L"[GeneralOptions]\r\nOptions=" + options + L"\r\n"));
         mutex_ = CreateMutexW(nullptr, TRUE, L"Global\\_MSIExecute");
-        STARTUPINFOW startup = {sizeof(startup)};
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
         std::wstring command = L"\"" + inst_.Exe() + L"\"";
         started_ = CreateProcessW(inst_.Exe().c_str(), &command[0], nullptr, nullptr, FALSE, 0,
                                   nullptr, inst_.Dir().Path().c_str(), &startup, &info_) != FALSE;
