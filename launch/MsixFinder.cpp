@@ -5,6 +5,7 @@
 
 #include "common/Text.h"
 #include "common/WorkerThread.h"
+#include "diag/FaultTranslation.h"
 #include "diag/Logger.h"
 #include "launch/PackageManager.h"
 
@@ -18,6 +19,8 @@ std::wstring MsixFinder::Find(const std::wstring& name, const std::wstring& publ
         criteria_.architecture = architecture;
         result_.clear();
         auto query = [this]() noexcept {
+            // Faults on this thread become exceptions, first thing on the thread.
+            InstallExceptionTranslation();
             const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
             if (FAILED(hr)) {
                 try {

@@ -6,6 +6,7 @@
 #include "common/HResultError.h"
 #include "common/Text.h"
 #include "common/WorkerThread.h"
+#include "diag/FaultTranslation.h"
 #include "diag/Logger.h"
 #include "launch/PackageManager.h"
 
@@ -43,6 +44,7 @@ void InstallInApartment(PackageJob& job) noexcept {
         LogQuietly(L"Package installation: COM initialisation failed:" + FormatHResult(hr));
         return;
     }
+    InstallExceptionTranslation();
     try {
         job.installed = CurrentPackageInstaller().Install(*job.path);
     } catch (...) {
@@ -53,11 +55,8 @@ void InstallInApartment(PackageJob& job) noexcept {
 
 // The dedicated package thread.
 void RunPackageThread(PackageJob& job) noexcept {
-    // ---- Fault translation of this thread ----------------------------------
-    // The program's structured-exception translation and top-level exception
-    // filter are installed here, first thing on the thread, once the
-    // exception model provides them.
-    // -------------------------------------------------------------------------
+    // Faults on this thread become exceptions, first thing on the thread.
+    InstallExceptionTranslation();
     try {
         auto inner = [&job]() noexcept { InstallInApartment(job); };
         DWORD error = 0;

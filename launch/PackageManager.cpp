@@ -7,6 +7,7 @@
 #include "common/ErrorCodes.h"
 #include "common/Handles.h"
 #include "common/Text.h"
+#include "diag/ErrorReport.h"
 #include "diag/Logger.h"
 #include "launch/PackageManagerAbi.h"
 #include "launch/WindowsRuntime.h"
@@ -197,6 +198,9 @@ std::wstring Find(const PackageCriteria& criteria) {
 bool DeployPackage(const std::wstring& path) noexcept {
     try {
         return Deploy(path);
+    } catch (const IException& exception) {
+        Log(L"Package installation stopped on " + DescribeException(exception));
+        return false;
     } catch (...) {
         return false;
     }
@@ -205,6 +209,9 @@ bool DeployPackage(const std::wstring& path) noexcept {
 std::wstring FindPackageVersion(const PackageCriteria& criteria) noexcept {
     try {
         return Find(criteria);
+    } catch (const IException& exception) {
+        Log(L"Package search stopped on " + DescribeException(exception));
+        return std::wstring();
     } catch (...) {
         return std::wstring();
     }
