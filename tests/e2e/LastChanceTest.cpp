@@ -130,7 +130,9 @@ TEST(LastChance, InteractiveRunShowsTheReportUntilClosed) {
     }
     ASSERT_NE(nullptr, search.found) << "no report window";
     HWND dialog = search.found;
-    const std::wstring message = ControlText(dialog, 501);
+    // The window exists before its initialisation has filled it in.
+    std::wstring message;
+    for (int i = 0; i < 100 && (message = ControlText(dialog, 501)).empty(); ++i) Sleep(50);
     EXPECT_EQ(0u, message.find(kReportStart)) << Narrow(message);
     EXPECT_EQ(std::wstring::npos, message.find(L"*** Stack Trace")) << Narrow(message);
     EXPECT_FALSE(pravel.EndsWithin(300)) << "the report waits for its reader";
