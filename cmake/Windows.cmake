@@ -53,9 +53,14 @@ add_library(pravel_win STATIC
   download/DownloadPhase.cpp
   download/FileDigest.cpp
   download/InternetShortcut.cpp
+  ui/CredentialsDialog.cpp
+  ui/DialogWindow.cpp
+  ui/DownloadProgressDialog.cpp
+  ui/MessageBox.cpp
+  ui/PreparingDialog.cpp
 )
 target_link_libraries(pravel_win PUBLIC pravel_core
-  shell32 shlwapi ole32 advapi32 user32)  # known DLLs only: see docs/building.md
+  shell32 shlwapi ole32 advapi32 user32 uuid)  # known DLLs only (uuid: a static library): see docs/building.md
 
 set(PRAVEL_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 
@@ -63,7 +68,7 @@ configure_file(pravel/BuildInfo.h.in ${CMAKE_BINARY_DIR}/generated/BuildInfo.h @
 add_executable(pravel WIN32 pravel/main.cpp pravel/pravel.rc)
 target_include_directories(pravel PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/pravel)
 set_source_files_properties(pravel/pravel.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/pravel/pravel.ico;${CMAKE_BINARY_DIR}/generated/BuildInfo.h")
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/pravel/pravel.ico;${CMAKE_BINARY_DIR}/generated/BuildInfo.h;${CMAKE_SOURCE_DIR}/ui/Dialogs.rc;${CMAKE_SOURCE_DIR}/ui/ResourceIds.h")
 target_link_libraries(pravel PRIVATE pravel_win)
 # RuntimeHooks.cpp must win over libstdc++'s definitions: link its object directly.
 target_sources(pravel PRIVATE diag/RuntimeHooks.cpp)

@@ -1,0 +1,251 @@
+#include "ui/DownloadProgressDialog.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <new>
+#include <utility>
+
+#include "common/HResultError.h"
+#include "common/Text.h"
+#include "diag/Logger.h"
+#include "launch/ProcessLaunch.h"
+#include "ui/MessageBox.h"
+#include "ui/ResourceIds.h"
+
+namespace pravel {
+
+namespace {
+
+// Private messages from the worker to the window.
+constexpr UINT kMsgRange = WM_APP + 1;     // wParam: bar maximum
+constexpr UINT kMsgStep = WM_APP + 2;      // wParam: position, lParam: status text
+constexpr UINT kMsgPosition = WM_APP + 3;  // wParam: position
+constexpr UINT kMsgError = WM_APP + 4;     // lParam: status text or null
+constexpr UINT kMsgFinish = WM_APP + 5;    // wParam: end code
+constexpr UINT_PTR kRedrawTimer = 1;
+
+}  // namespace
+
+DownloadProgressDialog::DownloadProgressDialog(ProgressRun run) : run_(std::move(run)) {}
+
+DownloadProgressDialog::~DownloadProgressDialog() {
+    if (worker_) ::WaitForSingleObject(worker_.Get(), INFINITE);
+}
+
+int DownloadProgressDialog::Run(HWND owner, const std::wstring& caption) {
+    caption_ = caption;
+    if (!InitProgressControls()) {
+        Log(L"The progress bar class is not available (comctl32.dll could not be loaded).");
+    }
+    INT_PTR result = RunModal(IDD_PROGRESS, owner);
+    if (result == -1 || (result == 0 && !worker_)) {
+        Log(L"The progress window could not be created (error " +
+            ToDecimalUnsigned(::GetLastError()) + L"); nothing was downloaded or installed.");
+        result = -1;
+    }
+    if (worker_) {
+        WaitWithMessagePump(worker_.Get());
+        ::WaitForSingleObject(worker_.Get(), INFINITE);
+        worker_.Reset();
+    }
+    return static_cast<int>(result);
+}
+
+// --- worker ----------------------------------------------------------------
+
+DWORD WINAPI DownloadProgressDialog::WorkerMain(void* self) {
+    static_cast<DownloadProgressDialog*>(self)->RunPhase();
+    return 0;
+}
+
+void DownloadProgressDialog::RunPhase() {
+    const bool comReady = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    uint32_t result = kInstallFailure;
+    int32_t failure = 0;
+    try {
+        if (run_.phase) result = run_.phase(*this);
+    } catch (const HResultError& error) {
+        failure = error.Code();
+    } catch (const std::bad_alloc&) {
+        failure = kHrOutOfMemory;
+    }
+    if (failure != 0) {
+        Log(L"The download and installation phase stopped on error " + FormatHResult(failure) +
+            L".");
+        result = kInstallFailure;
+    }
+    phaseResult_.store(result);
+    // Stopped without the final notification: make the failure visible; the
+    // user closes the window.
+    if (!finalSent_.load() && !cancelRequested_.load() && !errorShown_.load()) {
+        Send(kMsgError, 0, 0);
+    }
+    if (comReady) ::CoUninitialize();
+}
+
+LRESULT DownloadProgressDialog::Send(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = Window();
+    return window != nullptr ? ::SendMessageW(window, message, wParam, lParam) : 0;
+}
+
+void DownloadProgressDialog::MoveTo(int32_t position) {
+    if (position == lastPosition_) return;
+    lastPosition_ = position;
+    Send(kMsgPosition, static_cast<WPARAM>(position), 0);
+}
+
+void DownloadProgressDialog::SetRange(int32_t steps) {
+    total_ = steps > 0 ? steps : 0;
+    stepCount_ = 0;
+    stepBytesTotal_ = 0;
+    lastPosition_ = 0;
+    Send(kMsgRange, static_cast<WPARAM>(total_ * kStepScale), 0);
+}
+
+void DownloadProgressDialog::ShowStep(const wchar_t* text, int32_t kind) {
+    if (kind != 9) return;
+    ++stepCount_;
+    stepBytesTotal_ = 0;
+    lastPosition_ = stepCount_ * kStepScale;
+    Send(kMsgStep, static_cast<WPARAM>(lastPosition_), reinterpret_cast<LPARAM>(text));
+}
+
+void DownloadProgressDialog::TransferStarting(int32_t, uint64_t totalSize, const wchar_t*) {
+    stepBytesTotal_ = totalSize;
+    stepBytes_ = 0;
+    if (totalSize > 0) MoveTo((stepCount_ > 0 ? stepCount_ - 1 : 0) * kStepScale);
+}
+
+void DownloadProgressDialog::BytesWritten(uint64_t count) {
+    if (stepBytesTotal_ == 0) return;
+    stepBytes_ += count;
+    const uint64_t done = stepBytes_ < stepBytesTotal_ ? stepBytes_ : stepBytesTotal_;
+    const int32_t base = (stepCount_ > 0 ? stepCount_ - 1 : 0) * kStepScale;
+    MoveTo(base + static_cast<int32_t>(done * kStepScale / stepBytesTotal_));
+}
+
+uint32_t DownloadProgressDialog::ReportError(const wchar_t* text, uint32_t code, void*) {
+    errorShown_.store(true);
+    Send(kMsgError, 0, reinterpret_cast<LPARAM>(text));
+    return code;
+}
+
+void DownloadProgressDialog::TransferFinished(int32_t flag, uint32_t) {
+    if (flag != 0) return;  // one file is in place; the phase goes on
+    finalSent_.store(true);
+    int code = 2;
+    if (!(run_.aborted && run_.aborted())) {
+        code = (!run_.mandatorySatisfied || run_.mandatorySatisfied()) ? 1 : 7;
+    }
+    Send(kMsgFinish, static_cast<WPARAM>(code), 0);
+}
+
+// --- window ----------------------------------------------------------------
+
+void DownloadProgressDialog::OnInit(HWND window) {
+    SetProgramIcons(window);
+    CenterWindow(window);
+    ::SetWindowTextW(window, caption_.c_str());
+    const std::wstring preparing = LoadText(IDS_PREPARING);
+    ::SetDlgItemTextW(window, IDC_PROGRESS_STATUS, preparing.c_str());
+    void* taskbar = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_ITaskbarList3, &taskbar))) {
+        taskbar_ = static_cast<ITaskbarList3*>(taskbar);
+        if (FAILED(taskbar_->HrInit())) {
+            taskbar_->Release();
+            taskbar_ = nullptr;
+        }
+    }
+    taskbarUsed_.store(taskbar_ != nullptr);
+    worker_.Reset(::CreateThread(nullptr, 0, WorkerMain, this, 0, nullptr));
+    if (!worker_) {
+        Log(L"The progress window's worker thread could not be started (error " +
+            ToDecimalUnsigned(::GetLastError()) + L"); nothing was downloaded or installed.");
+        End(window, 2);
+    }
+}
+
+void DownloadProgressDialog::SetBar(HWND window, int32_t position) {
+    ::SendDlgItemMessageW(window, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    if (taskbar_ != nullptr && barMaximum_ > 0) {
+        taskbar_->SetProgressValue(window, static_cast<ULONGLONG>(position),
+                                   static_cast<ULONGLONG>(barMaximum_));
+    }
+}
+
+void DownloadProgressDialog::ShowError(HWND window, const wchar_t* text) {
+    if (text != nullptr) ::SetDlgItemTextW(window, IDC_PROGRESS_STATUS, text);
+    HWND bar = ::GetDlgItem(window, IDC_PROGRESS_BAR);
+    ::SendMessageW(bar, PBM_SETSTATE, PBST_ERROR, 0);
+    // Hidden and shown again a moment later, so the new colour is drawn.
+    ::ShowWindow(bar, SW_HIDE);
+    ::SetTimer(window, kRedrawTimer, kErrorRedrawMs, nullptr);
+    if (taskbar_ != nullptr) taskbar_->SetProgressState(window, TBPF_ERROR);
+}
+
+void DownloadProgressDialog::End(HWND window, INT_PTR code) {
+    if (ended_) return;
+    ended_ = true;
+    if (taskbar_ != nullptr) taskbar_->SetProgressState(window, TBPF_NOPROGRESS);
+    ::EndDialog(window, code);
+}
+
+INT_PTR DownloadProgressDialog::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInit(window);
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDCANCEL) {  // the button, Escape and the close box
+                cancelRequested_.store(true);
+                End(window, 2);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_ENDSESSION:
+            if (wParam != FALSE && run_.sessionEnding) run_.sessionEnding();
+            ::SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
+            return TRUE;
+        case WM_TIMER:
+            if (wParam != kRedrawTimer) return FALSE;
+            ::KillTimer(window, kRedrawTimer);
+            ::ShowWindow(::GetDlgItem(window, IDC_PROGRESS_BAR), SW_SHOW);
+            return TRUE;
+        case kMsgRange:
+            barMaximum_ = static_cast<int32_t>(wParam);
+            ::SendDlgItemMessageW(window, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0,
+                                  static_cast<LPARAM>(barMaximum_));
+            ::SendDlgItemMessageW(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+            return TRUE;
+        case kMsgStep:
+            if (lParam != 0) {
+                ::SetDlgItemTextW(window, IDC_PROGRESS_STATUS,
+                                  reinterpret_cast<const wchar_t*>(lParam));
+            }
+            SetBar(window, static_cast<int32_t>(wParam));
+            return TRUE;
+        case kMsgPosition:
+            SetBar(window, static_cast<int32_t>(wParam));
+            return TRUE;
+        case kMsgError:
+            ShowError(window, reinterpret_cast<const wchar_t*>(lParam));
+            return TRUE;
+        case kMsgFinish:
+            End(window, static_cast<INT_PTR>(wParam));
+            return TRUE;
+        case WM_DESTROY:
+            ::KillTimer(window, kRedrawTimer);
+            if (taskbar_ != nullptr) {
+                taskbar_->SetProgressState(window, TBPF_NOPROGRESS);
+                taskbar_->Release();
+                taskbar_ = nullptr;
+            }
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace pravel

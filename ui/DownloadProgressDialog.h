@@ -1,0 +1,114 @@
+// The modal progress window (dialog 216) of a basic-UI run: a status line, a
+// progress bar and Cancel. Its worker thread (COM initialised, apartment)
+// runs the phase it is given with the window as the phase's DownloadSink.
+//
+// End codes of Run: 1 (the phase finished and every mandatory prerequisite
+// is satisfied), 7 (finished, a mandatory prerequisite is missing), 2
+// (cancelled, closed, or the run was aborted), -1 (the window could not be
+// created; the phase did not run).
+//
+// Only the phase's final notification (TransferFinished with flag 0) ends the
+// window by itself; the per-file one (flag 1) does not. A phase that stops
+// without the final notification (a failure) leaves the window open in the
+// error state, so the user sees it, until the user closes it.
+//
+// Threads: every sink operation runs on the worker and acts on the window
+// with synchronous window messages; the window's thread does the drawing and
+// the taskbar calls. Calls that come after the window has ended change
+// nothing. Run returns only after the worker has ended (it dispatches
+// messages while it waits, so a worker that still talks to a window of this
+// thread is never blocked).
+//
+// Beyond the steps: the bar and the taskbar button also move by bytes within
+// a download step (TransferStarting gives the size, BytesWritten the
+// progress); each step is kStepScale units of the bar.
+#pragma once
+
+#include <windows.h>
+#include <shobjidl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/Handles.h"
+#include "download/DownloadSink.h"
+#include "ui/DialogWindow.h"
+
+namespace pravel {
+
+// What the window needs from the run that shows it.
+struct ProgressRun {
+    // Runs on the worker thread with the window as sink; its result (0,
+    // 1602, 1603) is kept as PhaseResult.
+    std::function<uint32_t(DownloadSink& sink)> phase;
+    // At the final notification, on the worker: re-decides the
+    // prerequisites and tells whether every mandatory one is present.
+    // Missing: treated as present.
+    std::function<bool()> mandatorySatisfied;
+    // At the final notification, on the worker: true when the run was
+    // aborted (the window then ends with 2). Missing: never aborted.
+    std::function<bool()> aborted;
+    // On the window's thread when Windows ends the session (WM_ENDSESSION).
+    std::function<void()> sessionEnding;
+};
+
+class DownloadProgressDialog final : public DownloadSink, private DialogWindow {
+  public:
+    static constexpr int32_t kStepScale = 1000;
+    static constexpr UINT kErrorRedrawMs = 200;
+
+    explicit DownloadProgressDialog(ProgressRun run);
+    ~DownloadProgressDialog() override;
+
+    // Shows the window modal, owned by `owner`, with `caption`; see above.
+    int Run(HWND owner, const std::wstring& caption);
+    uint32_t PhaseResult() const { return phaseResult_.load(); }
+    // Whether the taskbar-progress object could be created for the window.
+    bool TaskbarInUse() const { return taskbarUsed_.load(); }
+    using DialogWindow::Window;
+
+    // DownloadSink (worker thread).
+    void SetRange(int32_t steps) override;
+    void TransferStarting(int32_t flag, uint64_t totalSize, const wchar_t* target) override;
+    void TransferFinished(int32_t flag, uint32_t code) override;
+    void BytesWritten(uint64_t count) override;
+    bool IsCancelled() override { return cancelRequested_.load(); }
+    bool IsPaused() override { return false; }
+    uint32_t ReportError(const wchar_t* text, uint32_t code, void* handle) override;
+    void ShowStep(const wchar_t* text, int32_t kind) override;
+
+  private:
+    INT_PTR OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    static DWORD WINAPI WorkerMain(void* self);
+    void RunPhase();
+    // Sends a private message to the window when it still exists.
+    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam);
+    void MoveTo(int32_t position);
+    void OnInit(HWND window);
+    void ShowError(HWND window, const wchar_t* text);
+    void SetBar(HWND window, int32_t position);
+    void End(HWND window, INT_PTR code);
+
+    ProgressRun run_;
+    std::wstring caption_;
+    UniqueHandle worker_;
+    std::atomic<bool> cancelRequested_{false};
+    std::atomic<bool> finalSent_{false};
+    std::atomic<bool> errorShown_{false};
+    std::atomic<uint32_t> phaseResult_{0};
+    std::atomic<bool> taskbarUsed_{false};
+    // Worker-side progress state.
+    int32_t total_ = 0;
+    int32_t stepCount_ = 0;
+    uint64_t stepBytesTotal_ = 0;
+    uint64_t stepBytes_ = 0;
+    int32_t lastPosition_ = -1;
+    // Window-side state.
+    ITaskbarList3* taskbar_ = nullptr;
+    int32_t barMaximum_ = 0;
+    bool ended_ = false;
+};
+
+}  // namespace pravel

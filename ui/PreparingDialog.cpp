@@ -1,0 +1,134 @@
+#include "ui/PreparingDialog.h"
+
+#include "common/Text.h"
+#include "detect/SystemInfo.h"
+#include "diag/Logger.h"
+#include "ui/AppModule.h"
+#include "ui/MessageBox.h"
+#include "ui/ResourceIds.h"
+#include "ui/TextTemplate.h"
+
+namespace pravel {
+
+namespace {
+
+constexpr DWORD kPumpCheckMs = 500;  // a window thread that takes no message this long is stuck
+
+}  // namespace
+
+PreparingDialog::~PreparingDialog() {
+    if (Window() != nullptr) Close();
+}
+
+std::wstring PreparingDialog::Caption() {
+    if (!title_.empty()) return title_;
+    if (productName_.empty()) {
+        GetProductName(programPath_.empty() ? GetProgramPath() : programPath_, productName_);
+    }
+    return FormatTemplate(LoadText(IDS_SETUP_CAPTION), {productName_});
+}
+
+void PreparingDialog::Show(const std::wstring& status, bool skipAllowed) {
+    if (!interactive) return;
+    skipAllowed_.store(skipAllowed);
+    skipRequested_.store(false);
+    HWND window = Window();
+    if (window == nullptr) {
+        if (createFailed_) return;
+        threadId_ = ::GetCurrentThreadId();
+        window = CreateModeless(IDD_PREPARING, ::GetActiveWindow());
+        if (window == nullptr) {
+            createFailed_ = true;
+            Log(L"The preparing window could not be created (error " +
+                ToDecimalUnsigned(::GetLastError()) + L").");
+            return;
+        }
+        TheModule().TrackWindow(window);
+        isOpen_.store(true);
+        ::ShowWindow(window, SW_SHOWNORMAL);
+    } else {
+        Layout(window);
+        ::EnableWindow(::GetDlgItem(window, IDCANCEL), TRUE);
+    }
+    const std::wstring caption = Caption();
+    ::SetWindowTextW(window, caption.c_str());
+    ::SetDlgItemTextW(window, IDC_PREPARING_STATUS, status.c_str());
+    ::UpdateWindow(window);
+}
+
+void PreparingDialog::Close() {
+    HWND window = Window();
+    if (window == nullptr) {
+        isOpen_.store(false);
+        return;
+    }
+    if (::GetCurrentThreadId() == threadId_) {
+        Destroy(window);
+        return;
+    }
+    ::PostMessageW(window, kCloseMessage, 0, 0);
+    const DWORD start = ::GetTickCount();
+    while (::IsWindow(window) && Window() == window) {
+        DWORD_PTR ignored = 0;
+        const bool pumping = ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                                   kPumpCheckMs, &ignored) != 0;
+        if (!::IsWindow(window) || Window() != window) break;
+        if (!pumping || ::GetTickCount() - start >= kCloseWaitMs) {
+            Log(L"The preparing window did not close: its thread takes no messages.");
+            break;
+        }
+        ::Sleep(10);
+    }
+    isOpen_.store(false);
+}
+
+void PreparingDialog::Destroy(HWND window) {
+    TheModule().UntrackWindow(window);
+    ::DestroyWindow(window);
+    isOpen_.store(false);
+}
+
+void PreparingDialog::Layout(HWND window) {
+    HWND status = ::GetDlgItem(window, IDC_PREPARING_STATUS);
+    HWND button = ::GetDlgItem(window, IDCANCEL);
+    if (status == nullptr || button == nullptr) return;
+    const RECT statusRect = ControlRect(window, IDC_PREPARING_STATUS);
+    if (initialStatusRight_ < 0) initialStatusRight_ = statusRect.right;
+    LONG right = initialStatusRight_;
+    if (skipAllowed_.load()) {
+        ::ShowWindow(button, SW_SHOW);
+    } else {
+        ::ShowWindow(button, SW_HIDE);
+        right = ControlRect(window, IDCANCEL).right;
+    }
+    ::SetWindowPos(status, nullptr, 0, 0, right - statusRect.left,
+                   statusRect.bottom - statusRect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+INT_PTR PreparingDialog::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetProgramIcons(window);
+            Layout(window);
+            CenterWindow(window);
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDCANCEL) {
+                // Escape and the close box arrive as this command too: they
+                // count only while Skip is offered.
+                if (skipAllowed_.load()) {
+                    skipRequested_.store(true);
+                    ::EnableWindow(::GetDlgItem(window, IDCANCEL), FALSE);
+                }
+                return TRUE;
+            }
+            return FALSE;
+        case kCloseMessage:
+            Destroy(window);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace pravel
