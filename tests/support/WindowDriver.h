@@ -13,30 +13,32 @@
 
 namespace testing_support {
 
+struct DialogSearch {
+    DWORD pid;
+    std::vector<int> ids;
+    std::vector<HWND> found;
+};
+
+inline BOOL CALLBACK CollectDialog(HWND window, LPARAM parameter) {
+    auto& search = *reinterpret_cast<DialogSearch*>(parameter);
+    wchar_t cls[16] = {};
+    GetClassNameW(window, cls, 16);
+    if (std::wstring(cls) != L"#32770") return TRUE;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (search.pid != 0 && owner != search.pid) return TRUE;
+    for (int id : search.ids) {
+        if (GetDlgItem(window, id) == nullptr) return TRUE;
+    }
+    search.found.push_back(window);
+    return TRUE;
+}
+
 // Top-level dialog windows (class "#32770") of process `pid` (0: any) that
 // carry every control in `ids`.
 inline std::vector<HWND> FindDialogs(DWORD pid, std::initializer_list<int> ids) {
-    struct Search {
-        DWORD pid;
-        std::vector<int> ids;
-        std::vector<HWND> found;
-    } search{pid, ids, {}};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(parameter);
-            wchar_t cls[16] = {};
-            GetClassNameW(window, cls, 16);
-            if (std::wstring(cls) != L"#32770") return TRUE;
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (s.pid != 0 && owner != s.pid) return TRUE;
-            for (int id : s.ids) {
-                if (GetDlgItem(window, id) == nullptr) return TRUE;
-            }
-            s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DialogSearch search{pid, ids, {}};
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
