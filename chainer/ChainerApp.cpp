@@ -14,6 +14,9 @@
 #include "detect/SystemInfo.h"
 #include "diag/Logger.h"
 #include "ui/AppModule.h"
+#include "ui/MessageBox.h"
+#include "ui/ResourceIds.h"
+#include "ui/TextTemplate.h"
 
 namespace pravel {
 
@@ -69,6 +72,7 @@ int32_t ChainerApp::Run() {
     interactive = silent_ == 0;
 
     PrepareLaunchContext(set.Options());
+    preparing_.Show(LoadText(IDS_PREPARING), false);  // only in an interactive run
     PrepareWindowTexts();
     ::SetCurrentDirectoryW(programFolder_.c_str());
 
@@ -94,7 +98,10 @@ void ChainerApp::PrepareLaunchContext(const GeneralOptions& options) {
 void ChainerApp::PrepareWindowTexts() {
     productName_.clear();
     GetProductName(programPath_, productName_);
-    windowTitle_ = productName_ + L" Setup";
+    windowTitle_ = FormatTemplate(LoadText(IDS_SETUP_CAPTION), {productName_});
+    preparing_.SetProgramPath(programPath_);
+    preparing_.SetProductName(productName_);
+    preparing_.SetTitle(windowTitle_);
 }
 
 }  // namespace pravel

@@ -11,6 +11,7 @@
 #include "chainer/LaunchContext.h"
 #include "chainer/PrerequisiteSet.h"
 #include "launch/CleanupScriptRunner.h"
+#include "ui/PreparingDialog.h"
 
 namespace pravel {
 
@@ -44,6 +45,7 @@ class ChainerApp {
     const LaunchContext& Context() const { return launchContext_; }
     const std::wstring& ProductName() const { return productName_; }
     const std::wstring& WindowTitle() const { return windowTitle_; }
+    PreparingDialog& Preparing() { return preparing_; }
 
   private:
     void PrepareLaunchContext(const GeneralOptions& options);
@@ -53,6 +55,7 @@ class ChainerApp {
     uint8_t rebootPending_ = 0;
     uint8_t silent_ = 0;
     LaunchContext launchContext_;
+    PreparingDialog preparing_;
     std::wstring productName_;
     std::wstring windowTitle_;
     std::vector<std::wstring> cleanupFiles_;

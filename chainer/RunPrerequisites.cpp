@@ -18,6 +18,8 @@
 #include "diag/FaultTranslation.h"
 #include "diag/Logger.h"
 #include "launch/ProcessLaunch.h"
+#include "ui/MessageBox.h"
+#include "ui/ResourceIds.h"
 
 namespace pravel {
 
@@ -122,6 +124,7 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
         if (Contains(set.Options().options, L"q")) {  // silent: no window, decide directly
             EvaluateAllGuarded(set);
         } else {
+            preparing_.Show(LoadText(IDS_SEARCHING), false);
             DecideOnWorker(set);
         }
         if (!set.AnyToInstall()) {
