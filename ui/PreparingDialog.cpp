@@ -45,7 +45,6 @@ void PreparingDialog::Show(const std::wstring& status, bool skipAllowed) {
         }
         TheModule().TrackWindow(window);
         isOpen_.store(true);
-        ::ShowWindow(window, SW_SHOWNORMAL);
     } else {
         Layout(window);
         ::EnableWindow(::GetDlgItem(window, IDCANCEL), TRUE);
@@ -53,6 +52,7 @@ void PreparingDialog::Show(const std::wstring& status, bool skipAllowed) {
     const std::wstring caption = Caption();
     ::SetWindowTextW(window, caption.c_str());
     ::SetDlgItemTextW(window, IDC_PREPARING_STATUS, status.c_str());
+    if (!::IsWindowVisible(window)) ::ShowWindow(window, SW_SHOWNORMAL);
     ::UpdateWindow(window);
 }
 

@@ -58,6 +58,8 @@ TEST(Windows, PreparingWindowShowsWhileTheRunWaitsToStart) {
     ASSERT_TRUE(process.Started());
     HWND window = WaitForDialog({kPreparingStatus, IDCANCEL}, 30000, 0);
     ASSERT_NE(window, nullptr) << "no preparing window";
+    // The dialog exists before its texts are set and it is shown.
+    for (int i = 0; i < 1000 && !IsWindowVisible(window); ++i) Sleep(10);
     EXPECT_EQ(ItemText(window, kPreparingStatus), L"Preparing...");
     const std::wstring caption = WindowText(window);
     EXPECT_TRUE(caption.size() > 6 && caption.substr(caption.size() - 6) == L" Setup")
