@@ -117,8 +117,8 @@ INT_PTR PreparingDialog::OnMessage(HWND window, UINT message, WPARAM wParam, LPA
                 // Escape and the close box arrive as this command too: they
                 // count only while Skip is offered.
                 if (skipAllowed_.load()) {
-                    skipRequested_.store(true);
                     ::EnableWindow(::GetDlgItem(window, IDCANCEL), FALSE);
+                    skipRequested_.store(true);
                 }
                 return TRUE;
             }
