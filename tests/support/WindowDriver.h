@@ -42,13 +42,16 @@ inline std::vector<HWND> FindDialogs(DWORD pid, std::initializer_list<int> ids) 
     return search.found;
 }
 
-// Polls every 10 ms for up to `timeoutMs` until a dialog with `ids` exists.
+// Polls every 10 ms for up to `timeoutMs` until a dialog with `ids` exists
+// and is visible (a dialog exists before its initialisation is done and it
+// is shown).
 inline HWND WaitForDialog(std::initializer_list<int> ids, DWORD timeoutMs = 10000,
                           DWORD pid = GetCurrentProcessId()) {
     const DWORD start = GetTickCount();
     for (;;) {
-        std::vector<HWND> found = FindDialogs(pid, ids);
-        if (!found.empty()) return found.front();
+        for (HWND window : FindDialogs(pid, ids)) {
+            if (IsWindowVisible(window)) return window;
+        }
         if (GetTickCount() - start >= timeoutMs) return nullptr;
         Sleep(10);
     }
