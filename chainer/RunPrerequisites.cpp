@@ -18,6 +18,7 @@
 #include "diag/FaultTranslation.h"
 #include "diag/Logger.h"
 #include "launch/ProcessLaunch.h"
+#include "ui/DownloadProgressDialog.h"
 #include "ui/MessageBox.h"
 #include "ui/ResourceIds.h"
 
@@ -94,6 +95,49 @@ int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
     return engine.CheckMandatory() ? kExitSuccess : kExitMandatoryMissing;
 }
 
+// The phase the progress window's worker runs: downloads, sites, then the
+// installation step; the final notification only when all went through.
+uint32_t RunWindowPhase(InstallEngine& engine, DownloadSink& sink) {
+    if (engine.DownloadAll(&sink) != kInstallSuccess) return kInstallFailure;
+    if (sink.IsCancelled()) return kInstallUserExit;
+    engine.OpenSites(&sink);
+    if (sink.IsCancelled()) return kInstallUserExit;
+    const uint32_t installed = engine.InstallAll(&sink);
+    if (installed == kInstallUserExit) return kInstallUserExit;
+    if (installed != kInstallSuccess) return kInstallFailure;
+    sink.TransferFinished(0, 0);
+    return kInstallSuccess;
+}
+
+// The basic-UI installation (general option "b"): the modal progress window,
+// whose worker thread runs the phase while this thread runs the window. The
+// result is 1 when a mandatory prerequisite is missing afterwards. Whatever
+// ended the window (also Cancel, the close box, a failure the user closed,
+// a window that could not be shown), the prerequisites are decided again, so
+// a missing mandatory one is never reported as success.
+int32_t InstallWithWindow(InstallEngine& engine, PrerequisiteSet& set, PreparingDialog& preparing) {
+    Log(L"Starting installing prerequisites in basic UI mode.");
+    if (preparing.Title().empty()) preparing.SetTitle(preparing.Caption());
+    ProgressRun run;
+    run.phase = [&engine](DownloadSink& sink) { return RunWindowPhase(engine, sink); };
+    run.mandatorySatisfied = [&engine, &set] {
+        set.Reevaluate();
+        return engine.CheckMandatory();
+    };
+    run.aborted = [&engine] { return engine.ShutdownInProgress(); };
+    run.sessionEnding = [&engine] { engine.SetShutdownInProgress(); };
+    DownloadProgressDialog dialog(run);
+    const int ended = dialog.Run(::GetActiveWindow(), preparing.Title());
+    if (ended == 7) return kExitMandatoryMissing;
+    if (ended == 1) return kExitSuccess;
+    if (engine.RebootStarted() || engine.ShutdownInProgress()) return kExitSuccess;
+    set.Reevaluate();
+    if (engine.CheckMandatory()) return kExitSuccess;
+    Log(L"The mandatory prerequisite " + engine.FailedMandatory() +
+        L" is still missing after the progress window ended.");
+    return kExitMandatoryMissing;
+}
+
 const wchar_t* TrueFalse(bool value) {
     return value ? L"true" : L"false";
 }
@@ -130,14 +174,13 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
         if (!set.AnyToInstall()) {
             Log(L"No prerequisite must be installed.");
         } else {
+            preparing_.Close();
             engine = std::make_unique<InstallEngine>(set, launchContext_);
             const std::wstring& options = set.Options().options;
             if (Contains(options, L"q")) {
                 result = InstallSilently(*engine, set);
             } else if (Contains(options, L"b")) {
-                // The basic-UI run needs the progress window, which this build lacks.
-                Log(L"Installing prerequisites with a progress window is not available in this "
-                    L"build: nothing was downloaded or installed.");
+                result = InstallWithWindow(*engine, set, preparing_);
             }
             rebootPending = SummariseReboot(engine.get());
             if (rebootPending) result = kExitRebootPending;

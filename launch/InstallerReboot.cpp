@@ -3,10 +3,14 @@
 // restart is needed (3010).
 #include <windows.h>
 
+#include <string>
+
 #include "common/ErrorCodes.h"
 #include "common/Handles.h"
 #include "diag/Logger.h"
 #include "launch/InstallerLauncher.h"
+#include "ui/MessageBox.h"
+#include "ui/ResourceIds.h"
 
 namespace pravel {
 
@@ -16,17 +20,14 @@ namespace {
 // SHTDN_REASON_MINOR_INSTALLATION.
 constexpr uint32_t kRestartReason = 0x80040002u;
 
-const wchar_t kRebootQuestionText[] =
-    L"You must reboot your computer in order to continue the installation. Press Yes to restart "
-    L"now or press No to abort the installation and manually restart later.";
-const wchar_t kRebootQuestionCaption[] = L"Confirmation";
-
 bool RequestShutdown(uint32_t flags, uint32_t reason) {
     return ::ExitWindowsEx(flags, reason) != FALSE;
 }
 
+// The program's message routine: a box while the run is interactive, the
+// debugger output otherwise (then the answer is 0, which is not Yes).
 int AskWithMessageBox(void* owner, const wchar_t* text, const wchar_t* caption, uint32_t type) {
-    return ::MessageBoxW(static_cast<HWND>(owner), text, caption, type);
+    return ShowMessage(static_cast<HWND>(owner), type, text, caption);
 }
 
 ShutdownRequestFn g_shutdownRequest = &RequestShutdown;
@@ -79,8 +80,11 @@ int32_t InstallerLauncher::LaunchWithReboot(int32_t index, bool quiet) {
 
 bool InstallerLauncher::Reboot(bool quiet) {
     if (!quiet) {
-        const int answer = g_rebootQuestion(::GetForegroundWindow(), kRebootQuestionText,
-                                            kRebootQuestionCaption, MB_YESNO | MB_ICONINFORMATION);
+        // Strings 216 and 217 of the table.
+        const std::wstring text = LoadText(IDS_REBOOT_QUESTION);
+        const std::wstring caption = LoadText(IDS_CONFIRMATION);
+        const int answer = g_rebootQuestion(::GetForegroundWindow(), text.c_str(), caption.c_str(),
+                                            MB_YESNO | MB_ICONINFORMATION);
         if (answer != IDYES) {
             rebootDeclined_ = true;
             return false;

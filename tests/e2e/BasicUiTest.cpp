@@ -1,0 +1,148 @@
+// Basic-UI runs ("b") of the real pravel.exe: the progress window installs
+// fake installers lying on disk and ends by itself; Cancel and the reboot
+// question are answered by this test through the windows.
+#include "e2e/PravelRun.h"
+#include "support/FakeInstaller.h"
+#include "support/WindowDriver.h"
+
+#include <algorithm>
+
+using namespace e2e;
+
+namespace {
+
+constexpr int kStatus = 1034;
+constexpr int kBar = 1035;
+constexpr int kMessageText = 0xFFFF;
+
+bool InterbootContextExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+// Polls (bounded) until `window`'s control `id` shows `text`.
+bool WaitForText(HWND window, int id, const std::wstring& text, DWORD timeoutMs = 20000) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        if (ItemText(window, id) == text) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+class BasicUi : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"InterbootContext");
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\BasicUi");
+    }
+    void TearDown() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"InterbootContext");
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\BasicUi");
+    }
+    // One prerequisite "A" installed by a fake installer with `directions`;
+    // it is present once HKCU\Software\PravelTests\BasicUi\A exists.
+    void WriteOne(const std::string& directions, const std::wstring& options) {
+        PlaceFakeInstaller(inst_.Dir() / L"a.exe", directions);
+        inst_.WriteIni(IniWithLog(log_) +
+                       L"[GeneralOptions]\r\nOptions=b\r\n[PREREQUISITES]\r\nApp1=A\r\n[App1]\r\n"
+                       L"SetupFile=" +
+                       inst_.Dir() / L"a.exe" + L"\r\nRetValPropName=A_RET\r\nOptions=" + options +
+                       L"\r\nSearchType1=5\r\nSearchString1="
+                       L"HKEY_CURRENT_USER\\Software\\PravelTests\\BasicUi\\A\r\n");
+    }
+    HWND ProgressWindow() {
+        HWND window = WaitForDialog({kStatus, kBar, IDCANCEL}, 30000, 0);
+        for (int i = 0; window != nullptr && i < 1000 && !IsWindowVisible(window); ++i) Sleep(10);
+        return window;
+    }
+    std::vector<std::wstring> Summary() const {
+        const std::vector<std::wstring> messages = Messages(ReadUtf16(log_));
+        auto at =
+            std::find(messages.begin(), messages.end(), L"After running prerequisites we have:");
+        return std::vector<std::wstring>(at, messages.end());
+    }
+
+    Installation inst_{L"basicui", L"setup.exe"};
+    std::wstring log_ = inst_.Dir() / L"run.log";
+};
+
+}  // namespace
+
+TEST_F(BasicUi, TheProgressWindowInstallsAndEndsByItself) {
+    WriteOne("sleep=1500\nregkey=Software\\PravelTests\\BasicUi\\A\n", L"m");
+    Process process(inst_.Exe());
+    ASSERT_TRUE(process.Started());
+    HWND window = ProgressWindow();
+    ASSERT_NE(window, nullptr) << "no progress window";
+    EXPECT_TRUE(WaitForText(window, kStatus, L"Installing A"));
+    const std::wstring caption = WindowText(window);
+    EXPECT_TRUE(caption.size() > 6 && caption.substr(caption.size() - 6) == L" Setup")
+        << Narrow(caption);
+    EXPECT_TRUE(FindDialogs(0, {1001}).empty()) << "the preparing window is closed by now";
+    ASSERT_TRUE(process.WaitFor(60000)) << "the window did not end by itself";
+    EXPECT_EQ(process.ExitCode(), 0u);
+    EXPECT_EQ(ReadRecords(inst_.Dir().Path()).size(), 1u);
+    const std::wstring log = ReadUtf16(log_);
+    EXPECT_TRUE(HasMessage(log, L"Starting installing prerequisites in basic UI mode."));
+    EXPECT_EQ(Summary(), (std::vector<std::wstring>{L"After running prerequisites we have:",
+                                                    L"  Reboot was required=false"}));
+    EXPECT_FALSE(InterbootContextExists());
+}
+
+TEST_F(BasicUi, CancelEndsTheWindowAndAMissingMandatoryPrerequisiteGivesOne) {
+    WriteOne("sleep=2000\n", L"m");  // installs nothing: A stays missing
+    Process process(inst_.Exe());
+    ASSERT_TRUE(process.Started());
+    HWND window = ProgressWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitForText(window, kStatus, L"Installing A"));
+    PressButton(window, IDCANCEL);
+    const DWORD start = GetTickCount();
+    while (IsWindow(window) && GetTickCount() - start < 5000) Sleep(5);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_LT(GetTickCount() - start, 1000u) << "Cancel ends the window at once";
+    ASSERT_TRUE(process.WaitFor(60000));
+    EXPECT_EQ(process.ExitCode(), 1u) << "a cancelled run with a mandatory prerequisite missing";
+}
+
+TEST_F(BasicUi, CancelWithOnlyOptionalPrerequisitesMissingGivesZero) {
+    WriteOne("sleep=2000\n", L"");
+    Process process(inst_.Exe());
+    ASSERT_TRUE(process.Started());
+    HWND window = ProgressWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitForText(window, kStatus, L"Installing A"));
+    PressButton(window, IDCANCEL);
+    ASSERT_TRUE(process.WaitFor(60000));
+    EXPECT_EQ(process.ExitCode(), 0u);
+}
+
+TEST_F(BasicUi, RebootQuestionAnsweredNo) {
+    WriteOne("regkey=Software\\PravelTests\\BasicUi\\A\n", L"r");
+    Process process(inst_.Exe());
+    ASSERT_TRUE(process.Started());
+    HWND box = WaitForDialog({kMessageText, IDYES, IDNO}, 60000, 0);
+    ASSERT_NE(box, nullptr) << "no reboot question";
+    for (int i = 0; i < 1000 && !IsWindowVisible(box); ++i) Sleep(10);
+    EXPECT_EQ(ItemText(box, kMessageText),
+              L"You must reboot your computer in order to continue the installation. Press Yes "
+              L"to restart now or press No to abort the installation and manually restart later.");
+    EXPECT_EQ(WindowText(box), L"Confirmation");
+    PressButton(box, IDNO);
+    // The installation step stops; the window shows it until it is closed.
+    HWND window = ProgressWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(process.WaitFor(500)) << "the window waits for the user";
+    PressButton(window, IDCANCEL);
+    ASSERT_TRUE(process.WaitFor(60000));
+    EXPECT_EQ(process.ExitCode(), 0u);
+    EXPECT_EQ(Summary(), (std::vector<std::wstring>{L"After running prerequisites we have:",
+                                                    L"  Reboot was required=true",
+                                                    L"  Reboot was refused=true"}));
+    EXPECT_FALSE(InterbootContextExists());
+}
