@@ -12,7 +12,9 @@
 #include "diag/ErrorReport.h"
 #include "diag/FaultTranslation.h"
 #include "diag/Logger.h"
+#include "download/CredentialsProvider.h"
 #include "ui/AppModule.h"
+#include "ui/CredentialsPrompt.h"
 
 namespace pravel {
 
@@ -24,6 +26,7 @@ int PravelMain(HINSTANCE instance) {
     const bool comReady = SUCCEEDED(::CoInitialize(nullptr));
     ::DefWindowProcW(nullptr, 0, 0, 0);
     TheModule().Init(instance);
+    SetCredentialsPrompt(&PromptWithCredentialsDialog);
     int exitCode = 0;
     int32_t failure = 0;
     try {

@@ -54,6 +54,7 @@ add_library(pravel_win STATIC
   download/FileDigest.cpp
   download/InternetShortcut.cpp
   ui/CredentialsDialog.cpp
+  ui/CredentialsPrompt.cpp
   ui/DialogWindow.cpp
   ui/DownloadProgressDialog.cpp
   ui/MessageBox.cpp

@@ -33,6 +33,7 @@ constexpr uint32_t kInstallUserExit = 1602;
 constexpr uint32_t kInstallFailure = 1603;
 constexpr uint32_t kFunctionFailed = 1627;  // ERROR_FUNCTION_FAILED
 constexpr uint32_t kSuccessRebootRequired = 3010;
+constexpr uint32_t kErrorRetry = 1237;  // ERROR_RETRY: credentials were supplied, try again
 
 // Reported to the progress window by the installation step.
 constexpr uint32_t kErrorMandatoryFailed = 0xE0000024u;  // a mandatory prerequisite failed

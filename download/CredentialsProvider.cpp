@@ -7,6 +7,11 @@ namespace pravel {
 
 namespace {
 constexpr uint32_t kAnswerRetry = 1237;  // ERROR_RETRY
+CredentialsPromptFn g_prompt = nullptr;
+}  // namespace
+
+void SetCredentialsPrompt(CredentialsPromptFn prompt) {
+    g_prompt = prompt;
 }
 
 void CredentialsProvider::BeginAttempts() {
@@ -43,9 +48,9 @@ void CredentialsProvider::SetUrl(const std::wstring& url) {
     url_ = url;
 }
 
-bool CredentialsProvider::Prompt(void* /*ownerWindow*/) {
-    if (promptDisabled_) return false;
-    return false;
+bool CredentialsProvider::Prompt(void* ownerWindow) {
+    if (promptDisabled_ || g_prompt == nullptr) return false;
+    return g_prompt(*this, ownerWindow);
 }
 
 void CredentialsProvider::Store(const std::wstring& user, const std::wstring& password) {

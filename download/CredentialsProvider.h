@@ -29,8 +29,11 @@ class CredentialsProvider {
     virtual void SetRealm(const std::wstring& realm);
     virtual void SetServerName(const std::wstring& serverName);
     virtual void SetUrl(const std::wstring& url);
-    // Asks the user. No dialog exists in this build: the answer is false
-    // (the transfer then fails for want of credentials).
+    // Asks the user through the installed prompt (the credentials dialog of
+    // the program's windows, see SetCredentialsPrompt); true when a user name
+    // was entered, which is then stored. False while prompting is disabled
+    // or when no prompt is installed (the transfer then fails for want of
+    // credentials).
     virtual bool Prompt(void* ownerWindow);
 
     // Stores a pair as if the user had entered it.
@@ -50,6 +53,13 @@ class CredentialsProvider {
     std::wstring url_;
     std::wstring serverName_;
 };
+
+// How Prompt asks the user: shows the dialog owned by `ownerWindow` (may be
+// null) for the provider's server name, URL and realm, stores what was
+// entered with Store and answers true on OK. Installed once at start, before
+// any download; none is installed in the platform-free core.
+using CredentialsPromptFn = bool (*)(CredentialsProvider& provider, void* ownerWindow);
+void SetCredentialsPrompt(CredentialsPromptFn prompt);
 
 // The asking procedure of a transfer that met a demand for credentials:
 // the stored pair first (once per series), otherwise the sink is asked with

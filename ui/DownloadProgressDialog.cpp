@@ -9,6 +9,7 @@
 #include "common/HResultError.h"
 #include "common/Text.h"
 #include "diag/Logger.h"
+#include "download/CredentialsProvider.h"
 #include "launch/ProcessLaunch.h"
 #include "ui/MessageBox.h"
 #include "ui/ResourceIds.h"
@@ -125,7 +126,15 @@ void DownloadProgressDialog::BytesWritten(uint64_t count) {
     MoveTo(base + static_cast<int32_t>(done * kStepScale / stepBytesTotal_));
 }
 
-uint32_t DownloadProgressDialog::ReportError(const wchar_t* text, uint32_t code, void*) {
+uint32_t DownloadProgressDialog::ReportError(const wchar_t* text, uint32_t code, void* handle) {
+    if (code == DLERR_AUTH_REQUIRED) {
+        // A demand for credentials is a question, not a failure: ask the
+        // user (owned by this window) unless the run is being cancelled.
+        if (handle == nullptr || cancelRequested_.load() || Window() == nullptr) return code;
+        auto* provider = static_cast<CredentialsProvider*>(handle);
+        return provider->Prompt(Window()) ? kErrorRetry : code;
+    }
+    // Certificate errors and every other failure: refused, shown.
     errorShown_.store(true);
     Send(kMsgError, 0, reinterpret_cast<LPARAM>(text));
     return code;

@@ -19,6 +19,13 @@
 // messages while it waits, so a worker that still talks to a window of this
 // thread is never blocked).
 //
+// ReportError: a demand for credentials (DLERR_AUTH_REQUIRED, the handle is
+// the CredentialsProvider) is answered by the provider's Prompt owned by
+// this window, 1237 (retry) when the user entered a name; it does not mark
+// the window as failed. Every other report (certificate errors included:
+// they stay refused) shows its text when one is given and puts the bar and
+// the taskbar button into the error state; the code is answered unchanged.
+//
 // Beyond the steps: the bar and the taskbar button also move by bytes within
 // a download step (TransferStarting gives the size, BytesWritten the
 // progress); each step is kStepScale units of the bar.
