@@ -95,20 +95,6 @@ int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
     return engine.CheckMandatory() ? kExitSuccess : kExitMandatoryMissing;
 }
 
-// The phase the progress window's worker runs: downloads, sites, then the
-// installation step; the final notification only when all went through.
-uint32_t RunWindowPhase(InstallEngine& engine, DownloadSink& sink) {
-    if (engine.DownloadAll(&sink) != kInstallSuccess) return kInstallFailure;
-    if (sink.IsCancelled()) return kInstallUserExit;
-    engine.OpenSites(&sink);
-    if (sink.IsCancelled()) return kInstallUserExit;
-    const uint32_t installed = engine.InstallAll(&sink);
-    if (installed == kInstallUserExit) return kInstallUserExit;
-    if (installed != kInstallSuccess) return kInstallFailure;
-    sink.TransferFinished(0, 0);
-    return kInstallSuccess;
-}
-
 // The basic-UI installation (general option "b"): the modal progress window,
 // whose worker thread runs the phase while this thread runs the window. The
 // result is 1 when a mandatory prerequisite is missing afterwards. Whatever
@@ -119,7 +105,7 @@ int32_t InstallWithWindow(InstallEngine& engine, PrerequisiteSet& set, Preparing
     Log(L"Starting installing prerequisites in basic UI mode.");
     if (preparing.Title().empty()) preparing.SetTitle(preparing.Caption());
     ProgressRun run;
-    run.phase = [&engine](DownloadSink& sink) { return RunWindowPhase(engine, sink); };
+    run.phase = [&engine](DownloadSink& sink) { return engine.RunDownloadPhase(&sink); };
     run.mandatorySatisfied = [&engine, &set] {
         set.Reevaluate();
         return engine.CheckMandatory();

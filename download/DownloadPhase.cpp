@@ -20,6 +20,8 @@
 #include "download/InternetShortcut.h"
 #include "launch/FileOperations.h"
 #include "launch/ProcessLaunch.h"
+#include "ui/MessageBox.h"
+#include "ui/ResourceIds.h"
 
 namespace pravel {
 
@@ -66,7 +68,12 @@ std::wstring DownloadStatusText(uint32_t code) {
     return TrimWhite(text);
 }
 
-DownloadPhase::DownloadPhase(PrerequisiteSet& set) : set_(set) {}
+DownloadPhase::DownloadPhase(PrerequisiteSet& set) : set_(set) {
+    // The string table's texts; a program without it keeps the same defaults.
+    std::wstring text;
+    if (TryLoadText(IDS_DOWNLOADING, text)) texts_.downloading = text;
+    if (TryLoadText(IDS_OPENING_SITE, text)) texts_.openSiteTitle = text;
+}
 
 DownloadPhase::~DownloadPhase() {
     CleanUp();
@@ -168,8 +175,8 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
         Log(L"Launching URL:" + p.location);
         OpenUrlThroughShortcut(p.location, ProgramTempFolder());
         if (sink != nullptr && !quiet) {
-            ::MessageBoxW(owner, texts_.openSiteMessage.c_str(), caption.c_str(),
-                          MB_ICONINFORMATION | MB_OK);
+            ShowMessage(owner, MB_ICONINFORMATION | MB_OK, texts_.openSiteMessage.c_str(),
+                        caption.c_str());
         }
     }
 }
