@@ -8,6 +8,8 @@
 
 #include "common/HResultError.h"
 #include "common/Text.h"
+#include "diag/ErrorReport.h"
+#include "diag/FaultTranslation.h"
 #include "diag/Logger.h"
 #include "download/CredentialsProvider.h"
 #include "launch/ProcessLaunch.h"
@@ -61,6 +63,7 @@ DWORD WINAPI DownloadProgressDialog::WorkerMain(void* self) {
 }
 
 void DownloadProgressDialog::RunPhase() {
+    InstallExceptionTranslation();  // faults on this worker become exceptions
     const bool comReady = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     uint32_t result = kInstallFailure;
     int32_t failure = 0;
@@ -70,6 +73,12 @@ void DownloadProgressDialog::RunPhase() {
         failure = error.Code();
     } catch (const std::bad_alloc&) {
         failure = kHrOutOfMemory;
+    } catch (const IException& exception) {
+        // Logged with its stack trace, and shown where a person can read it.
+        Log(L"The download and installation phase stopped on an exception:" +
+            DescribeException(exception));
+        PresentException(Window(), exception);
+        result = kInstallFailure;
     }
     if (failure != 0) {
         Log(L"The download and installation phase stopped on error " + FormatHResult(failure) +
