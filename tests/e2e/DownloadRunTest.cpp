@@ -10,6 +10,7 @@
 #include "download/Sha256.h"
 #include "e2e/PravelRun.h"
 #include "support/FakeInstaller.h"
+#include "support/WindowDriver.h"
 
 using namespace e2e;
 using namespace download_test;
@@ -111,9 +112,15 @@ class DownloadRun : public ::testing::Test {
                L"NoUiCommandLine=/quiet\r\nSearchType1=5\r\nSearchString1=HKCU\\" + kPresentKey +
                L"\r\n";
     }
-    DWORD RunSilent(const std::wstring& prerequisites, const std::wstring& general = L"") {
-        inst_.WriteIni(IniWithLog(log_) + L"[GeneralOptions]\r\nOptions=q\r\nDownloadFolder=" +
-                       DownloadFolder() + L"\r\n" + general + prerequisites);
+    void WriteIni(const std::wstring& prerequisites, const std::wstring& general,
+                  const std::wstring& options) {
+        inst_.WriteIni(IniWithLog(log_) + L"[GeneralOptions]\r\nOptions=" + options +
+                       L"\r\nDownloadFolder=" + DownloadFolder() + L"\r\n" + general +
+                       prerequisites);
+    }
+    DWORD RunSilent(const std::wstring& prerequisites, const std::wstring& general = L"",
+                    const std::wstring& options = L"q") {
+        WriteIni(prerequisites, general, options);
         const RunResult run = inst_.RunIt();
         EXPECT_TRUE(run.finished);
         log = ReadUtf16(log_);
@@ -223,6 +230,57 @@ TEST_F(DownloadRun, Sha256DecidesAfterSizeAndMd5) {
                                    L"\r\nSHA256=" + right + L"\r\nOptions=m\r\n")));
     EXPECT_TRUE(HasMessage(log, L"Downloaded file was accepted.")) << Narrow(log);
     EXPECT_EQ(1u, records.size());
+}
+
+TEST_F(DownloadRun, TheProgressWindowDownloadsInstallsAndEndsByItself) {
+    const DWORD code =
+        RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                      App(1, L"Url=" + Url(L"redist.exe") + L"\r\nExactSize=" + InstallerSize() +
+                                 L"\r\nMD5=" + InstallerMd5() + L"\r\nOptions=m\r\n"),
+                  L"", L"b");
+    EXPECT_EQ(0u, code) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Starting installing prerequisites in basic UI mode."));
+    EXPECT_TRUE(HasMessage(log, L"Downloaded file was accepted.")) << Narrow(log);
+    EXPECT_EQ(1u, records.size());
+    EXPECT_FALSE(DirectoryExists(DownloadFolder()));
+}
+
+TEST_F(DownloadRun, CancelDuringADownloadKeepsThePartAndGivesOne) {
+    WriteIni(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                 App(1, L"Url=" + Url(L"redist.exe?id=cancel&stall=20&stall_at=20000") +
+                            L"\r\nOptions=m\r\n"),
+             L"", L"b");
+    Process process(inst_.Exe());
+    ASSERT_TRUE(process.Started());
+    HWND window = WaitForDialog({1034, 1035, IDCANCEL}, 30000, 0);
+    ASSERT_NE(nullptr, window);
+    const std::wstring part = DownloadFolder() + L"\\redist.exe.part";
+    for (int i = 0; i < 400 && !FileExists(part); ++i) Sleep(25);
+    Sleep(300);  // the server now stalls after 20000 bytes
+    PressButton(window, IDCANCEL);
+    ASSERT_TRUE(process.WaitFor(30000));
+    EXPECT_EQ(1u, process.ExitCode()) << Narrow(ReadUtf16(log_));
+    EXPECT_TRUE(FileExists(part)) << "a cancelled download resumes in the next run";
+    EXPECT_TRUE(ReadRecords(records_.Path()).empty());
+}
+
+TEST_F(DownloadRun, CredentialsTypedIntoTheDialogCompleteTheDownload) {
+    WriteIni(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                 App(1, L"Url=" + Url(L"redist.exe?auth=setup:secret&realm=Downloads") +
+                            L"\r\nOptions=m\r\n"),
+             L"", L"b");
+    Process process(inst_.Exe());
+    ASSERT_TRUE(process.Started());
+    HWND dialog = WaitForDialog({1061, 1062, IDOK}, 30000, 0);
+    ASSERT_NE(nullptr, dialog) << "the credentials dialog";
+    EXPECT_FALSE(ItemEnabled(dialog, IDOK)) << "OK waits for a user name";
+    SetDlgItemTextW(dialog, 1061, L"setup");
+    SetDlgItemTextW(dialog, 1062, L"secret");
+    for (int i = 0; i < 100 && !ItemEnabled(dialog, IDOK); ++i) Sleep(20);
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(process.WaitFor(60000));
+    EXPECT_EQ(0u, process.ExitCode()) << Narrow(ReadUtf16(log_));
+    EXPECT_EQ(1u, ReadRecords(records_.Path()).size());
 }
 
 TEST_F(DownloadRun, FailedOptionalDownloadDoesNotStopTheNextOne) {
