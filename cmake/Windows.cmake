@@ -3,9 +3,23 @@
 
 # Processor faults are turned into C++ exceptions at the faulting instruction
 # (diag/FaultTranslation.h): every instruction that can fault needs unwind
-# information, not only calls.
+# information, not only calls. The platform-free core (pravel_core: parser,
+# rules and formats, tested natively under the sanitizers and fuzzed) is
+# built without it for size: a fault there still unwinds through frames
+# without clean-up; one in a frame with clean-up ends in the terminate
+# handler, which reports it like a fault that nothing handled.
 add_compile_options(-fnon-call-exceptions)
-target_compile_options(pravel_core PRIVATE -fnon-call-exceptions)
+
+# The size-optimised build uses GCC's strongest size preference (-Oz, about
+# 1.5 KB below -Os) and keeps one copy of each function: the
+# interprocedural passes that clone a function per set of constant or
+# scalarised arguments copy the std::wstring members into every
+# translation unit that uses them (about 12 KB in pravel.exe).
+string(REPLACE "-Os" "-Oz" CMAKE_CXX_FLAGS_MINSIZEREL "${CMAKE_CXX_FLAGS_MINSIZEREL}")
+string(REPLACE "-Os" "-Oz" CMAKE_C_FLAGS_MINSIZEREL "${CMAKE_C_FLAGS_MINSIZEREL}")
+set(PRAVEL_NO_CLONES $<$<CONFIG:MinSizeRel>:-fno-ipa-sra> $<$<CONFIG:MinSizeRel>:-fno-ipa-cp>)
+add_compile_options(${PRAVEL_NO_CLONES})
+target_compile_options(pravel_core PRIVATE ${PRAVEL_NO_CLONES})
 
 add_library(pravel_win STATIC
   common/SystemLibrary.cpp

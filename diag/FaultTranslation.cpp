@@ -1,5 +1,8 @@
 #include "diag/FaultTranslation.h"
 
+#include <cxxabi.h>
+#include <memory>
+#include <typeinfo>
 #include <new>
 
 #include "common/ErrorCodes.h"
@@ -20,11 +23,22 @@ constexpr DWORD kStackOverflow = 0xC00000FDu;
 constexpr DWORD kMisalignment = 0x80000002u;
 constexpr ULONG_PTR kExecuteAccess = 8;
 
+// The innermost RunGuarded of a thread.
+struct Guard {
+    void* jump[5] = {};  // __builtin_setjmp buffer
+    bool active = false;
+#if defined(__i386__)
+    void* sehChain = nullptr;  // the frame-based handler chain at the guard
+#endif
+};
+
 // What the vectored handler leaves for the throwing function of its thread.
 struct ThreadSlot {
     EXCEPTION_RECORD record;
     CONTEXT context;
     volatile LONG throwing;  // set while the fault is being turned into an exception
+    Guard guard;
+    SehException* guardedFault;  // the fault that ended the guarded call, or null
 };
 
 DWORD g_slotIndex = TLS_OUT_OF_INDEXES;
@@ -143,6 +157,77 @@ LONG CALLBACK TranslatingHandler(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
+#if defined(__i386__)
+// The head of the thread's frame-based exception handler chain (the first
+// word of the thread information block).
+void* SehChainHead() {
+    void* head = nullptr;
+    asm volatile("movl %%fs:0, %0" : "=r"(head));
+    return head;
+}
+void SetSehChainHead(void* head) {
+    asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory");
+}
+#endif
+
+// Entered in place of the faulting instruction of a guarded call: back to
+// the guard, which throws.
+[[noreturn]] __attribute__((noinline, used)) void JumpToGuard() {
+    __builtin_longjmp(CurrentSlot()->guard.jump, 1);
+}
+
+// Calls `call(argument)`; false when it ended through JumpToGuard.
+__attribute__((noinline)) bool CallUnderGuard(ThreadSlot* slot, void (*call)(void*),
+                                              void* argument) {
+    if (__builtin_setjmp(slot->guard.jump) != 0) return false;
+    call(argument);
+    return true;
+}
+
+// Puts the enclosing guard back when a guarded call ends in any way.
+class GuardScope {
+  public:
+    explicit GuardScope(ThreadSlot& slot) : slot_(slot), saved_(slot.guard) {}
+    ~GuardScope() { slot_.guard = saved_; }
+    GuardScope(const GuardScope&) = delete;
+    GuardScope& operator=(const GuardScope&) = delete;
+
+  private:
+    ThreadSlot& slot_;
+    Guard saved_;
+};
+
+// For a fault that nothing handled on a thread inside RunGuarded: builds the
+// exception on the faulting stack (its frames are still intact) and resumes
+// the thread at JumpToGuard. False when the thread is not guarded.
+bool ResumeAtGuard(EXCEPTION_POINTERS* pointers) {
+    ThreadSlot* slot = CurrentSlot();
+    if (slot == nullptr || !slot->guard.active || pointers == nullptr ||
+        pointers->ExceptionRecord == nullptr || pointers->ContextRecord == nullptr ||
+        !IsTranslated(*pointers->ExceptionRecord)) {
+        return false;
+    }
+    slot->guard.active = false;  // a fault while building the text is reported
+    SehException* fault = nullptr;
+    try {
+        fault =
+            new SehException(TranslateFault(pointers->ExceptionRecord, pointers->ContextRecord));
+    } catch (...) {
+        fault = nullptr;  // the guard throws the generic exception
+    }
+    slot->guardedFault = fault;
+    CONTEXT& context = *pointers->ContextRecord;
+    // Below the faulting frame, aligned as at a function's entry.
+#if defined(__x86_64__)
+    context.Rsp = ((context.Rsp - 256) & ~static_cast<DWORD64>(15)) - 8;
+    context.Rip = reinterpret_cast<uintptr_t>(&JumpToGuard);
+#else
+    context.Esp = ((context.Esp - 256) & ~static_cast<DWORD>(15)) - 4;
+    context.Eip = reinterpret_cast<uintptr_t>(&JumpToGuard);
+#endif
+    return true;
+}
+
 [[noreturn]] void EndProcess(DWORD code) {
     ::TerminateProcess(::GetCurrentProcess(), code != 0 ? code : kExitUnhandledFault);
     ::ExitProcess(code != 0 ? code : kExitUnhandledFault);
@@ -165,7 +250,29 @@ void InstallExceptionTranslation() noexcept {
     if (g_slotIndex == TLS_OUT_OF_INDEXES || CurrentSlot() != nullptr) return;
     // One slot per thread for the thread's lifetime (about 1.5 KB).
     void* memory = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ThreadSlot));
-    if (memory != nullptr) ::TlsSetValue(g_slotIndex, memory);
+    if (memory != nullptr) ::TlsSetValue(g_slotIndex, new (memory) ThreadSlot());
+}
+
+void RunGuarded(void (*call)(void*), void* argument) {
+    ThreadSlot* slot = CurrentSlot();
+    if (slot == nullptr) {
+        call(argument);
+        return;
+    }
+    GuardScope scope(*slot);
+    slot->guard.active = true;
+#if defined(__i386__)
+    slot->guard.sehChain = SehChainHead();
+#endif
+    if (CallUnderGuard(slot, call, argument)) return;
+#if defined(__i386__)
+    // The abandoned frames' handler records lie below the stack pointer now.
+    SetSehChainHead(slot->guard.sehChain);
+#endif
+    std::unique_ptr<SehException> fault(slot->guardedFault);
+    slot->guardedFault = nullptr;
+    if (!fault) throw TranslateFault(nullptr, nullptr);
+    throw SehException(*fault);
 }
 
 SehException TranslateFault(const EXCEPTION_RECORD* record, const CONTEXT* context) {
@@ -198,21 +305,22 @@ std::wstring UnhandledFaultReport(const EXCEPTION_RECORD* record, const CONTEXT*
     return text;
 }
 
-LONG WINAPI LastChanceFilter(EXCEPTION_POINTERS* pointers) {
+namespace {
+
+// Shows or logs a report once per process, then ends the process with
+// `code` (never 0). A fault while reporting ends the process at once; a
+// second thread waits for the first report, which ends the process.
+template <typename BuildText>
+[[noreturn]] void ReportAndEnd(DWORD code, BuildText buildText) noexcept {
     static volatile LONG reporter = 0;
-    const EXCEPTION_RECORD* record = pointers != nullptr ? pointers->ExceptionRecord : nullptr;
-    const CONTEXT* context = pointers != nullptr ? pointers->ContextRecord : nullptr;
-    const DWORD code = record != nullptr ? record->ExceptionCode : 0;
     const LONG self = static_cast<LONG>(::GetCurrentThreadId());
     const LONG previous = ::InterlockedCompareExchange(&reporter, self, 0);
-    // A fault while reporting ends the process at once; a second thread
-    // waits for the first report, which ends the process.
     if (previous == self) EndProcess(code);
     if (previous != 0) {
         for (;;) ::Sleep(INFINITE);
     }
     try {
-        const std::wstring text = UnhandledFaultReport(record, context);
+        const std::wstring text = buildText();
         if (CanShowErrorReport()) {
             ShowErrorReport(nullptr, TextBeforeStackTrace(text), text,
                             ExceptionKindName(kKindUnhandled), kSource);
@@ -224,6 +332,37 @@ LONG WINAPI LastChanceFilter(EXCEPTION_POINTERS* pointers) {
         ::OutputDebugStringW(L"[EXCEPTION_UNHANDLED] the report could not be built");
     }
     EndProcess(code);
+}
+
+}  // namespace
+
+LONG WINAPI LastChanceFilter(EXCEPTION_POINTERS* pointers) {
+    if (ResumeAtGuard(pointers)) return EXCEPTION_CONTINUE_EXECUTION;
+    const EXCEPTION_RECORD* record = pointers != nullptr ? pointers->ExceptionRecord : nullptr;
+    const CONTEXT* context = pointers != nullptr ? pointers->ContextRecord : nullptr;
+    const DWORD code = record != nullptr ? record->ExceptionCode : 0;
+    ReportAndEnd(code, [&]() { return UnhandledFaultReport(record, context); });
+}
+
+void ReportFaultAtTerminate() noexcept {
+    const std::type_info* type = abi::__cxa_current_exception_type();
+    if (type == nullptr || *type != typeid(SehException)) return;
+    std::wstring message;
+    try {
+        throw;  // the exception the terminate handler was called for
+    } catch (const SehException& fault) {
+        try {
+            message = fault.Message();
+        } catch (...) {
+        }
+    } catch (...) {
+        return;
+    }
+    const ThreadSlot* slot = CurrentSlot();
+    const DWORD code = slot != nullptr ? slot->record.ExceptionCode : 0;
+    ReportAndEnd(code, [&]() {
+        return std::wstring(L"[") + ExceptionKindName(kKindUnhandled) + L"] " + message;
+    });
 }
 
 }  // namespace pravel

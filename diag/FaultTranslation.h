@@ -25,6 +25,23 @@ namespace pravel {
 // Never throws; a thread whose slot cannot be allocated stays untranslated.
 void InstallExceptionTranslation() noexcept;
 
+// Runs `call(argument)`, which calls into components of other modules (the
+// platform's package manager), so that a fault raised inside such a
+// component that nothing there handles becomes an SehException thrown from
+// here (with the text and stack trace of the faulting context) instead of
+// ending the process. Faults the component handles itself stay its own.
+// The frames between this call and the fault are abandoned without their
+// clean-up: what they owned is leaked and the component may be left in a
+// broken state, so a caller does not use it again after such an exception.
+// Exceptions thrown by `call` pass through unchanged. Without the
+// translation on the calling thread, `call` runs unguarded.
+void RunGuarded(void (*call)(void*), void* argument);
+
+template <typename Work>
+void CallOtherModules(Work& work) {
+    RunGuarded([](void* w) { (*static_cast<Work*>(w))(); }, &work);
+}
+
 // The exception for a fault (`record` and `context` may be null): message
 // "[SEH_KIND] NAME (0x........) at address [0x........]\r\n" followed by the
 // stack trace of `context`, with the source location of the faulting frame
@@ -40,5 +57,12 @@ std::wstring UnhandledFaultReport(const EXCEPTION_RECORD* record, const CONTEXT*
 // the report to the log (when logging is on) and to the debugger output.
 // Then the process ends with the fault's code (never 0).
 LONG WINAPI LastChanceFilter(EXCEPTION_POINTERS* pointers);
+
+// For the terminate handler: when the exception that ends the program is a
+// translated fault (the unwinder could not carry it to a handler, for
+// example out of a function that must not throw), reports it like a fault
+// that nothing handled, with its text and stack trace, and ends the process
+// with the fault's code. Returns for any other reason to terminate.
+void ReportFaultAtTerminate() noexcept;
 
 }  // namespace pravel

@@ -205,7 +205,7 @@ bool Logger::OpenLocked() {
     }
 }
 
-void Logger::WriteLocked(const std::wstring& text) {
+void Logger::WriteLocked(std::wstring_view text) {
     if (!file_ || text.empty()) return;
     DWORD written = 0;
     ::WriteFile(file_.Get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)),
@@ -213,7 +213,7 @@ void Logger::WriteLocked(const std::wstring& text) {
     ::FlushFileBuffers(file_.Get());
 }
 
-void Logger::Write(const std::wstring& message) {
+void Logger::Write(std::wstring_view message) {
     LockGuard guard(lock_);
     if (!file_ && !OpenLocked()) return;
     SYSTEMTIME now;
@@ -223,6 +223,10 @@ void Logger::Write(const std::wstring& message) {
     WriteLocked(L"-");
     WriteLocked(message);
     WriteLocked(L"\r\n");
+}
+
+void Log(std::wstring_view message) {
+    if (logEnabled) TheLogger().Write(message);
 }
 
 Logger& TheLogger() {

@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "common/Handles.h"
 
@@ -35,7 +36,7 @@ class Logger {
     // Takes `path` unless a file is already open.
     void SetLogFile(const std::wstring& path);
     // Writes "<time stamp>-<message>\r\n", flushing after each piece.
-    void Write(const std::wstring& message);
+    void Write(std::wstring_view message);
 
     // The path of the open file (empty while closed).
     std::wstring OpenPath();
@@ -44,7 +45,7 @@ class Logger {
     bool OpenLocked();
     bool NextFallback(int& next, std::wstring& candidate, bool guarded,
                       UniqueFile& folderHold) const;
-    void WriteLocked(const std::wstring& text);
+    void WriteLocked(std::wstring_view text);
 
     CRITICAL_SECTION lock_;
     std::wstring path_;
@@ -56,8 +57,6 @@ class Logger {
 Logger& TheLogger();
 
 // Writes `message` when logging is enabled.
-inline void Log(const std::wstring& message) {
-    if (logEnabled) TheLogger().Write(message);
-}
+void Log(std::wstring_view message);
 
 }  // namespace pravel

@@ -2,19 +2,32 @@
 // Each default would drag large parts of the library into a static program
 // only to build message texts nobody reads:
 // - the verbose terminate handler pulls in the C++ name demangler (~50 KB);
+//   this one reports a translated fault that could not be caught (see
+//   ReportFaultAtTerminate) and otherwise aborts;
 // - the std::__throw_* helpers pull in std::string, the exception classes of
 //   <stdexcept> and their copy-on-write message strings (~90 KB).
 // The helpers throw the program's own HResultError instead (E_FAIL for
 // string failures, 0x8000000B for an index outside a container,
 // E_INVALIDARG), which the prerequisite run catches like every other error.
 // An exception that nobody catches ends the process with abort().
+//
+// The thread-safe initialisation of function-level statics, the per-thread
+// exception globals and the run-once routine of the unwinder are built on
+// the system's own primitives here. The library's versions go through the
+// POSIX thread layer and would link most of it (about 30 KB) for three
+// functions the program never calls itself.
+#include <windows.h>
+
 #include <cstdlib>
+#include <cxxabi.h>
 #include <new>
 
 #include "common/HResultError.h"
+#include "diag/FaultTranslation.h"
 
 namespace __gnu_cxx {
 void __verbose_terminate_handler() {
+    pravel::ReportFaultAtTerminate();
     std::abort();
 }
 }  // namespace __gnu_cxx
@@ -42,3 +55,129 @@ void __throw_bad_array_new_length() {
     throw std::bad_alloc();
 }
 }  // namespace std
+
+// --- run once ------------------------------------------------------------------
+// The unwinder's pthread_once: `once` starts at 0 (PTHREAD_ONCE_INIT); 1 while
+// `init` runs, 2 after. Callers that find it running wait until it is done.
+extern "C" int pthread_once(volatile long* once, void (*init)(void)) {
+    if (::InterlockedCompareExchange(once, 0, 0) == 2) return 0;
+    if (::InterlockedCompareExchange(once, 1, 0) == 0) {
+        init();
+        ::InterlockedExchange(once, 2);
+        return 0;
+    }
+    while (::InterlockedCompareExchange(once, 0, 0) != 2) ::Sleep(1);
+    return 0;
+}
+
+namespace __cxxabiv1 {
+
+// --- function-level statics ----------------------------------------------------
+// Guard layout: byte 0 set once the object is built (the compiler's inline
+// check reads it), byte 1 set while a thread builds it, bytes 4-7 that
+// thread's id. Waiters sleep on one condition variable for all guards.
+namespace {
+SRWLOCK g_guardLock = SRWLOCK_INIT;
+CONDITION_VARIABLE g_guardDone = CONDITION_VARIABLE_INIT;
+
+struct GuardBytes {
+    volatile unsigned char done;
+    volatile unsigned char pending;
+    unsigned char unused[2];
+    volatile DWORD builder;
+};
+static_assert(sizeof(GuardBytes) == sizeof(__guard), "guard layout");
+}  // namespace
+
+extern "C" int __cxa_guard_acquire(__guard* guard) {
+    auto* bytes = reinterpret_cast<GuardBytes*>(guard);
+    if (__atomic_load_n(&bytes->done, __ATOMIC_ACQUIRE) != 0) return 0;
+    const DWORD self = ::GetCurrentThreadId();
+    ::AcquireSRWLockExclusive(&g_guardLock);
+    for (;;) {
+        if (bytes->done != 0) {
+            ::ReleaseSRWLockExclusive(&g_guardLock);
+            return 0;
+        }
+        if (bytes->pending == 0) {
+            bytes->pending = 1;
+            bytes->builder = self;
+            ::ReleaseSRWLockExclusive(&g_guardLock);
+            return 1;
+        }
+        // The object's own initialiser needs the object: a program fault.
+        if (bytes->builder == self) std::abort();
+        ::SleepConditionVariableSRW(&g_guardDone, &g_guardLock, INFINITE, 0);
+    }
+}
+
+extern "C" void __cxa_guard_release(__guard* guard) noexcept {
+    auto* bytes = reinterpret_cast<GuardBytes*>(guard);
+    ::AcquireSRWLockExclusive(&g_guardLock);
+    __atomic_store_n(&bytes->done, 1, __ATOMIC_RELEASE);
+    bytes->pending = 0;
+    ::ReleaseSRWLockExclusive(&g_guardLock);
+    ::WakeAllConditionVariable(&g_guardDone);
+}
+
+// The initialiser threw: the next thread builds the object.
+extern "C" void __cxa_guard_abort(__guard* guard) noexcept {
+    auto* bytes = reinterpret_cast<GuardBytes*>(guard);
+    ::AcquireSRWLockExclusive(&g_guardLock);
+    bytes->pending = 0;
+    bytes->builder = 0;
+    ::ReleaseSRWLockExclusive(&g_guardLock);
+    ::WakeAllConditionVariable(&g_guardDone);
+}
+
+// --- per-thread exception globals ------------------------------------------------
+// The layout libstdc++ keeps per thread: the caught exceptions and the count
+// of exceptions thrown and not yet caught. One fiber-local slot holds each
+// thread's block; the system frees it when the thread ends.
+struct __cxa_eh_globals {
+    void* caughtExceptions;
+    unsigned int uncaughtExceptions;
+};
+
+namespace {
+volatile LONG g_globalsSlot = static_cast<LONG>(FLS_OUT_OF_INDEXES);
+__cxa_eh_globals g_sharedGlobals;  // only if the slot or a block cannot be had
+
+void NTAPI FreeGlobals(void* block) {
+    if (block != nullptr) ::HeapFree(::GetProcessHeap(), 0, block);
+}
+
+DWORD GlobalsSlot() {
+    DWORD slot = static_cast<DWORD>(g_globalsSlot);
+    if (slot != FLS_OUT_OF_INDEXES) return slot;
+    slot = ::FlsAlloc(FreeGlobals);
+    if (slot == FLS_OUT_OF_INDEXES) return slot;
+    const LONG previous = ::InterlockedCompareExchange(&g_globalsSlot, static_cast<LONG>(slot),
+                                                       static_cast<LONG>(FLS_OUT_OF_INDEXES));
+    if (previous != static_cast<LONG>(FLS_OUT_OF_INDEXES)) {
+        ::FlsFree(slot);  // another thread was first
+        slot = static_cast<DWORD>(previous);
+    }
+    return slot;
+}
+}  // namespace
+
+extern "C" __cxa_eh_globals* __cxa_get_globals() noexcept {
+    const DWORD slot = GlobalsSlot();
+    if (slot == FLS_OUT_OF_INDEXES) return &g_sharedGlobals;
+    auto* globals = static_cast<__cxa_eh_globals*>(::FlsGetValue(slot));
+    if (globals != nullptr) return globals;
+    globals = static_cast<__cxa_eh_globals*>(
+        ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(__cxa_eh_globals)));
+    if (globals == nullptr || !::FlsSetValue(slot, globals)) {
+        FreeGlobals(globals);
+        return &g_sharedGlobals;
+    }
+    return globals;
+}
+
+extern "C" __cxa_eh_globals* __cxa_get_globals_fast() noexcept {
+    return __cxa_get_globals();
+}
+
+}  // namespace __cxxabiv1

@@ -8,6 +8,7 @@
 #include "common/Handles.h"
 #include "common/Text.h"
 #include "diag/ErrorReport.h"
+#include "diag/FaultTranslation.h"
 #include "diag/Logger.h"
 #include "launch/PackageManagerAbi.h"
 #include "launch/WindowsRuntime.h"
@@ -197,7 +198,10 @@ std::wstring Find(const PackageCriteria& criteria) {
 
 bool DeployPackage(const std::wstring& path) noexcept {
     try {
-        return Deploy(path);
+        bool deployed = false;
+        auto deploy = [&]() { deployed = Deploy(path); };
+        CallOtherModules(deploy);  // a fault inside the platform ends here
+        return deployed;
     } catch (const IException& exception) {
         Log(L"Package installation stopped on " + DescribeException(exception));
         return false;
@@ -208,7 +212,10 @@ bool DeployPackage(const std::wstring& path) noexcept {
 
 std::wstring FindPackageVersion(const PackageCriteria& criteria) noexcept {
     try {
-        return Find(criteria);
+        std::wstring version;
+        auto find = [&]() { version = Find(criteria); };
+        CallOtherModules(find);  // a fault inside the platform ends here
+        return version;
     } catch (const IException& exception) {
         Log(L"Package search stopped on " + DescribeException(exception));
         return std::wstring();

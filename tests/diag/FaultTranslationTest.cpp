@@ -10,6 +10,7 @@
 #include <string>
 
 #include "diag/StackTrace.h"
+#include "support/WinTestSupport.h"
 
 namespace pravel {
 namespace {
@@ -169,6 +170,147 @@ TEST(FaultTranslation, ExecutingADataPageOnWorker) {
     ASSERT_GE(frames.size(), 2u) << outcome.message;
     EXPECT_EQ(reinterpret_cast<uintptr_t>(page), frames[0]) << outcome.message;
     EXPECT_TRUE(WithinFunction(frames[1], RunData)) << outcome.message;
+}
+
+// --- faults inside other modules, under RunGuarded ----------------------------
+
+using MemsetFn = void*(__cdecl*)(void*, int, size_t);
+
+// memset of msvcrt.dll: code of another module that handles no fault.
+MemsetFn ForeignMemset() {
+    HMODULE crt = ::LoadLibraryW(L"msvcrt.dll");
+    return reinterpret_cast<MemsetFn>(reinterpret_cast<void*>(::GetProcAddress(crt, "memset")));
+}
+
+int GuardedForeignNullWrite() {
+    MemsetFn foreignMemset = ForeignMemset();
+    auto call = [foreignMemset]() { foreignMemset(g_null, 0, 64); };
+    CallOtherModules(call);
+    return 0;
+}
+
+TEST(GuardedCalls, AFaultInsideAnotherModuleBecomesAnExceptionAtTheGuard) {
+    ASSERT_NE(nullptr, ForeignMemset());
+    const Outcome outcome = RunOnWorker(GuardedForeignNullWrite);
+    ExpectFault(outcome, 3, L"SEH_AV_WRITE_NULLPTR",
+                L"[SEH_AV_WRITE_NULLPTR] ACCESS_VIOLATION (0xc0000005) at address [0x");
+    // The trace starts at the faulting instruction, inside msvcrt.
+    const auto frames = FrameAddresses(outcome.message);
+    ASSERT_FALSE(frames.empty()) << outcome.message;
+    HMODULE module = nullptr;
+    ASSERT_TRUE(::GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(frames[0]), &module));
+    EXPECT_EQ(::GetModuleHandleW(L"msvcrt.dll"), module) << outcome.message;
+}
+
+struct GuardJourney {
+    bool firstCaught = false;
+    bool secondCaught = false;
+    bool innerCaught = false;
+    bool outerCompleted = false;
+    bool ownFaultCaught = false;
+    bool programExceptionPassed = false;
+    int handledByComponent = -1;
+};
+
+DWORD WINAPI GuardJourneyWorker(void* parameter) {
+    InstallExceptionTranslation();
+    GuardJourney& journey = *static_cast<GuardJourney*>(parameter);
+    MemsetFn foreignMemset = ForeignMemset();
+    auto fault = [foreignMemset]() { foreignMemset(g_null, 0, 64); };
+    // The guard can be used again after a fault.
+    try {
+        CallOtherModules(fault);
+    } catch (const SehException&) {
+        journey.firstCaught = true;
+    }
+    try {
+        CallOtherModules(fault);
+    } catch (const SehException&) {
+        journey.secondCaught = true;
+    }
+    // A fault under an inner guard ends there; the outer one stays in force.
+    auto outer = [&]() {
+        try {
+            CallOtherModules(fault);
+        } catch (const SehException&) {
+            journey.innerCaught = true;
+        }
+        char buffer[8];
+        foreignMemset(buffer, 1, sizeof(buffer));
+        journey.outerCompleted = buffer[7] == 1;
+    };
+    try {
+        CallOtherModules(outer);
+    } catch (...) {
+    }
+    // Faults in this program's own code are translated as everywhere else.
+    auto own = []() { ReadNull(); };
+    try {
+        CallOtherModules(own);
+    } catch (const SehException& exception) {
+        journey.ownFaultCaught = exception.SehKind() == 1;
+    }
+    // Program exceptions pass through unchanged.
+    auto program = []() { throw Exception(L"thrown through", L"here.cpp", 3); };
+    try {
+        CallOtherModules(program);
+    } catch (const SehException&) {
+    } catch (const Exception& exception) {
+        journey.programExceptionPassed = exception.Message() == L"thrown through";
+    }
+    // A fault the other module handles itself stays its own: lstrlenW
+    // answers 0 for an unreadable string.
+    auto handled = [&]() {
+        journey.handledByComponent = ::lstrlenW(reinterpret_cast<LPCWSTR>(g_null));
+    };
+    try {
+        CallOtherModules(handled);
+    } catch (...) {
+        journey.handledByComponent = -2;
+    }
+    return 0;
+}
+
+TEST(GuardedCalls, GuardsAreReusableNestAndLeaveOtherExceptionsAlone) {
+    GuardJourney journey;
+    HANDLE thread = ::CreateThread(nullptr, 0, GuardJourneyWorker, &journey, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread, 30000));
+    ::CloseHandle(thread);
+    EXPECT_TRUE(journey.firstCaught);
+    EXPECT_TRUE(journey.secondCaught);
+    EXPECT_TRUE(journey.innerCaught);
+    EXPECT_TRUE(journey.outerCompleted);
+    EXPECT_TRUE(journey.ownFaultCaught);
+    EXPECT_TRUE(journey.programExceptionPassed);
+    EXPECT_EQ(0, journey.handledByComponent);
+}
+
+// A translated fault that cannot reach a handler (it leaves a function that
+// must not throw) is reported by the terminate handler with its text and
+// ends the process with the fault's code, not with abort's 3.
+TEST(FaultTranslation, AFaultThatCannotBeCaughtIsReportedAtTerminate) {
+    using testing_support::PathFromEnvironment;
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, folder));
+    const std::wstring log = std::wstring(folder) + L"terminate-fault-" +
+                             std::to_wstring(::GetCurrentProcessId()) + L".log";
+    ::DeleteFileW(log.c_str());
+    testing_support::Process process(PathFromEnvironment("FIXTURE_TERMINATE_FAULT"),
+                                     L"\"" + log + L"\"");
+    ASSERT_TRUE(process.Started());
+    ASSERT_TRUE(process.WaitFor(30000));
+    EXPECT_EQ(0xC0000005u, process.ExitCode());
+    const std::wstring text = testing_support::ReadUtf16(log);
+    EXPECT_NE(std::wstring::npos,
+              text.find(L"The program stopped on a fault that nothing handled:"
+                        L"[EXCEPTION_UNHANDLED] [SEH_AV_READ_NULLPTR] ACCESS_VIOLATION "
+                        L"(0xc0000005) at address [0x"))
+        << testing_support::Narrow(text);
+    EXPECT_NE(std::wstring::npos, text.find(L"MODULE_BASE_ADDRESS"));
+    ::DeleteFileW(log.c_str());
 }
 
 TEST(FaultTranslation, CodesWithoutNameAndWithoutRecord) {

@@ -3,6 +3,7 @@
 #include "e2e/PravelRun.h"
 #include "support/FakePackageManager.h"
 #include "support/RegistrySnapshot.h"
+#include "support/WindowDriver.h"
 
 using namespace e2e;
 using testing_support::FakePackageManager;
@@ -139,6 +140,63 @@ TEST_F(PackageRun, AFailedDeploymentFailsTheMandatoryPrerequisite) {
     EXPECT_TRUE(HasMessage(log, L"Launch failed. Error:" + SystemText(1627))) << Narrow(log);
     EXPECT_TRUE(HasMessage(log, L"Return code of launched file:1627"));
     EXPECT_TRUE(fake_.Packages().empty());
+}
+
+// An interactive run shows the preparing window with the search text while
+// the search runs: the stand-in holds the package search until the test has
+// read the window.
+TEST_F(PackageRun, ThePreparingWindowShowsTheSearchWhileItRuns) {
+    ReportedWindows windows(true);
+    fake_.SetPackages({L"Contoso.Tool|CN=Contoso|9|1.2.3.4"});
+    const std::wstring eventName = L"PravelSearchRelease" + std::to_wstring(GetCurrentProcessId());
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
+    ASSERT_NE(nullptr, release);
+    fake_.HoldSearchUntil(eventName);
+    DeleteFileW(log_.c_str());
+    inst_.WriteIni(IniWithLog(log_) + kToolPrerequisite);
+    Process process(inst_.Exe());
+    ASSERT_TRUE(process.Started());
+    for (int i = 0; i < 600 && fake_.Counter(L"FindCalls") == 0; ++i) Sleep(50);
+    EXPECT_EQ(1u, fake_.Counter(L"FindCalls")) << "the search has not reached the package manager";
+    HWND window = WaitForDialog({1001, IDCANCEL}, 30000, 0);
+    EXPECT_NE(window, nullptr) << "no preparing window during the search";
+    if (window != nullptr) {
+        for (int i = 0; i < 1000 && !IsWindowVisible(window); ++i) Sleep(10);
+        EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_EQ(ItemText(window, 1001), L"Searching for prerequisites...");
+    }
+    SetEvent(release);
+    ASSERT_TRUE(process.WaitFor(30000));
+    CloseHandle(release);
+    EXPECT_EQ(0u, process.ExitCode());
+    const std::wstring log = ReadUtf16(log_);
+    EXPECT_TRUE(HasMessage(log, L"Search result:An acceptable version was found.")) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"No prerequisite must be installed."));
+}
+
+// A fault inside the platform component, on pravel's package-search thread:
+// it becomes an exception with its text and stack trace in the log, the
+// search finds nothing, and the run goes on: the package is installed, and
+// the check after the installation (which faults the same way) still finds
+// nothing, so the mandatory prerequisite gives exit code 1.
+TEST_F(PackageRun, AFaultInsideThePackageManagerDuringTheSearchIsLoggedAndTheRunGoesOn) {
+    ReportedWindows windows(true);
+    WriteBytes(inst_.Dir() / L"Contoso.Tool_1.2.3.4_x64.msix", "Contoso.Tool|CN=Contoso|9|1.2.3.4");
+    fake_.FaultCall(L"FindPackages");
+    const std::wstring log = RunAndReadLog(IniWithLog(log_) + kSilentToolRun);
+    EXPECT_EQ(1u, last_exit_) << Narrow(log);
+    EXPECT_EQ(2u, fake_.Counter(L"FindCalls"));  // the decision and the check after it
+    EXPECT_TRUE(HasMessageStartingWith(log,
+                                       L"Package search stopped on SEH_AV_READ_NULLPTR: "
+                                       L"[SEH_AV_READ_NULLPTR] ACCESS_VIOLATION (0xc0000005)"
+                                       L" at address [0x"))
+        << Narrow(log);
+    EXPECT_NE(std::wstring::npos, log.find(L"*** Stack Trace (")) << Narrow(log);
+    EXPECT_NE(std::wstring::npos, log.find(L"]  MODULE_BASE_ADDRESS"));
+    EXPECT_TRUE(HasMessage(
+        log, L"Search result:No acceptable version found. It must be installed from package."));
+    EXPECT_TRUE(HasMessage(log, L"Return code of launched file:0"));
+    EXPECT_EQ(1u, fake_.Counter(L"AddCalls"));
 }
 
 // Wine itself has no package manager: the search finds nothing and the

@@ -48,6 +48,16 @@ class FakePackageManager {
         SetValue(L"FailCall", REG_SZ, call.c_str(), (call.size() + 1) * sizeof(wchar_t));
     }
 
+    // FindPackagesForUser waits for the named event (at most 30 s).
+    void HoldSearchUntil(const std::wstring& eventName) {
+        SetValue(L"FindWaitEvent", REG_SZ, eventName.c_str(),
+                 (eventName.size() + 1) * sizeof(wchar_t));
+    }
+    // The call named reads through a null pointer inside the stand-in.
+    void FaultCall(const std::wstring& call) {
+        SetValue(L"FaultCall", REG_SZ, call.c_str(), (call.size() + 1) * sizeof(wchar_t));
+    }
+
     DWORD Counter(const wchar_t* name) const {
         DWORD value = 0;
         DWORD size = sizeof(value);
