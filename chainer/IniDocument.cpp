@@ -8,21 +8,21 @@ void IniSection::Append(std::wstring key, std::wstring value, int line) {
     pairs_.push_back(IniPair{std::move(key), std::move(value), line});
 }
 
-const IniPair* IniSection::FindKey(const std::wstring& key) const {
+const IniPair* IniSection::FindKey(std::wstring_view key) const {
     for (const auto& pair : pairs_) {
         if (pair.key == key) return &pair;
     }
     return nullptr;
 }
 
-bool IniSection::ReadString(const std::wstring& key, std::wstring& out) const {
+bool IniSection::ReadString(std::wstring_view key, std::wstring& out) const {
     const IniPair* pair = FindKey(key);
     if (pair == nullptr) return false;
     out = pair->value;
     return true;
 }
 
-std::wstring IniSection::StringOrEmpty(const std::wstring& key) const {
+std::wstring IniSection::StringOrEmpty(std::wstring_view key) const {
     const IniPair* pair = FindKey(key);
     return pair == nullptr ? std::wstring() : pair->value;
 }
@@ -79,7 +79,7 @@ void IniDocument::Parse(const std::wstring& text) {
     }
 }
 
-const IniSection* IniDocument::FindSection(const std::wstring& name) const {
+const IniSection* IniDocument::FindSection(std::wstring_view name) const {
     for (const auto& section : sections_) {
         if (section.Name() == name) return &section;
     }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pravel {
@@ -39,12 +40,12 @@ class IniSection {
     void Append(std::wstring key, std::wstring value, int line = 0);
 
     // The first pair whose key equals `key` exactly, or null.
-    const IniPair* FindKey(const std::wstring& key) const;
+    const IniPair* FindKey(std::wstring_view key) const;
 
     // Copies the value of `key` into `out` when the key is present.
-    bool ReadString(const std::wstring& key, std::wstring& out) const;
+    bool ReadString(std::wstring_view key, std::wstring& out) const;
     // The value of `key`, or an empty text when it is absent.
-    std::wstring StringOrEmpty(const std::wstring& key) const;
+    std::wstring StringOrEmpty(std::wstring_view key) const;
 
   private:
     std::wstring name_;
@@ -59,7 +60,7 @@ class IniDocument {
     void Parse(const std::wstring& text);
 
     // The first section named `name` exactly, or null.
-    const IniSection* FindSection(const std::wstring& name) const;
+    const IniSection* FindSection(std::wstring_view name) const;
     const std::vector<IniSection>& Sections() const { return sections_; }
     const std::vector<IniIgnoredLine>& IgnoredLines() const { return ignored_; }
 

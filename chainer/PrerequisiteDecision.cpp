@@ -1,5 +1,7 @@
 // Deciding prerequisites: state, selection with parent and child
 // propagation, effective state and local availability.
+#include <algorithm>
+
 #include "chainer/DecisionEnvironment.h"
 #include "chainer/PrerequisiteSet.h"
 #include "common/HResultError.h"
@@ -141,7 +143,9 @@ void PrerequisiteSet::Select(size_t index, bool selected) {
         const size_t parentIndex = FindByName(parent);
         if (parentIndex == kNotFound) {
             // A ParentPrereq that names no prerequisite is ignored (once logged).
-            if (unknownParentsLogged_.insert(parent).second) {
+            auto& logged = unknownParentsLogged_;
+            if (std::find(logged.begin(), logged.end(), parent) == logged.end()) {
+                logged.push_back(parent);
                 Log(L"Parent prerequisite not found:" + parent + L" (ignored)");
             }
             return;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -73,7 +72,7 @@ class PrerequisiteSet {
     DecisionEnvironment* environment_ = nullptr;
     int32_t mandatoryCount_ = 0;
     bool evaluated_ = false;
-    std::set<std::wstring> unknownParentsLogged_;
+    std::vector<std::wstring> unknownParentsLogged_;  // a few names at most
 };
 
 }  // namespace pravel

@@ -2,17 +2,17 @@
 
 namespace pravel {
 
-bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
+bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
-bool EndsWith(const std::wstring& text, const std::wstring& suffix) {
+bool EndsWith(std::wstring_view text, std::wstring_view suffix) {
     return text.size() >= suffix.size() &&
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-bool Contains(const std::wstring& text, const std::wstring& part) {
-    return text.find(part) != std::wstring::npos;
+bool Contains(std::wstring_view text, std::wstring_view part) {
+    return text.find(part) != std::wstring_view::npos;
 }
 
 wchar_t ToLowerAscii(wchar_t c) {
@@ -25,7 +25,7 @@ std::wstring ToLowerAscii(const std::wstring& text) {
     return out;
 }
 
-bool EqualsIgnoreCaseAscii(const std::wstring& a, const std::wstring& b) {
+bool EqualsIgnoreCaseAscii(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
         if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) return false;
@@ -33,7 +33,7 @@ bool EqualsIgnoreCaseAscii(const std::wstring& a, const std::wstring& b) {
     return true;
 }
 
-bool StartsWithIgnoreCaseAscii(const std::wstring& text, const std::wstring& prefix) {
+bool StartsWithIgnoreCaseAscii(std::wstring_view text, std::wstring_view prefix) {
     return text.size() >= prefix.size() &&
            EqualsIgnoreCaseAscii(text.substr(0, prefix.size()), prefix);
 }

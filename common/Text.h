@@ -5,19 +5,20 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pravel {
 
-bool StartsWith(const std::wstring& text, const std::wstring& prefix);
-bool EndsWith(const std::wstring& text, const std::wstring& suffix);
-bool Contains(const std::wstring& text, const std::wstring& part);
+bool StartsWith(std::wstring_view text, std::wstring_view prefix);
+bool EndsWith(std::wstring_view text, std::wstring_view suffix);
+bool Contains(std::wstring_view text, std::wstring_view part);
 
 // ASCII-only case folding; other characters are compared as they are.
 wchar_t ToLowerAscii(wchar_t c);
 std::wstring ToLowerAscii(const std::wstring& text);
-bool EqualsIgnoreCaseAscii(const std::wstring& a, const std::wstring& b);
-bool StartsWithIgnoreCaseAscii(const std::wstring& text, const std::wstring& prefix);
+bool EqualsIgnoreCaseAscii(std::wstring_view a, std::wstring_view b);
+bool StartsWithIgnoreCaseAscii(std::wstring_view text, std::wstring_view prefix);
 
 // Trims U+0009..U+000D and U+0020 at both ends.
 std::wstring TrimWhite(const std::wstring& text);

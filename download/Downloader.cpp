@@ -111,12 +111,13 @@ bool Downloader::Cancelled() {
     return sink_ != nullptr && sink_->IsCancelled();
 }
 
-uint32_t Downloader::Fail(uint32_t code, const std::wstring& what) {
+uint32_t Downloader::Fail(uint32_t code, std::wstring_view what) {
     if (code == DLERR_CANCELLED) {
         Log(L"Download cancelled: " + target_);
         return code;
     }
-    Log(L"Download error " + Hex(code) + L" (" + ToDecimalUnsigned(code) + L"): " + what);
+    std::wstring line = L"Download error " + Hex(code) + L" (" + ToDecimalUnsigned(code) + L"): ";
+    Log(line.append(what));
     if (code != DLERR_NOT_MODIFIED && sink_ != nullptr) sink_->ReportError(nullptr, code, nullptr);
     return code;
 }

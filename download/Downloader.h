@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/Handles.h"
@@ -105,7 +106,7 @@ class Downloader {
     DWORD OnCopyProgress(uint64_t total, uint64_t transferred, DWORD reason);
 
     bool Cancelled();
-    uint32_t Fail(uint32_t code, const std::wstring& what);
+    uint32_t Fail(uint32_t code, std::wstring_view what);
 
     DownloadSink* sink_;
     CredentialsProvider* credentials_;

@@ -18,7 +18,7 @@ struct CredentialsEntry {
     bool remember = false;  // the check box; read, not acted on
 };
 
-class CredentialsDialog : private DialogWindow {
+class CredentialsDialog : public DialogWindow {
   public:
     // `displayName`: the server named in the caption and the explanation (the
     // proxy's server for a proxy demand, the URL's host for a server demand);

@@ -41,7 +41,7 @@ int DownloadProgressDialog::Run(HWND owner, const std::wstring& caption) {
     if (!InitProgressControls()) {
         Log(L"The progress bar class is not available (comctl32.dll could not be loaded).");
     }
-    INT_PTR result = RunModal(IDD_PROGRESS, owner);
+    INT_PTR result = window_.Modal(IDD_PROGRESS, owner);
     if (result == -1 || (result == 0 && !worker_)) {
         Log(L"The progress window could not be created (error " +
             ToDecimalUnsigned(::GetLastError()) + L"); nothing was downloaded or installed.");

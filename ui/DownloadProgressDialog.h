@@ -61,7 +61,7 @@ struct ProgressRun {
     std::function<void()> sessionEnding;
 };
 
-class DownloadProgressDialog final : public DownloadSink, private DialogWindow {
+class DownloadProgressDialog final : public DownloadSink {
   public:
     static constexpr int32_t kStepScale = 1000;
     static constexpr UINT kErrorRedrawMs = 200;
@@ -74,7 +74,7 @@ class DownloadProgressDialog final : public DownloadSink, private DialogWindow {
     uint32_t PhaseResult() const { return phaseResult_.load(); }
     // Whether the taskbar-progress object could be created for the window.
     bool TaskbarInUse() const { return taskbarUsed_.load(); }
-    using DialogWindow::Window;
+    HWND Window() const { return window_.Window(); }
 
     // DownloadSink (worker thread).
     void SetRange(int32_t steps) override;
@@ -87,7 +87,21 @@ class DownloadProgressDialog final : public DownloadSink, private DialogWindow {
     void ShowStep(const wchar_t* text, int32_t kind) override;
 
   private:
-    INT_PTR OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The window itself; its messages go to OnMessage. (A member rather than
+    // a second base class: one base keeps the type information small.)
+    class ProgressWindow final : public DialogWindow {
+      public:
+        explicit ProgressWindow(DownloadProgressDialog& dialog) : dialog_(dialog) {}
+        INT_PTR Modal(int templateId, HWND owner) { return RunModal(templateId, owner); }
+
+      private:
+        INT_PTR OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override {
+            return dialog_.OnMessage(window, message, wParam, lParam);
+        }
+        DownloadProgressDialog& dialog_;
+    };
+
+    INT_PTR OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static DWORD WINAPI WorkerMain(void* self);
     void RunPhase();
     // Sends a private message to the window when it still exists.
@@ -98,6 +112,7 @@ class DownloadProgressDialog final : public DownloadSink, private DialogWindow {
     void SetBar(HWND window, int32_t position);
     void End(HWND window, INT_PTR code);
 
+    ProgressWindow window_{*this};
     ProgressRun run_;
     std::wstring caption_;
     UniqueHandle worker_;

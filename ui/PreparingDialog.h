@@ -18,7 +18,7 @@
 
 namespace pravel {
 
-class PreparingDialog : private DialogWindow {
+class PreparingDialog : public DialogWindow {
   public:
     static constexpr UINT kCloseMessage = WM_USER + 1;
     static constexpr DWORD kCloseWaitMs = 5000;
