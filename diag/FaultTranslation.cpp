@@ -310,9 +310,11 @@ namespace {
 // Shows or logs a report once per process, then ends the process with
 // `code` (never 0). A fault while reporting ends the process at once; a
 // second thread waits for the first report, which ends the process.
+volatile LONG g_reporter = 0;  // the thread that reports, or 0
+
 template <typename BuildText>
 [[noreturn]] void ReportAndEnd(DWORD code, BuildText buildText) noexcept {
-    static volatile LONG reporter = 0;
+    volatile LONG& reporter = g_reporter;
     const LONG self = static_cast<LONG>(::GetCurrentThreadId());
     const LONG previous = ::InterlockedCompareExchange(&reporter, self, 0);
     if (previous == self) EndProcess(code);
