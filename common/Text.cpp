@@ -38,6 +38,24 @@ bool StartsWithIgnoreCaseAscii(std::wstring_view text, std::wstring_view prefix)
            EqualsIgnoreCaseAscii(text.substr(0, prefix.size()), prefix);
 }
 
+int HexDigitValue(wchar_t c) {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+}
+
+std::wstring LowerHex(const uint8_t* bytes, size_t count) {
+    static const wchar_t kDigits[] = L"0123456789abcdef";
+    std::wstring hex;
+    hex.reserve(count * 2);
+    for (size_t i = 0; i < count; ++i) {
+        hex += kDigits[bytes[i] >> 4];
+        hex += kDigits[bytes[i] & 0xF];
+    }
+    return hex;
+}
+
 static bool IsWhite(wchar_t c) {
     return c == L' ' || (c >= 0x09 && c <= 0x0D);
 }

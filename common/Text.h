@@ -32,6 +32,11 @@ std::wstring ZeroPadded(uint32_t value, int width);
 // "0x80004005": eight uppercase hexadecimal digits.
 std::wstring FormatHResult(int32_t hr);
 
+// The value of one hexadecimal digit (either case), or -1.
+int HexDigitValue(wchar_t c);
+// Bytes as lowercase hexadecimal text, two digits each.
+std::wstring LowerHex(const uint8_t* bytes, size_t count);
+
 // UTF-16LE bytes to text. An odd trailing byte is dropped.
 std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t count);
 // ASCII/Latin-1 bytes to text, one character per byte.

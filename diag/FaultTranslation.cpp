@@ -121,13 +121,8 @@ LONG CALLBACK TranslatingHandler(EXCEPTION_POINTERS* pointers) {
     const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
     CONTEXT& context = *pointers->ContextRecord;
     if (!IsTranslated(record)) return EXCEPTION_CONTINUE_SEARCH;
-#if defined(__x86_64__)
-    DWORD64& ip = context.Rip;
-    DWORD64& sp = context.Rsp;
-#else
-    DWORD& ip = context.Eip;
-    DWORD& sp = context.Esp;
-#endif
+    auto& ip = ContextPc(context);
+    auto& sp = ContextSp(context);
     // A call into memory that cannot run (or to address 0) faults at the
     // target: throw from the call site, whose return address is on the stack.
     const bool calledAway = record.ExceptionCode == kAccessViolation &&
@@ -218,13 +213,9 @@ bool ResumeAtGuard(EXCEPTION_POINTERS* pointers) {
     slot->guardedFault = fault;
     CONTEXT& context = *pointers->ContextRecord;
     // Below the faulting frame, aligned as at a function's entry.
-#if defined(__x86_64__)
-    context.Rsp = ((context.Rsp - 256) & ~static_cast<DWORD64>(15)) - 8;
-    context.Rip = reinterpret_cast<uintptr_t>(&JumpToGuard);
-#else
-    context.Esp = ((context.Esp - 256) & ~static_cast<DWORD>(15)) - 4;
-    context.Eip = reinterpret_cast<uintptr_t>(&JumpToGuard);
-#endif
+    auto& sp = ContextSp(context);
+    sp = ((sp - 256) & ~static_cast<uintptr_t>(15)) - sizeof(void*);
+    ContextPc(context) = reinterpret_cast<uintptr_t>(&JumpToGuard);
     return true;
 }
 

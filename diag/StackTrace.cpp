@@ -117,13 +117,8 @@ std::wstring DescribeFrame(const SymbolApi& api, HANDLE process, DWORD64 pc) {
 // For a program counter in no module: pops the return address like the
 // "ret" the frame never reached. False when the counter lies in a module.
 bool StepOutOfStrayFrame(const SymbolApi& api, HANDLE process, CONTEXT& context) {
-#if defined(_M_X64) || defined(__x86_64__)
-    DWORD64& pc = context.Rip;
-    DWORD64& sp = context.Rsp;
-#else
-    DWORD& pc = context.Eip;
-    DWORD& sp = context.Esp;
-#endif
+    auto& pc = ContextPc(context);
+    auto& sp = ContextSp(context);
     if (api.moduleBase(process, pc) != 0) return false;
     uintptr_t returnAddress = 0;
     SIZE_T read = 0;

@@ -14,6 +14,24 @@ namespace pravel {
 
 constexpr int kMaxTraceFrames = 200;
 
+// The program counter and the stack pointer of a processor context: the one
+// place that names them for each processor.
+#if defined(_M_X64) || defined(__x86_64__)
+inline DWORD64& ContextPc(CONTEXT& context) {
+    return context.Rip;
+}
+inline DWORD64& ContextSp(CONTEXT& context) {
+    return context.Rsp;
+}
+#else
+inline DWORD& ContextPc(CONTEXT& context) {
+    return context.Eip;
+}
+inline DWORD& ContextSp(CONTEXT& context) {
+    return context.Esp;
+}
+#endif
+
 // Appends the trace of `context` (header, at most `maxFrames` frame lines,
 // the MORE-FRAMES line when the limit was reached, the module-base line) to
 // `output`. Does nothing without a context.

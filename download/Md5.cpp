@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/Text.h"
+
 namespace pravel {
 
 namespace {
@@ -149,13 +151,7 @@ void Md5::Final(uint8_t digest[16]) {
 }
 
 std::wstring Md5::ToHex(const uint8_t digest[16]) {
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring out;
-    for (int i = 0; i < 16; ++i) {
-        out.push_back(kDigits[digest[i] >> 4]);
-        out.push_back(kDigits[digest[i] & 0xF]);
-    }
-    return out;
+    return LowerHex(digest, 16);
 }
 
 }  // namespace pravel

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "common/Text.h"
+
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
 #include <immintrin.h>
@@ -159,13 +161,6 @@ CompressFunction Compression() {
     return chosen;
 }
 
-int HexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 void Sha256CompressPortable(uint32_t state[8], const uint8_t* data, size_t blocks) {
@@ -233,20 +228,13 @@ void Sha256::Final(uint8_t digest[32]) {
 }
 
 std::wstring Sha256::ToHex(const uint8_t digest[32]) {
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring hex;
-    hex.reserve(64);
-    for (int i = 0; i < 32; ++i) {
-        hex += kDigits[digest[i] >> 4];
-        hex += kDigits[digest[i] & 0xF];
-    }
-    return hex;
+    return LowerHex(digest, 32);
 }
 
 bool IsSha256Text(const std::wstring& text) {
     if (text.size() != 64) return false;
     for (wchar_t c : text) {
-        if (HexValue(c) < 0) return false;
+        if (HexDigitValue(c) < 0) return false;
     }
     return true;
 }
@@ -254,7 +242,7 @@ bool IsSha256Text(const std::wstring& text) {
 bool Sha256Matches(const std::wstring& configured, const std::wstring& computedHex) {
     if (!IsSha256Text(configured) || computedHex.size() != 64) return false;
     for (size_t i = 0; i < 64; ++i) {
-        if (HexValue(configured[i]) != HexValue(computedHex[i])) return false;
+        if (HexDigitValue(configured[i]) != HexDigitValue(computedHex[i])) return false;
     }
     return true;
 }

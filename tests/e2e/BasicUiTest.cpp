@@ -15,15 +15,6 @@ constexpr int kStatus = 1034;
 constexpr int kBar = 1035;
 constexpr int kMessageText = 0xFFFF;
 
-bool InterbootContextExists() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
 // Polls (bounded) until `window`'s control `id` shows `text`.
 bool WaitForText(HWND window, int id, const std::wstring& text, DWORD timeoutMs = 20000) {
     const DWORD start = GetTickCount();

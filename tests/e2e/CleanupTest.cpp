@@ -37,18 +37,6 @@ class CleanupLayout {
     ScratchDir root_;
 };
 
-std::set<std::wstring> PrivateCopies() {
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((pravel::ProgramTempFolder() + L"QL_*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        names.insert(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return names;
-}
-
 void RemoveNewPrivateCopies(const std::set<std::wstring>& before) {
     for (const auto& name : PrivateCopies()) {
         if (before.count(name) == 0) DeleteFileW((pravel::ProgramTempFolder() + name).c_str());

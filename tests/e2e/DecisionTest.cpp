@@ -31,15 +31,6 @@ class DecisionRun : public ::testing::Test {
         EXPECT_EQ(0u, run.exitCode);
         return ReadUtf16(log_);
     }
-    static bool InterbootContextExists() {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key) !=
-            ERROR_SUCCESS) {
-            return false;
-        }
-        RegCloseKey(key);
-        return true;
-    }
 
     Installation inst_{L"decide", L"decide.exe"};
     std::wstring log_ = inst_.Dir() / L"decide.log";

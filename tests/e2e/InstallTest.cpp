@@ -30,26 +30,6 @@ std::map<std::wstring, std::wstring> Values(const std::wstring& ctx) {
     return values;
 }
 
-std::wstring SystemText(DWORD code) {
-    wchar_t* text = nullptr;
-    FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-        nullptr, code, 0x400, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring result = text != nullptr ? text : L"";
-    LocalFree(text);
-    while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r')) result.pop_back();
-    return result;
-}
-
-bool InterbootContextExists() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
 class SilentInstall : public ::testing::Test {
   protected:
     void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, L"InterbootContext"); }

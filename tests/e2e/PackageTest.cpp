@@ -55,17 +55,6 @@ class PackageRun : public ::testing::Test {
     DWORD last_exit_ = 0;
 };
 
-std::wstring SystemText(DWORD code) {
-    wchar_t* text = nullptr;
-    FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-        nullptr, code, 0x400, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring result = text != nullptr ? text : L"";
-    LocalFree(text);
-    while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r')) result.pop_back();
-    return result;
-}
-
 // A silent run installing Contoso.Tool from the package file beside pravel.
 const std::wstring kSilentToolRun =
     L"[GeneralOptions]\r\nOptions=q\r\nExtractionFolder=[SETUPEXEDIR]\r\n"

@@ -78,6 +78,28 @@ inline bool AnyStartsWith(const std::vector<std::wstring>& texts, const std::wst
     return false;
 }
 
+// The system's text for a Win32 error code (English), without the line end.
+inline std::wstring SystemText(DWORD code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+        nullptr, code, 0x400, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring result = text != nullptr ? text : L"";
+    LocalFree(text);
+    while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r')) result.pop_back();
+    return result;
+}
+
+// Whether HKCU\InterbootContext (the reboot record of a run) exists.
+inline bool InterbootContextExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"InterbootContext", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
 inline bool HasMessageStartingWith(const std::wstring& log, const std::wstring& prefix) {
     return AnyStartsWith(Messages(log), prefix);
 }

@@ -17,18 +17,6 @@ const char kScript[] = "param([string[]]$paths, [int]$retry_count)\r\n";
 const std::wstring kSwitches =
     L"-NoProfile -NonInteractive -NoLogo -ExecutionPolicy RemoteSigned -Command \"";
 
-std::set<std::wstring> PrivateCopies() {
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((ProgramTempFolder() + L"QL_*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        names.insert(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return names;
-}
-
 // The QL_ files that appeared since `before`.
 std::set<std::wstring> NewPrivateCopies(const std::set<std::wstring>& before) {
     std::set<std::wstring> added;

@@ -17,15 +17,9 @@
 using namespace pravel;
 using namespace testing_support;
 using launch_test::LogMark;
+using launch_test::RecordingListener;
 
 namespace {
-
-struct RecordingListener : LaunchListener {
-    void LaunchFinished(const std::string& name, uint32_t code) override {
-        calls.emplace_back(name, code);
-    }
-    std::vector<std::pair<std::string, uint32_t>> calls;
-};
 
 struct RecordingPackages : PackageInstaller {
     bool Install(const std::wstring& path) override {

@@ -1,14 +1,26 @@
 // The process log of a launch test program: switched on once, read back
-// from a mark so that each test sees only its own lines.
+// from a mark so that each test sees only its own lines. Also a listener
+// that records the return codes the launcher reports.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "diag/Logger.h"
+#include "launch/InstallerLauncher.h"
 #include "support/WinTestSupport.h"
 
 namespace launch_test {
+
+// The (listener name, return code) pairs of the launches, in order.
+struct RecordingListener : pravel::LaunchListener {
+    void LaunchFinished(const std::string& name, uint32_t code) override {
+        calls.emplace_back(name, code);
+    }
+    std::vector<std::pair<std::string, uint32_t>> calls;
+};
 
 inline const std::wstring& TestLogPath() {
     static const std::wstring path = [] {

@@ -9,12 +9,28 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
+#include "common/TempFolder.h"
 #include "launch/CleanupScriptRunner.h"
 #include "support/WinTestSupport.h"
 
 namespace testing_support {
+
+// The names of the runner's private script copies ("QL_*") now in the
+// program's temporary folder.
+inline std::set<std::wstring> PrivateCopies() {
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((pravel::ProgramTempFolder() + L"QL_*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        names.insert(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
 
 struct RecordedCall {
     bool arrived = false;
