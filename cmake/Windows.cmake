@@ -56,7 +56,11 @@ add_library(pravel_win STATIC
   launch/InstallerReboot.cpp
   chainer/InstallEngine.cpp
   download/WinInetApi.cpp
+  download/AsyncChannel.cpp
   download/Downloader.cpp
+  download/HttpExchange.cpp
+  download/DataLoop.cpp
+  download/PartFile.cpp
   download/FtpAndFileSources.cpp
   launch/FileOperations.cpp
   launch/CleanupScriptRunner.cpp

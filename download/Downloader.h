@@ -1,32 +1,41 @@
 // The transfer engine: fetches one file from an ordered list of equivalent
 // source URLs (HTTP, HTTPS, FTP, file: paths and shares) into `target`,
 // through `target` + ".part" so that a broken or cancelled transfer resumes
-// on the next run. WinINet runs in asynchronous mode: every call that may
-// pend is started and the calling thread polls a completion event in 10 ms
-// steps while asking the sink whether the user cancelled.
+// on the next run (download/PartFile.h). WinINet runs in asynchronous mode:
+// every call that may pend is started and the calling thread polls its
+// completion in 10 ms steps, asking the sink whether the user cancelled and
+// bounding every wait by the stall time (download/AsyncChannel.h).
 //
 // Result of Download: 0, a Win32 or WinINet error, or a DLERR_* status of
 // common/ErrorCodes.h. Every failure except DLERR_CANCELLED and
 // DLERR_NOT_MODIFIED is reported once through the sink's ReportError and
 // logged. The ".part" file survives every failure; the target is replaced
 // only when the whole file is present.
+//
+// The parts, one source file each:
+//   Downloader.cpp        the transfer's steps, the session, opening with
+//                         failover and the pauses between attempts
+//   HttpExchange.cpp      one HTTP(S) request and what its answer means
+//   FtpAndFileSources.cpp FTP files and file:/share sources
+//   DataLoop.cpp          reading into the ".part" file, reconnects, the
+//                         bound on reconnects that bring nothing
 #pragma once
 
 #include <windows.h>
 #include <wininet.h>
 
-#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "common/Handles.h"
-
 namespace pravel {
 
+class AsyncChannel;
 class DownloadSink;
 class CredentialsProvider;
+struct WinInetApi;
 
 class Downloader {
   public:
@@ -66,86 +75,77 @@ class Downloader {
     struct SourceUrl;  // a cracked source URL (internal)
 
   private:
+    // What opening a source found out.
     struct OpenResult {
-        uint32_t announced = 0;  // size the source announced, 0 = unknown
+        uint64_t announced = 0;  // size of the whole file, 0 = unknown
         bool isFile = false;     // a file: source, copied instead of read
         std::wstring filePath;
+        std::wstring validator;  // of an HTTP answer: see ResumeValidator
     };
 
+    // --- Downloader.cpp ------------------------------------------------------
     uint32_t Run(const std::vector<std::wstring>& urls, const std::wstring& target);
     uint32_t StartSession();
-    void CloseAll();
-    void CloseInternetHandle(HINTERNET& handle);
-    uint32_t CreateRecord();
-    void AbandonRecord();
-
-    // Asynchronous calls: BeginAsync before the call, FinishAsync with the
-    // call's immediate result and GetLastError().
-    void BeginAsync(int operation);
-    uint32_t FinishAsync(bool succeeded, DWORD error);
-    static void CALLBACK StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status,
-                                        LPVOID info, DWORD infoLength);
-    static std::wstring LastResponseText();
-
-    uint32_t OpenWithFailover(uint32_t& offset, OpenResult& result);
-    uint32_t OpenOne(const SourceUrl& url, uint32_t& offset, OpenResult& result);
-    uint32_t OpenHttp(const SourceUrl& url, uint32_t& offset, OpenResult& result);
-    uint32_t SendHttp(const SourceUrl& url, const std::wstring& headers, uint32_t& offset,
-                      OpenResult& result, bool& restart);
-    bool Authenticate(const SourceUrl& url, bool proxy);
-    uint32_t OpenFtp(const SourceUrl& url, uint32_t& offset, OpenResult& result);
-    uint32_t ConnectFtp(const SourceUrl& url, const std::wstring& user,
-                        const std::wstring& password);
-    uint32_t RestartFtpAt(uint32_t offset, bool& accepted);
-    uint32_t OpenFileSource(const SourceUrl& url, uint32_t& offset, OpenResult& result);
-
-    uint32_t DataLoop(uint32_t offset, uint32_t announced);
-    uint32_t Reconnect(HANDLE file, uint32_t& announced);
-    uint32_t CopyFileSource(const std::wstring& path);
-    uint32_t PutInPlace();
-    DWORD OnCopyProgress(uint64_t total, uint64_t transferred, DWORD reason);
-
+    void CloseSession();
+    // Opens the first source that answers, moving on along the list as the
+    // outcome allows (a server that cannot be reached or stalls: always,
+    // within the budget; a missing file: only with mirrors). Before a URL is
+    // tried again, pauses (PauseBeforeAttempt). `offset` is the resume
+    // offset asked for and, on success, the one the source agreed to (0: the
+    // file starts over).
+    uint32_t OpenWithFailover(uint64_t& offset, OpenResult& result);
+    uint32_t OpenOne(const SourceUrl& url, uint64_t& offset, OpenResult& result);
+    // Waits before repeated attempt `attempt` of a series (growing pauses,
+    // AsyncChannel.h); false when the user cancelled meanwhile (answered
+    // within 10 ms).
+    bool PauseBeforeAttempt(int attempt);
     bool Cancelled();
     uint32_t Fail(uint32_t code, std::wstring_view what);
+    // The ".part" file cannot be continued: truncated when the data loop
+    // has it open, otherwise deleted with its tag.
+    void DiscardPart();
+
+    // --- HttpExchange.cpp ----------------------------------------------------
+    // Connects, opens the request (Range and If-Range for a resume) and
+    // sends it. A resume that the server refuses (416), or answers from
+    // another offset than asked, starts over from byte 0 once.
+    uint32_t OpenHttp(const SourceUrl& url, uint64_t& offset, OpenResult& result);
+    uint32_t SendHttp(const SourceUrl& url, const std::wstring& headers, bool conditional,
+                      uint64_t& offset, OpenResult& result, bool& restart);
+    bool Authenticate(const SourceUrl& url, bool proxy);
+    // The text of a response header of the current request; false when the
+    // answer has none.
+    bool QueryHeader(DWORD query, std::wstring& value);
+
+    // --- FtpAndFileSources.cpp -----------------------------------------------
+    uint32_t OpenFtp(const SourceUrl& url, uint64_t& offset, OpenResult& result);
+    uint32_t ConnectFtp(const SourceUrl& url, const std::wstring& user,
+                        const std::wstring& password);
+    uint32_t RestartFtpAt(uint64_t offset, bool& accepted);
+    uint32_t OpenFileSource(const SourceUrl& url, uint64_t& offset, OpenResult& result);
+    uint32_t CopyFileSource(const std::wstring& path);
+    DWORD OnCopyProgress(uint64_t total, uint64_t transferred, DWORD reason);
+
+    // --- DataLoop.cpp --------------------------------------------------------
+    uint32_t DataLoop(uint64_t offset, const OpenResult& opened);
+    // Makes the open ".part" file end at `offset`; at 0 (a new file) keeps
+    // the answer's validator beside it.
+    uint32_t StartPartAt(uint64_t offset, const std::wstring& validator);
+    uint32_t Reconnect(uint64_t& announced);
+    uint32_t PutInPlace();
 
     DownloadSink* sink_;
     CredentialsProvider* credentials_;
-    const struct WinInetApi* api_ = nullptr;
+    const WinInetApi* api_ = nullptr;
 
     HINTERNET session_ = nullptr;
-    HINTERNET connection_ = nullptr;
-    HINTERNET handle_ = nullptr;
+    std::unique_ptr<AsyncChannel> channel_;
     std::wstring target_;
     std::wstring partPath_;
+    HANDLE partFile_ = nullptr;  // the data loop's open ".part" file (not owned)
     std::vector<SourceUrl>* urls_ = nullptr;
 
-    // The completion record and everything a pending WinINet call may still
-    // write to (the read buffer and the counts). It is owned by the
-    // Downloader; a cancel that leaves a call pending (Wine does not abort a
-    // pending read when its handle closes) abandons it to that call instead
-    // of freeing it, so a late completion never writes to freed memory.
-    struct AsyncRecord {
-        std::atomic<uint32_t> asyncError{0};
-        std::atomic<uintptr_t> asyncResult{0};
-        std::atomic<int> pendingOperation{0};
-        std::atomic<bool> completed{false};
-        std::atomic<bool> connectionClosed{false};
-        std::wstring lastResponseText;
-        UniqueHandle completionEvent;
-        UniqueHandle closingEvent;
-        DWORD available = 0;
-        DWORD read = 0;
-        char buffer[51200];
-    };
-    static void OnStatus(AsyncRecord* record, DWORD status, LPVOID info);
-    DWORD_PTR Context() const { return reinterpret_cast<DWORD_PTR>(record_); }
-
-    AsyncRecord* record_ = nullptr;
-    bool operationPending_ = false;  // a wait was left by a cancel
-
     bool resume_ = true;
-    UniqueHandle completionEvent_;
-    UniqueHandle closingEvent_;
     int retryCount_ = 6;
     std::wstring acceptEncoding_;
     uint32_t expectedSize_ = 0;

@@ -1,5 +1,6 @@
 // Internals shared by the transfer engine's source files (Downloader.cpp,
-// FtpAndFileSources.cpp). Not for other users.
+// HttpExchange.cpp, FtpAndFileSources.cpp, DataLoop.cpp). Not for other
+// users.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,7 @@
 
 #include <string>
 
+#include "download/AsyncChannel.h"
 #include "download/Downloader.h"
 #include "download/WinInetApi.h"
 
@@ -25,17 +27,6 @@ struct Downloader::SourceUrl {
 };
 
 namespace transfer {
-
-// pendingOperation values: how the status callback treats a completion.
-enum Operation : int {
-    kOpConnect = 0,
-    kOpOpenFtpFile = 2,
-    kOpRead = 3,
-    kOpFtpCommand = 4,
-    kOpOpenRequest = 6,
-    kOpSendRequest = 7,
-    kOpQueryData = 8,
-};
 
 // WinINet codes used by name.
 constexpr uint32_t kTimeout = 12002;
@@ -59,6 +50,12 @@ constexpr uint32_t kDisconnected = 12163;
 inline bool IsCertificateError(uint32_t code) {
     return code == kCertRevoked || code == kCertCommonName || code == kClientAuthCert ||
            code == kInvalidCa;
+}
+
+// The connection broke or stalled: worth another attempt at the same place.
+inline bool IsBrokenConnection(uint32_t code) {
+    return code == kTimeout || code == kConnectionAborted || code == kConnectionReset ||
+           code == kDisconnected;
 }
 
 // Creates every missing folder of the file `path`; 0 or the Win32 error.

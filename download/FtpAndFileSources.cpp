@@ -9,6 +9,7 @@
 #include "download/CredentialsProvider.h"
 #include "download/DownloadSink.h"
 #include "download/DownloaderParts.h"
+#include "download/PartFile.h"
 #include "download/TransferText.h"
 
 namespace pravel {
@@ -36,15 +37,15 @@ bool IsShareLogonError(uint32_t code) {
 
 uint32_t Downloader::ConnectFtp(const SourceUrl& url, const std::wstring& user,
                                 const std::wstring& password) {
-    BeginAsync(kOpConnect);
+    channel_->Begin(AsyncChannel::kConnect);
     HINTERNET connection = api_->InternetConnectW(
         session_, url.host.c_str(), url.port, user.empty() ? nullptr : user.c_str(),
         password.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE,
-        Context());
-    const uint32_t error = FinishAsync(connection != nullptr, ::GetLastError());
+        channel_->Context());
+    const uint32_t error = channel_->Finish(connection != nullptr, ::GetLastError());
     if (error != 0) return error;
-    connection_ = connection != nullptr ? connection
-                                        : reinterpret_cast<HINTERNET>(record_->asyncResult.load());
+    channel_->SetConnection(
+        connection != nullptr ? connection : reinterpret_cast<HINTERNET>(channel_->AsyncResult()));
     return 0;
 }
 
@@ -52,25 +53,25 @@ uint32_t Downloader::ConnectFtp(const SourceUrl& url, const std::wstring& user,
 // to binary first: servers refuse REST in ASCII mode, and the file is then
 // opened in binary mode anyway. `accepted` is false when the server refused
 // (any reply but 350, or a failing command): the file then starts over.
-uint32_t Downloader::RestartFtpAt(uint32_t offset, bool& accepted) {
+uint32_t Downloader::RestartFtpAt(uint64_t offset, bool& accepted) {
     accepted = false;
-    BeginAsync(kOpFtpCommand);
-    BOOL done = api_->FtpCommandW(connection_, FALSE, FTP_TRANSFER_TYPE_BINARY, L"TYPE I",
-                                  Context(), nullptr);
-    uint32_t error = FinishAsync(done != FALSE, ::GetLastError());
-    if (error == DLERR_CANCELLED) return error;
+    channel_->Begin(AsyncChannel::kFtpCommand);
+    BOOL done = api_->FtpCommandW(channel_->Connection(), FALSE, FTP_TRANSFER_TYPE_BINARY,
+                                  L"TYPE I", channel_->Context(), nullptr);
+    uint32_t error = channel_->Finish(done != FALSE, ::GetLastError());
+    if (error == DLERR_CANCELLED || channel_->Stalled()) return error;
     if (error != 0)
         Log(L"Download: the FTP server refused TYPE I (" + ToDecimalUnsigned(error) + L")");
 
-    BeginAsync(kOpFtpCommand);
+    channel_->Begin(AsyncChannel::kFtpCommand);
     const std::wstring command = L"REST " + ToDecimalUnsigned(offset);
-    done = api_->FtpCommandW(connection_, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(),
-                             Context(), nullptr);
-    error = FinishAsync(done != FALSE, ::GetLastError());
-    if (error == DLERR_CANCELLED) return error;
+    done = api_->FtpCommandW(channel_->Connection(), FALSE, FTP_TRANSFER_TYPE_BINARY,
+                             command.c_str(), channel_->Context(), nullptr);
+    error = channel_->Finish(done != FALSE, ::GetLastError());
+    if (error == DLERR_CANCELLED || channel_->Stalled()) return error;
     // A command that completed at once left its reply on this thread; one
     // that completed through the callback left it in the completion record.
-    const std::wstring reply = done ? LastResponseText() : record_->lastResponseText;
+    const std::wstring reply = done ? AsyncChannel::LastResponseText() : channel_->ResponseText();
     const int code = FtpReplyCode(reply);
     if (error == 0 && code == kRestAccepted) {
         accepted = true;
@@ -82,65 +83,89 @@ uint32_t Downloader::RestartFtpAt(uint32_t offset, bool& accepted) {
     return 0;
 }
 
-uint32_t Downloader::OpenFtp(const SourceUrl& url, uint32_t& offset, OpenResult& result) {
+uint32_t Downloader::OpenFtp(const SourceUrl& url, uint64_t& offset, OpenResult& result) {
     if (credentials_ != nullptr) credentials_->BeginAttempts();
     std::wstring user = url.user;
     std::wstring password = url.password;
+    bool restarted = false;
     for (;;) {
-        const uint32_t error = ConnectFtp(url, user, password);
-        if (error == 0) break;
-        if (!IsFtpLoginError(error)) return error;
-        Log(L"Download: the FTP server refused the login (" + ToDecimalUnsigned(error) + L") for " +
-            url.text);
-        if (!AskForCredentials(credentials_, sink_, url.text, kFtpRealm, L"", user, password))
+        for (;;) {
+            const uint32_t error = ConnectFtp(url, user, password);
+            if (error == 0) break;
+            if (!IsFtpLoginError(error)) return error;
+            Log(L"Download: the FTP server refused the login (" + ToDecimalUnsigned(error) +
+                L") for " + url.text);
+            if (!AskForCredentials(credentials_, sink_, url.text, kFtpRealm, L"", user, password))
+                return error;
+        }
+
+        bool restAccepted = false;
+        if (resume_ && offset != 0) {
+            const uint32_t error = RestartFtpAt(offset, restAccepted);
+            if (error != 0) return error;
+            if (!restAccepted) offset = 0;
+        }
+
+        channel_->Begin(AsyncChannel::kOpenFtpFile);
+        ::SetLastError(0);
+        HINTERNET file = api_->FtpOpenFileW(channel_->Connection(), url.path.c_str(), GENERIC_READ,
+                                            FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD,
+                                            channel_->Context());
+        DWORD lastError = ::GetLastError();
+        // Windows reports a pending open as NULL with ERROR_IO_PENDING; Wine
+        // answers NULL without setting an error (hence the cleared error
+        // above) and then completes through the callback. Windows sets an
+        // error with every NULL it returns, so this changes nothing there.
+        if (file == nullptr && lastError == 0) lastError = ERROR_IO_PENDING;
+        const uint32_t error = channel_->Finish(file != nullptr, lastError);
+        if (error != 0) {
+            const std::wstring reply = file == nullptr && lastError != ERROR_IO_PENDING
+                                           ? AsyncChannel::LastResponseText()
+                                           : channel_->ResponseText();
+            Log(L"Download: cannot open the FTP file " + url.path + L" (" +
+                ToDecimalUnsigned(error) + L"): " + TrimWhite(reply));
+            if (restAccepted && !restarted && error != DLERR_CANCELLED && !channel_->Stalled()) {
+                // The server took the offset but cannot send from it (a
+                // ".part" file longer than the file): start over once.
+                Log(L"Download: " + partPath_ + L" cannot be continued at " +
+                    ToDecimalUnsigned(offset) + L"; it is deleted and the file starts over");
+                channel_->CloseAll();
+                DiscardPart();
+                offset = 0;
+                restarted = true;
+                continue;
+            }
             return error;
-    }
+        }
+        channel_->SetHandle(file != nullptr ? file
+                                            : reinterpret_cast<HINTERNET>(channel_->AsyncResult()));
 
-    if (resume_ && offset != 0) {
-        bool accepted = false;
-        const uint32_t error = RestartFtpAt(offset, accepted);
-        if (error != 0) return error;
-        if (!accepted) offset = 0;
+        // Wine's FtpGetFileSize answers 0: the size is then unknown and the
+        // data loop ends when the server ends the data connection, as it
+        // does on Windows for a server that reports no size.
+        DWORD high = 0;
+        DWORD low = api_->FtpGetFileSize(channel_->Handle(), &high);
+        if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) low = high = 0;
+        const uint64_t size = (static_cast<uint64_t>(high) << 32) | low;
+        if (size != 0 && offset >= size) {
+            channel_->CloseAll();
+            if (restarted) return DLERR_OFFSET_BEYOND_END;
+            Log(L"Download: " + partPath_ +
+                L" is at or beyond the end of the file; the file "
+                L"starts over");
+            DiscardPart();
+            offset = 0;
+            restarted = true;
+            continue;
+        }
+        result.announced = size;
+        return 0;
     }
-
-    BeginAsync(kOpOpenFtpFile);
-    ::SetLastError(0);
-    HINTERNET file = api_->FtpOpenFileW(connection_, url.path.c_str(), GENERIC_READ,
-                                        FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, Context());
-    DWORD lastError = ::GetLastError();
-    // Windows reports a pending open as NULL with ERROR_IO_PENDING; Wine
-    // answers NULL without setting an error (hence the cleared error above)
-    // and then completes through the callback. Windows sets an error with
-    // every NULL it returns, so this changes nothing there.
-    if (file == nullptr && lastError == 0) lastError = ERROR_IO_PENDING;
-    const uint32_t error = FinishAsync(file != nullptr, lastError);
-    if (error != 0) {
-        const std::wstring reply = file == nullptr && lastError != ERROR_IO_PENDING
-                                       ? LastResponseText()
-                                       : record_->lastResponseText;
-        Log(L"Download: cannot open the FTP file " + url.path + L" (" + ToDecimalUnsigned(error) +
-            L"): " + TrimWhite(reply));
-        return error;
-    }
-    handle_ = file != nullptr ? file : reinterpret_cast<HINTERNET>(record_->asyncResult.load());
-
-    // Wine's FtpGetFileSize answers 0: the size is then unknown and the data
-    // loop ends when the server ends the data connection, as it does on
-    // Windows for a server that reports no size.
-    DWORD high = 0;
-    DWORD size = api_->FtpGetFileSize(handle_, &high);
-    if (size == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) size = 0;
-    if (size != 0 && offset >= size) {
-        CloseInternetHandle(handle_);
-        return DLERR_OFFSET_BEYOND_END;
-    }
-    result.announced = size;
-    return 0;
 }
 
 // --- file: sources -------------------------------------------------------------
 
-uint32_t Downloader::OpenFileSource(const SourceUrl& url, uint32_t& offset, OpenResult& result) {
+uint32_t Downloader::OpenFileSource(const SourceUrl& url, uint64_t& offset, OpenResult& result) {
     if (credentials_ != nullptr) credentials_->BeginAttempts();
     // Wine cracks some file: URLs ("file://\\server\share\x", "file://dir\x")
     // into the host part and leaves the path empty; Windows fills the path.
@@ -167,7 +192,8 @@ uint32_t Downloader::OpenFileSource(const SourceUrl& url, uint32_t& offset, Open
                 error = ::GetLastError();
                 if (error == 0) error = ERROR_FILE_NOT_FOUND;
             } else {
-                result.announced = data.nFileSizeLow;
+                result.announced =
+                    (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
                 result.isFile = true;
                 result.filePath = path;
                 offset = 0;

@@ -1,5 +1,7 @@
 #include "download/TransferText.h"
 
+#include <cstdint>
+
 #include "common/Text.h"
 
 namespace pravel {
@@ -69,6 +71,47 @@ std::wstring ShareServerName(const std::wstring& path) {
 std::wstring ShareFolderOf(const std::wstring& path) {
     const size_t last = path.rfind(L'\\');
     return last == std::wstring::npos ? path : path.substr(0, last);
+}
+
+bool ParseDecimal64(const std::wstring& text, uint64_t& value) {
+    const std::wstring digits = TrimWhite(text);
+    if (digits.empty()) return false;
+    uint64_t result = 0;
+    for (const wchar_t c : digits) {
+        if (c < L'0' || c > L'9') return false;
+        const uint64_t digit = static_cast<uint64_t>(c - L'0');
+        if (result > (UINT64_MAX - digit) / 10) return false;
+        result = result * 10 + digit;
+    }
+    value = result;
+    return true;
+}
+
+bool ParseContentRange(const std::wstring& text, ContentRange& range) {
+    const std::wstring value = TrimWhite(text);
+    if (!StartsWithIgnoreCaseAscii(value, L"bytes ")) return false;
+    const std::wstring rest = value.substr(6);
+    const size_t dash = rest.find(L'-');
+    const size_t slash = rest.find(L'/');
+    if (dash == std::wstring::npos || slash == std::wstring::npos || slash < dash) return false;
+    ContentRange parsed;
+    if (!ParseDecimal64(rest.substr(0, dash), parsed.first) ||
+        !ParseDecimal64(rest.substr(dash + 1, slash - dash - 1), parsed.last) ||
+        parsed.last < parsed.first)
+        return false;
+    const std::wstring total = TrimWhite(rest.substr(slash + 1));
+    if (total != L"*") {
+        if (!ParseDecimal64(total, parsed.total) || parsed.total <= parsed.last) return false;
+        parsed.totalKnown = true;
+    }
+    range = parsed;
+    return true;
+}
+
+std::wstring ResumeValidator(const std::wstring& entityTag, const std::wstring& lastModified) {
+    const std::wstring tag = TrimWhite(entityTag);
+    if (!tag.empty() && !StartsWith(tag, L"W/")) return tag;
+    return TrimWhite(lastModified);
 }
 
 }  // namespace pravel

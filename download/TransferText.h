@@ -2,6 +2,7 @@
 // names and passwords, authentication challenges, FTP replies and paths.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace pravel {
@@ -33,5 +34,27 @@ std::wstring ShareServerName(const std::wstring& path);
 
 // The path up to its last backslash (the folder that holds the file).
 std::wstring ShareFolderOf(const std::wstring& path);
+
+// --- HTTP answers -------------------------------------------------------------
+
+// A header value made only of decimal digits (blanks around it allowed) as a
+// 64-bit number; false for anything else, for no digits and on overflow.
+bool ParseDecimal64(const std::wstring& text, uint64_t& value);
+
+// A Content-Range value "bytes FIRST-LAST/TOTAL" (TOTAL may be "*": then
+// totalKnown is false). False when the text has another form or LAST is
+// below FIRST.
+struct ContentRange {
+    uint64_t first = 0;
+    uint64_t last = 0;
+    uint64_t total = 0;
+    bool totalKnown = false;
+};
+bool ParseContentRange(const std::wstring& text, ContentRange& range);
+
+// The validator a resumed request sends as If-Range: the entity tag when it
+// is a strong one (a weak tag, "W/...", cannot be used), otherwise the
+// Last-Modified date; empty when the answer had neither.
+std::wstring ResumeValidator(const std::wstring& entityTag, const std::wstring& lastModified);
 
 }  // namespace pravel

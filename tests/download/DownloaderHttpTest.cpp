@@ -11,6 +11,7 @@
 
 #include "LocalServers.h"
 #include "common/ErrorCodes.h"
+#include "common/Handles.h"
 #include "download/Downloader.h"
 
 using namespace pravel;
@@ -111,14 +112,20 @@ TEST_F(HttpDownload, RangeAnswersDecideWhatIsKept) {
         EXPECT_TRUE(Content() == ReadBytes(Target()));
         EXPECT_EQ(200u, downloader.StatusCode());
     }
-    {  // 206 without Content-Length: only the returned part, size unknown
+    {  // ... also when the ".part" file is as long as the file or longer
+        WriteBytes(Part(), Content() + "trailing bytes");
+        Downloader downloader(nullptr, nullptr);
+        ASSERT_EQ(0u, downloader.Download(Url(L"ignore_range=1"), Target()));
+        EXPECT_TRUE(Content() == ReadBytes(Target()));
+    }
+    {  // 206 without Content-Length: appended at the offset, the size from Content-Range
         WriteBytes(Part(), Content().substr(0, 1000));
         RecordingSink sink;
         Downloader downloader(&sink, nullptr);
         ASSERT_EQ(0u, downloader.Download(Url(L"no_length=1"), Target()));
-        EXPECT_TRUE(Content().substr(1000) == ReadBytes(Target()));
+        EXPECT_TRUE(Content() == ReadBytes(Target()));
         ASSERT_EQ(1u, sink.starts.size());
-        EXPECT_EQ(0u, sink.starts[0]);
+        EXPECT_EQ(kFileSize, sink.starts[0]);
     }
     {  // a complete ".part" file: 416, deleted, started over once
         http_->ClearLog();
@@ -131,6 +138,124 @@ TEST_F(HttpDownload, RangeAnswersDecideWhatIsKept) {
         EXPECT_NE(std::string::npos, requests[0].find("\tbytes=1048576-\t"));
         EXPECT_NE(std::string::npos, requests[1].find("\t-\t"));
     }
+    {  // a 206 that starts elsewhere than asked is never appended: start over
+        http_->ClearLog();
+        WriteBytes(Part(), Content().substr(0, 300000));
+        Downloader downloader(nullptr, nullptr);
+        ASSERT_EQ(0u, downloader.Download(Url(L"range_shift=-1000"), Target()));
+        EXPECT_TRUE(Content() == ReadBytes(Target()));
+        const auto requests = Requests();
+        ASSERT_EQ(2u, requests.size());
+        EXPECT_NE(std::string::npos, requests[0].find("\tbytes=300000-\t"));
+        EXPECT_NE(std::string::npos, requests[1].find("\t-\t"));
+    }
+}
+
+// A ".part" file keeps the validator of the answer that began it; a resume
+// asks for the rest only of that same file (If-Range).
+TEST_F(HttpDownload, PartFilesOfAnotherVersionStartOver) {
+    ScopedTransferTimings timings(300, 20, 80);  // a stalled server leaves a ".part" file
+    const std::wstring tag = Part() + L".tag";
+    {  // left by an earlier version of the file: the server sends the new one whole
+        WriteBytes(Part(), std::string(300000, 'o'));
+        WriteBytes(tag, "\"an-earlier-version\"");
+        Downloader downloader(nullptr, nullptr);
+        ASSERT_EQ(0u, downloader.Download(Url(), Target()));
+        EXPECT_TRUE(Content() == ReadBytes(Target()));
+        EXPECT_EQ(200u, downloader.StatusCode());
+        ASSERT_EQ(1u, Requests().size());
+        EXPECT_NE(std::string::npos,
+                  Requests()[0].find("\tbytes=300000-\t-\t\"an-earlier-version\""));
+        EXPECT_FALSE(FileExists(tag));
+        EXPECT_FALSE(FileExists(Part()));
+    }
+    {  // begun by this version (a transfer that gave up): the rest is appended
+        http_->ClearLog();
+        Downloader broken(nullptr, nullptr);
+        EXPECT_EQ(DLERR_INCOMPLETE, broken.Download(Url(L"stall=3600&stall_at=300000"), Target()));
+        ASSERT_TRUE(FileExists(tag));
+        const std::string validator = ReadBytes(tag);
+        EXPECT_FALSE(validator.empty());
+        http_->ClearLog();
+        Downloader downloader(nullptr, nullptr);
+        ASSERT_EQ(0u, downloader.Download(Url(), Target()));
+        EXPECT_TRUE(Content() == ReadBytes(Target()));
+        EXPECT_EQ(206u, downloader.StatusCode());
+        ASSERT_EQ(1u, Requests().size());
+        EXPECT_NE(std::string::npos, Requests()[0].find("\tbytes=300000-\t-\t" + validator));
+        EXPECT_FALSE(FileExists(tag));
+    }
+    {  // without an entity tag the date is the validator
+        http_->ClearLog();
+        Downloader broken(nullptr, nullptr);
+        EXPECT_EQ(DLERR_INCOMPLETE,
+                  broken.Download(Url(L"no_etag=1&stall=3600&stall_at=300000"), Target()));
+        const std::string validator = ReadBytes(tag);
+        EXPECT_NE(std::string::npos, validator.find(" GMT")) << validator;
+        Downloader downloader(nullptr, nullptr);
+        ASSERT_EQ(0u, downloader.Download(Url(L"no_etag=1"), Target()));
+        EXPECT_EQ(206u, downloader.StatusCode());
+        EXPECT_TRUE(Content() == ReadBytes(Target()));
+    }
+}
+
+// Offsets and sizes beyond 4 GiB: a sparse file of 4 GiB + 3 MiB on the
+// server, a sparse ".part" file of 4 GiB + 1 MiB, a break after one more
+// MiB. Only the last 3 MiB are real bytes (and the only ones transferred).
+TEST_F(HttpDownload, ResumesBeyondFourGibibytes) {
+    constexpr uint64_t kGiB4 = 1ull << 32;
+    constexpr uint64_t kMiB = 1 << 20;
+    const std::string tail = MakeContent(3 * kMiB, 21);
+    const auto writeSparse = [&](const std::wstring& path, uint64_t size, size_t tailBytes) {
+        UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file);
+        LARGE_INTEGER at = {};
+        at.QuadPart = static_cast<LONGLONG>(size);
+        ASSERT_TRUE(SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(SetEndOfFile(file.Get()));
+        at.QuadPart = static_cast<LONGLONG>(kGiB4);
+        ASSERT_TRUE(SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN));
+        DWORD written = 0;
+        ASSERT_TRUE(
+            WriteFile(file.Get(), tail.data(), static_cast<DWORD>(tailBytes), &written, nullptr));
+    };
+    const std::wstring big = *root_ / L"big.bin";
+    writeSparse(big, kGiB4 + 3 * kMiB, 3 * kMiB);
+    const std::wstring target = out_ / L"big.bin";
+    writeSparse(target + L".part", kGiB4 + kMiB, kMiB);
+
+    RecordingSink sink;
+    Downloader downloader(&sink, nullptr);
+    const std::wstring url =
+        http_->Base() + L"/files/big.bin?id=big&drops=" + std::to_wstring(kGiB4 + 2 * kMiB);
+    const uint32_t result = downloader.Download(url, target);
+    DeleteFileW(big.c_str());
+    ASSERT_EQ(0u, result);
+    ASSERT_EQ(1u, sink.starts.size());
+    EXPECT_EQ(kGiB4 + 3 * kMiB, sink.starts[0]);  // the size from Content-Range, not 3 MiB
+    const auto requests = Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_NE(std::string::npos, requests[0].find("\tbytes=" + std::to_string(kGiB4 + kMiB) + "-"));
+    EXPECT_NE(std::string::npos,
+              requests[1].find("\tbytes=" + std::to_string(kGiB4 + 2 * kMiB) + "-"));
+
+    UniqueFile file(CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file);
+    LARGE_INTEGER size = {};
+    ASSERT_TRUE(GetFileSizeEx(file.Get(), &size));
+    EXPECT_EQ(kGiB4 + 3 * kMiB, static_cast<uint64_t>(size.QuadPart));
+    LARGE_INTEGER at = {};
+    at.QuadPart = static_cast<LONGLONG>(kGiB4);
+    ASSERT_TRUE(SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN));
+    std::string back(tail.size(), '\0');
+    DWORD read = 0;
+    ASSERT_TRUE(ReadFile(file.Get(), &back[0], static_cast<DWORD>(back.size()), &read, nullptr));
+    EXPECT_EQ(tail.size(), read);
+    EXPECT_TRUE(tail == back);
+    file.Reset();
+    DeleteFileW(target.c_str());
 }
 
 TEST_F(HttpDownload, FailoverRetriesUnreachableServersAndMovesOnBetweenMirrors) {
@@ -331,4 +456,60 @@ TEST_F(HttpDownload, ReconnectsWithoutProgressAreBounded) {
                       Target()));
     EXPECT_TRUE(Content() == ReadBytes(Target()));
     EXPECT_EQ(9u, Requests().size());
+}
+
+// A server that stops sending (connection open) is bounded by the stall
+// time (shortened here; the program waits 60 s): the pending call is
+// abandoned like a broken connection and the transfer reconnects.
+TEST_F(HttpDownload, StalledServersAreTreatedAsBrokenConnections) {
+    ScopedTransferTimings timings(500, 20, 80);
+    {  // one stall mid-body: a reconnect with a Range request completes the file
+        Downloader downloader(nullptr, nullptr);
+        ASSERT_EQ(
+            0u, downloader.Download(Url(L"id=s1&stall=30&stall_at=200000&stall_once=1"), Target()));
+        EXPECT_TRUE(Content() == ReadBytes(Target()));
+        const auto requests = Requests();
+        ASSERT_EQ(2u, requests.size());
+        EXPECT_NE(std::string::npos, requests[1].find("\tbytes=200000-\t"));
+    }
+    {  // one stall before the answer: the open is tried again
+        http_->ClearLog();
+        Downloader downloader(nullptr, nullptr);
+        ASSERT_EQ(0u, downloader.Download(Url(L"id=s2&delay=30&delay_once=1"), Target()));
+        EXPECT_TRUE(Content() == ReadBytes(Target()));
+        EXPECT_EQ(2u, Requests().size());
+    }
+    {  // a server that stalls for ever: bounded reconnects, the ".part" file stays
+        DeleteFileW(Target().c_str());
+        http_->ClearLog();
+        RecordingSink sink;
+        Downloader downloader(&sink, nullptr);
+        EXPECT_EQ(DLERR_INCOMPLETE,
+                  downloader.Download(Url(L"stall=3600&stall_at=200000"), Target()));
+        EXPECT_EQ(1u + Downloader::kMaxIdleReconnects, Requests().size());
+        ASSERT_TRUE(FileExists(Part()));
+        EXPECT_TRUE(Content().substr(0, 200000) == ReadBytes(Part()));
+        EXPECT_FALSE(FileExists(Target()));
+        ASSERT_EQ(1u, sink.errors.size());
+        EXPECT_EQ(DLERR_INCOMPLETE, sink.errors[0].code);
+    }
+}
+
+// Repeated attempts wait (growing pauses) so that a short outage does not
+// use them up; a cancel during a pause ends the transfer at once.
+TEST_F(HttpDownload, PausesBetweenAttemptsAnswerCancel) {
+    ScopedTransferTimings timings(60000, 10000, 15000);
+    RecordingSink sink;
+    RecordingProvider provider;
+    Downloader downloader(&sink, &provider);
+    uint32_t result = 0;
+    std::thread worker([&] { result = downloader.Download(ClosedPortUrl(), Target()); });
+    // The first attempt fails at once; the pause before the second follows.
+    for (int i = 0; i < 500 && provider.beginAttempts < 2; ++i) Sleep(10);
+    Sleep(200);
+    sink.cancel = true;
+    worker.join();
+    EXPECT_EQ(DLERR_CANCELLED, result);
+    EXPECT_EQ(2, provider.beginAttempts);  // the series and the first request only
+    EXPECT_TRUE(sink.errors.empty());
 }

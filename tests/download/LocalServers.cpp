@@ -22,7 +22,29 @@ std::string Slurp(const std::wstring& path) {
     return ReadBytes(path);
 }
 
+class QuickPauses : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        pravel::TransferTimings timings;
+        timings.firstPauseMs = 20;
+        timings.maxPauseMs = 80;
+        pravel::SetTransferTimings(timings);
+    }
+};
+
+[[maybe_unused]] ::testing::Environment* const kQuickPauses =
+    ::testing::AddGlobalTestEnvironment(new QuickPauses);
+
 }  // namespace
+
+ScopedTransferTimings::ScopedTransferTimings(uint32_t stallMs, uint32_t firstPauseMs,
+                                             uint32_t maxPauseMs) {
+    pravel::TransferTimings timings;
+    timings.stallMs = stallMs;
+    timings.firstPauseMs = firstPauseMs;
+    timings.maxPauseMs = maxPauseMs;
+    previous_ = pravel::SetTransferTimings(timings);
+}
 
 std::string UnixPath(const std::wstring& windowsPath) {
     using Fn = char*(CDECL*)(const wchar_t*);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "download/AsyncChannel.h"
 #include "download/CredentialsProvider.h"
 #include "download/DownloadSink.h"
 #include "support/WinTestSupport.h"
@@ -90,6 +91,18 @@ class RecordingProvider : public pravel::CredentialsProvider {
     bool GetStored(std::wstring& user, std::wstring& password) override;
     int beginAttempts = 0;
     int storedOffered = 0;
+};
+
+// Changes the transfer engine's timings for one scope. (Every program that
+// links the local servers runs with short pauses between attempts: its
+// tests look at what happens, not at how long the engine waits.)
+class ScopedTransferTimings {
+  public:
+    ScopedTransferTimings(uint32_t stallMs, uint32_t firstPauseMs, uint32_t maxPauseMs);
+    ~ScopedTransferTimings() { pravel::SetTransferTimings(previous_); }
+
+  private:
+    pravel::TransferTimings previous_;
 };
 
 // Deterministic file content.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "common/ErrorCodes.h"
 #include "download/CredentialsProvider.h"
 #include "download/DownloadSink.h"
@@ -96,4 +98,34 @@ TEST(Credentials, StoredOncePerSeriesThenTheSinkDecides) {
     EXPECT_EQ(3, sink.asked);
     EXPECT_FALSE(AskForCredentials(&provider, nullptr, L"u", L"r", L"", user, password));
     EXPECT_FALSE(provider.Prompt(nullptr));
+}
+
+TEST(TransferText, SizesAndRangesOfAnswersAre64Bit) {
+    uint64_t value = 0;
+    EXPECT_TRUE(ParseDecimal64(L"4297064448", value));  // 4 GiB + 2 MiB
+    EXPECT_EQ(4297064448ull, value);
+    EXPECT_TRUE(ParseDecimal64(L" 18446744073709551615 ", value));
+    EXPECT_EQ(UINT64_MAX, value);
+    for (const wchar_t* bad : {L"", L" ", L"18446744073709551616", L"12a", L"-1", L"+1", L"1 2"})
+        EXPECT_FALSE(ParseDecimal64(bad, value)) << bad;
+
+    ContentRange range;
+    ASSERT_TRUE(ParseContentRange(L"bytes 4295016448-4298113023/4298113024", range));
+    EXPECT_EQ(4295016448ull, range.first);
+    EXPECT_EQ(4298113023ull, range.last);
+    EXPECT_TRUE(range.totalKnown);
+    EXPECT_EQ(4298113024ull, range.total);
+    ASSERT_TRUE(ParseContentRange(L"Bytes 0-9/*", range));
+    EXPECT_FALSE(range.totalKnown);
+    for (const wchar_t* bad : {L"bytes */100", L"bytes 10-9/100", L"bytes 0-99/99", L"items 0-9/10",
+                               L"bytes 0-9", L"bytes 0-9/x", L"bytes -9/10"})
+        EXPECT_FALSE(ParseContentRange(bad, range)) << bad;
+}
+
+TEST(TransferText, TheValidatorOfAResumeIsAStrongTagOrTheDate) {
+    const std::wstring date = L"Tue, 08 Dec 2026 10:00:00 GMT";
+    EXPECT_EQ(L"\"abc\"", ResumeValidator(L" \"abc\" ", date));
+    EXPECT_EQ(date, ResumeValidator(L"W/\"abc\"", date));  // a weak tag cannot be used
+    EXPECT_EQ(date, ResumeValidator(L"", date));
+    EXPECT_EQ(L"", ResumeValidator(L"W/\"abc\"", L""));
 }

@@ -6,12 +6,18 @@
   testserver.py proxy --state DIR --user U --password P --realm R
   testserver.py ftp   --root DIR --state DIR [--refuse-rest] [--user U --password P]
 
---name N names the port and log files (default: the mode).
+--name N names the port and log files (default: the mode). The FTP server
+never answers RETR of a file whose name begins with "stall".
 
 Each server listens on a free port and writes it to STATE/<mode>.port. It
 stops when that file is deleted (polled every 0.2 s) or after --lifetime
 seconds (default 600). Every request is appended to STATE/<mode>.log as one
-tab-separated line: path, Range (or "-"), Authorization (or "-").
+tab-separated line: path, Range (or "-"), Authorization (or "-"), If-Range
+(or "-").
+
+Files are served with an ETag ("size-mtime" in hexadecimal) and a
+Last-Modified date; a Range request whose If-Range names another validator
+gets the whole file (200).
 
 HTTP scenarios are chosen by the query of /files/<name>?...:
   ignore_range=1     answer 200 with the whole file
@@ -19,7 +25,13 @@ HTTP scenarios are chosen by the query of /files/<name>?...:
   drops=A,B,...      close the connection when the body reaches file offset
                      A, B, ... (each offset once per id=...)
   drop_always=N      close after N body bytes, every time
-  stall=T&stall_at=N sleep T seconds after N body bytes
+  stall=T&stall_at=N sleep T seconds when the body reaches file offset N
+  stall_once=1       ... only the first time (per id=...)
+  delay=T            sleep T seconds before answering (delay_once=1: only the
+                     first time, per id=...)
+  range_shift=D      answer a Range request from D bytes after (D < 0:
+                     before) the offset asked for
+  no_etag=1          no ETag (Last-Modified only)
   status=NNN         answer NNN with a small body
   auth=U:P&realm=R   401 with WWW-Authenticate until Basic U:P arrives
   redirect=PATH      302 to PATH on this server
@@ -28,6 +40,7 @@ HTTP scenarios are chosen by the query of /files/<name>?...:
 """
 import argparse
 import base64
+import email.utils
 import http.client
 import http.server
 import os
@@ -41,12 +54,14 @@ import urllib.parse
 
 LOCK = threading.Lock()
 DROPS_DONE = set()  # (id, path, offset)
+STALLS_DONE = set()  # (id, path, offset)
+DELAYS_DONE = set()  # (id, path)
 
 
-def log_request(state, mode, path, rng, auth):
+def log_request(state, mode, path, rng, auth, if_range=None):
     with LOCK:
         with open(os.path.join(state, mode + ".log"), "a") as f:
-            f.write("%s\t%s\t%s\n" % (path, rng or "-", auth or "-"))
+            f.write("%s\t%s\t%s\t%s\n" % (path, rng or "-", auth or "-", if_range or "-"))
 
 
 def write_port(state, mode, port):
@@ -85,13 +100,23 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
         url = urllib.parse.urlsplit(self.path)
         q = {k: v[0] for k, v in urllib.parse.parse_qs(url.query).items()}
         rng = self.headers.get("Range")
-        log_request(self.state, self.mode, self.path, rng, self.headers.get("Authorization"))
+        if_range = self.headers.get("If-Range")
+        log_request(self.state, self.mode, self.path, rng, self.headers.get("Authorization"),
+                    if_range)
         if "auth" in q:
             expected = "Basic " + base64.b64encode(q["auth"].encode()).decode()
             if self.headers.get("Authorization") != expected:
                 realm = q.get("realm", "files")
                 return self.simple(401, b"authorization required",
                                    [("WWW-Authenticate", 'Basic realm="%s"' % realm)])
+        if "delay" in q:
+            first = True
+            if q.get("delay_once") == "1":
+                with LOCK:
+                    first = (q.get("id", ""), url.path) not in DELAYS_DONE
+                    DELAYS_DONE.add((q.get("id", ""), url.path))
+            if first:
+                time.sleep(float(q["delay"]))
         if "status" in q:
             return self.simple(int(q["status"]), b"error page " + q["status"].encode())
         if "redirect" in q:
@@ -102,9 +127,14 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
         if not os.path.isfile(path):
             return self.simple(404, b"not found")
         size = os.path.getsize(path)
+        mtime = os.stat(path).st_mtime_ns
+        etag = '"%x-%x"' % (size, mtime)
+        modified = email.utils.formatdate(mtime / 1e9, usegmt=True)
+        validators = [modified] if q.get("no_etag") == "1" else [etag, modified]
         start = 0
         partial = False
-        if rng and q.get("ignore_range") != "1" and rng.startswith("bytes="):
+        if (rng and q.get("ignore_range") != "1" and rng.startswith("bytes=")
+                and (if_range is None or if_range in validators)):
             first = rng[len("bytes="):].split("-")[0]
             if first.isdigit():
                 start = int(first)
@@ -112,8 +142,12 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
                     return self.simple(416, b"range not satisfiable",
                                        [("Content-Range", "bytes */%d" % size)])
                 partial = True
+                start = min(max(start + int(q.get("range_shift", "0")), 0), size - 1)
         no_length = q.get("no_length") == "1"
         self.send_response(206 if partial else 200)
+        if q.get("no_etag") != "1":
+            self.send_header("ETag", etag)
+        self.send_header("Last-Modified", modified)
         if partial:
             self.send_header("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))
         if no_length:
@@ -131,6 +165,11 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
         drop_always = int(q["drop_always"]) if "drop_always" in q else None
         stall = float(q.get("stall", "0"))
         stall_at = int(q.get("stall_at", "0"))
+        if stall and q.get("stall_once") == "1":
+            with LOCK:
+                if (tid, path, stall_at) in STALLS_DONE:
+                    stall = 0
+                STALLS_DONE.add((tid, path, stall_at))
         rate = int(q.get("rate", "0"))
         limit = size
         for d in drops:
@@ -294,6 +333,8 @@ def serve_ftp(args):
 
         def ftp_RETR(self, file):
             log_request(state, mode, "RETR " + os.path.basename(file), None, None)
+            if os.path.basename(file).startswith("stall"):
+                return  # never answers: the client's open stalls
             return FTPHandler.ftp_RETR(self, file)
 
     authorizer = DummyAuthorizer()

@@ -1,0 +1,132 @@
+// One connection of the transfer engine: its WinINet connection handle, its
+// request (HTTP) or file (FTP) handle, and the one asynchronous call that may
+// be outstanding on them, with the completion record that the status
+// callback fills.
+//
+// A call is made as Begin(operation), the WinINet call with Context() as its
+// context, then Finish(succeeded, GetLastError()). Finish waits in 10 ms
+// steps and gives up in two cases, leaving the call pending:
+//   - the sink reports cancel: DLERR_CANCELLED;
+//   - the call did not complete within the stall time (TransferTimings):
+//     12002 (timeout), and Stalled() is true. The connection is then
+//     treated as broken; this bounds a server that accepts the connection
+//     and then sends nothing, which WinINet itself does not always bound.
+// A call left pending keeps writing to its completion record when it ends
+// (Wine does not abort a pending call when its handle closes): closing the
+// handles then abandons the record to that call instead of freeing it (a
+// small leak per abandoned call), and the channel continues with a new one.
+//
+// Used by one thread at a time (the transfer's); the status callback runs on
+// WinINet's threads and only fills the record and signals its events.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdint>
+#include <string>
+
+namespace pravel {
+
+class DownloadSink;
+struct WinInetApi;
+
+// How long the transfer engine waits. Process-wide; the program always uses
+// the defaults, the library's tests shorten them.
+struct TransferTimings {
+    // A call that has not completed for this long (no byte, no answer)
+    // counts as a broken connection.
+    uint32_t stallMs = 60000;
+    // Pause before the first repeated attempt of a series (a retried
+    // connection, a reconnect that brought nothing); it doubles with every
+    // further attempt up to maxPauseMs.
+    uint32_t firstPauseMs = 1000;
+    uint32_t maxPauseMs = 15000;
+};
+TransferTimings CurrentTransferTimings();
+// Installs `timings`; returns the previous ones.
+TransferTimings SetTransferTimings(const TransferTimings& timings);
+
+// The pause before repeated attempt `attempt` (0 = the first repetition).
+uint32_t PauseBeforeAttemptMs(const TransferTimings& timings, int attempt);
+
+class AsyncChannel {
+  public:
+    static constexpr DWORD kReadBufferSize = 51200;
+
+    // `sink` may be null (then nothing cancels).
+    AsyncChannel(const WinInetApi& api, DownloadSink* sink);
+    // Closes both handles; frees the record unless a call may still use it.
+    ~AsyncChannel();
+    AsyncChannel(const AsyncChannel&) = delete;
+    AsyncChannel& operator=(const AsyncChannel&) = delete;
+
+    // Creates the record and its events; 0 or the Win32 error.
+    uint32_t Init();
+    // The context to pass with every handle and call of this channel.
+    DWORD_PTR Context() const { return reinterpret_cast<DWORD_PTR>(record_); }
+    // The status callback to install on the session.
+    static void CALLBACK StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status,
+                                        LPVOID info, DWORD infoLength);
+
+    // Operation codes: how the callback treats a completion.
+    enum Operation : int {
+        kConnect = 0,
+        kOpenFtpFile = 2,
+        kRead = 3,
+        kFtpCommand = 4,
+        kOpenRequest = 6,
+        kSendRequest = 7,
+        kQueryData = 8,
+    };
+    void Begin(Operation operation);
+    // The outcome of the call begun last: 0, its error, DLERR_CANCELLED or
+    // 12002 (stalled); see above.
+    uint32_t Finish(bool succeeded, DWORD error);
+    bool Stalled() const { return stalled_; }
+
+    // What the completion of the last call delivered (valid after Finish
+    // returned 0 for a call that pended).
+    uintptr_t AsyncResult() const;
+    uint32_t AsyncError() const;
+    const std::wstring& ResponseText() const;
+    // The read buffer and the counts a pending read or query writes to.
+    // They belong to the current record: fetch them again after any close.
+    char* Buffer();
+    DWORD& Available();
+    DWORD& ReadCount();
+
+    HINTERNET Connection() const { return connection_; }
+    HINTERNET Handle() const { return handle_; }
+    // Takes ownership of a new handle (the immediate result of the call, or
+    // AsyncResult() when it pended).
+    void SetConnection(HINTERNET connection) { connection_ = connection; }
+    void SetHandle(HINTERNET handle) { handle_ = handle; }
+    // Closes the request/file handle, or both handles. Each close waits
+    // until the callback is done with the handle (at most 30 s) unless the
+    // last call was left pending; see above.
+    void CloseHandle();
+    void CloseAll();
+
+    // The server's last response text on this thread (FTP replies).
+    static std::wstring LastResponseText();
+
+  private:
+    struct Record;
+    void Close(HINTERNET& handle);
+    void Abandon();
+    // Waits until the callback stored the completion of the current call;
+    // false when `timeoutMs` passed first.
+    bool WaitCompleted(DWORD timeoutMs);
+
+    const WinInetApi& api_;
+    DownloadSink* sink_;
+    Record* record_ = nullptr;
+    HINTERNET connection_ = nullptr;
+    HINTERNET handle_ = nullptr;
+    bool callPending_ = false;  // the last call was left pending (cancel, stall)
+    bool stalled_ = false;
+    uint32_t stallMs_ = 0;
+};
+
+}  // namespace pravel
