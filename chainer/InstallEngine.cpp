@@ -47,9 +47,13 @@ uint32_t InstallEngine::RunDownloadPhase(DownloadSink* sink) {
     if (sink != nullptr && sink->IsCancelled()) return kInstallUserExit;
     OpenSites(sink);
     if (sink != nullptr && sink->IsCancelled()) return kInstallUserExit;
-    if (InstallAll(sink) != kInstallSuccess) return kInstallFailure;
+    const uint32_t installed = InstallAll(sink);
+    // A stop for a restart (started, refused or needed) is no failure to
+    // show: the phase ends as after its last step, so the window ends by
+    // itself and the prerequisites are decided again.
+    if (installed != kInstallSuccess && !stoppedForRestart_) return kInstallFailure;
     if (sink != nullptr) sink->TransferFinished(0, 0);
-    return kInstallSuccess;
+    return installed;
 }
 
 void InstallEngine::CleanUpDownloads() {
@@ -85,6 +89,7 @@ void InstallEngine::BuildLaunchList(bool silent) {
 }
 
 uint32_t InstallEngine::InstallAll(DownloadSink* sink) {
+    stoppedForRestart_ = false;
     BuildLaunchList(Contains(set_.Options().options, L"q"));
     if (sink != nullptr) sink->SetRange(launcher_.Count());
     for (int32_t i = 0; i < launcher_.Count(); ++i) {
@@ -105,6 +110,7 @@ uint32_t InstallEngine::InstallAll(DownloadSink* sink) {
             return kInstallFailure;
         }
         if (outcome == kLaunchRebootNeeded) {
+            stoppedForRestart_ = true;
             if (sink != nullptr) {
                 sink->ReportError(item.displayName.c_str(), kErrorRebootNeeded, nullptr);
             }

@@ -36,7 +36,9 @@ class InstallEngine {
     uint32_t OpenSites(DownloadSink* sink);
     // The whole phase as the progress window's worker runs it: downloads,
     // sites, then the installation step, and the final TransferFinished(0,
-    // 0) on the sink. 0, 1602 (cancelled) or 1603 (failed).
+    // 0) on the sink. 0, 1602 (cancelled) or 1603 (failed; the final
+    // notification is sent nevertheless when the installation step stopped
+    // for a restart, which is no failure to show).
     uint32_t RunDownloadPhase(DownloadSink* sink);
     // Removes the downloaded files (unless KeepFiles keeps them) and the
     // folders the downloads created.
@@ -56,6 +58,9 @@ class InstallEngine {
     // True when every mandatory prerequisite (letter "m", without "i") is
     // present; otherwise remembers the first missing one's name.
     bool CheckMandatory();
+    // Whether the last installation step stopped because a restart was
+    // started, refused or is needed (an installer's 3010).
+    bool StoppedForRestart() const { return stoppedForRestart_; }
     const std::wstring& FailedMandatory() const { return failedMandatory_; }
 
     InstallerLauncher& Launcher() { return launcher_; }
@@ -76,6 +81,7 @@ class InstallEngine {
     InstallerLauncher launcher_;
     std::wstring failedMandatory_;
     std::atomic<bool> shutdownInProgress_{false};
+    bool stoppedForRestart_ = false;
     DownloadPhase downloads_;
 };
 

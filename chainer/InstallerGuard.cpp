@@ -4,6 +4,7 @@
 
 #include "common/Handles.h"
 #include "diag/Logger.h"
+#include "launch/ProcessLaunch.h"
 
 namespace pravel {
 
@@ -15,13 +16,15 @@ InstallerGuardOutcome WaitForInstallerIdle() {
         return {InstallerGuardResult::kOpenFailed, error};
     }
     Log(L"Another Windows Installer transaction is in progress. Waiting for it to end...");
-    const DWORD result = ::WaitForSingleObject(mutex.Get(), INFINITE);
+    // The preparing window of an interactive run is up meanwhile: it keeps
+    // answering while the transaction lasts.
+    const DWORD result = WaitPumpingMessages(mutex.Get());
     if (result == WAIT_OBJECT_0) {
         // Ownership is given back at once: the run only needs the transaction to be over.
         ::ReleaseMutex(mutex.Get());
         return {InstallerGuardResult::kReleased, 0};
     }
-    if (result == WAIT_ABANDONED) ::ReleaseMutex(mutex.Get());
+    if (result == WAIT_ABANDONED_0) ::ReleaseMutex(mutex.Get());
     return {InstallerGuardResult::kWaitFailed,
             result == WAIT_FAILED ? ::GetLastError() : static_cast<DWORD>(result)};
 }

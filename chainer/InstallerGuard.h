@@ -1,5 +1,6 @@
 // Waits, without time limit, until no Windows Installer transaction holds the
-// mutex "Global\_MSIExecute".
+// mutex "Global\_MSIExecute". The calling thread's messages are dispatched
+// while it waits, so its windows keep answering.
 #pragma once
 
 #include <cstdint>

@@ -26,47 +26,104 @@ namespace pravel {
 
 namespace {
 
-// Runs the first decision pass. An error ends the pass; it is logged and the
-// run goes on with the states reached so far.
-void EvaluateAllGuarded(PrerequisiteSet& set) {
+// Runs `decide` (a decision pass). An error ends the pass: it is logged with
+// `what` and the run goes on with the states reached so far. False when the
+// pass did not complete.
+template <typename Decide>
+bool DecideGuarded(Decide&& decide, const wchar_t* what) {
     int32_t failure = 0;
     try {
-        set.EvaluateAll();
+        decide();
+        return true;
     } catch (const HResultError& error) {
         failure = error.Code();
     } catch (const std::bad_alloc&) {
         failure = kHrOutOfMemory;
     } catch (const IException& exception) {
-        Log(L"Deciding the prerequisites stopped on an exception; going on with the decisions "
-            L"made so far:" +
+        Log(std::wstring(what) +
+            L" stopped on an exception; going on with the decisions made so "
+            L"far:" +
             DescribeException(exception));
         PresentException(nullptr, exception);
+        return false;
     }
-    if (failure != 0) {
-        Log(L"Deciding the prerequisites stopped on error " + FormatHResult(failure) +
-            L"; going on with the decisions made so far.");
-    }
+    Log(std::wstring(what) + L" stopped on error " + FormatHResult(failure) +
+        L"; going on with the decisions made so far.");
+    return false;
 }
+
+// The first decision pass; false when it did not complete.
+bool EvaluateAllGuarded(PrerequisiteSet& set) {
+    return DecideGuarded([&set] { set.EvaluateAll(); }, L"Deciding the prerequisites");
+}
+
+// The decision pass after the installations; true when it completed and
+// every mandatory prerequisite is present. A pass that stops on an error
+// counts as a missing mandatory prerequisite.
+bool MandatoryPresentAfterwards(InstallEngine& engine, PrerequisiteSet& set) {
+    if (!DecideGuarded([&set] { set.Reevaluate(); },
+                       L"Deciding the prerequisites again after the installations")) {
+        return false;
+    }
+    return engine.CheckMandatory();
+}
+
+struct Evaluation {
+    PrerequisiteSet& set;
+    bool decided = false;
+};
 
 DWORD WINAPI EvaluationThread(void* parameter) {
     InstallExceptionTranslation();
-    EvaluateAllGuarded(*static_cast<PrerequisiteSet*>(parameter));
+    auto& evaluation = *static_cast<Evaluation*>(parameter);
+    evaluation.decided = EvaluateAllGuarded(evaluation.set);
     return 0;
 }
 
 // With a window the decision runs on a worker while this thread keeps
 // dispatching messages. A worker that cannot be created leaves the states
-// as loaded.
-void DecideOnWorker(PrerequisiteSet& set) {
-    UniqueHandle thread(::CreateThread(nullptr, 0, EvaluationThread, &set, 0, nullptr));
-    if (!thread) return;
+// as loaded (then nothing counts as decided). False when the pass did not
+// complete.
+bool DecideOnWorker(PrerequisiteSet& set) {
+    Evaluation evaluation{set};
+    UniqueHandle thread(::CreateThread(nullptr, 0, EvaluationThread, &evaluation, 0, nullptr));
+    if (!thread) {
+        Log(L"The decision thread could not be started (error " +
+            ToDecimalUnsigned(::GetLastError()) + L"); no prerequisite was decided.");
+        return false;
+    }
     WaitWithMessagePump(thread.Get());
     ::WaitForSingleObject(thread.Get(), INFINITE);
+    return evaluation.decided;
+}
+
+// After a decision pass that did not complete: names every prerequisite
+// that it did not reach.
+void LogUndecided(const PrerequisiteSet& set) {
+    for (const Prerequisite& p : set.Items()) {
+        if (p.state == kStateUndefined) Log(L"The prerequisite " + p.name + L" was not decided.");
+    }
+}
+
+// The first mandatory prerequisite (letter "m", without "i") that no
+// decision reached; empty when there is none.
+std::wstring UndecidedMandatory(const PrerequisiteSet& set) {
+    for (const Prerequisite& p : set.Items()) {
+        if (p.state == kStateUndefined && Contains(p.options, L"m") && !Contains(p.options, L"i"))
+            return p.name;
+    }
+    return std::wstring();
+}
+
+// A restart that was started and not refused: the run ends with it.
+bool RestartPending(const InstallEngine& engine) {
+    return engine.RebootStarted() && !engine.RebootDeclined();
 }
 
 // The silent installation (general option "q"): everything on this thread,
 // without a sink. An unexpected error ends the installations, not the run.
-// The result is 1 when a mandatory prerequisite is still missing afterwards.
+// The result is 1 when a mandatory prerequisite is still missing afterwards
+// (also after a restart that was needed but not performed).
 int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
     Log(L"Starting installing prerequisites in silent mode.");
     engine.SetSilent(true);
@@ -90,9 +147,8 @@ int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
         Log(L"Installing the prerequisites stopped on error " + FormatHResult(failure) +
             L"; the remaining ones were not installed.");
     }
-    if (engine.RebootStarted()) return kExitSuccess;
-    set.Reevaluate();
-    return engine.CheckMandatory() ? kExitSuccess : kExitMandatoryMissing;
+    if (RestartPending(engine)) return kExitSuccess;
+    return MandatoryPresentAfterwards(engine, set) ? kExitSuccess : kExitMandatoryMissing;
 }
 
 // The basic-UI installation (general option "b"): the modal progress window,
@@ -106,19 +162,15 @@ int32_t InstallWithWindow(InstallEngine& engine, PrerequisiteSet& set, Preparing
     if (preparing.Title().empty()) preparing.SetTitle(preparing.Caption());
     ProgressRun run;
     run.phase = [&engine](DownloadSink& sink) { return engine.RunDownloadPhase(&sink); };
-    run.mandatorySatisfied = [&engine, &set] {
-        set.Reevaluate();
-        return engine.CheckMandatory();
-    };
+    run.mandatorySatisfied = [&engine, &set] { return MandatoryPresentAfterwards(engine, set); };
     run.aborted = [&engine] { return engine.ShutdownInProgress(); };
     run.sessionEnding = [&engine] { engine.SetShutdownInProgress(); };
     DownloadProgressDialog dialog(run);
     const int ended = dialog.Run(::GetActiveWindow(), preparing.Title());
     if (ended == 7) return kExitMandatoryMissing;
     if (ended == 1) return kExitSuccess;
-    if (engine.RebootStarted() || engine.ShutdownInProgress()) return kExitSuccess;
-    set.Reevaluate();
-    if (engine.CheckMandatory()) return kExitSuccess;
+    if (RestartPending(engine) || engine.ShutdownInProgress()) return kExitSuccess;
+    if (MandatoryPresentAfterwards(engine, set)) return kExitSuccess;
     Log(L"The mandatory prerequisite " + engine.FailedMandatory() +
         L" is still missing after the progress window ended.");
     return kExitMandatoryMissing;
@@ -151,12 +203,14 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
     std::unique_ptr<InstallEngine> engine;
 
     if (set.Count() > 0) {
+        bool decided = false;
         if (Contains(set.Options().options, L"q")) {  // silent: no window, decide directly
-            EvaluateAllGuarded(set);
+            decided = EvaluateAllGuarded(set);
         } else {
             preparing_.Show(LoadText(IDS_SEARCHING), false);
-            DecideOnWorker(set);
+            decided = DecideOnWorker(set);
         }
+        if (!decided) LogUndecided(set);
         if (!set.AnyToInstall()) {
             Log(L"No prerequisite must be installed.");
         } else {
@@ -170,6 +224,14 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
             }
             rebootPending = SummariseReboot(engine.get());
             if (rebootPending) result = kExitRebootPending;
+        }
+        // A mandatory prerequisite that no decision reached is not known to
+        // be present: the run never reports success for it.
+        const std::wstring undecided = decided ? std::wstring() : UndecidedMandatory(set);
+        if (!undecided.empty() && !rebootPending) {
+            Log(L"The mandatory prerequisite " + undecided +
+                L" is not known to be present: it was not decided.");
+            result = kExitMandatoryMissing;
         }
     }
 

@@ -108,11 +108,14 @@ bool ShellExecuteNoWait(const std::wstring& file, const std::wstring& arguments,
 }
 
 bool WaitWithMessagePump(HANDLE handle) {
+    return WaitPumpingMessages(handle) == WAIT_OBJECT_0;
+}
+
+DWORD WaitPumpingMessages(HANDLE handle) {
     while (true) {
         const DWORD result =
             ::MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, 0x5FF, MWMO_INPUTAVAILABLE);
-        if (result == WAIT_OBJECT_0) return true;
-        if (result != WAIT_OBJECT_0 + 1) return false;
+        if (result != WAIT_OBJECT_0 + 1) return result;
         MSG message;
         if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&message);

@@ -25,7 +25,13 @@ bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments
 bool ShellExecuteNoWait(const std::wstring& file, const std::wstring& arguments,
                         const std::wstring& folder, bool elevate);
 
-// Waits for `handle` while dispatching the calling thread's messages.
+// Waits without time limit for `handle` while dispatching the calling
+// thread's messages, so that its windows keep answering (also to programs
+// that broadcast a message and wait for every window). The wait's result:
+// WAIT_OBJECT_0, WAIT_ABANDONED_0 (an abandoned mutex, now owned by this
+// thread) or WAIT_FAILED.
+DWORD WaitPumpingMessages(HANDLE handle);
+// True when WaitPumpingMessages ended with WAIT_OBJECT_0.
 bool WaitWithMessagePump(HANDLE handle);
 
 // The system's text for a Win32 code, or the code in signed decimal.

@@ -143,6 +143,8 @@ uint32_t DownloadProgressDialog::ReportError(const wchar_t* text, uint32_t code,
         auto* provider = static_cast<CredentialsProvider*>(handle);
         return provider->Prompt(Window()) ? kErrorRetry : code;
     }
+    // A stop for a restart is no failure: the phase ends by itself next.
+    if (code == kErrorRebootNeeded) return code;
     // Certificate errors and every other failure: refused, shown.
     errorShown_.store(true);
     Send(kMsgError, 0, reinterpret_cast<LPARAM>(text));

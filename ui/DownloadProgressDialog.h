@@ -22,7 +22,8 @@
 // ReportError: a demand for credentials (DLERR_AUTH_REQUIRED, the handle is
 // the CredentialsProvider) is answered by the provider's Prompt owned by
 // this window, 1237 (retry) when the user entered a name; it does not mark
-// the window as failed. Every other report (certificate errors included:
+// the window as failed. Neither does a stop for a restart (0xE0000025: the
+// phase then ends with its final notification). Every other report (certificate errors included:
 // they stay refused) shows its text when one is given and puts the bar and
 // the taskbar button into the error state; the code is answered unchanged.
 //

@@ -113,10 +113,10 @@ TEST_F(BasicUi, CancelWithOnlyOptionalPrerequisitesMissingGivesZero) {
     EXPECT_EQ(process.ExitCode(), 0u);
 }
 
-TEST_F(BasicUi, RebootQuestionAnsweredNo) {
-    WriteOne("regkey=Software\\PravelTests\\BasicUi\\A\n", L"r");
-    Process process(inst_.Exe());
-    ASSERT_TRUE(process.Started());
+namespace {
+
+// Answers the reboot question with No (bounded waits).
+void RefuseRestart() {
     HWND box = WaitForDialog({kMessageText, IDYES, IDNO}, 60000, 0);
     ASSERT_NE(box, nullptr) << "no reboot question";
     for (int i = 0; i < 1000 && !IsWindowVisible(box); ++i) Sleep(10);
@@ -125,15 +125,42 @@ TEST_F(BasicUi, RebootQuestionAnsweredNo) {
               L"to restart now or press No to abort the installation and manually restart later.");
     EXPECT_EQ(WindowText(box), L"Confirmation");
     PressButton(box, IDNO);
-    // The installation step stops; the window shows it until it is closed.
-    HWND window = ProgressWindow();
-    ASSERT_NE(window, nullptr);
-    EXPECT_FALSE(process.WaitFor(500)) << "the window waits for the user";
-    PressButton(window, IDCANCEL);
-    ASSERT_TRUE(process.WaitFor(60000));
+}
+
+}  // namespace
+
+// A refused restart ends the installations; the window ends by itself (the
+// user already answered) and the run decides again.
+TEST_F(BasicUi, RebootQuestionAnsweredNo) {
+    WriteOne("regkey=Software\\PravelTests\\BasicUi\\A\n", L"r");
+    Process process(inst_.Exe());
+    ASSERT_TRUE(process.Started());
+    RefuseRestart();
+    ASSERT_TRUE(process.WaitFor(60000)) << "the window did not end by itself";
     EXPECT_EQ(process.ExitCode(), 0u);
     EXPECT_EQ(Summary(), (std::vector<std::wstring>{L"After running prerequisites we have:",
                                                     L"  Reboot was required=true",
                                                     L"  Reboot was refused=true"}));
+    EXPECT_FALSE(InterbootContextExists());
+}
+
+TEST_F(BasicUi, ARefusedRestartBeforeAMandatoryPrerequisiteGivesOne) {
+    PlaceFakeInstaller(inst_.Dir() / L"a.exe", "regkey=Software\\PravelTests\\BasicUi\\A\n");
+    PlaceFakeInstaller(inst_.Dir() / L"b.exe", "regkey=Software\\PravelTests\\BasicUi\\B\n");
+    inst_.WriteIni(IniWithLog(log_) +
+                   L"[GeneralOptions]\r\nOptions=b\r\n[PREREQUISITES]\r\nApp1=A\r\nApp2=B\r\n"
+                   L"[App1]\r\nSetupFile=" +
+                   inst_.Dir() / L"a.exe" +
+                   L"\r\nOptions=r\r\nSearchType1=5\r\nSearchString1="
+                   L"HKEY_CURRENT_USER\\Software\\PravelTests\\BasicUi\\A\r\n[App2]\r\nSetupFile=" +
+                   inst_.Dir() / L"b.exe" +
+                   L"\r\nOptions=m\r\nSearchType1=5\r\nSearchString1="
+                   L"HKEY_CURRENT_USER\\Software\\PravelTests\\BasicUi\\B\r\n");
+    Process process(inst_.Exe());
+    ASSERT_TRUE(process.Started());
+    RefuseRestart();
+    ASSERT_TRUE(process.WaitFor(60000)) << "the window did not end by itself";
+    EXPECT_EQ(process.ExitCode(), 1u) << "B is mandatory and was never installed";
+    EXPECT_EQ(ReadRecords(inst_.Dir().Path()).size(), 1u);  // only A ran
     EXPECT_FALSE(InterbootContextExists());
 }

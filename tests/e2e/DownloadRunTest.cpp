@@ -119,9 +119,9 @@ class DownloadRun : public ::testing::Test {
                        prerequisites);
     }
     DWORD RunSilent(const std::wstring& prerequisites, const std::wstring& general = L"",
-                    const std::wstring& options = L"q") {
+                    const std::wstring& options = L"q", DWORD timeoutMs = 60000) {
         WriteIni(prerequisites, general, options);
-        const RunResult run = inst_.RunIt();
+        const RunResult run = inst_.RunIt(timeoutMs);
         EXPECT_TRUE(run.finished);
         log = ReadUtf16(log_);
         records = ReadRecords(records_.Path());
@@ -325,6 +325,31 @@ TEST_F(DownloadRun, DroppedConnectionsAndAnEarlierPartAreResumed) {
     ASSERT_EQ(1u, Requests().size());
     EXPECT_NE(std::string::npos, Requests()[0].find("bytes=5000-")) << Requests()[0];
     EXPECT_EQ(2u, records.size());
+}
+
+// The program's own stall time (60 s: it has no switch to shorten it): a
+// server that stops sending mid-body is treated as a broken connection and
+// the rest comes with a Range request.
+TEST_F(DownloadRun, AServerThatStallsOnceIsReconnectedAfterTheStallTime) {
+    const size_t half = installer_->size() / 2;
+    const DWORD code =
+        RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                      App(1, L"Url=" +
+                                 Url(L"redist.exe?id=stall&stall=120&stall_once=1&stall_at=" +
+                                     std::to_wstring(half)) +
+                                 L"\r\nExactSize=" + InstallerSize() + L"\r\nMD5=" +
+                                 InstallerMd5() + L"\r\nOptions=m\r\n"),
+                  L"", L"q", 180000);
+    EXPECT_EQ(0u, code) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log,
+                           L"Download: nothing arrived for 60 s; the connection is treated "
+                           L"as broken"))
+        << Narrow(log);
+    EXPECT_EQ(1u, records.size());
+    const auto requests = Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_NE(std::string::npos, requests[1].find("bytes=" + std::to_string(half) + "-"))
+        << requests[1];
 }
 
 TEST_F(DownloadRun, KeepFilesAndAFolderWithAName) {

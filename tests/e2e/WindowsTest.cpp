@@ -66,6 +66,12 @@ TEST(Windows, PreparingWindowShowsWhileTheRunWaitsToStart) {
         << Narrow(caption);
     EXPECT_FALSE(ItemVisible(window, IDCANCEL)) << "no Skip button is offered";
     EXPECT_TRUE(IsWindowVisible(window));
+    // The window answers while the run waits (a program that broadcasts a
+    // message would otherwise wait for the installer transaction too).
+    DWORD_PTR answer = 0;
+    EXPECT_NE(0, SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer))
+        << "the preparing window does not answer while the run waits";
+    EXPECT_FALSE(process.WaitFor(200)) << "the run did not wait for the installer";
     transaction.Release();
     ASSERT_TRUE(process.WaitFor(30000));
     EXPECT_EQ(process.ExitCode(), 0u);

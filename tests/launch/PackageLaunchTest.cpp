@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "chainer/ChainerApp.h"
+#include "chainer/IniDocument.h"
+#include "chainer/InterbootContext.h"
+#include "common/ErrorCodes.h"
+#include "common/HResultError.h"
 #include "common/TempFolder.h"
+#include "detect/PackageFinder.h"
 #include "launch/InstallerLauncher.h"
 #include "launch/LaunchTestLog.h"
 #include "launch/ProcessLaunch.h"
@@ -121,4 +127,110 @@ TEST_F(PackageLaunch, LookAlikesAreNotPackagesForAnyAccount) {
     }
     EXPECT_EQ(0u, fake_.Counter(L"AddCalls"));
     EXPECT_EQ(4u, ReadRecords(dir_.Path()).size());  // all four ran as programs
+}
+
+namespace {
+// A package search (type 13) that fails like a search fault, from its
+// `failAt`-th call on; earlier calls find nothing.
+struct FailingFinder : PackageFinder {
+    explicit FailingFinder(int failAt) : failAt(failAt) {}
+    std::wstring FindVersion(const std::wstring&, const std::wstring&,
+                             const std::wstring&) override {
+        if (++calls >= failAt) throw HResultError(kHrOutOfMemory);
+        return std::wstring();
+    }
+    int failAt;
+    int calls = 0;
+};
+const wchar_t kPackageSearch[] = L"SearchType1=13\r\nSearchString1=Contoso.Tool?x64?CN=Contoso\r\n";
+
+// Whole runs (ChainerApp::RunPrerequisites, silent) whose package searches
+// fail; this program's prefix reports Windows 10, where type 13 searches.
+class DecisionPass : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        launch_test::TestLogPath();
+        InterbootContext::DeleteKey();
+    }
+    void TearDown() override {
+        SetPackageFinder(nullptr);
+        InterbootContext::DeleteKey();
+    }
+    void Load(const std::wstring& prerequisites) {
+        IniDocument document;
+        document.Parse(L"[GeneralOptions]\r\nOptions=q\r\n" + prerequisites);
+        set_.Load(document, TextExpander());
+    }
+    std::wstring Fake(const wchar_t* name) {
+        PlaceFakeInstaller(dir_ / name);
+        return dir_ / name;
+    }
+    static std::wstring Missing() {
+        return L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\NeverThere\r\n";
+    }
+
+    ScratchDir dir_{L"decisionpass"};
+    PrerequisiteSet set_;
+};
+
+}  // namespace
+
+// A first decision pass that stops on an error: the prerequisites it did not
+// reach are named, and a mandatory one among them is not known to be
+// present, so the run never ends with 0.
+TEST_F(DecisionPass, AnUnfinishedDecisionPassNeverReportsSuccessForAMandatoryPrerequisite) {
+    FailingFinder finder(1);
+    SetPackageFinder(&finder);
+    Load(
+        L"[PREREQUISITES]\r\nApp1=Present\r\nApp2=Faulting\r\nApp3=Mandatory\r\n"
+        L"[App1]\r\nSetupFile=c.exe\r\nSearchType1=5\r\nSearchString1=HKCU\\Software\r\n"
+        L"[App2]\r\nSetupFile=" +
+        Fake(L"faulting.exe") + L"\r\n" + kPackageSearch + L"[App3]\r\nSetupFile=" +
+        Fake(L"mandatory.exe") + L"\r\nOptions=m\r\n" + Missing());
+    launch_test::LogMark log;
+    ChainerApp app;
+    const int32_t result = app.RunPrerequisites(set_);
+    EXPECT_EQ(kExitMandatoryMissing, result);
+    EXPECT_TRUE(
+        log.Has(L"Deciding the prerequisites stopped on error 0x8007000E; going on with "
+                L"the decisions made so far."));
+    EXPECT_TRUE(log.Has(L"The prerequisite Faulting was not decided."));
+    EXPECT_TRUE(log.Has(L"The prerequisite Mandatory was not decided."));
+    EXPECT_FALSE(log.Has(L"The prerequisite Present was not decided."));
+    EXPECT_TRUE(log.Has(
+        L"The mandatory prerequisite Mandatory is not known to be present: it was not decided."));
+    EXPECT_TRUE(ReadRecords(dir_.Path()).empty());  // nothing undecided was run
+}
+
+// The same with only optional prerequisites left undecided: 0, as before.
+TEST_F(DecisionPass, AnUnfinishedDecisionPassWithOnlyOptionalOnesLeftGivesZero) {
+    FailingFinder finder(1);
+    SetPackageFinder(&finder);
+    Load(L"[PREREQUISITES]\r\nApp1=Faulting\r\nApp2=Optional\r\n[App1]\r\nSetupFile=" +
+         Fake(L"faulting.exe") + L"\r\n" + kPackageSearch + L"[App2]\r\nSetupFile=" +
+         Fake(L"optional.exe") + L"\r\n" + Missing());
+    ChainerApp app;
+    const int32_t result = app.RunPrerequisites(set_);
+    EXPECT_EQ(kExitSuccess, result);
+}
+
+// The decision pass after the installations stops on an error: logged, the
+// summary is still written, the key is deleted, and the run gives 1.
+TEST_F(DecisionPass, AnErrorDecidingAgainAfterTheInstallationsGivesOneAndCleansUp) {
+    FailingFinder finder(2);  // the first pass finds nothing, the second fails
+    SetPackageFinder(&finder);
+    Load(L"[PREREQUISITES]\r\nApp1=Package\r\n[App1]\r\nSetupFile=" + Fake(L"package.exe") +
+         L"\r\nOptions=m\r\nRetValPropName=PKG_RC\r\n" + kPackageSearch);
+    launch_test::LogMark log;
+    ChainerApp app;
+    const int32_t result = app.RunPrerequisites(set_);
+    EXPECT_EQ(kExitMandatoryMissing, result);
+    EXPECT_EQ(1u, ReadRecords(dir_.Path()).size());  // it was installed
+    EXPECT_TRUE(
+        log.Has(L"Deciding the prerequisites again after the installations stopped on "
+                L"error 0x8007000E; going on with the decisions made so far."));
+    EXPECT_TRUE(log.Has(L"After running prerequisites we have:"));
+    EXPECT_FALSE(app.RebootPending());
+    std::string text;
+    EXPECT_FALSE(InterbootContext().GetString("PKG_RC", text));  // the key is gone
 }
