@@ -43,9 +43,19 @@ std::wstring SetupFilePath(const std::wstring& location, const std::wstring& ext
 }
 
 std::wstring WithoutFileScheme(const std::wstring& location) {
-    if (StartsWithIgnoreCaseAscii(location, L"file:///")) return location.substr(8);
-    if (StartsWithIgnoreCaseAscii(location, L"file://")) return location.substr(7);
-    return location;
+    std::wstring path = location;
+    if (StartsWithIgnoreCaseAscii(location, L"file:///")) {
+        path = location.substr(8);
+    } else if (StartsWithIgnoreCaseAscii(location, L"file://")) {
+        path = location.substr(7);
+    } else {
+        return location;
+    }
+    // User information ("user:password@") is no part of the path: it is
+    // dropped, so that it never reaches a command or the log.
+    const size_t at = path.find(L'@');
+    if (at != std::wstring::npos && at < path.find_first_of(L"/\\")) path.erase(0, at + 1);
+    return path;
 }
 
 }  // namespace pravel

@@ -41,8 +41,9 @@ int32_t RebootModeOf(const std::wstring& options);
 std::wstring SetupFilePath(const std::wstring& location, const std::wstring& extractionFolder,
                            const std::wstring& programFolder);
 
-// A location without its "file:///" or "file://" prefix (ignoring case);
-// unchanged when it has neither.
+// A location without its "file:///" or "file://" prefix (ignoring case) and
+// without user information before its first "/" or "\" ("user:password@");
+// unchanged when it has neither prefix.
 std::wstring WithoutFileScheme(const std::wstring& location);
 
 }  // namespace pravel

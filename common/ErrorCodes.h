@@ -66,6 +66,9 @@ constexpr uint32_t DLERR_MANDATORY_FAILED = 0xE0000024u;   // a mandatory downlo
 // The server answered with an error status (5xx, a 4xx without a status of
 // its own, 416, an unfollowed 3xx): nothing is saved as the file.
 constexpr uint32_t DLERR_HTTP_ERROR_STATUS = 0xE0000026u;
+// An HTTPS download was redirected to plain HTTP: nothing of that answer is
+// used.
+constexpr uint32_t DLERR_INSECURE_REDIRECT = 0xE0000027u;
 
 }  // namespace pravel
 

@@ -1,6 +1,7 @@
 #include "download/CredentialsProvider.h"
 
 #include "common/ErrorCodes.h"
+#include "common/Text.h"
 #include "download/DownloadSink.h"
 
 namespace pravel {
@@ -18,17 +19,22 @@ void CredentialsProvider::BeginAttempts() {
     storedUsable_ = true;
 }
 
+const CredentialsProvider::Entry* CredentialsProvider::Find() const {
+    for (const Entry& entry : entries_) {
+        if (entry.place == place_) return &entry;
+    }
+    return nullptr;
+}
+
 bool CredentialsProvider::GetStored(std::wstring& user, std::wstring& password) {
-    if (!storedUsable_ || userName_.empty()) return false;
-    user = userName_;
-    password = password_;
-    return true;
+    return storedUsable_ && GetEntered(user, password);
 }
 
 bool CredentialsProvider::GetEntered(std::wstring& user, std::wstring& password) {
-    if (userName_.empty()) return false;
-    user = userName_;
-    password = password_;
+    const Entry* entry = Find();
+    if (entry == nullptr || entry->user.empty()) return false;
+    user = entry->user;
+    password = entry->password;
     return true;
 }
 
@@ -54,14 +60,33 @@ bool CredentialsProvider::Prompt(void* ownerWindow) {
 }
 
 void CredentialsProvider::Store(const std::wstring& user, const std::wstring& password) {
-    userName_ = user;
-    password_ = password;
+    for (Entry& entry : entries_) {
+        if (entry.place == place_) {
+            entry.user = user;
+            entry.password = password;
+            return;
+        }
+    }
+    entries_.push_back(Entry{place_, user, password});
+}
+
+std::wstring ServerPlace(const std::wstring& scheme, const std::wstring& host, unsigned port) {
+    return ToLowerAscii(scheme) + L"://" + ToLowerAscii(host) + L":" + ToDecimalUnsigned(port);
+}
+
+std::wstring ProxyPlace(const std::wstring& proxySetting) {
+    return L"proxy " + ToLowerAscii(proxySetting);
+}
+
+std::wstring SharePlace(const std::wstring& server) {
+    return L"share \\\\" + ToLowerAscii(server);
 }
 
 bool AskForCredentials(CredentialsProvider* provider, DownloadSink* sink, const std::wstring& url,
                        const std::wstring& realm, const std::wstring& serverName,
-                       std::wstring& user, std::wstring& password) {
+                       const std::wstring& place, std::wstring& user, std::wstring& password) {
     if (provider == nullptr) return false;
+    provider->SetPlace(place);
     if (provider->GetStored(user, password)) {
         provider->MarkUsed();
         return true;

@@ -1,9 +1,14 @@
 // Credentials for servers, proxies, FTP logins and shares, kept in memory for
 // the rest of the run and shared by every download of the run. Nothing is
-// written to disk.
+// written to disk or to the log.
+//
+// Each pair is kept with the place it was entered for (see CredentialPlace):
+// it is offered again only to demands of that same place, never to another
+// server, another scheme or port, a proxy or a share.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pravel {
 
@@ -19,10 +24,11 @@ class CredentialsProvider {
     // Slot order of the operations.
     // A new attempt series: the stored pair may be offered once again.
     virtual void BeginAttempts();
-    // The stored pair when it may still be offered in this series and the
-    // user name is non-empty.
+    // The pair stored for the current place, when it may still be offered
+    // in this series and its user name is non-empty.
     virtual bool GetStored(std::wstring& user, std::wstring& password);
-    // The stored pair whenever the user name is non-empty.
+    // The pair stored for the current place whenever its user name is
+    // non-empty.
     virtual bool GetEntered(std::wstring& user, std::wstring& password);
     // The stored pair was used in this series.
     virtual void MarkUsed();
@@ -36,19 +42,31 @@ class CredentialsProvider {
     // credentials).
     virtual bool Prompt(void* ownerWindow);
 
-    // Stores a pair as if the user had entered it.
+    // Stores a pair for the current place, as if the user had entered it
+    // (replacing an earlier pair of that place).
     void Store(const std::wstring& user, const std::wstring& password);
     void SetPromptDisabled(bool disabled) { promptDisabled_ = disabled; }
+    // The place of the current demand (CredentialPlace); set before the
+    // stored pair is looked up.
+    void SetPlace(const std::wstring& place) { place_ = place; }
+    const std::wstring& Place() const { return place_; }
 
     const std::wstring& Realm() const { return realm_; }
     const std::wstring& ServerName() const { return serverName_; }
     const std::wstring& Url() const { return url_; }
 
   private:
+    struct Entry {
+        std::wstring place;
+        std::wstring user;
+        std::wstring password;
+    };
+    const Entry* Find() const;
+
     bool promptDisabled_ = false;
     bool storedUsable_ = false;
-    std::wstring userName_;
-    std::wstring password_;
+    std::vector<Entry> entries_;
+    std::wstring place_;
     std::wstring realm_;
     std::wstring url_;
     std::wstring serverName_;
@@ -61,13 +79,22 @@ class CredentialsProvider {
 using CredentialsPromptFn = bool (*)(CredentialsProvider& provider, void* ownerWindow);
 void SetCredentialsPrompt(CredentialsPromptFn prompt);
 
-// The asking procedure of a transfer that met a demand for credentials:
-// the stored pair first (once per series), otherwise the sink is asked with
-// ReportError(url, DLERR_AUTH_REQUIRED, provider) and only its answer 1237
-// ("retry") makes the entered pair count. True with `user` and `password`
-// filled; false means no credentials (also without a provider).
+// The place a pair of credentials belongs to: for a server, its scheme, host
+// (letter case ignored) and port, "https://host:443"; for a proxy, "proxy "
+// and its setting, "proxy 127.0.0.1:8080"; for a share, its server,
+// "share \\server".
+std::wstring ServerPlace(const std::wstring& scheme, const std::wstring& host, unsigned port);
+std::wstring ProxyPlace(const std::wstring& proxySetting);
+std::wstring SharePlace(const std::wstring& server);
+
+// The asking procedure of a transfer that met a demand for credentials at
+// `place`: the pair stored for that place first (once per series),
+// otherwise the sink is asked with ReportError(url, DLERR_AUTH_REQUIRED,
+// provider) and only its answer 1237 ("retry") makes the entered pair count.
+// `url` is the URL as shown (without its password). True with `user` and
+// `password` filled; false means no credentials (also without a provider).
 bool AskForCredentials(CredentialsProvider* provider, DownloadSink* sink, const std::wstring& url,
                        const std::wstring& realm, const std::wstring& serverName,
-                       std::wstring& user, std::wstring& password);
+                       const std::wstring& place, std::wstring& user, std::wstring& password);
 
 }  // namespace pravel

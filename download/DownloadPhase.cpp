@@ -18,6 +18,7 @@
 #include "download/FileSha256.h"
 #include "download/Sha256.h"
 #include "download/InternetShortcut.h"
+#include "download/TransferText.h"
 #include "launch/FileOperations.h"
 #include "launch/ProcessLaunch.h"
 #include "ui/MessageBox.h"
@@ -172,7 +173,7 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
             sink->ShowStep(caption.c_str(), kStepKind);
         }
         HWND owner = ::GetForegroundWindow();
-        Log(L"Launching URL:" + p.location);
+        Log(L"Launching URL:" + RedactUrl(p.location));
         OpenUrlThroughShortcut(p.location, ProgramTempFolder());
         if (sink != nullptr && !quiet) {
             ShowMessage(owner, MB_ICONINFORMATION | MB_OK, texts_.openSiteMessage.c_str(),

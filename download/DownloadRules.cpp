@@ -24,6 +24,7 @@ const StatusMeaning kMeanings[] = {
     {DLERR_SIZE_MISMATCH, L"the server announces another size than ExactSize"},
     {DLERR_MANDATORY_FAILED, L"a mandatory prerequisite could not be downloaded"},
     {DLERR_HTTP_ERROR_STATUS, L"the server answered with an error status"},
+    {DLERR_INSECURE_REDIRECT, L"an HTTPS download was redirected to plain HTTP"},
 };
 
 }  // namespace

@@ -48,6 +48,13 @@ bool Crack(const WinInetApi& api, const std::wstring& text, Downloader::SourceUr
         return false;
     }
     url.text = text;
+    // The password never reaches the log, in whatever form it was written.
+    url.shown = RedactUrl(text);
+    for (const std::wstring& secret :
+         {std::wstring(password.data()), PercentDecode(password.data())}) {
+        for (size_t at; !secret.empty() && (at = url.shown.find(secret)) != std::wstring::npos;)
+            url.shown.replace(at, secret.size(), L"***");
+    }
     url.scheme = parts.nScheme;
     url.port = parts.nPort;
     url.host = host.data();
@@ -131,7 +138,8 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
     for (const std::wstring& text : urls) {
         SourceUrl url;
         DWORD error = 0;
-        if (!Crack(*api_, text, url, error)) return Fail(error, L"cannot crack URL " + text);
+        if (!Crack(*api_, text, url, error))
+            return Fail(error, L"cannot crack URL " + RedactUrl(text));
         switch (url.scheme) {
             case INTERNET_SCHEME_FTP:
             case INTERNET_SCHEME_HTTP:
@@ -141,7 +149,7 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
                 allowReconnect_ = false;
                 break;
             default:
-                return Fail(kUnrecognizedScheme, L"unsupported scheme in " + text);
+                return Fail(kUnrecognizedScheme, L"unsupported scheme in " + url.shown);
         }
         sources.push_back(std::move(url));
     }
@@ -229,7 +237,7 @@ uint32_t Downloader::OpenWithFailover(uint64_t& offset, OpenResult& result) {
         }
         if (outcome == DLERR_CANCELLED) return outcome;
         Log(L"Download source failed with " + ToDecimalUnsigned(outcome) + L": " +
-            urls[index].text);
+            urls[index].shown);
         // A server that cannot be reached, or whose connection broke or
         // stalled before it answered, is tried again.
         const bool always =
@@ -238,7 +246,8 @@ uint32_t Downloader::OpenWithFailover(uint64_t& offset, OpenResult& result) {
         // may serve the file.
         const bool withMirrors = outcome == ERROR_PATH_NOT_FOUND || outcome == kExtendedError ||
                                  outcome == kItemNotFound || outcome == kFtpDropped ||
-                                 outcome == DLERR_NOT_FOUND || outcome == DLERR_HTTP_ERROR_STATUS;
+                                 outcome == DLERR_NOT_FOUND || outcome == DLERR_HTTP_ERROR_STATUS ||
+                                 outcome == DLERR_INSECURE_REDIRECT;
         if (budget <= 0 || !(always || (withMirrors && urls.size() > 1))) return outcome;
         if (Cancelled()) return DLERR_CANCELLED;
         --budget;

@@ -108,7 +108,9 @@ class Downloader {
     // --- HttpExchange.cpp ----------------------------------------------------
     // Connects, opens the request (Range and If-Range for a resume) and
     // sends it. A resume that the server refuses (416), or answers from
-    // another offset than asked, starts over from byte 0 once.
+    // another offset than asked, starts over from byte 0 once. An HTTPS
+    // request that a redirect took to plain HTTP fails with
+    // DLERR_INSECURE_REDIRECT before anything of the answer is read.
     uint32_t OpenHttp(const SourceUrl& url, uint64_t& offset, OpenResult& result);
     uint32_t SendHttp(const SourceUrl& url, const std::wstring& headers, bool conditional,
                       uint64_t& offset, OpenResult& result, bool& restart);
@@ -116,6 +118,9 @@ class Downloader {
     // The text of a response header of the current request; false when the
     // answer has none.
     bool QueryHeader(DWORD query, std::wstring& value);
+    // The URL the current request ended on (after redirects); empty when
+    // it cannot be read.
+    std::wstring FinalUrl();
 
     // --- FtpAndFileSources.cpp -----------------------------------------------
     uint32_t OpenFtp(const SourceUrl& url, uint64_t& offset, OpenResult& result);

@@ -17,6 +17,7 @@ namespace pravel {
 // One cracked source URL.
 struct Downloader::SourceUrl {
     std::wstring text;
+    std::wstring shown;  // the text as the log and the windows show it: no password
     INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
     INTERNET_PORT port = 0;
     std::wstring host;

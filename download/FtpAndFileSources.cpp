@@ -94,8 +94,9 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, uint64_t& offset, OpenResult&
             if (error == 0) break;
             if (!IsFtpLoginError(error)) return error;
             Log(L"Download: the FTP server refused the login (" + ToDecimalUnsigned(error) +
-                L") for " + url.text);
-            if (!AskForCredentials(credentials_, sink_, url.text, kFtpRealm, L"", user, password))
+                L") for " + url.shown);
+            if (!AskForCredentials(credentials_, sink_, url.shown, kFtpRealm, L"",
+                                   ServerPlace(L"ftp", url.host, url.port), user, password))
                 return error;
         }
 
@@ -201,8 +202,9 @@ uint32_t Downloader::OpenFileSource(const SourceUrl& url, uint64_t& offset, Open
             }
         }
         if (!IsShareLogonError(error)) return error;
-        if (!AskForCredentials(credentials_, sink_, url.text, kShareRealm, ShareServerName(path),
-                               user, password))
+        const std::wstring server = ShareServerName(path);
+        if (!AskForCredentials(credentials_, sink_, url.shown, kShareRealm, server,
+                               SharePlace(server), user, password))
             return error;
         connect = true;
     }

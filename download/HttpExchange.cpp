@@ -43,6 +43,19 @@ bool Downloader::QueryHeader(DWORD query, std::wstring& value) {
     return false;
 }
 
+std::wstring Downloader::FinalUrl() {
+    std::vector<wchar_t> buffer(1024);
+    for (int round = 0; round < 2; ++round) {
+        DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        if (api_->InternetQueryOptionW(channel_->Handle(), INTERNET_OPTION_URL, buffer.data(),
+                                       &bytes))
+            return std::wstring(buffer.data());
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::wstring();
+        buffer.assign(bytes / sizeof(wchar_t) + 2, 0);
+    }
+    return std::wstring();
+}
+
 uint32_t Downloader::OpenHttp(const SourceUrl& url, uint64_t& offset, OpenResult& result) {
     bool restarted = false;
     for (;;) {
@@ -114,13 +127,24 @@ uint32_t Downloader::SendHttp(const SourceUrl& url, const std::wstring& headers,
         uint32_t error = channel_->Finish(sent != FALSE, ::GetLastError());
         if (IsCertificateError(error)) {
             Log(L"Download: certificate problem " + ToDecimalUnsigned(error) + L" with " +
-                url.text);
+                url.shown);
             if (sink_ == nullptr || sink_->ReportError(nullptr, error, channel_->Handle()) != 0)
                 return error;
             extraHeaders = nullptr;  // already on the request
             continue;
         }
         if (error != 0) return error;
+        if (url.scheme == INTERNET_SCHEME_HTTPS) {
+            // Redirects are followed between HTTP and HTTPS: a download
+            // written as https:// must not arrive over plain HTTP. Nothing
+            // of such an answer is used.
+            const std::wstring final = FinalUrl();
+            if (StartsWithIgnoreCaseAscii(final, L"http:")) {
+                Log(L"Download: the HTTPS download " + url.shown +
+                    L" was redirected to plain HTTP: " + RedactUrl(final));
+                return DLERR_INSECURE_REDIRECT;
+            }
+        }
 
         DWORD status = 0;
         DWORD size = sizeof(status);
@@ -191,7 +215,7 @@ uint32_t Downloader::SendHttp(const SourceUrl& url, const std::wstring& headers,
         }
         // Any other status is an error page, never the file.
         Log(L"Download: the server answered HTTP status " + ToDecimalUnsigned(status) + L" for " +
-            url.text);
+            url.shown);
         if (status == 416 && offset != 0) {
             Log(L"Download: the server refuses the range at " + ToDecimalUnsigned(offset) + L"; " +
                 partPath_ + L" is deleted and the file starts over");
@@ -208,7 +232,10 @@ bool Downloader::Authenticate(const SourceUrl& url, bool proxy) {
     const std::wstring realm = RealmFromChallenge(challenge);
 
     std::wstring serverName;
+    std::wstring place =
+        ServerPlace(url.scheme == INTERNET_SCHEME_HTTPS ? L"https" : L"http", url.host, url.port);
     if (proxy) {
+        place = ProxyPlace(std::wstring());
         INTERNET_PER_CONN_OPTIONW option = {};
         option.dwOption = INTERNET_PER_CONN_PROXY_SERVER;
         INTERNET_PER_CONN_OPTION_LISTW list = {};
@@ -220,14 +247,16 @@ bool Downloader::Authenticate(const SourceUrl& url, bool proxy) {
                                        INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &listSize) &&
             option.Value.pszValue != nullptr) {
             serverName = ProxyHostName(option.Value.pszValue);
+            place = ProxyPlace(option.Value.pszValue);
             ::GlobalFree(option.Value.pszValue);
         }
     }
     Log(L"Download: " + std::wstring(proxy ? L"the proxy" : L"the server") +
-        L" asks for credentials, realm \"" + realm + L"\", for " + url.text);
+        L" asks for credentials, realm \"" + realm + L"\", for " + url.shown);
 
     std::wstring user, password;
-    if (!AskForCredentials(credentials_, sink_, url.text, realm, serverName, user, password))
+    if (!AskForCredentials(credentials_, sink_, url.shown, realm, serverName, place, user,
+                           password))
         return false;
     const DWORD userOption = proxy ? INTERNET_OPTION_PROXY_USERNAME : INTERNET_OPTION_USERNAME;
     const DWORD passwordOption = proxy ? INTERNET_OPTION_PROXY_PASSWORD : INTERNET_OPTION_PASSWORD;

@@ -22,6 +22,19 @@ std::wstring PercentDecode(const std::wstring& text) {
     return out;
 }
 
+std::wstring RedactUrl(const std::wstring& url) {
+    const size_t scheme = url.find(L"://");
+    if (scheme == std::wstring::npos) return url;
+    const size_t start = scheme + 3;
+    size_t end = url.find_first_of(L"/\\?#", start);
+    if (end == std::wstring::npos) end = url.size();
+    const size_t at = url.rfind(L'@', end == 0 ? 0 : end - 1);
+    if (at == std::wstring::npos || at < start) return url;
+    const size_t colon = url.find(L':', start);
+    if (colon == std::wstring::npos || colon > at) return url;  // a user name only
+    return url.substr(0, colon + 1) + L"***" + url.substr(at);
+}
+
 std::wstring RealmFromChallenge(const std::wstring& challenge) {
     const size_t blank = challenge.find(L' ');
     if (blank == std::wstring::npos) return std::wstring();

@@ -11,6 +11,15 @@ namespace pravel {
 // character; anything else is kept as it is.
 std::wstring PercentDecode(const std::wstring& text);
 
+// The URL as the log and the windows show it: the password of its user
+// information replaced by "***", everything else (scheme, user name, host,
+// port, path, query) unchanged. The user information is what precedes the
+// last "@" of the part between "://" and the first "/", "\", "?" or "#"
+// after it; its password is what follows the first ":" in it. Text without
+// "://" or without a password comes back unchanged. Every URL that reaches
+// the log or a window goes through this function.
+std::wstring RedactUrl(const std::wstring& url);
+
 // The realm of a WWW-Authenticate or Proxy-Authenticate value: the text
 // after its first blank is split at commas, and the first item of the form
 // name=value whose name is "realm" (any case, not trimmed) gives the value

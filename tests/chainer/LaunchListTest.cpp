@@ -64,4 +64,8 @@ TEST(LaunchList, SetupFilePaths) {
     EXPECT_EQ(L"C:\\dl\\t.exe", WithoutFileScheme(L"FILE:///C:\\dl\\t.exe"));
     EXPECT_EQ(L"\\\\srv\\s\\t.exe", WithoutFileScheme(L"file://\\\\srv\\s\\t.exe"));
     EXPECT_EQ(L"http://h/t.exe", WithoutFileScheme(L"http://h/t.exe"));
+    // User information is no part of the path (and never reaches the log).
+    EXPECT_EQ(L"\\\\srv\\s\\t.exe", WithoutFileScheme(L"file://u:pw@\\\\srv\\s\\t.exe"));
+    EXPECT_EQ(L"srv/s/t.exe", WithoutFileScheme(L"file://u:pw@srv/s/t.exe"));
+    EXPECT_EQ(L"C:\\d@x\\t.exe", WithoutFileScheme(L"file:///C:\\d@x\\t.exe"));
 }

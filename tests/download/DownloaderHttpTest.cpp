@@ -12,6 +12,7 @@
 #include "LocalServers.h"
 #include "common/ErrorCodes.h"
 #include "common/Handles.h"
+#include "download/CredentialsProvider.h"
 #include "download/Downloader.h"
 
 using namespace pravel;
@@ -412,6 +413,7 @@ TEST_F(HttpDownload, ServerCredentialsComeFromTheProvider) {
         sink.user = L"alice";
         sink.password = L"s3cret";
         sink.credentialAnswers = 1;
+        provider.SetPlace(ServerPlace(L"http", L"127.0.0.1", http_->Port()));
         provider.Store(L"alice", L"wrong");
         http_->ClearLog();
         Downloader downloader(&sink, &provider);
@@ -427,13 +429,18 @@ TEST_F(HttpDownload, ServerCredentialsComeFromTheProvider) {
         EXPECT_TRUE(wrongSent);
         EXPECT_NE(std::string::npos, requests.back().find("Basic YWxpY2U6czNjcmV0"));
     }
-    {  // the next file: the stored pair is offered without asking
-        RecordingSink quiet;
-        Downloader next(&quiet, &provider);
+    {  // another server (here another host name) is never offered the pair
+        http_->ClearLog();
+        RecordingSink asked;
+        Downloader next(&asked, &provider);
         const std::wstring other = L"http://localhost:" + std::to_wstring(http_->Port()) + query;
-        ASSERT_EQ(0u, next.Download(other, out_ / L"next.bin"));
-        EXPECT_TRUE(quiet.errors.empty());
-        EXPECT_EQ(2, provider.storedOffered);
+        EXPECT_EQ(DLERR_AUTH_REQUIRED, next.Download(other, out_ / L"next.bin"));
+        EXPECT_EQ(1, provider.storedOffered);
+        ASSERT_FALSE(asked.errors.empty());
+        EXPECT_EQ(DLERR_AUTH_REQUIRED, asked.errors[0].code);  // the sink was asked instead
+        const auto requests = Requests();
+        EXPECT_FALSE(requests.empty());
+        for (const auto& r : requests) EXPECT_EQ(std::string::npos, r.find("Basic ")) << r;
     }
 }
 
@@ -512,4 +519,55 @@ TEST_F(HttpDownload, PausesBetweenAttemptsAnswerCancel) {
     EXPECT_EQ(DLERR_CANCELLED, result);
     EXPECT_EQ(2, provider.beginAttempts);  // the series and the first request only
     EXPECT_TRUE(sink.errors.empty());
+}
+
+namespace {
+std::wstring Encoded(const std::wstring& text) {
+    std::wstring out;
+    for (wchar_t c : text) {
+        if (c == L':' || c == L'/' || c == L'?' || c == L'&' || c == L'=') {
+            wchar_t hex[4];
+            swprintf(hex, 4, L"%%%02X", static_cast<unsigned>(c));
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+}  // namespace
+
+// A download written as https:// never arrives over plain HTTP: a redirect
+// there fails that source before a byte is written; the next mirror is
+// tried. A redirect from HTTP to HTTPS is fine.
+TEST_F(HttpDownload, AnHttpsDownloadRedirectedToPlainHttpFailsThatSource) {
+    ASSERT_TRUE(https_->Running());
+    const std::wstring plain = Url();
+    const std::wstring secure = https_->Base() + L"/files/f.bin";
+    const std::wstring downgraded = secure + L"?redirect=" + Encoded(plain);
+    {
+        RecordingSink sink;
+        sink.acceptCertificates = true;
+        Downloader downloader(&sink, nullptr);
+        EXPECT_EQ(DLERR_INSECURE_REDIRECT, downloader.Download(downgraded, Target()));
+        EXPECT_FALSE(FileExists(Target()));
+        EXPECT_FALSE(FileExists(Part()));
+        ASSERT_FALSE(sink.errors.empty());
+        EXPECT_EQ(DLERR_INSECURE_REDIRECT, sink.errors.back().code);
+    }
+    {  // with a mirror: the next URL serves the file
+        RecordingSink sink;
+        sink.acceptCertificates = true;
+        Downloader downloader(&sink, nullptr);
+        ASSERT_EQ(0u, downloader.Download({downgraded, secure}, Target()));
+        EXPECT_TRUE(Content() == ReadBytes(Target()));
+    }
+    {  // HTTP to HTTPS is allowed
+        DeleteFileW(Target().c_str());
+        RecordingSink sink;
+        sink.acceptCertificates = true;
+        Downloader downloader(&sink, nullptr);
+        ASSERT_EQ(0u, downloader.Download(plain + L"?redirect=" + Encoded(secure), Target()));
+        EXPECT_TRUE(Content() == ReadBytes(Target()));
+    }
 }

@@ -80,8 +80,12 @@ LocalServer::LocalServer(const std::string& mode, const std::string& name, const
         ADD_FAILURE() << "cannot start the " << mode << " server: " << GetLastError();
         return;
     }
-    if (info.hProcess) CloseHandle(info.hProcess);
-    if (info.hThread) CloseHandle(info.hThread);
+    // Wine starts a Unix program itself: no process handle, and the thread
+    // handle is left undefined (closing it could close another handle).
+    if (info.hProcess) {
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
     const std::wstring portFile = state_ / std::wstring(name.begin(), name.end()) + L".port";
     for (int i = 0; i < 300 && port_ == 0; ++i) {  // up to 15 s
         if (FileExists(portFile)) port_ = std::atoi(Slurp(portFile).c_str());

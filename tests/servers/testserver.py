@@ -2,7 +2,8 @@
 """Local test servers for the download tests, on 127.0.0.1 only.
 
   testserver.py http  --root DIR --state DIR [--lifetime S]
-  testserver.py https --root DIR --state DIR      (self-signed CN=localhost, made now)
+  testserver.py https --root DIR --state DIR      (self-signed CN=localhost, made now;
+                                                   --cert F --key F: that certificate)
   testserver.py proxy --state DIR --user U --password P --realm R
   testserver.py ftp   --root DIR --state DIR [--refuse-rest] [--user U --password P]
 
@@ -294,7 +295,7 @@ def serve_http(args, secure):
     server = Server(("127.0.0.1", 0), FileHandler)
     if secure:
         import ssl
-        cert, key = make_certificate(args.state)
+        cert, key = (args.cert, args.key) if args.cert else make_certificate(args.state)
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(cert, key)
         server.socket = context.wrap_socket(server.socket, server_side=True)
@@ -366,6 +367,8 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--realm", default="proxy")
     parser.add_argument("--refuse-rest", action="store_true")
+    parser.add_argument("--cert", help="https: the server certificate (PEM) instead of a new one")
+    parser.add_argument("--key", help="https: the key of --cert (PEM)")
     parser.add_argument("--name", help="name of the port and log files (default: the mode)")
     args = parser.parse_args()
     kind = args.mode

@@ -1,0 +1,157 @@
+#!/usr/bin/python3
+"""Test certificates and signed files, made when the tests run (never kept in
+the repository):
+
+  testpki.py --out DIR [--sign FILE.exe]
+
+DIR receives (PEM unless said otherwise):
+  ca.crt, ca.key          "Pravel Test Root CA": the authority the tests make
+                          trusted inside their own Wine prefix only
+  ca.der                  the same certificate, DER
+  ca.crl                  the authority's (empty) list of revoked certificates
+  localhost.crt/.key      a server certificate for "localhost" issued by it;
+                          it names ca.crl as a file: URL (Wine's drive Z:), so
+                          that WinINet can check its revocation offline
+  publisher.crt/.key      "Contoso Test Publisher", code signing, issued by it
+  rekeyed.crt/.key        the same name with another key, issued by it
+  other.crt/.key          "Fabrikam Test Publisher", issued by it
+  lookalike-ca.crt/.key   "Pravel Test Root CA" again: same name, other key,
+                          never trusted
+  lookalike.crt/.key      "Contoso Test Publisher" issued by the look-alike
+  <name>.spki-sha256      SHA-256 of the certificate's public key (DER
+                          SubjectPublicKeyInfo), 64 lowercase hex digits
+With --sign, FILE is signed (osslsigncode, Authenticode) into
+  signed-publisher.exe, signed-rekeyed.exe, signed-other.exe,
+  signed-lookalike.exe, unsigned.exe (a plain copy), tampered.exe (signed by
+  the publisher, then one byte of its code changed)
+and DIR/done is written last. Everything is made afresh on every call.
+"""
+import argparse
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+
+DAYS = "30"
+
+
+def run(*args):
+    subprocess.run(list(args), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+
+def make_ca(out, name, subject):
+    key, crt = os.path.join(out, name + ".key"), os.path.join(out, name + ".crt")
+    run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", DAYS,
+        "-subj", subject, "-keyout", key, "-out", crt,
+        "-addext", "basicConstraints=critical,CA:TRUE",
+        "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    return key, crt
+
+
+def make_leaf(out, name, subject, ca, extensions):
+    key, crt = os.path.join(out, name + ".key"), os.path.join(out, name + ".crt")
+    csr = os.path.join(out, name + ".csr")
+    ext = os.path.join(out, name + ".ext")
+    with open(ext, "w") as f:
+        f.write(extensions)
+    run("openssl", "req", "-new", "-newkey", "rsa:2048", "-nodes", "-subj", subject,
+        "-keyout", key, "-out", csr)
+    run("openssl", "x509", "-req", "-in", csr, "-CA", ca[1], "-CAkey", ca[0],
+        "-CAcreateserial", "-days", DAYS, "-extfile", ext, "-out", crt)
+    os.remove(csr)
+    os.remove(ext)
+    return key, crt
+
+
+def make_crl(out, ca):
+    """An empty CRL of `ca`, valid for DAYS days."""
+    db = os.path.join(out, "crl-db")
+    os.makedirs(db)
+    open(os.path.join(db, "index.txt"), "w").close()
+    with open(os.path.join(db, "crlnumber"), "w") as f:
+        f.write("01\n")
+    config = os.path.join(db, "ca.cnf")
+    with open(config, "w") as f:
+        f.write("[ca]\ndefault_ca=test\n[test]\ndatabase=%s/index.txt\ncrlnumber=%s/crlnumber\n"
+                "default_md=sha256\ndefault_crl_days=%s\n" % (db, db, DAYS))
+    run("openssl", "ca", "-config", config, "-gencrl", "-keyfile", ca[0], "-cert", ca[1],
+        "-out", os.path.join(out, "ca.crl.pem"))
+    run("openssl", "crl", "-in", os.path.join(out, "ca.crl.pem"), "-outform", "DER",
+        "-out", os.path.join(out, "ca.crl"))
+    shutil.rmtree(db)
+
+
+def spki_sha256(crt):
+    pub = subprocess.run(["openssl", "x509", "-in", crt, "-pubkey", "-noout"], check=True,
+                         capture_output=True).stdout
+    der = subprocess.run(["openssl", "pkey", "-pubin", "-outform", "DER"], input=pub,
+                         check=True, capture_output=True).stdout
+    return hashlib.sha256(der).hexdigest()
+
+
+def sign(leaf, chain, source, target):
+    run("osslsigncode", "sign", "-certs", leaf[1], "-key", leaf[0], "-ac", chain,
+        "-h", "sha256", "-n", "Pravel test", "-in", source, "-out", target)
+
+
+CODE = "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n" \
+       "extendedKeyUsage=codeSigning\n"
+SERVER = "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\n" \
+         "extendedKeyUsage=serverAuth\nsubjectAltName=DNS:localhost\n"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--sign")
+    args = parser.parse_args()
+    out = args.out
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+
+    ca = make_ca(out, "ca", "/CN=Pravel Test Root CA/O=Pravel Tests")
+    run("openssl", "x509", "-in", ca[1], "-outform", "DER", "-out", os.path.join(out, "ca.der"))
+    make_crl(out, ca)
+    lookalike_ca = make_ca(out, "lookalike-ca", "/CN=Pravel Test Root CA/O=Pravel Tests")
+    crl_url = "file:///Z:" + os.path.abspath(os.path.join(out, "ca.crl"))
+    make_leaf(out, "localhost", "/CN=localhost", ca,
+              SERVER + "crlDistributionPoints=URI:%s\n" % crl_url)
+    leaves = {
+        "publisher": (make_leaf(out, "publisher", "/CN=Contoso Test Publisher/O=Contoso", ca,
+                                CODE), ca[1]),
+        "rekeyed": (make_leaf(out, "rekeyed", "/CN=Contoso Test Publisher/O=Contoso", ca, CODE),
+                    ca[1]),
+        "other": (make_leaf(out, "other", "/CN=Fabrikam Test Publisher/O=Fabrikam", ca, CODE),
+                  ca[1]),
+        "lookalike": (make_leaf(out, "lookalike", "/CN=Contoso Test Publisher/O=Contoso",
+                                lookalike_ca, CODE), lookalike_ca[1]),
+    }
+    for name, (leaf, _) in leaves.items():
+        with open(os.path.join(out, name + ".spki-sha256"), "w") as f:
+            f.write(spki_sha256(leaf[1]))
+
+    if args.sign:
+        for name, (leaf, chain) in leaves.items():
+            sign(leaf, chain, args.sign, os.path.join(out, "signed-" + name + ".exe"))
+        shutil.copyfile(args.sign, os.path.join(out, "unsigned.exe"))
+        # One byte of the code changed after signing: the digest no longer matches.
+        tampered = os.path.join(out, "tampered.exe")
+        shutil.copyfile(os.path.join(out, "signed-publisher.exe"), tampered)
+        with open(tampered, "r+b") as f:
+            f.seek(0x400 + 16)
+            byte = f.read(1)
+            f.seek(0x400 + 16)
+            f.write(bytes([byte[0] ^ 0xFF]))
+
+    with open(os.path.join(out, "done"), "w") as f:
+        f.write("ok\n")
+    return 0
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except subprocess.CalledProcessError as error:
+        sys.stderr.write("testpki: %s failed: %s\n" % (error.cmd[0], error.stderr.decode(errors="replace")))
+        sys.exit(1)
