@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "common/Handles.h"
 #include "common/SystemLibrary.h"
 #include "diag/ExceptionText.h"
 
@@ -74,6 +75,16 @@ const SymbolApi& Api() {
     return api;
 }
 
+// The symbol handler's session for the process (SymInitialize done): the
+// owner ends it with SymCleanup, however the walk ends.
+struct SymbolSessionTraits {
+    using Type = HANDLE;
+    static Type Empty() { return nullptr; }
+    static void Close(Type process) { Api().cleanup(process); }
+};
+
+void (*g_stepHook)() = nullptr;
+
 void StartFrame(STACKFRAME64& frame, const CONTEXT& context) {
     ZeroMemory(&frame, sizeof(frame));
 #if defined(_M_X64) || defined(__x86_64__)
@@ -91,6 +102,7 @@ void StartFrame(STACKFRAME64& frame, const CONTEXT& context) {
 }
 
 std::wstring DescribeFrame(const SymbolApi& api, HANDLE process, DWORD64 pc) {
+    if (g_stepHook != nullptr) g_stepHook();
     union {
         SYMBOL_INFO info;
         char bytes[sizeof(SYMBOL_INFO) + kNameLength];
@@ -146,7 +158,9 @@ void RenderStackTrace(std::wstring& output, const CONTEXT* context, int maxFrame
     if (api.Complete()) {
         CONTEXT copy = *context;
         api.setOptions(kSymbolOptions);
-        if (!api.initialize(process, nullptr, TRUE)) return;
+        const UniqueOwner<SymbolSessionTraits> session(
+            api.initialize(process, nullptr, TRUE) ? process : nullptr);
+        if (!session) return;
         try {
             STACKFRAME64 frame;
             StartFrame(frame, copy);
@@ -174,8 +188,11 @@ void RenderStackTrace(std::wstring& output, const CONTEXT* context, int maxFrame
         } catch (const std::bad_alloc&) {
             // The trace is shortened to nothing; the caller goes on.
         }
-        api.cleanup(process);
     }
+}
+
+void SetStackTraceStepHook(void (*hook)()) {
+    g_stepHook = hook;
 }
 
 __attribute__((noinline)) void RenderCurrentStackTrace(std::wstring& output, int maxFrames) {

@@ -1,9 +1,12 @@
 // The stack trace of a processor context as text, through the system's
 // symbol handler (dbghelp, loaded at run time from the system folder).
 //
-// Failure behaviour: a missing dbghelp, a failing symbol initialisation or a
-// failing walk shortens the trace, down to nothing; the caller never fails.
-// All walks in the process are serialised by one lock.
+// Failure behaviour: a missing dbghelp, a failing symbol initialisation, a
+// failing walk or running out of memory shortens the trace, down to nothing.
+// Any other exception of a step (a translated fault, an HResultError) passes
+// to the caller after the symbol handler's session has ended and the lock
+// is released: the next trace is complete again. All walks in the process
+// are serialised by one lock.
 #pragma once
 
 #include <windows.h>
@@ -39,5 +42,10 @@ void RenderStackTrace(std::wstring& output, const CONTEXT* context, int maxFrame
 
 // The same for the calling point (the caller's own frame comes first).
 void RenderCurrentStackTrace(std::wstring& output, int maxFrames);
+
+// --- Seams for the tests that link the library ------------------------------
+// Called before each frame line of every walk while set (null, as in the
+// program: nothing); what it throws leaves the walk like a failing step.
+void SetStackTraceStepHook(void (*hook)());
 
 }  // namespace pravel

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "common/HResultError.h"
+#include "common/SystemLibrary.h"
 #include "diag/StackTrace.h"
 #include "support/WinTestSupport.h"
 
@@ -98,6 +100,13 @@ std::vector<uintptr_t> FrameAddresses(const std::wstring& message) {
 bool WithinFunction(uintptr_t address, int (*function)()) {
     const auto start = reinterpret_cast<uintptr_t>(function);
     return address >= start && address < start + 256;
+}
+
+// A step of the stack-trace building that fails once, with an error other
+// than running out of memory.
+void FailOnce() {
+    SetStackTraceStepHook(nullptr);
+    ThrowHr(kHrFail);
 }
 
 void ExpectFault(const Outcome& outcome, int32_t sehKind, const wchar_t* kindName,
@@ -370,6 +379,22 @@ TEST(StackTrace, OneFrameEndsWithMoreFramesAndModuleBase) {
     std::wstring nothing;
     RenderStackTrace(nothing, nullptr, 10);
     EXPECT_TRUE(nothing.empty());
+}
+
+// A step that fails with another error than running out of memory ends the
+// symbol handler's session, and the next trace is complete. SymCleanup finds
+// no session left open: Wine, unlike Windows, accepts a second SymInitialize,
+// so there the next trace alone would not show a leaked session.
+TEST(StackTrace, AFailedStepEndsTheSessionAndTheNextTraceIsComplete) {
+    SetStackTraceStepHook(FailOnce);
+    std::wstring trace;
+    EXPECT_THROW(RenderCurrentStackTrace(trace, 3), HResultError);
+    EXPECT_TRUE(trace.empty());
+    const auto cleanup = SystemFunction<BOOL(WINAPI*)(HANDLE)>(L"Dbghelp.dll", "SymCleanup");
+    ASSERT_NE(nullptr, cleanup);
+    EXPECT_FALSE(cleanup(::GetCurrentProcess()));
+    RenderCurrentStackTrace(trace, 3);
+    EXPECT_EQ(3u, FrameAddresses(trace).size()) << trace;
 }
 
 }  // namespace
