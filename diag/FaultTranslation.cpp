@@ -79,6 +79,20 @@ ThreadSlot* CurrentSlot() {
     return static_cast<ThreadSlot*>(::TlsGetValue(g_slotIndex));
 }
 
+// Marks the thread's slot while a fault is turned into an exception (a
+// fault meanwhile stays untranslated) until the exception, or one thrown
+// while building it, leaves the throwing frame.
+class ThrowingMark {
+  public:
+    explicit ThrowingMark(ThreadSlot& slot) : slot_(slot) { slot_.throwing = 1; }
+    ~ThrowingMark() { slot_.throwing = 0; }
+    ThrowingMark(const ThrowingMark&) = delete;
+    ThrowingMark& operator=(const ThrowingMark&) = delete;
+
+  private:
+    ThreadSlot& slot_;
+};
+
 // Runs in place of the faulting instruction, as if that instruction had
 // called it: the unwinder sees the faulting frame as its caller.
 #if defined(__i386__)
@@ -89,10 +103,9 @@ ThrowPendingFault() {
     ThreadSlot* slot = CurrentSlot();
     const EXCEPTION_RECORD record = slot->record;
     const CONTEXT context = slot->context;
-    slot->throwing = 1;
-    SehException exception = TranslateFault(&record, &context);
-    slot->throwing = 0;
-    throw exception;
+    // An exception of the building itself is thrown in place of the fault.
+    const ThrowingMark mark(*slot);
+    throw TranslateFault(&record, &context);
 }
 
 #if defined(__x86_64__)

@@ -9,9 +9,12 @@
 // faulting instruction: it saves the fault in the thread's slot, pushes a
 // return address just after the faulting instruction, resumes at a function
 // that throws, and the normal unwinder takes over (the program is built with
-// -fnon-call-exceptions). Faults in other modules, faults of threads without
-// the translation, stack overflows and non-continuable exceptions are left
-// to the system and reach the last-chance filter when nobody handles them.
+// -fnon-call-exceptions). When building that exception throws (no memory
+// left, say), that exception is thrown there instead; the thread's later
+// faults are translated as before. Faults in other modules, faults of
+// threads without the translation, stack overflows and non-continuable
+// exceptions are left to the system and reach the last-chance filter when
+// nobody handles them.
 #pragma once
 
 #include <windows.h>

@@ -109,6 +109,32 @@ void FailOnce() {
     ThrowHr(kHrFail);
 }
 
+bool g_buildFailed = false;
+
+// The first fault's exception cannot be built; the thread then faults again.
+__attribute__((noinline)) int FaultTwiceFirstBuildFails() {
+    SetStackTraceStepHook(FailOnce);
+    try {
+        ReadNull();
+    } catch (const HResultError& error) {
+        g_buildFailed = error.Code() == kHrFail;
+    }
+    return WriteNull();
+}
+
+// Ends the thread of an untranslated fault in WriteNull, which would
+// otherwise reach the last-chance report and end the test program.
+[[noreturn]] void EndThread() {
+    ::ExitThread(1);
+}
+LONG CALLBACK EndThreadOfUntranslatedWrite(EXCEPTION_POINTERS* pointers) {
+    CONTEXT& context = *pointers->ContextRecord;
+    if (!WithinFunction(ContextPc(context), WriteNull)) return EXCEPTION_CONTINUE_SEARCH;
+    ContextSp(context) = ((ContextSp(context) - 256) & ~static_cast<uintptr_t>(15)) - sizeof(void*);
+    ContextPc(context) = reinterpret_cast<uintptr_t>(&EndThread);
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
 void ExpectFault(const Outcome& outcome, int32_t sehKind, const wchar_t* kindName,
                  const std::wstring& prefix) {
     ASSERT_TRUE(outcome.caught);
@@ -137,6 +163,17 @@ TEST(FaultTranslation, NullWriteOnWorker) {
     const auto frames = FrameAddresses(outcome.message);
     ASSERT_FALSE(frames.empty()) << outcome.message;
     EXPECT_TRUE(WithinFunction(frames[0], WriteNull)) << outcome.message;
+}
+
+// An exception while building a fault's exception leaves in its place, and
+// the thread's next fault is translated again, with its stack trace.
+TEST(FaultTranslation, AFaultAfterAFailedBuildIsTranslatedAgain) {
+    void* safetyNet = ::AddVectoredExceptionHandler(0, EndThreadOfUntranslatedWrite);
+    const Outcome outcome = RunOnWorker(FaultTwiceFirstBuildFails);
+    ::RemoveVectoredExceptionHandler(safetyNet);
+    EXPECT_TRUE(g_buildFailed);
+    ExpectFault(outcome, 3, L"SEH_AV_WRITE_NULLPTR",
+                L"[SEH_AV_WRITE_NULLPTR] ACCESS_VIOLATION (0xc0000005) at address [0x");
 }
 
 TEST(FaultTranslation, BadPointerReadOnWorker) {
