@@ -3,10 +3,12 @@
 #include <cxxabi.h>
 #include <memory>
 #include <typeinfo>
+#include <type_traits>
 #include <new>
 
 #include "common/ErrorCodes.h"
 #include "diag/ErrorReport.h"
+#include "diag/FiberSlot.h"
 #include "diag/Logger.h"
 #include "diag/StackTrace.h"
 
@@ -41,7 +43,11 @@ struct ThreadSlot {
     SehException* guardedFault;  // the fault that ended the guarded call, or null
 };
 
-DWORD g_slotIndex = TLS_OUT_OF_INDEXES;
+// Freed by the system when their thread ends: nothing in them needs clean-up.
+static_assert(std::is_trivially_destructible_v<ThreadSlot>);
+
+volatile LONG g_slotIndex = static_cast<LONG>(FLS_OUT_OF_INDEXES);
+volatile LONG g_liveSlots = 0;  // allocated and not yet freed
 uintptr_t g_moduleStart = 0;
 uintptr_t g_moduleEnd = 0;
 volatile LONG g_installed = 0;
@@ -75,8 +81,16 @@ bool IsTranslated(const EXCEPTION_RECORD& record) {
 }
 
 ThreadSlot* CurrentSlot() {
-    if (g_slotIndex == TLS_OUT_OF_INDEXES) return nullptr;
-    return static_cast<ThreadSlot*>(::TlsGetValue(g_slotIndex));
+    const auto index = static_cast<DWORD>(g_slotIndex);
+    if (index == FLS_OUT_OF_INDEXES) return nullptr;
+    return static_cast<ThreadSlot*>(::FlsGetValue(index));
+}
+
+// The slot's release callback: the system calls it when the thread ends.
+void NTAPI ReleaseSlot(void* slot) {
+    if (slot == nullptr) return;
+    FreeFiberBlock(slot);
+    ::InterlockedDecrement(&g_liveSlots);
 }
 
 // Marks the thread's slot while a fault is turned into an exception (a
@@ -245,16 +259,23 @@ void InstallExceptionTranslation() noexcept {
 #if defined(__x86_64__)
         PravelThrowTarget = &ThrowPendingFault;
 #endif
-        g_slotIndex = ::TlsAlloc();
+        FiberSlotIndex(g_slotIndex, ReleaseSlot);
         ::AddVectoredExceptionHandler(1, TranslatingHandler);
         ::SetUnhandledExceptionFilter(LastChanceFilter);
         ::InterlockedExchange(&g_installed, 2);
     }
     while (g_installed != 2) ::Sleep(0);
-    if (g_slotIndex == TLS_OUT_OF_INDEXES || CurrentSlot() != nullptr) return;
-    // One slot per thread for the thread's lifetime (about 1.5 KB).
-    void* memory = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ThreadSlot));
-    if (memory != nullptr) ::TlsSetValue(g_slotIndex, new (memory) ThreadSlot());
+    const auto index = static_cast<DWORD>(g_slotIndex);
+    if (index == FLS_OUT_OF_INDEXES || CurrentSlot() != nullptr) return;
+    // One slot per thread (about 1.5 KB), freed when the thread ends.
+    if (void* block = NewFiberBlock(index, sizeof(ThreadSlot))) {
+        new (block) ThreadSlot();
+        ::InterlockedIncrement(&g_liveSlots);
+    }
+}
+
+long LiveTranslationSlots() noexcept {
+    return g_liveSlots;
 }
 
 void RunGuarded(void (*call)(void*), void* argument) {

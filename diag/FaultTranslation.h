@@ -26,6 +26,7 @@ namespace pravel {
 // Installs the translation for the calling thread; on the first call in the
 // process also the last-chance filter as the unhandled-exception filter.
 // Never throws; a thread whose slot cannot be allocated stays untranslated.
+// The thread's slot is freed when the thread ends.
 void InstallExceptionTranslation() noexcept;
 
 // Runs `call(argument)`, which calls into components of other modules (the
@@ -67,5 +68,10 @@ LONG WINAPI LastChanceFilter(EXCEPTION_POINTERS* pointers);
 // that nothing handled, with its text and stack trace, and ends the process
 // with the fault's code. Returns for any other reason to terminate.
 void ReportFaultAtTerminate() noexcept;
+
+// --- Seams for the tests that link the library ------------------------------
+// The number of threads whose translation slot is allocated and not yet
+// freed (threads that installed the translation and have not ended).
+long LiveTranslationSlots() noexcept;
 
 }  // namespace pravel

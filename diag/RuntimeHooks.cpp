@@ -24,6 +24,7 @@
 
 #include "common/HResultError.h"
 #include "diag/FaultTranslation.h"
+#include "diag/FiberSlot.h"
 
 namespace __gnu_cxx {
 void __verbose_terminate_handler() {
@@ -142,38 +143,14 @@ struct __cxa_eh_globals {
 namespace {
 volatile LONG g_globalsSlot = static_cast<LONG>(FLS_OUT_OF_INDEXES);
 __cxa_eh_globals g_sharedGlobals;  // only if the slot or a block cannot be had
-
-void NTAPI FreeGlobals(void* block) {
-    if (block != nullptr) ::HeapFree(::GetProcessHeap(), 0, block);
-}
-
-DWORD GlobalsSlot() {
-    DWORD slot = static_cast<DWORD>(g_globalsSlot);
-    if (slot != FLS_OUT_OF_INDEXES) return slot;
-    slot = ::FlsAlloc(FreeGlobals);
-    if (slot == FLS_OUT_OF_INDEXES) return slot;
-    const LONG previous = ::InterlockedCompareExchange(&g_globalsSlot, static_cast<LONG>(slot),
-                                                       static_cast<LONG>(FLS_OUT_OF_INDEXES));
-    if (previous != static_cast<LONG>(FLS_OUT_OF_INDEXES)) {
-        ::FlsFree(slot);  // another thread was first
-        slot = static_cast<DWORD>(previous);
-    }
-    return slot;
-}
 }  // namespace
 
 extern "C" __cxa_eh_globals* __cxa_get_globals() noexcept {
-    const DWORD slot = GlobalsSlot();
+    const DWORD slot = pravel::FiberSlotIndex(g_globalsSlot, pravel::FreeFiberBlock);
     if (slot == FLS_OUT_OF_INDEXES) return &g_sharedGlobals;
-    auto* globals = static_cast<__cxa_eh_globals*>(::FlsGetValue(slot));
-    if (globals != nullptr) return globals;
-    globals = static_cast<__cxa_eh_globals*>(
-        ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(__cxa_eh_globals)));
-    if (globals == nullptr || !::FlsSetValue(slot, globals)) {
-        FreeGlobals(globals);
-        return &g_sharedGlobals;
-    }
-    return globals;
+    void* globals = ::FlsGetValue(slot);
+    if (globals == nullptr) globals = pravel::NewFiberBlock(slot, sizeof(__cxa_eh_globals));
+    return globals != nullptr ? static_cast<__cxa_eh_globals*>(globals) : &g_sharedGlobals;
 }
 
 extern "C" __cxa_eh_globals* __cxa_get_globals_fast() noexcept {

@@ -109,7 +109,13 @@ void FailOnce() {
     ThrowHr(kHrFail);
 }
 
+long g_liveSlots = -1;
 bool g_buildFailed = false;
+
+__attribute__((noinline)) int CountSlotsThenReadNull() {
+    g_liveSlots = LiveTranslationSlots();
+    return ReadNull();
+}
 
 // The first fault's exception cannot be built; the thread then faults again.
 __attribute__((noinline)) int FaultTwiceFirstBuildFails() {
@@ -163,6 +169,17 @@ TEST(FaultTranslation, NullWriteOnWorker) {
     const auto frames = FrameAddresses(outcome.message);
     ASSERT_FALSE(frames.empty()) << outcome.message;
     EXPECT_TRUE(WithinFunction(frames[0], WriteNull)) << outcome.message;
+}
+
+// Package searches and installations start threads of their own: each
+// thread's translation slot is freed when the thread ends.
+TEST(FaultTranslation, EachThreadsSlotIsFreedWhenTheThreadEnds) {
+    const long before = LiveTranslationSlots();
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_TRUE(RunOnWorker(CountSlotsThenReadNull).caught);
+        EXPECT_EQ(before + 1, g_liveSlots);
+    }
+    EXPECT_EQ(before, LiveTranslationSlots());
 }
 
 // An exception while building a fault's exception leaves in its place, and
