@@ -1,7 +1,6 @@
 #include "launch/CleanupScriptRunner.h"
 
 #include <windows.h>
-#include <shlobj.h>
 #include <shlwapi.h>
 
 #include "common/TempFolder.h"
@@ -30,11 +29,8 @@ std::wstring NewPrivateScriptPath() {
 }  // namespace
 
 std::wstring FindWindowsPowerShell() {
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_SYSTEM, nullptr, 0, path))) return std::wstring();
-    if (!::PathAppendW(path, L"WindowsPowerShell\\v1.0\\powershell.exe")) return std::wstring();
-    if (!::PathFileExistsW(path)) return std::wstring();
-    return path;
+    const std::wstring path = SystemProgramPath(L"WindowsPowerShell\\v1.0\\powershell.exe");
+    return ::PathFileExistsW(path.c_str()) ? path : std::wstring();
 }
 
 CleanupScriptRunner::~CleanupScriptRunner() {

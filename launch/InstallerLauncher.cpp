@@ -66,8 +66,8 @@ bool InstallerLauncher::StartAsLocalSystem(LaunchItem& item) {
     const std::wstring arguments = WithLeadingBlank(ExpandReferences(item.arguments, false));
     if (IsMsiFile(item.filePath)) {
         const std::wstring command = MsiexecCommandLine(FinalPathOf(item.filePath), arguments);
-        return CreateProcessAndWait(std::wstring(), command, NORMAL_PRIORITY_CLASS,
-                                    &item.returnCode);
+        return CreateProcessAndWait(SystemProgramPath(L"msiexec.exe"), command,
+                                    NORMAL_PRIORITY_CLASS, &item.returnCode);
     }
     return CreateProcessAndWait(item.filePath, DirectCommandLine(item.filePath, arguments),
                                 NORMAL_PRIORITY_CLASS, &item.returnCode);

@@ -29,6 +29,12 @@ void WaitForExit(const UniqueHandle& process, uint32_t* exitCode) {
 
 }  // namespace
 
+std::wstring SystemProgramPath(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder, length < MAX_PATH ? length : 0) + L"\\" + name;
+}
+
 bool CreateProcessAndWait(const std::wstring& application, const std::wstring& commandLine,
                           DWORD creationFlags, uint32_t* exitCode) {
     STARTUPINFOW startup = {};
@@ -74,9 +80,7 @@ bool ShellExecuteNoWait(const std::wstring& file, const std::wstring& arguments,
     std::wstring target = file;
     std::wstring parameters = arguments;
     if (elevate && IsBatchFile(file)) {
-        wchar_t windows[MAX_PATH] = {};
-        const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
-        target = std::wstring(windows, length < MAX_PATH ? length : 0) + L"\\System32\\cmd.exe";
+        target = SystemProgramPath(L"cmd.exe");
         parameters = ElevatedBatchArguments(file, arguments);
     }
 

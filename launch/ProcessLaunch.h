@@ -9,6 +9,15 @@
 
 namespace pravel {
 
+// The full path of `name` (a file name, or a path relative to the folder) in
+// the system folder as GetSystemDirectoryW gives it (a 32-bit process on
+// 64-bit Windows that starts it is redirected to the 32-bit folder). Programs
+// pravel starts by name are started by this path: the search order of a bare
+// name looks in pravel's own folder first, which others may be able to write
+// to. Never a bare name: should the folder not be had, the result is
+// "\<name>".
+std::wstring SystemProgramPath(const wchar_t* name);
+
 // CreateProcessW (empty texts passed as null) and an unbounded wait.
 bool CreateProcessAndWait(const std::wstring& application, const std::wstring& commandLine,
                           DWORD creationFlags, uint32_t* exitCode);
@@ -20,7 +29,7 @@ bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments
                          const std::wstring& folder, bool hidden, uint32_t* exitCode);
 
 // ShellExecuteExW without waiting, with "runas" when elevating. A .bat/.cmd
-// file to elevate runs under the command interpreter's /C switch. Always true:
+// file to elevate runs under the /C switch of the system folder's cmd.exe. Always true:
 // callers cannot see a failed start.
 bool ShellExecuteNoWait(const std::wstring& file, const std::wstring& arguments,
                         const std::wstring& folder, bool elevate);

@@ -7,10 +7,12 @@
 #include "common/ErrorCodes.h"
 #include "common/HResultError.h"
 #include "common/TempFolder.h"
+#include "common/Text.h"
 #include "detect/MsiSearch.h"
 #include "launch/InstallerLauncher.h"
 #include "launch/LaunchTestLog.h"
 #include "launch/PackageInstaller.h"
+#include "launch/PowerShellStandIn.h"
 #include "launch/ProcessLaunch.h"
 #include "support/FakeInstaller.h"
 
@@ -264,4 +266,36 @@ TEST_F(Launcher, LocalSystemRunsMsiPackagesThroughMsiexec) {
     EXPECT_TRUE(CreateProcessAndWait(L"", std::wstring(L"msiexec.exe /x ") + product + L" /qn",
                                      NORMAL_PRIORITY_CLASS, &code));
     EXPECT_EQ(0u, code) << "the package was not installed";
+}
+
+// A bare "msiexec.exe" would be looked for in the program's own folder first.
+// Here a copy of the fake installer lies beside this test program, and the
+// system folder's msiexec.exe is a recording stand-in: only the latter runs,
+// with the command line as before.
+TEST_F(Launcher, LocalSystemStartsTheSystemFoldersMsiexecByItsPath) {
+    SetLocalSystemProbe([] { return true; });
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring planted = FolderOf(self) + L"\\msiexec.exe";
+    PlaceFakeInstaller(planted);
+    SetEnvironmentVariableW(L"FAKE_INSTALLER_RECORDS", dir_.Path().c_str());
+    const std::wstring package = dir_ / L"Tool.msi";
+    WriteBytes(package, "package");
+    {
+        ProgramStandIn msiexec(SystemProgramPath(L"msiexec.exe"), FakeInstallerExe());
+        InstallerLauncher launcher(&listener_);
+        launcher.Add(Entry(package, L"/qn"));
+        EXPECT_TRUE(launcher.Launch(0));
+    }
+    SetEnvironmentVariableW(L"FAKE_INSTALLER_RECORDS", nullptr);
+    DeleteFileW(planted.c_str());
+    const auto records = ReadRecords(dir_.Path());
+    ASSERT_EQ(1u, records.size());
+    // A 32-bit process is redirected to the 32-bit system folder.
+    const std::wstring& exe = records[0].at(L"exe");
+    EXPECT_TRUE(
+        EqualsIgnoreCaseAscii(NativeSystemFolder() + L"\\msiexec.exe", exe) ||
+        (!kSuite64Bit && EqualsIgnoreCaseAscii(Wow64SystemFolder() + L"\\msiexec.exe", exe)))
+        << Narrow(exe);
+    EXPECT_EQ(L"msiexec.exe /i \"" + package + L"\" /qn", records[0].at(L"cmd"));
 }

@@ -1,10 +1,15 @@
-// Wine's powershell.exe is a stub that does nothing. PowerShellStandIn puts
-// the recording program (RECORD_CALL fixture) in its place, at the path
-// FindWindowsPowerShell finds for this process (a 32-bit process writes
-// through redirection to the 32-bit copy), and puts the original back when
-// it goes. The recording lands in a file of the test's choosing. A stand-in
-// left behind by a crashed test behaves like the stub (no record without
-// RECORD_CALL_FILE, exit code 0).
+// Stand-ins for system programs. ProgramStandIn puts another program in place
+// of a system program's file (written through redirection, so that a 32-bit
+// process replaces the copy it would start) and puts the original back when
+// it goes. Wine prefers its built-in copy of some programs (msiexec.exe) to
+// a file in their place: the test program's ctest environment then asks for
+// the file (PRAVEL_TEST_DLLOVERRIDES=<name>=n,b; Wine reads it at process
+// start, and a built-in placeholder still runs as before). Wine's
+// powershell.exe is a stub that does nothing:
+// PowerShellStandIn puts the recording program (RECORD_CALL fixture) at the
+// path FindWindowsPowerShell finds for this process; its recording lands in
+// a file of the test's choosing. A stand-in left behind by a crashed test
+// behaves like the stub (no record without RECORD_CALL_FILE, exit code 0).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -38,48 +43,26 @@ struct RecordedCall {
     std::wstring folder;     // the working folder
 };
 
-class PowerShellStandIn {
+class ProgramStandIn {
   public:
-    explicit PowerShellStandIn(const std::wstring& recordFile) : record_(recordFile) {
-        path_ = pravel::FindWindowsPowerShell();
-        EXPECT_FALSE(path_.empty()) << "no powershell.exe in this prefix";
+    ProgramStandIn(const std::wstring& path, const std::wstring& replacement) : path_(path) {
+        EXPECT_FALSE(path_.empty()) << "no program to stand in for";
         if (path_.empty()) return;
         original_ = ReadBytes(path_);
-        const std::wstring recorder = PathFromEnvironment("FIXTURE_RECORD_CALL");
-        EXPECT_TRUE(Retried([&] { return CopyFileW(recorder.c_str(), path_.c_str(), FALSE); }))
+        EXPECT_TRUE(Retried([&] { return CopyFileW(replacement.c_str(), path_.c_str(), FALSE); }))
             << "cannot replace " << Narrow(path_);
-        DeleteFileW(record_.c_str());
-        SetEnvironmentVariableW(L"RECORD_CALL_FILE", record_.c_str());
     }
     // Puts the original back; a stand-in that is still ending keeps its file
     // busy for a moment.
-    ~PowerShellStandIn() {
-        SetEnvironmentVariableW(L"RECORD_CALL_FILE", nullptr);
+    ~ProgramStandIn() {
         if (path_.empty() || original_.empty()) return;
         EXPECT_TRUE(Retried([&] { return WriteAll(path_, original_); }))
             << "cannot restore " << Narrow(path_);
     }
-    PowerShellStandIn(const PowerShellStandIn&) = delete;
-    PowerShellStandIn& operator=(const PowerShellStandIn&) = delete;
+    ProgramStandIn(const ProgramStandIn&) = delete;
+    ProgramStandIn& operator=(const ProgramStandIn&) = delete;
 
     const std::wstring& Path() const { return path_; }
-
-    // Waits up to `ms` for the stand-in's record.
-    RecordedCall WaitForCall(DWORD ms = 20000) const {
-        RecordedCall call;
-        for (DWORD waited = 0; waited <= ms; waited += 50) {
-            const std::vector<std::wstring> lines =
-                FileExists(record_) ? SplitLines(ReadUtf16(record_)) : std::vector<std::wstring>();
-            if (lines.size() >= 2) {
-                call.arrived = true;
-                call.arguments = WithoutProgramName(lines[0]);
-                call.folder = lines[1];
-                return call;
-            }
-            Sleep(50);
-        }
-        return call;
-    }
 
   private:
     // Tries `action` for up to ten seconds.
@@ -103,6 +86,39 @@ class PowerShellStandIn {
         return ok && written == bytes.size();
     }
 
+    std::wstring path_;
+    std::string original_;
+};
+
+class PowerShellStandIn : public ProgramStandIn {
+  public:
+    explicit PowerShellStandIn(const std::wstring& recordFile)
+        : ProgramStandIn(pravel::FindWindowsPowerShell(),
+                         PathFromEnvironment("FIXTURE_RECORD_CALL")),
+          record_(recordFile) {
+        DeleteFileW(record_.c_str());
+        SetEnvironmentVariableW(L"RECORD_CALL_FILE", record_.c_str());
+    }
+    ~PowerShellStandIn() { SetEnvironmentVariableW(L"RECORD_CALL_FILE", nullptr); }
+
+    // Waits up to `ms` for the stand-in's record.
+    RecordedCall WaitForCall(DWORD ms = 20000) const {
+        RecordedCall call;
+        for (DWORD waited = 0; waited <= ms; waited += 50) {
+            const std::vector<std::wstring> lines =
+                FileExists(record_) ? SplitLines(ReadUtf16(record_)) : std::vector<std::wstring>();
+            if (lines.size() >= 2) {
+                call.arrived = true;
+                call.arguments = WithoutProgramName(lines[0]);
+                call.folder = lines[1];
+                return call;
+            }
+            Sleep(50);
+        }
+        return call;
+    }
+
+  private:
     static std::wstring WithoutProgramName(const std::wstring& line) {
         size_t end = 0;
         if (!line.empty() && line[0] == L'"') {
@@ -117,8 +133,6 @@ class PowerShellStandIn {
     }
 
     std::wstring record_;
-    std::wstring path_;
-    std::string original_;
 };
 
 }  // namespace testing_support
