@@ -1,6 +1,7 @@
 #include "launch/PathForms.h"
 
 #include "common/Text.h"
+#include "launch/StartCommand.h"
 
 namespace pravel {
 
@@ -20,14 +21,6 @@ std::vector<std::wstring> Components(const std::wstring& text) {
         start = end + 1;
     }
     return parts;
-}
-
-// The path as the platform reads it without a long-path prefix, for
-// comparisons only.
-std::wstring Plain(const std::wstring& path) {
-    if (StartsWithIgnoreCaseAscii(path, kLongUncPrefix)) return L"\\\\" + path.substr(8);
-    if (HasLongPathPrefix(path)) return path.substr(4);
-    return path;
 }
 
 bool IsRoot(const std::wstring& path) {
@@ -62,8 +55,8 @@ std::wstring WithoutTrailingBackslash(const std::wstring& path) {
 }
 
 bool IsInsideFolder(const std::wstring& path, const std::wstring& folder) {
-    const std::wstring outer = WithoutTrailingBackslash(Plain(folder));
-    const std::wstring inner = Plain(path);
+    const std::wstring outer = WithoutTrailingBackslash(WithoutLongPathPrefix(folder));
+    const std::wstring inner = WithoutLongPathPrefix(path);
     if (outer.empty() || inner.size() <= outer.size() + 1) return false;
     return inner[outer.size()] == L'\\' && StartsWithIgnoreCaseAscii(inner, outer);
 }

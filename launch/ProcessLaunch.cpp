@@ -10,10 +10,6 @@ namespace pravel {
 
 namespace {
 
-std::wstring WithoutLongPrefix(const std::wstring& path) {
-    return StartsWith(path, L"\\\\?\\") ? path.substr(4) : path;
-}
-
 const wchar_t* OrNull(const std::wstring& text) {
     return text.empty() ? nullptr : text.c_str();
 }
@@ -54,10 +50,10 @@ bool CreateProcessAndWait(const std::wstring& application, const std::wstring& c
 
 bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments,
                          const std::wstring& folder, bool hidden, uint32_t* exitCode) {
-    const std::wstring path = WithoutLongPrefix(file);
+    const std::wstring path = WithoutLongPathPrefix(file);
     std::wstring directory = folder;
     if (directory.empty()) directory = FolderOf(path);
-    directory = WithoutLongPrefix(directory);
+    directory = WithoutLongPathPrefix(directory);
 
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);

@@ -22,9 +22,10 @@ std::wstring SystemProgramPath(const wchar_t* name);
 bool CreateProcessAndWait(const std::wstring& application, const std::wstring& commandLine,
                           DWORD creationFlags, uint32_t* exitCode);
 
-// ShellExecuteExW with "open" and an unbounded wait. A leading "\\?\" is
-// dropped; an empty folder means the file's own folder. True also when the
-// shell returned no process (the slot then keeps its value).
+// ShellExecuteExW with "open" and an unbounded wait. The long-path prefix is
+// dropped as WithoutLongPathPrefix does ("\\?\UNC\" becomes "\\"); an empty
+// folder means the file's own folder. True also when the shell returned no
+// process (the slot then keeps its value).
 bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments,
                          const std::wstring& folder, bool hidden, uint32_t* exitCode);
 

@@ -11,6 +11,7 @@ const wchar_t kLongPrefix[] = L"\\\\?\\";
 }  // namespace
 
 std::wstring WithoutLongPathPrefix(const std::wstring& path) {
+    if (StartsWithIgnoreCaseAscii(path, L"\\\\?\\UNC\\")) return L"\\\\" + path.substr(8);
     return StartsWith(path, kLongPrefix) ? path.substr(4) : path;
 }
 

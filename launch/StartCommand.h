@@ -7,7 +7,9 @@
 
 namespace pravel {
 
-// `path` without a leading "\\?\".
+// `path` as the platform reads it without its long-path prefix:
+// "\\?\UNC\server\share\..." (letters of UNC in any case) becomes
+// "\\server\share\...", any other "\\?\" in front is dropped.
 std::wstring WithoutLongPathPrefix(const std::wstring& path);
 
 // The extension of the file name in `path` (text after the last dot of the
@@ -31,8 +33,9 @@ std::wstring LongPathForm(const std::wstring& path);
 // one blank in front unless they are empty or begin with a blank.
 std::wstring WithLeadingBlank(const std::wstring& arguments);
 
-// "msiexec.exe /i \"<path without \\?\>\"" followed by `arguments` (already
-// given their leading blank).
+// "msiexec.exe /i \"<path without its long-path prefix>\"" followed by
+// `arguments` (already given their leading blank): a share path keeps its
+// leading "\\".
 std::wstring MsiexecCommandLine(const std::wstring& finalPath, const std::wstring& arguments);
 
 // "\"<path>\" " followed by `arguments` (already given their leading blank):

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "common/Text.h"
 #include "launch/FileOperations.h"
 #include "support/WinTestSupport.h"
 
@@ -170,17 +171,11 @@ TEST(CreateFolderChain, AFailureRemovesOnlyTheFolderCreatedInTheStepBefore) {
 }
 
 TEST(CreateFolderChain, SharesSkipTheServerAndShareAndKeepTheLongPrefix) {
-    // \\localhost\<share> resolves to <prefix>\dosdevices\unc\localhost\<share>.
-    const char* prefix = std::getenv("WINEPREFIX");
-    if (prefix == nullptr || *prefix == 0) GTEST_SKIP() << "not in a Wine prefix";
-    const std::wstring hosts = FromHostPath(prefix) + L"\\dosdevices\\unc";
-    const std::wstring shareName = L"pravel_chain_" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(hosts.c_str(), nullptr);
-    CreateDirectoryW((hosts + L"\\localhost").c_str(), nullptr);
-    const std::wstring shareDir = hosts + L"\\localhost\\" + shareName;
-    ASSERT_TRUE(CreateDirectoryW(shareDir.c_str(), nullptr));
-    const std::wstring share = L"\\\\localhost\\" + shareName;
-    ASSERT_TRUE(DirectoryExists(share)) << "shares do not resolve in this prefix";
+    const TestShare testShare(L"chain");
+    if (testShare.Path().empty()) GTEST_SKIP() << "not in a Wine prefix";
+    const std::wstring& share = testShare.Path();
+    const std::wstring& shareDir = testShare.Folder();
+    const std::wstring shareName = FileNameOf(share);
 
     Paths created;
     EXPECT_EQ(0u, CreateFolderChain(share + L"\\a\\b\\f.txt", false, &created));
@@ -196,10 +191,6 @@ TEST(CreateFolderChain, SharesSkipTheServerAndShareAndKeepTheLongPrefix) {
     created.clear();
     EXPECT_EQ(0u, CreateFolderChain(L"\\\\?\\" + shareDir + L"\\d\\e", true, &created));
     EXPECT_EQ((Paths{L"\\\\?\\" + shareDir + L"\\d", L"\\\\?\\" + shareDir + L"\\d\\e"}), created);
-
-    DeleteFolderContents(shareDir);
-    RemoveDirectoryW(shareDir.c_str());
-    RemoveDirectoryW((hosts + L"\\localhost").c_str());  // only when no other share is left
 }
 
 TEST(RemoveFilesAndCreatedFolders, DeletesFilesThenEmptyFoldersAndEmptiesTheLists) {

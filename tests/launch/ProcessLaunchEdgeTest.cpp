@@ -77,6 +77,30 @@ TEST(ProcessLaunchEdges, ShellStartFolders) {
     EXPECT_NE(std::wstring::npos, records[2].at(L"cmd").find(L"/bare"));
 }
 
+// A setup on a share in its long-path form: "\\?\UNC\" stands for the
+// leading "\\" of the share, so the shell gets "\\localhost\...", not
+// "UNC\localhost\..." (a relative path).
+TEST(ProcessLaunchEdges, ShellStartOfALongSharePath) {
+    const TestShare share(L"shellstart");
+    if (share.Path().empty()) GTEST_SKIP() << "not in a Wine prefix";
+    PlaceFakeInstaller(share / L"setup.exe");
+    // Wine gives a program started from a share its own path without the
+    // leading "\\", so it finds no side file: its directions and records
+    // go through the environment.
+    ScratchDir records(L"sharerecords");
+    SetEnvironmentVariableW(L"FAKE_INSTALLER_DIRECTIONS", L"exit=7");
+    SetEnvironmentVariableW(L"FAKE_INSTALLER_RECORDS", records.Path().c_str());
+    uint32_t code = 0;
+    EXPECT_TRUE(ShellExecuteAndWait(L"\\\\?\\UNC\\" + (share / L"setup.exe").substr(2), L"/unc",
+                                    L"", false, &code));
+    SetEnvironmentVariableW(L"FAKE_INSTALLER_DIRECTIONS", nullptr);
+    SetEnvironmentVariableW(L"FAKE_INSTALLER_RECORDS", nullptr);
+    EXPECT_EQ(7u, code);
+    const auto runs = ReadRecords(records.Path());
+    ASSERT_EQ(1u, runs.size());
+    EXPECT_EQ(L"\"" + share / L"setup.exe" + L"\" /unc", runs[0].at(L"cmd"));
+}
+
 TEST(ProcessLaunchEdges, CreateProcessWithoutCommandLine) {
     ScratchDir dir(L"createnull");
     PlaceFakeInstaller(dir / L"tool.exe", "exit=9\n");

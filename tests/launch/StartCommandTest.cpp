@@ -37,6 +37,12 @@ TEST(StartCommand, LongPathFormAbove247Characters) {
     const std::wstring prefixed = L"\\\\?\\" + local247 + L"b";
     EXPECT_EQ(prefixed, LongPathForm(prefixed));
     EXPECT_EQ(L"C:\\x", WithoutLongPathPrefix(L"\\\\?\\C:\\x"));
+    // A share: "\\?\UNC\" stands for the leading "\\".
+    EXPECT_EQ(L"\\\\srv\\share\\a.msi", WithoutLongPathPrefix(L"\\\\?\\UNC\\srv\\share\\a.msi"));
+    EXPECT_EQ(L"\\\\srv\\s", WithoutLongPathPrefix(L"\\\\?\\unc\\srv\\s"));
+    EXPECT_EQ(share, WithoutLongPathPrefix(LongPathForm(share)));
+    EXPECT_EQ(L"\\\\srv\\s", WithoutLongPathPrefix(L"\\\\srv\\s"));
+    EXPECT_EQ(L"UNCX\\s", WithoutLongPathPrefix(L"\\\\?\\UNCX\\s"));
 }
 
 TEST(StartCommand, LocalSystemCommandLines) {
@@ -47,6 +53,9 @@ TEST(StartCommand, LocalSystemCommandLines) {
               MsiexecCommandLine(L"\\\\?\\C:\\pkg\\Tool.MSI", WithLeadingBlank(L"/qn")));
     EXPECT_EQ(L"msiexec.exe /i \"C:\\pkg\\Tool.MSI\"",
               MsiexecCommandLine(L"C:\\pkg\\Tool.MSI", L""));
+    // The final path of a file on a share.
+    EXPECT_EQ(L"msiexec.exe /i \"\\\\srv\\share\\Tool.msi\" /qn",
+              MsiexecCommandLine(L"\\\\?\\UNC\\srv\\share\\Tool.msi", L" /qn"));
     EXPECT_EQ(L"\"C:\\s\\setup.exe\" ", DirectCommandLine(L"C:\\s\\setup.exe", L""));
     EXPECT_EQ(L"\"C:\\s\\setup.exe\"  /q", DirectCommandLine(L"C:\\s\\setup.exe", L" /q"));
 }

@@ -338,4 +338,23 @@ SystemFile::~SystemFile() {
     DeleteFileW(path_.c_str());
 }
 
+TestShare::TestShare(const std::wstring& tag) {
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (prefix == nullptr || *prefix == 0) return;
+    hosts_ = FromHostPath(prefix) + L"\\dosdevices\\unc";
+    const std::wstring name = L"pravel_" + tag + L"_" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(hosts_.c_str(), nullptr);
+    CreateDirectoryW((hosts_ + L"\\localhost").c_str(), nullptr);
+    folder_ = hosts_ + L"\\localhost\\" + name;
+    EXPECT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr)) << Narrow(folder_);
+    share_ = L"\\\\localhost\\" + name;
+    EXPECT_TRUE(DirectoryExists(share_)) << "shares do not resolve in this prefix";
+}
+
+TestShare::~TestShare() {
+    if (folder_.empty()) return;
+    RemoveTree(folder_);
+    RemoveDirectoryW((hosts_ + L"\\localhost").c_str());  // only when no other share is left
+}
+
 }  // namespace testing_support

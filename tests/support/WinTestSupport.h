@@ -112,4 +112,23 @@ class SystemFile {
     bool placed_ = false;
 };
 
+// A share \\localhost\<name> made for the test: under Wine a folder below
+// <prefix>\dosdevices\unc\localhost (the prefix from WINEPREFIX), removed
+// with its content again. Path() is empty where there is no Wine prefix.
+class TestShare {
+  public:
+    explicit TestShare(const std::wstring& tag);
+    ~TestShare();
+    TestShare(const TestShare&) = delete;
+    TestShare& operator=(const TestShare&) = delete;
+    const std::wstring& Path() const { return share_; }     // \\localhost\<name>
+    const std::wstring& Folder() const { return folder_; }  // the folder behind it
+    std::wstring operator/(const std::wstring& name) const { return share_ + L"\\" + name; }
+
+  private:
+    std::wstring hosts_;
+    std::wstring folder_;
+    std::wstring share_;
+};
+
 }  // namespace testing_support
