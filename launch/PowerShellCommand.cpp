@@ -6,9 +6,27 @@ namespace pravel {
 
 namespace {
 
-// Characters after which PowerShell no longer reads a bare path as one word.
+// PowerShell ends (and begins) a single-quoted string at any of these: the
+// apostrophe and the typographic single quotes U+2018 to U+201B.
+bool IsSingleQuote(wchar_t c) {
+    return c == L'\'' || (c >= 0x2018 && c <= 0x201B);
+}
+
+// Characters after which PowerShell no longer reads a bare path as one word:
+// its whitespace (the Unicode space separators among it), all its single and
+// double quotes (U+2018 to U+201E) and its operators.
 bool BreaksBareWord(wchar_t c) {
+    if (c >= 0x2000 && c <= 0x200A) return true;
+    if (c >= 0x2018 && c <= 0x201E) return true;
     switch (c) {
+        case 0x0085:
+        case 0x00A0:
+        case 0x1680:
+        case 0x2028:
+        case 0x2029:
+        case 0x202F:
+        case 0x205F:
+        case 0x3000:
         case L' ':
         case L'\t':
         case L'\'':
@@ -50,7 +68,7 @@ std::wstring SingleQuoted(const std::wstring& text) {
     std::wstring quoted = L"'";
     for (wchar_t c : text) {
         quoted += c;
-        if (c == L'\'') quoted += c;
+        if (IsSingleQuote(c)) quoted += c;
     }
     quoted += L'\'';
     return quoted;

@@ -32,7 +32,9 @@ class CleanupPathList {
 };
 
 // The text as a single-quoted PowerShell string: 'text', with every single
-// quote inside doubled (O'Brien becomes 'O''Brien').
+// quote inside doubled (O'Brien becomes 'O''Brien'). PowerShell also ends
+// such a string at the typographic quotes U+2018, U+2019, U+201A and U+201B:
+// each of them is doubled the same way (O’Brien becomes 'O’’Brien').
 std::wstring SingleQuoted(const std::wstring& text);
 
 // The quoted paths joined by "," without spaces: 'C:\a','C:\b'.
@@ -40,7 +42,10 @@ std::wstring PathsArgument(const std::vector<std::wstring>& paths);
 
 // How -Command names the script: the bare path when PowerShell reads it as
 // one word, otherwise "& " followed by the single-quoted path (a temporary
-// folder below a user name with a space in it).
+// folder below a user name with a space in it). Besides the ASCII blanks,
+// quotes and operators, the typographic quotes U+2018 to U+201E and the
+// blanks PowerShell counts as whitespace (U+0085, U+00A0, U+1680, U+2000 to
+// U+200A, U+2028, U+2029, U+202F, U+205F, U+3000) ask for the quoted form.
 std::wstring ScriptInvocation(const std::wstring& scriptPath);
 
 // -NoProfile -NonInteractive -NoLogo -ExecutionPolicy RemoteSigned

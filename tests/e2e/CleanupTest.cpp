@@ -17,24 +17,30 @@ namespace {
 const std::wstring kSwitches =
     L"-NoProfile -NonInteractive -NoLogo -ExecutionPolicy RemoteSigned -Command \"";
 
-// root\top\mid\prog\pravel.exe with its configuration; top is the clean-up folder.
+// root\top\<mid>\prog\pravel.exe with its configuration; top is the
+// clean-up folder.
 class CleanupLayout {
   public:
-    explicit CleanupLayout(const std::wstring& tag) : root_(tag) {
-        for (const wchar_t* folder : {L"top", L"top\\mid", L"top\\mid\\prog", L"top\\data",
-                                      L"top\\data\\sub", L"top\\keep", L"outside", L"scripts"}) {
+    explicit CleanupLayout(const std::wstring& tag, const std::wstring& mid = L"mid")
+        : root_(tag), mid_(L"top\\" + mid) {
+        for (const std::wstring& folder :
+             {std::wstring(L"top"), mid_, mid_ + L"\\prog", std::wstring(L"top\\data"),
+              std::wstring(L"top\\data\\sub"), std::wstring(L"top\\keep"), std::wstring(L"outside"),
+              std::wstring(L"scripts")}) {
             CreateDirectoryW((root_ / folder).c_str(), nullptr);
         }
         EXPECT_TRUE(CopyFileW(PravelExe().c_str(), Exe().c_str(), FALSE));
     }
     std::wstring operator/(const std::wstring& name) const { return root_ / name; }
     std::wstring Top() const { return root_ / L"top"; }
-    std::wstring Prog() const { return root_ / L"top\\mid\\prog"; }
+    std::wstring Mid() const { return root_ / mid_; }
+    std::wstring Prog() const { return Mid() + L"\\prog"; }
     std::wstring Exe() const { return Prog() + L"\\pravel.exe"; }
     std::wstring Ini() const { return Prog() + L"\\pravel.ini"; }
 
   private:
     ScratchDir root_;
+    std::wstring mid_;
 };
 
 void RemoveNewPrivateCopies(const std::set<std::wstring>& before) {
@@ -135,4 +141,26 @@ TEST(CleanupRun, WithoutThePrereqChainerSectionNothingIsTouched) {
     EXPECT_TRUE(FileExists(layout.Ini()));
     EXPECT_TRUE(FileExists(layout.Exe()));
     EXPECT_TRUE(FileExists(inside));
+}
+
+// PowerShell ends a single-quoted string at typographic quotes as well: in
+// the paths handed to the script, each of them arrives doubled.
+TEST(CleanupRun, TypographicQuotesInPathsArriveDoubled) {
+    CleanupLayout layout(L"e2equotes", L"O\u2019Brien\u2018s \u201Ax\u201B");
+    PowerShellStandIn standIn(layout / L"call.txt");
+    const std::wstring script = layout / L"scripts\\clean.ps1";
+    WriteBytes(script, "param([string[]]$paths, [int]$retry_count)\r\n");
+    WriteUtf16(layout.Ini(), L"[PREREQ_CHAINER]\r\nCleanupFolders=" + layout.Top() +
+                                 L"\r\nCleanupScript=" + script + L"\r\n");
+    const std::set<std::wstring> before = PrivateCopies();
+
+    ASSERT_TRUE(testing_support::Run(layout.Exe()).finished);
+    const RecordedCall call = standIn.WaitForCall();
+    RemoveNewPrivateCopies(before);
+    ASSERT_TRUE(call.arrived);
+    const std::wstring mid = L"O\u2019\u2019Brien\u2018\u2018s \u201A\u201Ax\u201B\u201B";
+    EXPECT_EQ(L"'" + script + L"','" + layout.Top() + L"\\" + mid + L"\\prog\\pravel.exe','" +
+                  layout.Top() + L"\\" + mid + L"\\prog','" + layout.Top() + L"\\" + mid + L"'",
+              PathsOf(call.arguments))
+        << Narrow(call.arguments);
 }
