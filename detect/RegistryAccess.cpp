@@ -39,12 +39,14 @@ bool ReadValueRaw(HKEY key, const std::wstring& name, std::wstring& text) {
     if (::RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
         return false;
     }
-    std::vector<BYTE> data(size + sizeof(wchar_t), 0);
-    if (::RegQueryValueExW(key, name.c_str(), nullptr, nullptr, data.data(), &size) !=
-        ERROR_SUCCESS) {
+    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+    if (::RegQueryValueExW(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]),
+                           &size) != ERROR_SUCCESS) {
         return false;
     }
-    text.assign(reinterpret_cast<const wchar_t*>(data.data()));  // up to the first NUL
+    // Whole characters only (an odd last byte is dropped), up to the first NUL.
+    data.resize(size / sizeof(wchar_t));
+    text = data.substr(0, data.find(L'\0'));
     return true;
 }
 

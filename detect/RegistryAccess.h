@@ -21,7 +21,9 @@ enum class RegistryView {
 bool OpenRegistryKey(const RegistryPath& path, REGSAM access, bool use64, RegistryView view,
                      UniqueHKey& key);
 
-// The data as text up to its first NUL, whatever its type (empty data: "").
+// The data as text up to its first NUL, whatever its type (empty data: ""):
+// size / 2 characters, so an odd last byte is dropped, and data without a
+// terminating NUL is read no further than its size.
 bool ReadValueRaw(HKEY key, const std::wstring& name, std::wstring& text);
 // String, expandable and multi-string data without trailing NULs, DWORD data
 // as unsigned decimal; any other type fails.

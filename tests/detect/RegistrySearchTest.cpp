@@ -115,6 +115,41 @@ TEST_F(RegistrySearch, LongValuesAreReadWhole) {
               RunSearch(kSearchRegistryValue, kUser + L"\\Long").values);
 }
 
+// String data of an odd size or without its terminating NUL: whole
+// characters (size / 2) up to the first NUL, never beyond the data.
+TEST_F(RegistrySearch, OddSizedAndUnterminatedStringsAreReadWithinTheirData) {
+    key_.SetBinary(L"Odd",
+                   std::string("1\0.\0"
+                               "2",
+                               5),
+                   REG_SZ);
+    key_.SetBinary(L"OddExpand",
+                   std::string("3\0.\0"
+                               "4\0"
+                               "5",
+                               7),
+                   REG_EXPAND_SZ);
+    key_.SetBinary(L"Unterminated",
+                   std::string("6\0.\0"
+                               "7\0",
+                               6),
+                   REG_SZ);
+    key_.SetBinary(L"Embedded",
+                   std::string("8\0\0\0"
+                               "9\0",
+                               6),
+                   REG_EXPAND_SZ);
+    using Values = std::vector<std::wstring>;
+    EXPECT_EQ(Values{L"1."}, RunSearch(kSearchRegistryValue, kUser + L"\\Odd").values);
+    EXPECT_EQ(Values{L"3.4"}, RunSearch(kSearchRegistryValue, kUser + L"\\OddExpand").values);
+    EXPECT_EQ(Values{L"6.7"}, RunSearch(kSearchRegistryValue, kUser + L"\\Unterminated").values);
+    EXPECT_EQ(Values{L"8"}, RunSearch(kSearchRegistryValue, kUser + L"\\Embedded").values);
+    // The comparison reads the same whole characters.
+    EXPECT_EQ(L"1.", RunSearch(kSearchValueCompare, kUser + L"\\Odd", L"", L"", L"S1").value);
+    EXPECT_EQ(L"3.4",
+              RunSearch(kSearchValueCompare, kUser + L"\\OddExpand", L"", L"", L"S3").value);
+}
+
 TEST(RegistryRoots, LocalMachineAndUsersAndMisspelledRoots) {
     TestKey machine(HKEY_LOCAL_MACHINE, L"Software\\PravelTests\\Machine");
     machine.SetString(L"Version", L"3.1");

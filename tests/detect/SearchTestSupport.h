@@ -64,9 +64,9 @@ class TestKey {
         RegSetValueExW(key_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                        sizeof(value));
     }
-    void SetBinary(const std::wstring& name, const std::string& bytes) {
-        RegSetValueExW(key_, name.c_str(), 0, REG_BINARY,
-                       reinterpret_cast<const BYTE*>(bytes.data()),
+    // The bytes as they are, as binary data or with the type given.
+    void SetBinary(const std::wstring& name, const std::string& bytes, DWORD type = REG_BINARY) {
+        RegSetValueExW(key_, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                        static_cast<DWORD>(bytes.size()));
     }
     void AddSubkey(const std::wstring& name) {
