@@ -9,22 +9,36 @@ namespace pravel {
 
 namespace {
 
-// Optimal string alignment distance, ASCII case ignored.
-size_t EditDistance(const std::wstring& a, const std::wstring& b) {
+// Optimal string alignment distance, ASCII case ignored, when it is at most
+// `limit`; otherwise limit + 1. Words whose lengths differ by more than
+// `limit` are not compared at all; otherwise only the cells within `limit`
+// of the diagonal are computed, in three rows: time grows with length times
+// limit, memory with the length.
+size_t EditDistance(const std::wstring& a, const std::wstring& b, size_t limit) {
+    const size_t far = limit + 1;
+    if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) > limit) return far;
     const std::wstring x = ToLowerAscii(a), y = ToLowerAscii(b);
-    std::vector<std::vector<size_t>> d(x.size() + 1, std::vector<size_t>(y.size() + 1));
-    for (size_t i = 0; i <= x.size(); ++i) d[i][0] = i;
-    for (size_t j = 0; j <= y.size(); ++j) d[0][j] = j;
+    const size_t m = y.size();
+    // Rows i-2, i-1 and i; a cell outside the band reads as `far`.
+    std::vector<size_t> older(m + 1, far), previous(m + 1, far), current(m + 1, far);
+    for (size_t j = 0; j <= std::min(m, limit); ++j) previous[j] = j;
     for (size_t i = 1; i <= x.size(); ++i) {
-        for (size_t j = 1; j <= y.size(); ++j) {
+        const size_t from = i > limit ? i - limit : 1;
+        const size_t to = std::min(m, i + limit);
+        current[from - 1] = from == 1 ? std::min(i, far) : far;
+        for (size_t j = from; j <= to; ++j) {
             const size_t cost = x[i - 1] == y[j - 1] ? 0 : 1;
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            size_t d = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
             if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1]) {
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+                d = std::min(d, older[j - 2] + 1);
             }
+            current[j] = std::min(d, far);
         }
+        if (to < m) current[to + 1] = far;
+        older.swap(previous);
+        previous.swap(current);
     }
-    return d[x.size()][y.size()];
+    return previous[m];
 }
 
 }  // namespace
@@ -111,7 +125,7 @@ std::wstring ClosestName(const std::wstring& word, const std::vector<std::wstrin
     std::wstring best;
     size_t bestDistance = limit + 1;
     for (const std::wstring& c : candidates) {
-        const size_t d = EditDistance(word, c);
+        const size_t d = EditDistance(word, c, limit);
         if (d < bestDistance) {
             bestDistance = d;
             best = c;

@@ -36,6 +36,9 @@ std::wstring Quoted(const std::wstring& text);  // "text"
 // first, else the nearest by edit distance (insertions, deletions,
 // substitutions and swaps of neighbours, ignoring case) within 1 for words
 // of up to four characters and 2 for longer ones. Empty when none is close.
+// A candidate whose length differs from the word's by more than that limit
+// is never compared, and the comparison keeps only three rows of its table:
+// a hostile key of any length costs time and memory linear in its length.
 std::wstring ClosestName(const std::wstring& word, const std::vector<std::wstring>& candidates);
 
 }  // namespace pravel

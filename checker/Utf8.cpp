@@ -69,6 +69,12 @@ std::wstring Utf16FromUtf8(const std::string& text) {
             ok = i + k < text.size() && (static_cast<uint8_t>(text[i + k]) & 0xC0) == 0x80;
             if (ok) c = (c << 6) | (static_cast<uint8_t>(text[i + k]) & 0x3F);
         }
+        // Overlong forms, encoded surrogates and values above U+10FFFF (lead
+        // bytes F5 to F7 among them) are as invalid as a stray byte.
+        static const uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+        if (ok && extra > 0) {
+            ok = c >= kSmallest[extra] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+        }
         if (!ok) {
             out += static_cast<wchar_t>(0xFFFD);
             ++i;

@@ -7,7 +7,10 @@
 namespace pravel {
 
 std::string Utf8FromUtf16(const std::wstring& text);
-// UTF-8 bytes to UTF-16 text; an invalid byte becomes U+FFFD.
+// UTF-8 bytes to UTF-16 text; an invalid byte becomes U+FFFD. Overlong forms
+// (C0 AF for "/"), encoded surrogates (ED A0 80) and sequences above
+// U+10FFFF (F4 90 80 80, and every F5 to F7 lead byte) are invalid: each of
+// their bytes becomes U+FFFD.
 std::wstring Utf16FromUtf8(const std::string& text);
 
 }  // namespace pravel

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,35 @@ CheckReport Check(std::initializer_list<const wchar_t*> lines) {
     return CheckConfiguration(bytes.data(), bytes.size());
 }
 
+// The bytes allocated while `work` runs, counted by AddressSanitizer's
+// allocation hook in the native build; 0 where nothing counts them.
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
+std::atomic<bool> g_counting{false};
+std::atomic<size_t> g_allocated{0};
+void CountAllocation(const volatile void*, size_t size) {
+    if (g_counting) g_allocated += size;
+}
+void IgnoreFree(const volatile void*) {}
+template <typename Work>
+size_t BytesAllocatedBy(Work work) {
+    static const bool installed =
+        __sanitizer_install_malloc_and_free_hooks(CountAllocation, IgnoreFree) != 0;
+    g_allocated = 0;
+    g_counting = installed;
+    work();
+    g_counting = false;
+    return g_allocated;
+}
+#else
+template <typename Work>
+size_t BytesAllocatedBy(Work work) {
+    work();
+    return 0;
+}
+#endif
+
 }  // namespace
 
 TEST(ConfigCheck, ClosestNamePrefersCaseThenSmallEdits) {
@@ -45,6 +75,28 @@ TEST(ConfigCheck, ClosestNamePrefersCaseThenSmallEdits) {
     EXPECT_EQ(L"", ClosestName(L"Ur", keys.empty() ? keys : std::vector<std::wstring>{L"Options"}));
     EXPECT_EQ(L"", ClosestName(L"Colour", keys));
     EXPECT_EQ(L"", ClosestName(L"Usr1", keys));  // short words allow one edit only
+}
+
+// A hostile key: candidates of other lengths are never compared, and equally
+// long ones (the listed names a ParentPrereq is compared with) keep three
+// rows of the table, not all of it (128 MB for these 4000 characters).
+TEST(ConfigCheck, ClosestNameOfAHugeKeyStaysSmall) {
+    const std::wstring huge(4000, L'k');
+    std::wstring result = L"x";
+    EXPECT_LT(BytesAllocatedBy([&] { result = ClosestName(huge, PrerequisiteKeys()); }), 4096u);
+    EXPECT_EQ(L"", result);
+
+    std::wstring two = huge, swapped = huge, three = huge;
+    two[0] = two[3999] = L'a';            // two substitutions
+    swapped[10] = L'a';                   // a swap of neighbours
+    std::swap(swapped[10], swapped[11]);  // and one substitution
+    swapped[3000] = L'b';
+    three[1] = three[2000] = three[3998] = L'c';  // three edits
+    const std::vector<std::wstring> candidates = {three, huge + L"kkkk", swapped, two};
+    EXPECT_LT(BytesAllocatedBy([&] { result = ClosestName(huge + L"K", candidates); }), 1u << 20);
+    EXPECT_EQ(L"", result) << "every candidate is three edits away";
+    EXPECT_EQ(swapped, ClosestName(std::wstring(huge).replace(10, 2, L"ak"), candidates));
+    EXPECT_EQ(two, ClosestName(huge, {three, two}));
 }
 
 TEST(ConfigCheck, LoadsWhatPravelLoadsAndCountsSeverities) {
@@ -137,4 +189,29 @@ TEST(ConfigCheck, Utf8BothWays) {
     EXPECT_EQ(std::string("a\xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD"), bytes);
     EXPECT_EQ(text.substr(0, 5) + std::wstring(1, 0xFFFD), Utf16FromUtf8(bytes));
     EXPECT_EQ(std::wstring(1, 0xFFFD) + L"x", Utf16FromUtf8("\xC3x"));
+}
+
+// Forms a strict decoder refuses are invalid like any stray byte: each of
+// their bytes becomes U+FFFD (an overlong "/" does not turn into a slash).
+TEST(ConfigCheck, Utf8RefusesOverlongSurrogateAndOutOfRangeForms) {
+    const std::wstring two(2, 0xFFFD), three(3, 0xFFFD), four(4, 0xFFFD);
+    EXPECT_EQ(L"a" + two + L"b", Utf16FromUtf8("a\xC0\xAF"
+                                               "b"));  // overlong "/"
+    EXPECT_EQ(two, Utf16FromUtf8("\xC1\xBF"));
+    EXPECT_EQ(three, Utf16FromUtf8("\xE0\x80\xAF"));
+    EXPECT_EQ(three, Utf16FromUtf8("\xE0\x9F\xBF"));
+    EXPECT_EQ(four, Utf16FromUtf8("\xF0\x80\x80\xAF"));
+    EXPECT_EQ(four, Utf16FromUtf8("\xF0\x8F\xBF\xBF"));
+    EXPECT_EQ(three, Utf16FromUtf8("\xED\xA0\x80"));     // U+D800
+    EXPECT_EQ(three, Utf16FromUtf8("\xED\xBF\xBF"));     // U+DFFF
+    EXPECT_EQ(four, Utf16FromUtf8("\xF4\x90\x80\x80"));  // U+110000
+    EXPECT_EQ(four, Utf16FromUtf8("\xF5\x80\x80\x80"));
+    EXPECT_EQ(four, Utf16FromUtf8("\xF7\xBF\xBF\xBF"));
+    // The smallest and largest values of each length stay valid.
+    EXPECT_EQ(std::wstring(1, 0x80), Utf16FromUtf8("\xC2\x80"));
+    EXPECT_EQ(std::wstring(1, 0x800), Utf16FromUtf8("\xE0\xA0\x80"));
+    EXPECT_EQ(std::wstring(1, 0xD7FF), Utf16FromUtf8("\xED\x9F\xBF"));
+    EXPECT_EQ(std::wstring(1, 0xE000), Utf16FromUtf8("\xEE\x80\x80"));
+    EXPECT_EQ((std::wstring{0xD800, 0xDC00}), Utf16FromUtf8("\xF0\x90\x80\x80"));
+    EXPECT_EQ((std::wstring{0xDBFF, 0xDFFF}), Utf16FromUtf8("\xF4\x8F\xBF\xBF"));
 }
