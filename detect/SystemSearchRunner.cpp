@@ -42,9 +42,11 @@ bool RunPayloadProgram(const PrerequisiteSet& set, const PrerequisiteSearch& sea
     const std::wstring program = set.PayloadPath(search.searchString);
     if (program.empty()) return false;  // no payload: the start fails
     uint32_t exitCode = 1;
+    bool noProcess = false;  // no exit code to go by: not found
     return ShellExecuteAndWait(program, ExpandReferences(search.searchCmdLine, false),
-                               std::wstring(), search.refContent == L"WND_HIDE", &exitCode) &&
-           exitCode == 0;
+                               std::wstring(), search.refContent == L"WND_HIDE", &exitCode,
+                               &noProcess) &&
+           !noProcess && exitCode == 0;
 }
 
 void FindPackage(const std::wstring& searchString, std::vector<std::wstring>& values) {

@@ -74,14 +74,22 @@ bool InstallerLauncher::StartAsLocalSystem(LaunchItem& item) {
 }
 
 bool InstallerLauncher::StartThroughShell(LaunchItem& item, bool hidden) {
-    return ShellExecuteAndWait(item.filePath, item.arguments, std::wstring(), hidden,
-                               &item.returnCode);
+    bool noProcess = false;
+    const bool started = ShellExecuteAndWait(item.filePath, item.arguments, std::wstring(), hidden,
+                                             &item.returnCode, &noProcess);
+    if (noProcess) {
+        Log(L"The setup file was handed to a running program; there is no process to wait for:" +
+            item.filePath);
+    }
+    return started;
 }
 
 bool InstallerLauncher::Launch(int32_t index) {
     LaunchItem& item = Item(index);
     Log(L"Launching file:" + item.filePath);
     const bool hidden = HasQuietSwitch(item.arguments);
+    // Every start sets its own code; nothing from an earlier launch remains.
+    item.returnCode = kFunctionFailed;
 
     bool started = false;
     if (IsPackageFile(item.filePath)) {

@@ -18,7 +18,8 @@ struct LaunchItem {
     std::wstring displayName;   // shown while the entry runs
     int32_t rebootMode = 0;     // 0 never, 1 always, 2 when found present afterwards
     int32_t silent = 0;         // whether the run is silent (not read by the launch)
-    uint32_t returnCode = 0;    // exit code, or the Win32 error of a failed start
+    uint32_t returnCode = 0;    // exit code, or the Win32 error of a failed start; 0 when
+                                // the shell handed the file to a running program
     std::wstring listenerName;  // the prerequisite's RetValPropName
     int32_t prerequisiteIndex = 0;
 };
@@ -50,8 +51,10 @@ class InstallerLauncher {
 
     // Runs entry `index` and waits for it. True when its return code is 0 or
     // 3010. A failed start is no exception: false, with the Win32 error as
-    // return code and in LastLaunchError(). Codes 3010 and codes with both
-    // top bits set (a setup that crashed) are followed by a 2000 ms pause.
+    // return code and in LastLaunchError(). A file the shell hands to a
+    // program already running starts no process: return code 0, logged.
+    // Codes 3010 and codes with both top bits set (a setup that crashed) are
+    // followed by a 2000 ms pause.
     bool Launch(int32_t index);
 
     // Launch, then the reboot handling of the entry: a restart for reboot

@@ -49,7 +49,8 @@ bool CreateProcessAndWait(const std::wstring& application, const std::wstring& c
 }
 
 bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments,
-                         const std::wstring& folder, bool hidden, uint32_t* exitCode) {
+                         const std::wstring& folder, bool hidden, uint32_t* exitCode,
+                         bool* noProcess) {
     const std::wstring path = WithoutLongPathPrefix(file);
     std::wstring directory = folder;
     if (directory.empty()) directory = FolderOf(path);
@@ -67,6 +68,8 @@ bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments
         if (exitCode != nullptr) *exitCode = ::GetLastError();
         return false;
     }
+    if (noProcess != nullptr) *noProcess = info.hProcess == nullptr;
+    if (info.hProcess == nullptr && exitCode != nullptr) *exitCode = 0;
     WaitForExit(UniqueHandle(info.hProcess), exitCode);
     return true;
 }

@@ -24,10 +24,14 @@ bool CreateProcessAndWait(const std::wstring& application, const std::wstring& c
 
 // ShellExecuteExW with "open" and an unbounded wait. The long-path prefix is
 // dropped as WithoutLongPathPrefix does ("\\?\UNC\" becomes "\\"); an empty
-// folder means the file's own folder. True also when the shell returned no
-// process (the slot then keeps its value).
+// folder means the file's own folder. The slot receives the exit code (or the
+// Win32 error of a failed start). When the shell starts no process (it
+// handed the file to a program already running, through DDE for example),
+// there is nothing to wait for: true, the slot receives 0 and `noProcess`
+// (when given) is set; it is cleared otherwise.
 bool ShellExecuteAndWait(const std::wstring& file, const std::wstring& arguments,
-                         const std::wstring& folder, bool hidden, uint32_t* exitCode);
+                         const std::wstring& folder, bool hidden, uint32_t* exitCode,
+                         bool* noProcess = nullptr);
 
 // ShellExecuteExW without waiting, with "runas" when elevating. A .bat/.cmd
 // file to elevate runs under the /C switch of the system folder's cmd.exe. Always true:

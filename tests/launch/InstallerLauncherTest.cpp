@@ -50,6 +50,36 @@ LaunchItem Entry(const std::wstring& path, const std::wstring& arguments,
     return item;
 }
 
+// An association whose "open" hands the file to a running program through
+// DDE (service PravelHandover, topic System), for files ending in
+// ".pravelhandover"; removed again at the end. `startCommand` would start the
+// program were none running.
+class HandoverAssociation {
+  public:
+    explicit HandoverAssociation(const std::wstring& startCommand) {
+        Set(L".pravelhandover", L"PravelHandover");
+        Set(L"PravelHandover\\shell\\open\\command", startCommand);
+        Set(L"PravelHandover\\shell\\open\\ddeexec", L"[open(\"%1\")]");
+        Set(L"PravelHandover\\shell\\open\\ddeexec\\application", L"PravelHandover");
+        Set(L"PravelHandover\\shell\\open\\ddeexec\\topic", L"System");
+    }
+    ~HandoverAssociation() {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\PravelHandover");
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.pravelhandover");
+    }
+
+  private:
+    static void Set(const std::wstring& key, const std::wstring& value) {
+        HKEY handle = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegCreateKeyExW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\" + key).c_str(), 0,
+                                  nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr));
+        RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(handle);
+    }
+};
+
 class Launcher : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -149,6 +179,37 @@ TEST_F(Launcher, MissingSetupIsAFailedLaunchWithTheSystemText) {
     launcher.Add(Entry(dir_ / L"works.exe", L""));
     EXPECT_TRUE(launcher.Launch(1));
     EXPECT_EQ(code, launcher.LastLaunchError());
+}
+
+// The shell hands the file to a program that is already running (through
+// DDE) and starts no process: there is nothing to wait for. The launch
+// records 0, not the code the entry held before, and the log says so.
+TEST_F(Launcher, AFileHandedToARunningProgramHasNoProcessToWaitFor) {
+    const std::wstring server = PathFromEnvironment("FIXTURE_DDE_SERVER");
+    const std::wstring record = dir_ / L"handed.txt";
+    HandoverAssociation association(L"\"" + server + L"\" \"" + dir_ / L"started.txt" + L"\"");
+    Process running(server, L"\"" + record + L"\"");
+    for (int i = 0; i < 200 && !FileExists(record + L".ready"); ++i) Sleep(50);
+    ASSERT_TRUE(FileExists(record + L".ready")) << "the DDE service did not start";
+    const std::wstring file = dir_ / L"Setup.pravelhandover";
+    WriteBytes(file, "setup");
+    InstallerLauncher launcher(&listener_);
+    LaunchItem item = Entry(file, L"/q");
+    item.returnCode = 1603;  // left from an earlier launch
+    launcher.Add(item);
+    LogMark log;
+    EXPECT_TRUE(launcher.Launch(0));
+    EXPECT_EQ(0u, launcher.Item(0).returnCode);
+    ASSERT_EQ(1u, listener_.calls.size());
+    EXPECT_EQ(0u, listener_.calls[0].second);
+    EXPECT_TRUE(
+        log.Has(L"The setup file was handed to a running program; there is no process "
+                L"to wait for:" +
+                file));
+    EXPECT_TRUE(log.Has(L"Return code of launched file:0"));
+    EXPECT_TRUE(running.WaitFor(10000));
+    EXPECT_EQ(L"[open(\"" + file + L"\")]", ReadUtf16(record));
+    EXPECT_FALSE(FileExists(dir_ / L"started.txt")) << "a second copy was started";
 }
 
 TEST_F(Launcher, PackagesGoToThePackageStep) {
