@@ -32,12 +32,13 @@ const std::wstring& ExtractionFolderOnce(const GeneralOptions& options) {
 
 void LogGuardFailure(const InstallerGuardOutcome& outcome) {
     if (outcome.result == InstallerGuardResult::kOpenFailed) {
-        Log(L"The Windows Installer mutex Global\\_MSIExecute exists but could not be opened "
-            L"(error " +
-            ToDecimalUnsigned(outcome.detail) + L"). No prerequisite was run.");
+        Log(
+            {L"The Windows Installer mutex Global\\_MSIExecute exists but could not be opened "
+             L"(error ",
+             DecimalPiece(outcome.detail), L"). No prerequisite was run."});
     } else {
-        Log(L"Waiting for the Windows Installer mutex Global\\_MSIExecute failed (result " +
-            ToDecimalUnsigned(outcome.detail) + L"). No prerequisite was run.");
+        Log({L"Waiting for the Windows Installer mutex Global\\_MSIExecute failed (result ",
+             DecimalPiece(outcome.detail), L"). No prerequisite was run."});
     }
 }
 
@@ -65,7 +66,7 @@ int32_t ChainerApp::Run() {
     if (!settings.logFile.empty()) {
         logEnabled = true;
         TheLogger().SetLogFile(settings.logFile);
-        Log(L"Configuration file:" + configurationPath_);
+        Log({L"Configuration file:", configurationPath_});
     }
 
     silent_ = Contains(set.Options().options, L"q") ? 1 : 0;

@@ -39,7 +39,7 @@ void Guarded(const wchar_t* what, Step step) noexcept {
         failure = kHrFail;
     }
     try {
-        Log(std::wstring(what) + L" stopped on error " + FormatHResult(failure) + L".");
+        Log({std::wstring_view(what), L" stopped on error ", HResultPiece(failure), L"."});
     } catch (...) {
     }
 }

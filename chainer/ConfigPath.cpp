@@ -6,7 +6,8 @@ namespace pravel {
 
 std::wstring ConfigurationPathFor(const std::wstring& programPath) {
     const std::wstring folder = FolderOf(programPath);
-    return WithTrailingBackslash(folder) + StripExtension(FileNameOf(programPath)) + L".ini";
+    return Concat(
+        {WithTrailingBackslash(folder), StripExtension(FileNameOf(programPath)), L".ini"});
 }
 
 std::wstring ConfigurationText(const uint8_t* bytes, size_t size) {

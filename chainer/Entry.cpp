@@ -38,7 +38,7 @@ int PravelMain(HINSTANCE instance) {
     } catch (const std::bad_alloc&) {
         failure = kHrOutOfMemory;
     } catch (const IException& exception) {
-        Log(L"The run stopped on an exception:" + DescribeException(exception));
+        Log({L"The run stopped on an exception:", DescribeException(exception)});
         PresentException(nullptr, exception);
         exitCode = kExitMandatoryMissing;
     } catch (const std::exception& exception) {
@@ -48,7 +48,7 @@ int PravelMain(HINSTANCE instance) {
     }
     if (failure != 0) {
         // Nothing was decided or installed: never report that as success.
-        Log(L"The run stopped on error " + FormatHResult(failure) + L".");
+        Log({L"The run stopped on error ", HResultPiece(failure), L"."});
         exitCode = kExitMandatoryMissing;
     }
     TheModule().Term();

@@ -14,18 +14,14 @@ std::wstring CompleteCommandLine(const Prerequisite& prerequisite, int32_t uiMod
     const size_t letter = prerequisite.options.find_first_of(L"bqjn");
     const wchar_t ui = letter == std::wstring::npos ? L'\0' : prerequisite.options[letter];
     const std::wstring& base = prerequisite.commandLine;
-    switch (ui) {
-        case L'b':
-            return base + L" " + prerequisite.basicUiCommandLine;
-        case L'q':
-            return base + L" " + prerequisite.noUiCommandLine;
-        case L'n':
-            if (uiMode == kUiModeSilent) return base + L" " + prerequisite.noUiCommandLine;
-            if (uiMode == kUiModeBasic) return base + L" " + prerequisite.basicUiCommandLine;
-            return base;
-        default:
-            return base;
+    const std::wstring* uiPart = nullptr;
+    if (ui == L'b' || (ui == L'n' && uiMode == kUiModeBasic)) {
+        uiPart = &prerequisite.basicUiCommandLine;
+    } else if (ui == L'q' || (ui == L'n' && uiMode == kUiModeSilent)) {
+        uiPart = &prerequisite.noUiCommandLine;
     }
+    if (uiPart == nullptr) return base;
+    return Concat({base, L" ", *uiPart});
 }
 
 int32_t RebootModeOf(const std::wstring& options) {

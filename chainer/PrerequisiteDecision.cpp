@@ -48,12 +48,16 @@ void PrerequisiteSet::Log(const std::wstring& message) const {
     if (environment_ != nullptr && environment_->LogEnabled()) environment_->Log(message);
 }
 
+void PrerequisiteSet::Log(std::initializer_list<TextPiece> pieces) const {
+    if (environment_ != nullptr && environment_->LogEnabled()) environment_->Log(Concat(pieces));
+}
+
 void PrerequisiteSet::Evaluate(size_t index, bool reevaluation) {
     Prerequisite& p = At(index);
     if (p.state == kStateUnsupported) return;
     if (!environment_->IsOsAccepted(p.winNTVersions, p.winNT64Versions) ||
         !environment_->IsLanguageAccepted(p.languageList)) {
-        Log(L"Wrong OS or Os language for:" + p.name);
+        Log({L"Wrong OS or Os language for:", p.name});
         p.state = kStateUnsupported;
         return;
     }
@@ -69,7 +73,7 @@ void PrerequisiteSet::Evaluate(size_t index, bool reevaluation) {
         p.state = kStateUnsupported;
         return;
     }
-    Log(L"Searching for:" + p.name);
+    Log({L"Searching for:", p.name});
     if (reevaluation && p.skipSearch) return;
     const bool found =
         !p.skipSearch && environment_->EvaluateSearches(*this, index, Contains(p.options, L"x"));
@@ -83,7 +87,7 @@ void PrerequisiteSet::Evaluate(size_t index, bool reevaluation) {
         p.state = kStateInstallFromPackage;
     }
     if (p.firstState == kStateUndefined) p.firstState = p.state;
-    Log(std::wstring(L"Search result:") + StateText(p.state));
+    Log({L"Search result:", std::wstring_view(StateText(p.state))});
 }
 
 void PrerequisiteSet::EvaluateAll() {
@@ -94,7 +98,7 @@ void PrerequisiteSet::EvaluateAll() {
         if (state == kStateDownload && p.availableLocally) state = kStateAvailableLocally;
         if (state == kStateDownload || state == kStateAvailableLocally) {
             p.availableLocally = IsAvailableLocally(p.location, p.exactSize, p.folder) ? 1 : 0;
-            if (p.availableLocally) Log(L"Already available, no download needed:" + p.name);
+            if (p.availableLocally) Log({L"Already available, no download needed:", p.name});
         }
         Select(i, NeedsInstalling(state) || state == kStateAvailableLocally);
     }
@@ -129,7 +133,7 @@ void PrerequisiteSet::Select(size_t index, bool selected) {
     Prerequisite& p = At(index);
     if ((p.selected != 0) == selected) return;
     p.selected = selected ? 1 : 0;
-    Log(L"Prerequisite selected for install:" + p.name);
+    Log({L"Prerequisite selected for install:", p.name});
 
     const std::wstring name = p.name;
     const std::wstring parent = p.parentPrereq;
@@ -146,7 +150,7 @@ void PrerequisiteSet::Select(size_t index, bool selected) {
             auto& logged = unknownParentsLogged_;
             if (std::find(logged.begin(), logged.end(), parent) == logged.end()) {
                 logged.push_back(parent);
-                Log(L"Parent prerequisite not found:" + parent + L" (ignored)");
+                Log({L"Parent prerequisite not found:", parent, L" (ignored)"});
             }
             return;
         }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "chainer/Configuration.h"
+#include "common/Text.h"
 
 namespace pravel {
 
@@ -66,6 +67,8 @@ class PrerequisiteSet {
   private:
     size_t FindByName(const std::wstring& name) const;
     void Log(const std::wstring& message) const;
+    // The pieces joined (see Concat), joined only when logging is enabled.
+    void Log(std::initializer_list<TextPiece> pieces) const;
 
     GeneralOptions options_;
     std::vector<Prerequisite> items_;

@@ -40,15 +40,15 @@ bool DecideGuarded(Decide&& decide, const wchar_t* what) {
     } catch (const std::bad_alloc&) {
         failure = kHrOutOfMemory;
     } catch (const IException& exception) {
-        Log(std::wstring(what) +
-            L" stopped on an exception; going on with the decisions made so "
-            L"far:" +
-            DescribeException(exception));
+        Log({std::wstring(what),
+             L" stopped on an exception; going on with the decisions made so "
+             L"far:",
+             DescribeException(exception)});
         PresentException(nullptr, exception);
         return false;
     }
-    Log(std::wstring(what) + L" stopped on error " + FormatHResult(failure) +
-        L"; going on with the decisions made so far.");
+    Log({std::wstring(what), L" stopped on error ", HResultPiece(failure),
+         L"; going on with the decisions made so far."});
     return false;
 }
 
@@ -88,8 +88,8 @@ bool DecideOnWorker(PrerequisiteSet& set) {
     Evaluation evaluation{set};
     UniqueHandle thread(::CreateThread(nullptr, 0, EvaluationThread, &evaluation, 0, nullptr));
     if (!thread) {
-        Log(L"The decision thread could not be started (error " +
-            ToDecimalUnsigned(::GetLastError()) + L"); no prerequisite was decided.");
+        Log({L"The decision thread could not be started (error ", DecimalPiece(::GetLastError()),
+             L"); no prerequisite was decided."});
         return false;
     }
     WaitWithMessagePump(thread.Get());
@@ -101,7 +101,7 @@ bool DecideOnWorker(PrerequisiteSet& set) {
 // that it did not reach.
 void LogUndecided(const PrerequisiteSet& set) {
     for (const Prerequisite& p : set.Items()) {
-        if (p.state == kStateUndefined) Log(L"The prerequisite " + p.name + L" was not decided.");
+        if (p.state == kStateUndefined) Log({L"The prerequisite ", p.name, L" was not decided."});
     }
 }
 
@@ -137,15 +137,16 @@ int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
     } catch (const std::bad_alloc&) {
         failure = kHrOutOfMemory;
     } catch (const IException& exception) {
-        Log(L"Installing the prerequisites stopped on an exception; the remaining ones were not "
-            L"installed:" +
-            DescribeException(exception));
+        Log(
+            {L"Installing the prerequisites stopped on an exception; the remaining ones were not "
+             L"installed:",
+             DescribeException(exception)});
         PresentException(nullptr, exception);
     }
     if (failure != 0) {
         // The run still checks what is present and summarises.
-        Log(L"Installing the prerequisites stopped on error " + FormatHResult(failure) +
-            L"; the remaining ones were not installed.");
+        Log({L"Installing the prerequisites stopped on error ", HResultPiece(failure),
+             L"; the remaining ones were not installed."});
     }
     if (RestartPending(engine)) return kExitSuccess;
     return MandatoryPresentAfterwards(engine, set) ? kExitSuccess : kExitMandatoryMissing;
@@ -171,13 +172,13 @@ int32_t InstallWithWindow(InstallEngine& engine, PrerequisiteSet& set, Preparing
     if (ended == 1) return kExitSuccess;
     if (RestartPending(engine) || engine.ShutdownInProgress()) return kExitSuccess;
     if (MandatoryPresentAfterwards(engine, set)) return kExitSuccess;
-    Log(L"The mandatory prerequisite " + engine.FailedMandatory() +
-        L" is still missing after the progress window ended.");
+    Log({L"The mandatory prerequisite ", engine.FailedMandatory(),
+         L" is still missing after the progress window ended."});
     return kExitMandatoryMissing;
 }
 
-const wchar_t* TrueFalse(bool value) {
-    return value ? L"true" : L"false";
+TextPiece TrueFalse(bool value) {
+    return value ? TextPiece(L"true") : TextPiece(L"false");
 }
 
 // The summary lines; true when a reboot is pending.
@@ -186,16 +187,16 @@ bool SummariseReboot(const InstallEngine* engine) {
     const bool declined = engine != nullptr && engine->RebootDeclined();
     const bool inProgress = engine != nullptr && engine->ShutdownInProgress();
     Log(L"After running prerequisites we have:");
-    Log(std::wstring(L"  Reboot was required=") + TrueFalse(started));
-    if (started) Log(std::wstring(L"  Reboot was refused=") + TrueFalse(declined));
-    if (started && !declined) Log(std::wstring(L"  Reboot in Progress=") + TrueFalse(inProgress));
+    Log({L"  Reboot was required=", TrueFalse(started)});
+    if (started) Log({L"  Reboot was refused=", TrueFalse(declined)});
+    if (started && !declined) Log({L"  Reboot in Progress=", TrueFalse(inProgress)});
     return (started && !declined) || inProgress;
 }
 
 }  // namespace
 
 int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
-    Log(L"Prerequisites loaded:" + ToDecimalUnsigned(set.Count()));
+    Log({L"Prerequisites loaded:", DecimalPiece(set.Count())});
     SystemEnvironment environment(set.Options());
     set.SetEnvironment(&environment);
     int32_t result = kExitSuccess;
@@ -229,8 +230,8 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
         // be present: the run never reports success for it.
         const std::wstring undecided = decided ? std::wstring() : UndecidedMandatory(set);
         if (!undecided.empty() && !rebootPending) {
-            Log(L"The mandatory prerequisite " + undecided +
-                L" is not known to be present: it was not decided.");
+            Log({L"The mandatory prerequisite ", undecided,
+                 L" is not known to be present: it was not decided."});
             result = kExitMandatoryMissing;
         }
     }

@@ -169,4 +169,37 @@ std::vector<std::wstring> Split(const std::wstring& text, const std::wstring& se
     }
 }
 
+DecimalPiece::DecimalPiece(uint64_t value) {
+    wchar_t* first = digits_ + 20;
+    do {
+        *--first = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    data_ = first;
+    size_ = static_cast<size_t>(digits_ + 20 - first);
+}
+
+HResultPiece::HResultPiece(int32_t hr) {
+    static const wchar_t kDigits[] = L"0123456789ABCDEF";
+    const uint32_t value = static_cast<uint32_t>(hr);
+    digits_[0] = L'0';
+    digits_[1] = L'x';
+    for (int i = 0; i < 8; ++i) digits_[2 + i] = kDigits[(value >> (28 - 4 * i)) & 0xF];
+    data_ = digits_;
+    size_ = 10;
+}
+
+std::wstring Concat(std::initializer_list<TextPiece> pieces) {
+    std::wstring text;
+    AppendPieces(text, pieces);
+    return text;
+}
+
+void AppendPieces(std::wstring& text, std::initializer_list<TextPiece> pieces) {
+    size_t size = text.size();
+    for (const TextPiece& piece : pieces) size += piece.size();
+    text.reserve(size);
+    for (const TextPiece& piece : pieces) text.append(piece.data(), piece.size());
+}
+
 }  // namespace pravel

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,5 +58,57 @@ std::wstring WithTrailingBackslash(const std::wstring& path);
 std::wstring NormalizeFolderPath(const std::wstring& path);
 
 std::vector<std::wstring> Split(const std::wstring& text, const std::wstring& separator);
+
+// One piece of a text put together by Concat: a string literal (its length
+// is counted at compile time; a pointer known only at run time does not
+// compile: wrap it in std::wstring_view), a std::wstring or a
+// std::wstring_view. A piece only refers to its text, which must outlive
+// it (temporaries in the argument list of the call do).
+class TextPiece {
+  public:
+    consteval TextPiece(const wchar_t* literal)
+        : data_(literal), size_(std::char_traits<wchar_t>::length(literal)) {}
+    TextPiece(const std::wstring& text) : data_(text.data()), size_(text.size()) {}
+    TextPiece(std::wstring_view text) : data_(text.data()), size_(text.size()) {}
+
+    const wchar_t* data() const { return data_; }
+    size_t size() const { return size_; }
+
+  protected:
+    TextPiece() = default;
+    const wchar_t* data_;
+    size_t size_;
+};
+
+// The decimal text of a number as a piece for Concat, kept in the object
+// itself (nothing to allocate or free): the text of ToDecimalUnsigned.
+class DecimalPiece : public TextPiece {
+  public:
+    explicit DecimalPiece(uint64_t value);
+    DecimalPiece(const DecimalPiece&) = delete;
+    DecimalPiece& operator=(const DecimalPiece&) = delete;
+
+  private:
+    wchar_t digits_[20];
+};
+
+// "0x80004005" as a piece for Concat, kept in the object itself: the text
+// of FormatHResult.
+class HResultPiece : public TextPiece {
+  public:
+    explicit HResultPiece(int32_t hr);
+    HResultPiece(const HResultPiece&) = delete;
+    HResultPiece& operator=(const HResultPiece&) = delete;
+
+  private:
+    wchar_t digits_[10];
+};
+
+// The pieces one after the other: the same text as joining them with
+// operator+, built in one allocation out of line (one call in place of a
+// chain of temporaries at every call site).
+std::wstring Concat(std::initializer_list<TextPiece> pieces);
+// Appends the pieces to `text`.
+void AppendPieces(std::wstring& text, std::initializer_list<TextPiece> pieces);
 
 }  // namespace pravel

@@ -38,7 +38,7 @@ std::wstring CreateCloneFile() {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const uint32_t unique = ::GetTickCount() ^ (::GetCurrentThreadId() << 16) ^
                                 static_cast<uint32_t>(::InterlockedIncrement(&counter));
-        const std::wstring path = folder + L"shim_clone" + ToDecimalUnsigned(unique) + L".tmp";
+        const std::wstring path = Concat({folder, L"shim_clone", DecimalPiece(unique), L".tmp"});
         UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_TEMPORARY, nullptr));
         if (file) return path;
@@ -97,10 +97,9 @@ uint32_t GetFileVersion(const std::wstring& path, FileVersion& version) {
 }
 
 std::wstring FormatFileVersion(const FileVersion& v) {
-    return ToDecimal(static_cast<int32_t>(v.ms >> 16)) + L"." +
-           ToDecimal(static_cast<int32_t>(v.ms & 0xFFFF)) + L"." +
-           ToDecimal(static_cast<int32_t>(v.ls >> 16)) + L"." +
-           ToDecimal(static_cast<int32_t>(v.ls & 0xFFFF));
+    // Each part is 0..65535.
+    return Concat({DecimalPiece(v.ms >> 16), L".", DecimalPiece(v.ms & 0xFFFF), L".",
+                   DecimalPiece(v.ls >> 16), L".", DecimalPiece(v.ls & 0xFFFF)});
 }
 
 bool GetShellLibraryVersion(const std::wstring& path, uint32_t& major) {

@@ -108,7 +108,7 @@ bool EnvironmentFolder(const wchar_t* variable, std::wstring& folder) {
     wchar_t value[MAX_PATH] = {};
     const DWORD length = ::GetEnvironmentVariableW(variable, value, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return false;
-    folder = std::wstring(value, length) + L"\\";
+    folder = Concat({std::wstring_view(value, length), L"\\"});
     return true;
 }
 

@@ -124,8 +124,13 @@ constexpr ServicePackFamily kFamilies[] = {
 
 constexpr const wchar_t* kNotIdentified = L"OsNotIdentified";
 
-std::wstring Bits(const OsVersionInfo& os) {
-    return os.is64BitOs ? L" x64" : L" x86";
+TextPiece Bits(const OsVersionInfo& os) {
+    return os.is64BitOs ? TextPiece(L" x64") : TextPiece(L" x86");
+}
+
+// `name`, followed by Bits when `withBits`.
+std::wstring WithBits(std::wstring_view name, bool withBits, const OsVersionInfo& os) {
+    return withBits ? Concat({name, Bits(os)}) : std::wstring(name);
 }
 bool IsServer64(const OsVersionInfo& os) {
     return os.isServer && os.is64BitOs;
@@ -169,18 +174,17 @@ std::wstring DetailedOsName(const OsVersionInfo& os) {
         for (const auto& release : kWin10Releases) {
             if (release.build != os.build) continue;
             if (release.server64Name != nullptr && IsServer64(os)) return release.server64Name;
-            return std::wstring(L"Windows 10 version ") + release.release + Bits(os);
+            return Concat({L"Windows 10 version ", std::wstring_view(release.release), Bits(os)});
         }
-        return IsServer64(os) ? L"Windows Server x64" : L"Windows 10" + Bits(os);
+        if (IsServer64(os)) return L"Windows Server x64";
+        return WithBits(L"Windows 10", true, os);
     }
     const ServicePackFamily* family = FindFamily(os);
     if (family == nullptr) return kNotIdentified;
     if (UsesServerNames(*family, os)) {
-        const std::wstring name = ByServicePack(family->serverNames, os.servicePack);
-        return family->serverBits ? name + Bits(os) : name;
+        return WithBits(ByServicePack(family->serverNames, os.servicePack), family->serverBits, os);
     }
-    const std::wstring name = ByServicePack(family->clientNames, os.servicePack);
-    return family->clientBits ? name + Bits(os) : name;
+    return WithBits(ByServicePack(family->clientNames, os.servicePack), family->clientBits, os);
 }
 
 std::wstring GenericOsName(const OsVersionInfo& os) {
@@ -188,14 +192,15 @@ std::wstring GenericOsName(const OsVersionInfo& os) {
         return IsServer64(os) ? L"Windows Server x64" : L"Windows 11 x64";
     }
     if (os.major == 10 && os.minor == 0) {
-        return IsServer64(os) ? L"Windows Server x64" : L"Windows 10" + Bits(os);
+        if (IsServer64(os)) return L"Windows Server x64";
+        return WithBits(L"Windows 10", true, os);
     }
     const ServicePackFamily* family = FindFamily(os);
     if (family == nullptr) return kNotIdentified;
     if (UsesServerNames(*family, os)) {
-        return family->serverBits ? family->serverGeneric + Bits(os) : family->serverGeneric;
+        return WithBits(family->serverGeneric, family->serverBits, os);
     }
-    return family->clientBits ? family->clientGeneric + Bits(os) : family->clientGeneric;
+    return WithBits(family->clientGeneric, family->clientBits, os);
 }
 
 bool IsOsExcluded(const std::wstring& winNTVersions, const std::wstring& winNT64Versions,

@@ -216,9 +216,10 @@ std::wstring SourceOf(const IException& exception) {
     const auto* program = dynamic_cast<const Exception*>(&exception);
     if (program == nullptr) return std::wstring();
     const std::wstring& file = program->SourceFile();
-    const size_t slash = file.find_last_of(L"\\/");
-    return (slash == std::wstring::npos ? file : file.substr(slash + 1)) + L":" +
-           ToDecimal(program->Line());
+    std::wstring_view name(file);
+    const size_t slash = name.find_last_of(L"\\/");
+    if (slash != std::wstring_view::npos) name.remove_prefix(slash + 1);
+    return Concat({name, L":", ToDecimal(program->Line())});
 }
 
 }  // namespace
@@ -241,9 +242,9 @@ void Present(HWND owner, const std::wstring& message, const std::wstring& detail
         return;
     }
     const std::wstring text =
-        L"[" + kindName + L"] " + source + L": " + (details.empty() ? message : details);
+        Concat({L"[", kindName, L"] ", source, L": ", details.empty() ? message : details});
     ::OutputDebugStringW(text.c_str());
-    Log(L"Error report:" + text);
+    Log({L"Error report:", text});
 }
 
 }  // namespace
@@ -301,7 +302,8 @@ void ShowErrorReport(HWND owner, const std::wstring& message, const std::wstring
 
 std::wstring DescribeException(const IException& exception) {
     const auto* program = dynamic_cast<const Exception*>(&exception);
-    return exception.KindName() + L": " + (program != nullptr ? program->Message() : L"");
+    return Concat({exception.KindName(), L": ",
+                   program != nullptr ? TextPiece(program->Message()) : TextPiece(L"")});
 }
 
 void PresentException(HWND owner, const IException& exception) noexcept {

@@ -62,7 +62,7 @@ std::wstring Hex(uint64_t value, int minDigits) {
 }
 
 std::wstring CodeAndAddress(uint32_t code, uint64_t address) {
-    return L"(0x" + Hex(code, 8) + L") at address [" + HexAddress(address) + L"]\r\n";
+    return Concat({L"(0x", Hex(code, 8), L") at address [0x", Hex(address, 8), L"]\r\n"});
 }
 
 std::wstring WidenAscii(const char* text) {
@@ -118,7 +118,7 @@ std::wstring HexAddress(uint64_t value) {
 std::wstring FaultFirstLine(uint32_t code, uint64_t address) {
     const wchar_t* name = SehCodeName(code);
     if (name == nullptr) return L"Unknown SEH Exception " + CodeAndAddress(code, address);
-    return std::wstring(name) + L" " + CodeAndAddress(code, address);
+    return Concat({std::wstring_view(name), L" ", CodeAndAddress(code, address)});
 }
 
 std::wstring UnhandledFaultLine(uint32_t code, uint64_t address) {
@@ -126,20 +126,25 @@ std::wstring UnhandledFaultLine(uint32_t code, uint64_t address) {
 }
 
 std::wstring FrameLine(uint64_t pc, const char* name, const char* file, long line) {
-    std::wstring text = L"[" + HexAddress(pc) + L"]  ";
-    text += name != nullptr && *name != '\0' ? WidenAscii(name) + L"()" : std::wstring(L"-----");
+    std::wstring text = Concat({L"[0x", Hex(pc, 8), L"]  "});
+    if (name != nullptr && *name != '\0') {
+        AppendPieces(text, {WidenAscii(name), L"()"});
+    } else {
+        text += L"-----";
+    }
     if (file != nullptr && *file != '\0') {
         const char* base = file;
         for (const char* p = file; *p != '\0'; ++p) {
             if (*p == '\\' || *p == '/') base = p + 1;
         }
-        text += L" -> " + WidenAscii(base) + L":" + ToDecimal(line);
+        AppendPieces(text, {L" -> ", WidenAscii(base), L":", ToDecimal(line)});
     }
-    return text + L"\r\n";
+    text += L"\r\n";
+    return text;
 }
 
 std::wstring ModuleBaseLine(uint64_t base) {
-    return L"[" + HexAddress(base) + L"]  MODULE_BASE_ADDRESS\r\n";
+    return Concat({L"[0x", Hex(base, 8), L"]  MODULE_BASE_ADDRESS\r\n"});
 }
 
 bool ParseFrameSource(const std::wstring& trace, std::wstring& file, int32_t& line) {
@@ -169,7 +174,7 @@ std::wstring TextBeforeStackTrace(const std::wstring& message) {
 
 std::wstring WithStackTrace(const std::wstring& message, const std::wstring& trace) {
     if (trace.empty() || message.find(kStackTraceHeader) != std::wstring::npos) return message;
-    return message + L"\r\n" + trace;
+    return Concat({message, L"\r\n", trace});
 }
 
 ReportLayout ComputeReportLayout(const std::wstring& message) {

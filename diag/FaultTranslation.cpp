@@ -311,7 +311,7 @@ SehException TranslateFault(const EXCEPTION_RECORD* record, const CONTEXT* conte
     const int32_t kind =
         ClassifyFault(record->ExceptionCode, hasInfo, hasInfo ? record->ExceptionInformation[0] : 0,
                       hasInfo ? record->ExceptionInformation[1] : 0);
-    message.insert(0, std::wstring(L"[") + SehKindName(kind) + L"] ");
+    message.insert(0, Concat({L"[", std::wstring_view(SehKindName(kind)), L"] "}));
     std::wstring file = kSource;
     int32_t line = kLineDefault;
     std::wstring oneFrame;
@@ -321,7 +321,7 @@ SehException TranslateFault(const EXCEPTION_RECORD* record, const CONTEXT* conte
 }
 
 std::wstring UnhandledFaultReport(const EXCEPTION_RECORD* record, const CONTEXT* context) {
-    std::wstring text = std::wstring(L"[") + ExceptionKindName(kKindUnhandled) + L"] ";
+    std::wstring text = Concat({L"[", std::wstring_view(ExceptionKindName(kKindUnhandled)), L"] "});
     if (record != nullptr) {
         text += UnhandledFaultLine(record->ExceptionCode,
                                    reinterpret_cast<uintptr_t>(record->ExceptionAddress));
@@ -353,7 +353,7 @@ template <typename BuildText>
                             ExceptionKindName(kKindUnhandled), kSource);
         } else {
             ::OutputDebugStringW(text.c_str());
-            Log(L"The program stopped on a fault that nothing handled:" + text);
+            Log({L"The program stopped on a fault that nothing handled:", text});
         }
     } catch (...) {
         ::OutputDebugStringW(L"[EXCEPTION_UNHANDLED] the report could not be built");
@@ -388,7 +388,7 @@ void ReportFaultAtTerminate() noexcept {
     const ThreadSlot* slot = CurrentSlot();
     const DWORD code = slot != nullptr ? slot->record.ExceptionCode : 0;
     ReportAndEnd(code, [&]() {
-        return std::wstring(L"[") + ExceptionKindName(kKindUnhandled) + L"] " + message;
+        return Concat({L"[", std::wstring_view(ExceptionKindName(kKindUnhandled)), L"] ", message});
     });
 }
 

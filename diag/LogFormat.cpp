@@ -6,25 +6,29 @@
 namespace pravel {
 
 std::wstring LogBanner() {
-    return std::wstring(L"\r\n<< Quillon (") + kBuildArchitecture + L") Log >>\r\n";
+    return Concat({L"\r\n<< Quillon (", kBuildArchitecture, L") Log >>\r\n"});
 }
 
 std::wstring FormatOsLine(const OsVersionInfo& os) {
-    return L"OS Version: " + ToDecimalUnsigned(os.major) + L"." + ToDecimalUnsigned(os.minor) +
-           L"." + ToDecimalUnsigned(os.build) + L" SP" +
-           ToDecimalUnsigned(static_cast<uint32_t>(os.servicePack)) + L" (" +
-           (os.productType != kProductWorkstation ? L"server" : L"workstation") + L") [" +
-           (os.is64BitOs ? L"x64" : L"x86") + L"]\r\n";
+    return Concat(
+        {L"OS Version: ", DecimalPiece(os.major), L".", DecimalPiece(os.minor), L".",
+         DecimalPiece(os.build), L" SP", DecimalPiece(static_cast<uint32_t>(os.servicePack)), L" (",
+         os.productType != kProductWorkstation ? TextPiece(L"server") : TextPiece(L"workstation"),
+         L") [", os.is64BitOs ? TextPiece(L"x64") : TextPiece(L"x86"), L"]\r\n"});
 }
 
 std::wstring FormatLogHeader(const OsVersionInfo& os, const std::wstring& cpuBrand) {
-    return LogBanner() + FormatOsLine(os) + L"CPU: " + cpuBrand + L"\r\n" + L"\r\n";
+    return Concat({LogBanner(), FormatOsLine(os), L"CPU: ", cpuBrand, L"\r\n\r\n"});
 }
 
 std::wstring FormatLogTimestamp(const LogTime& t) {
-    return ZeroPadded(t.year, 4) + L"-" + ZeroPadded(t.month, 2) + L"-" + ZeroPadded(t.day, 2) +
-           L" " + ZeroPadded(t.hour, 2) + L"-" + ZeroPadded(t.minute, 2) + L"-" +
-           ZeroPadded(t.second, 2);
+    const uint32_t parts[] = {t.month, t.day, t.hour, t.minute, t.second};
+    std::wstring text = ZeroPadded(t.year, 4);
+    for (int i = 0; i < 5; ++i) {
+        text += L"-- --"[i];  // the separator before each part
+        text += ZeroPadded(parts[i], 2);
+    }
+    return text;
 }
 
 }  // namespace pravel

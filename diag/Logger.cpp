@@ -49,8 +49,8 @@ bool CreateFolderForEveryone(const std::wstring& folder) {
     return ::CreateDirectoryW(folder.c_str(), &attributes) != FALSE;
 }
 
-void DebugOut(const std::wstring& text) {
-    ::OutputDebugStringW(text.c_str());
+void DebugOut(std::initializer_list<TextPiece> pieces) {
+    ::OutputDebugStringW(Concat(pieces).c_str());
 }
 
 bool HasReparseAttribute(const std::wstring& path) {
@@ -100,7 +100,7 @@ Logger::~Logger() {
 
 void Logger::SetLogFile(const std::wstring& path) {
     LockGuard guard(lock_);
-    DebugOut(L"Logger::SetLogFile( " + path + L" ) while OLD path is:" + path_);
+    DebugOut({L"Logger::SetLogFile( ", path, L" ) while OLD path is:", path_});
     if (!file_) path_ = path;
 }
 
@@ -124,18 +124,20 @@ bool Logger::NextFallback(int& next, std::wstring& candidate, bool guarded,
         if (which == 0) {
             std::wstring appData;
             if (!GetCommonAppDataFolder(appData)) continue;
-            const std::wstring folder = WithTrailingBackslash(appData) + L"QUILLON_LOGS";
+            const std::wstring folder =
+                Concat({appData, EndsWith(appData, L"\\") ? TextPiece(L"") : TextPiece(L"\\"),
+                        L"QUILLON_LOGS"});
             if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
                 CreateFolderForEveryone(folder);
             }
             if (guarded) {
                 folderHold = HoldPlainFolder(folder);
                 if (!folderHold) {
-                    DebugOut(L"LOGGER->skipping linked or unusable folder:" + folder);
+                    DebugOut({L"LOGGER->skipping linked or unusable folder:", folder});
                     continue;
                 }
             }
-            candidate = folder + L"\\" + fileName;
+            candidate = Concat({folder, L"\\", fileName});
             return true;
         }
         if (which == 1) {
@@ -146,16 +148,16 @@ bool Logger::NextFallback(int& next, std::wstring& candidate, bool guarded,
         wchar_t temp[MAX_PATH + 1] = {};
         const DWORD length = ::GetTempPathW(MAX_PATH, temp);
         if (length == 0 || length > MAX_PATH) continue;
-        const std::wstring folder = std::wstring(temp, length) + L"QUILLON_LOGS";
+        const std::wstring folder = Concat({std::wstring_view(temp, length), L"QUILLON_LOGS"});
         if (!::CreateDirectoryW(folder.c_str(), nullptr)) continue;
         if (guarded) {
             folderHold = HoldPlainFolder(folder);
             if (!folderHold) {
-                DebugOut(L"LOGGER->skipping linked or unusable folder:" + folder);
+                DebugOut({L"LOGGER->skipping linked or unusable folder:", folder});
                 continue;
             }
         }
-        candidate = folder + L"\\" + fileName;
+        candidate = Concat({folder, L"\\", fileName});
         return true;
     }
     return false;
@@ -177,23 +179,23 @@ bool Logger::OpenLocked() {
                                       flags, nullptr));
         const DWORD error = ::GetLastError();
         if (!file) {
-            DebugOut(L"LOGGER->failed to create LOG at:" + candidate);
+            DebugOut({L"LOGGER->failed to create LOG at:", candidate});
             path_.clear();
             continue;
         }
         if (guarded && (HasReparseAttribute(candidate) || !IsPlainSingleFile(file.Get()))) {
-            DebugOut(L"LOGGER->refusing linked LOG at:" + candidate);
+            DebugOut({L"LOGGER->refusing linked LOG at:", candidate});
             path_.clear();
             continue;
         }
         folderHold.Reset();
         if (error == ERROR_ALREADY_EXISTS) {
-            DebugOut(L"LOGGER->Reusing LOG file at:" + candidate + L"\r\n");
+            DebugOut({L"LOGGER->Reusing LOG file at:", candidate, L"\r\n"});
             ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
             path_ = candidate;
             file_ = std::move(file);
         } else if (error == ERROR_SUCCESS) {
-            DebugOut(L"LOGGER->Creating LOG file at:" + candidate + L"\r\n");
+            DebugOut({L"LOGGER->Creating LOG file at:", candidate, L"\r\n"});
             path_ = candidate;
             file_ = std::move(file);
             WriteLocked(std::wstring(1, static_cast<wchar_t>(0xFEFF)));
@@ -227,6 +229,10 @@ void Logger::Write(std::wstring_view message) {
 
 void Log(std::wstring_view message) {
     if (logEnabled) TheLogger().Write(message);
+}
+
+void Log(std::initializer_list<TextPiece> pieces) {
+    if (logEnabled) TheLogger().Write(Concat(pieces));
 }
 
 Logger& TheLogger() {

@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "common/Handles.h"
+#include "common/Text.h"
 
 namespace pravel {
 
@@ -58,5 +59,8 @@ Logger& TheLogger();
 
 // Writes `message` when logging is enabled.
 void Log(std::wstring_view message);
+// Writes the pieces joined (see Concat) when logging is enabled; they are
+// joined only then.
+void Log(std::initializer_list<TextPiece> pieces);
 
 }  // namespace pravel

@@ -122,7 +122,10 @@ std::wstring DescribeFrame(const SymbolApi& api, HANDLE process, DWORD64 pc) {
                          line.FileName != nullptr;
     std::wstring text = FrameLine(pc, name, hasLine ? line.FileName : nullptr,
                                   hasLine ? static_cast<long>(line.LineNumber) : 0);
-    if (text.size() > kLineLimit) text = text.substr(0, kLineLimit - 2) + L"\r\n";
+    if (text.size() > kLineLimit) {
+        text.resize(kLineLimit - 2);
+        text += L"\r\n";
+    }
     return text;
 }
 

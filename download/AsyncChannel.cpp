@@ -103,8 +103,8 @@ uint32_t AsyncChannel::Finish(bool succeeded, DWORD error) {
             return DLERR_CANCELLED;
         }
         if (::GetTickCount() - start >= stallMs_) {
-            Log(L"Download: nothing arrived for " + ToDecimalUnsigned(stallMs_ / 1000) +
-                L" s; the connection is treated as broken");
+            Log({L"Download: nothing arrived for ", DecimalPiece(stallMs_ / 1000),
+                 L" s; the connection is treated as broken"});
             callPending_ = true;
             stalled_ = true;
             return kTimeout;
@@ -213,8 +213,8 @@ void AsyncChannel::Close(HINTERNET& handle) {
     }
     if (!WaitCompleted(kCloseWaitMs) ||
         ::WaitForSingleObject(record_->closingEvent.Get(), kCloseWaitMs) != WAIT_OBJECT_0) {
-        Log(L"Download: an internet handle did not report its closing within " +
-            ToDecimalUnsigned(kCloseWaitMs) + L" ms");
+        Log({L"Download: an internet handle did not report its closing within ",
+             DecimalPiece(kCloseWaitMs), L" ms"});
         Abandon();
     }
 }

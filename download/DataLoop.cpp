@@ -39,7 +39,7 @@ uint32_t Downloader::DataLoop(uint64_t offset, const OpenResult& opened) {
     if (sink_ != nullptr) sink_->TransferStarting(1, announced, target_.c_str());
     if (Cancelled()) return Fail(DLERR_CANCELLED, target_);
     if (const uint32_t error = CreateFoldersOf(partPath_); error != 0)
-        return Fail(error, L"cannot create the folder of " + partPath_);
+        return Fail(error, Concat({L"cannot create the folder of ", partPath_}));
 
     UniqueFile file(::CreateFileW(partPath_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   offset == 0 ? CREATE_ALWAYS : OPEN_EXISTING,
@@ -47,7 +47,7 @@ uint32_t Downloader::DataLoop(uint64_t offset, const OpenResult& opened) {
     if (!file) {
         const DWORD error = ::GetLastError();
         if (Cancelled()) return Fail(DLERR_CANCELLED, target_);
-        return Fail(error, L"cannot open " + partPath_);
+        return Fail(error, Concat({L"cannot open ", partPath_}));
     }
     partFile_ = file.Get();
     struct ForgetFile {
@@ -55,7 +55,7 @@ uint32_t Downloader::DataLoop(uint64_t offset, const OpenResult& opened) {
         ~ForgetFile() { file = nullptr; }
     } forget{partFile_};
     if (const uint32_t error = StartPartAt(offset, opened.validator); error != 0)
-        return Fail(error, L"cannot continue " + partPath_);
+        return Fail(error, Concat({L"cannot continue ", partPath_}));
     if (sink_ != nullptr) sink_->BytesWritten(offset);
 
     int idleReconnects = 0;    // reconnects in a row after which no byte came
@@ -91,7 +91,7 @@ uint32_t Downloader::DataLoop(uint64_t offset, const OpenResult& opened) {
             if (error == 0 && read != 0) {
                 DWORD written = 0;
                 if (!::WriteFile(file.Get(), buffer, read, &written, nullptr) || written != read)
-                    return Fail(::GetLastError(), L"cannot write " + partPath_);
+                    return Fail(::GetLastError(), Concat({L"cannot write ", partPath_}));
                 if (sink_ != nullptr) sink_->BytesWritten(read);
                 while (sink_ != nullptr && sink_->IsPaused() && !sink_->IsCancelled())
                     ::Sleep(kPollMs);
@@ -110,14 +110,14 @@ uint32_t Downloader::DataLoop(uint64_t offset, const OpenResult& opened) {
                 return PutInPlace();
             }
             if (!allowReconnect_)
-                return Fail(DLERR_INCOMPLETE, L"the source ended after " + ToDecimalUnsigned(have) +
-                                                  L" of " + ToDecimalUnsigned(announced) +
-                                                  L" bytes");
+                return Fail(DLERR_INCOMPLETE,
+                            Concat({L"the source ended after ", DecimalPiece(have), L" of ",
+                                    DecimalPiece(announced), L" bytes"}));
             reconnect = true;
         } else if (allowReconnect_ && IsBrokenConnection(error)) {
             reconnect = true;
         }
-        if (!reconnect) return Fail(error, L"reading the source of " + target_);
+        if (!reconnect) return Fail(error, Concat({L"reading the source of ", target_}));
 
         // A server that keeps breaking the connection, or stalling, without
         // sending anything new would be reconnected for ever.
@@ -127,18 +127,17 @@ uint32_t Downloader::DataLoop(uint64_t offset, const OpenResult& opened) {
         reconnected = true;
         sizeAtLastReconnect = have;
         if (idleReconnects >= kMaxIdleReconnects)
-            return Fail(DLERR_INCOMPLETE, ToDecimalUnsigned(kMaxIdleReconnects) +
-                                              L" reconnects brought no new byte; " + partPath_ +
-                                              L" is kept at " + ToDecimalUnsigned(have) +
-                                              L" bytes");
+            return Fail(DLERR_INCOMPLETE, Concat({DecimalPiece(kMaxIdleReconnects),
+                                                  L" reconnects brought no new byte; ", partPath_,
+                                                  L" is kept at ", DecimalPiece(have), L" bytes"}));
         // The first reconnect after progress is immediate; one that brought
         // nothing is followed by growing pauses.
         if (idleReconnects > 0 && !PauseBeforeAttempt(idleReconnects - 1))
             return Fail(DLERR_CANCELLED, target_);
-        Log(L"Download reconnects after " + ToDecimalUnsigned(error) + L" at " +
-            ToDecimalUnsigned(have) + L" bytes: " + target_);
+        Log({L"Download reconnects after ", DecimalPiece(error), L" at ", DecimalPiece(have),
+             L" bytes: ", target_});
         error = Reconnect(announced);
-        if (error != 0) return Fail(error, L"reconnecting for " + target_);
+        if (error != 0) return Fail(error, Concat({L"reconnecting for ", target_}));
     }
 }
 
@@ -166,11 +165,11 @@ uint32_t Downloader::PutInPlace() {
     ::DeleteFileW(target_.c_str());
     if (!::MoveFileW(partPath_.c_str(), target_.c_str())) {
         if (!::CopyFileW(partPath_.c_str(), target_.c_str(), FALSE))
-            return Fail(::GetLastError(), L"cannot put " + partPath_ + L" in place");
+            return Fail(::GetLastError(), Concat({L"cannot put ", partPath_, L" in place"}));
         ::DeleteFileW(partPath_.c_str());
     }
     ::DeleteFileW(PartTagPath(partPath_).c_str());
-    Log(L"Download complete: " + target_);
+    Log({L"Download complete: ", target_});
     if (sink_ != nullptr) sink_->TransferFinished(1, 0);
     return 0;
 }

@@ -107,10 +107,10 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
         if (sink_ != nullptr) {
             sink_->ShowStep(FormatWithName(texts_.downloading, p.name).c_str(), kStepKind);
         }
-        Log(L"Starting download of:" + p.name);
+        Log({L"Starting download of:", p.name});
         lastError_ = DownloadOne(item);
         if (lastError_ != 0) {
-            Log(L"Download failed. Error:" + DownloadStatusText(lastError_));
+            Log({L"Download failed. Error:", DownloadStatusText(lastError_)});
             if (IsMandatory(p)) {
                 if (sink_ != nullptr)
                     sink_->ReportError(p.name.c_str(), DLERR_MANDATORY_FAILED, nullptr);

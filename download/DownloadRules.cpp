@@ -1,6 +1,7 @@
 #include "download/DownloadRules.h"
 
 #include "common/ErrorCodes.h"
+#include "common/Text.h"
 
 namespace pravel {
 
@@ -46,10 +47,7 @@ std::wstring DownloadStatusMeaning(uint32_t code) {
 std::wstring DescribeDownloadStatus(uint32_t code) {
     const std::wstring meaning = DownloadStatusMeaning(code);
     if (meaning.empty()) return std::wstring();
-    static const wchar_t kDigits[] = L"0123456789ABCDEF";
-    std::wstring hex = L"0x";
-    for (int shift = 28; shift >= 0; shift -= 4) hex += kDigits[(code >> shift) & 0xF];
-    return hex + L" (" + meaning + L")";
+    return Concat({HResultPiece(static_cast<int32_t>(code)), L" (", meaning, L")"});
 }
 
 bool Md5Matches(const std::wstring& computed, const std::wstring& configured) {

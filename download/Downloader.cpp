@@ -100,7 +100,7 @@ bool Downloader::Cancelled() {
 
 uint32_t Downloader::Fail(uint32_t code, std::wstring_view what) {
     if (code == DLERR_CANCELLED) {
-        Log(L"Download cancelled: " + target_);
+        Log({L"Download cancelled: ", target_});
         return code;
     }
     std::wstring line = L"Download error " + Hex(code) + L" (" + ToDecimalUnsigned(code) + L"): ";
@@ -128,9 +128,9 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
     api_ = &WinInet();
     if (!api_->Available()) {
         const char* missing = api_->FirstMissing();
-        return Fail(ERROR_PROC_NOT_FOUND, L"wininet.dll or its function " +
-                                              WidenLatin1(missing ? missing : "") +
-                                              L" is not available");
+        return Fail(ERROR_PROC_NOT_FOUND,
+                    Concat({L"wininet.dll or its function ", WidenLatin1(missing ? missing : ""),
+                            L" is not available"}));
     }
 
     std::vector<SourceUrl> sources;
@@ -139,7 +139,7 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
         SourceUrl url;
         DWORD error = 0;
         if (!Crack(*api_, text, url, error))
-            return Fail(error, L"cannot crack URL " + RedactUrl(text));
+            return Fail(error, Concat({L"cannot crack URL ", RedactUrl(text)}));
         switch (url.scheme) {
             case INTERNET_SCHEME_FTP:
             case INTERNET_SCHEME_HTTP:
@@ -149,7 +149,7 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
                 allowReconnect_ = false;
                 break;
             default:
-                return Fail(kUnrecognizedScheme, L"unsupported scheme in " + url.shown);
+                return Fail(kUnrecognizedScheme, Concat({L"unsupported scheme in ", url.shown}));
         }
         sources.push_back(std::move(url));
     }
@@ -163,21 +163,21 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
         return Fail(error, L"cannot open the internet session");
 
     if (!IsAbsoluteTarget(target_))
-        return Fail(DLERR_BAD_TARGET, L"target is not absolute: " + target_);
+        return Fail(DLERR_BAD_TARGET, Concat({L"target is not absolute: ", target_}));
 
     uint64_t offset = 0;
     if (resume_ && ::GetFileAttributesW(partPath_.c_str()) != INVALID_FILE_ATTRIBUTES)
         offset = PartFileSize(partPath_);
-    if (offset != 0) Log(L"Download resumes " + partPath_ + L" at " + ToDecimalUnsigned(offset));
+    if (offset != 0) Log({L"Download resumes ", partPath_, L" at ", DecimalPiece(offset)});
 
     OpenResult opened;
     const uint32_t error = OpenWithFailover(offset, opened);
     if (Cancelled()) return Fail(DLERR_CANCELLED, target_);
-    if (error != 0) return Fail(error, L"cannot open the source for " + target_);
+    if (error != 0) return Fail(error, Concat({L"cannot open the source for ", target_}));
     if (expectedSize_ != 0 && opened.announced != 0 && expectedSize_ != opened.announced)
         return Fail(DLERR_SIZE_MISMATCH,
-                    L"the source announces " + ToDecimalUnsigned(opened.announced) +
-                        L" bytes, expected " + ToDecimalUnsigned(expectedSize_));
+                    Concat({L"the source announces ", DecimalPiece(opened.announced),
+                            L" bytes, expected ", DecimalPiece(expectedSize_)}));
     if (opened.isFile) return CopyFileSource(opened.filePath);
     return DataLoop(offset, opened);
 }
@@ -208,7 +208,7 @@ void Downloader::CloseSession() {
 
 bool Downloader::PauseBeforeAttempt(int attempt) {
     const uint32_t pause = PauseBeforeAttemptMs(CurrentTransferTimings(), attempt);
-    Log(L"Download: waiting " + ToDecimalUnsigned(pause) + L" ms before the next attempt");
+    Log({L"Download: waiting ", DecimalPiece(pause), L" ms before the next attempt"});
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < pause) {
         if (Cancelled()) return false;
@@ -236,8 +236,7 @@ uint32_t Downloader::OpenWithFailover(uint64_t& offset, OpenResult& result) {
             return 0;
         }
         if (outcome == DLERR_CANCELLED) return outcome;
-        Log(L"Download source failed with " + ToDecimalUnsigned(outcome) + L": " +
-            urls[index].shown);
+        Log({L"Download source failed with ", DecimalPiece(outcome), L": ", urls[index].shown});
         // A server that cannot be reached, or whose connection broke or
         // stalled before it answered, is tried again.
         const bool always =

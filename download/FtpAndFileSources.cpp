@@ -60,8 +60,7 @@ uint32_t Downloader::RestartFtpAt(uint64_t offset, bool& accepted) {
                                   L"TYPE I", channel_->Context(), nullptr);
     uint32_t error = channel_->Finish(done != FALSE, ::GetLastError());
     if (error == DLERR_CANCELLED || channel_->Stalled()) return error;
-    if (error != 0)
-        Log(L"Download: the FTP server refused TYPE I (" + ToDecimalUnsigned(error) + L")");
+    if (error != 0) Log({L"Download: the FTP server refused TYPE I (", DecimalPiece(error), L")"});
 
     channel_->Begin(AsyncChannel::kFtpCommand);
     const std::wstring command = L"REST " + ToDecimalUnsigned(offset);
@@ -77,9 +76,9 @@ uint32_t Downloader::RestartFtpAt(uint64_t offset, bool& accepted) {
         accepted = true;
         return 0;
     }
-    Log(L"Download: the FTP server refused " + command + L" (" +
-        (error != 0 ? L"error " + ToDecimalUnsigned(error) : L"reply " + TrimWhite(reply)) +
-        L"); the file starts over");
+    Log({L"Download: the FTP server refused ", command, L" (",
+         (error != 0 ? L"error " + ToDecimalUnsigned(error) : L"reply " + TrimWhite(reply)),
+         L"); the file starts over"});
     return 0;
 }
 
@@ -93,8 +92,8 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, uint64_t& offset, OpenResult&
             const uint32_t error = ConnectFtp(url, user, password);
             if (error == 0) break;
             if (!IsFtpLoginError(error)) return error;
-            Log(L"Download: the FTP server refused the login (" + ToDecimalUnsigned(error) +
-                L") for " + url.shown);
+            Log({L"Download: the FTP server refused the login (", DecimalPiece(error), L") for ",
+                 url.shown});
             if (!AskForCredentials(credentials_, sink_, url.shown, kFtpRealm, L"",
                                    ServerPlace(L"ftp", url.host, url.port), user, password))
                 return error;
@@ -123,13 +122,13 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, uint64_t& offset, OpenResult&
             const std::wstring reply = file == nullptr && lastError != ERROR_IO_PENDING
                                            ? AsyncChannel::LastResponseText()
                                            : channel_->ResponseText();
-            Log(L"Download: cannot open the FTP file " + url.path + L" (" +
-                ToDecimalUnsigned(error) + L"): " + TrimWhite(reply));
+            Log({L"Download: cannot open the FTP file ", url.path, L" (", DecimalPiece(error),
+                 L"): ", TrimWhite(reply)});
             if (restAccepted && !restarted && error != DLERR_CANCELLED && !channel_->Stalled()) {
                 // The server took the offset but cannot send from it (a
                 // ".part" file longer than the file): start over once.
-                Log(L"Download: " + partPath_ + L" cannot be continued at " +
-                    ToDecimalUnsigned(offset) + L"; it is deleted and the file starts over");
+                Log({L"Download: ", partPath_, L" cannot be continued at ", DecimalPiece(offset),
+                     L"; it is deleted and the file starts over"});
                 channel_->CloseAll();
                 DiscardPart();
                 offset = 0;
@@ -151,9 +150,9 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, uint64_t& offset, OpenResult&
         if (size != 0 && offset >= size) {
             channel_->CloseAll();
             if (restarted) return DLERR_OFFSET_BEYOND_END;
-            Log(L"Download: " + partPath_ +
-                L" is at or beyond the end of the file; the file "
-                L"starts over");
+            Log({L"Download: ", partPath_,
+                 L" is at or beyond the end of the file; the file "
+                 L"starts over"});
             DiscardPart();
             offset = 0;
             restarted = true;
@@ -181,8 +180,7 @@ uint32_t Downloader::OpenFileSource(const SourceUrl& url, uint64_t& offset, Open
             error = ConnectShare(folder.c_str(), user.c_str(),
                                  password.empty() ? nullptr : password.c_str());
             if (error != 0)
-                Log(L"Download: cannot connect " + folder + L" (" + ToDecimalUnsigned(error) +
-                    L")");
+                Log({L"Download: cannot connect ", folder, L" (", DecimalPiece(error), L")"});
         }
         if (error == 0) {
             if (path.empty()) return ERROR_INVALID_PARAMETER;
@@ -212,14 +210,14 @@ uint32_t Downloader::OpenFileSource(const SourceUrl& url, uint64_t& offset, Open
 
 uint32_t Downloader::CopyFileSource(const std::wstring& path) {
     if (const uint32_t error = CreateFoldersOf(partPath_); error != 0)
-        return Fail(error, L"cannot create the folder of " + partPath_);
+        return Fail(error, Concat({L"cannot create the folder of ", partPath_}));
     copyReported_ = 0;
     copyLastTick_ = ::GetTickCount();
     if (!::CopyFileExW(path.c_str(), partPath_.c_str(), &Downloader::CopyProgress, this, nullptr,
                        0)) {
         const DWORD error = ::GetLastError();
         if (Cancelled()) return Fail(DLERR_CANCELLED, target_);
-        return Fail(error, L"cannot copy " + path + L" to " + partPath_);
+        return Fail(error, Concat({L"cannot copy ", path, L" to ", partPath_}));
     }
     return PutInPlace();
 }

@@ -126,8 +126,7 @@ uint32_t Downloader::SendHttp(const SourceUrl& url, const std::wstring& headers,
             nullptr, 0);
         uint32_t error = channel_->Finish(sent != FALSE, ::GetLastError());
         if (IsCertificateError(error)) {
-            Log(L"Download: certificate problem " + ToDecimalUnsigned(error) + L" with " +
-                url.shown);
+            Log({L"Download: certificate problem ", DecimalPiece(error), L" with ", url.shown});
             if (sink_ == nullptr || sink_->ReportError(nullptr, error, channel_->Handle()) != 0)
                 return error;
             extraHeaders = nullptr;  // already on the request
@@ -140,8 +139,8 @@ uint32_t Downloader::SendHttp(const SourceUrl& url, const std::wstring& headers,
             // of such an answer is used.
             const std::wstring final = FinalUrl();
             if (StartsWithIgnoreCaseAscii(final, L"http:")) {
-                Log(L"Download: the HTTPS download " + url.shown +
-                    L" was redirected to plain HTTP: " + RedactUrl(final));
+                Log({L"Download: the HTTPS download ", url.shown,
+                     L" was redirected to plain HTTP: ", RedactUrl(final)});
                 return DLERR_INSECURE_REDIRECT;
             }
         }
@@ -170,9 +169,9 @@ uint32_t Downloader::SendHttp(const SourceUrl& url, const std::wstring& headers,
                 QueryHeader(HTTP_QUERY_CONTENT_RANGE, text) && ParseContentRange(text, range);
             if (ranged && range.first != offset) {
                 // Appending these bytes would put them at the wrong place.
-                Log(L"Download: the server answered from byte " + ToDecimalUnsigned(range.first) +
-                    L" instead of " + ToDecimalUnsigned(offset) + L"; " + partPath_ +
-                    L" is deleted and the file starts over");
+                Log({L"Download: the server answered from byte ", DecimalPiece(range.first),
+                     L" instead of ", DecimalPiece(offset), L"; ", partPath_,
+                     L" is deleted and the file starts over"});
                 restart = true;
                 return DLERR_HTTP_ERROR_STATUS;
             }
@@ -193,7 +192,7 @@ uint32_t Downloader::SendHttp(const SourceUrl& url, const std::wstring& headers,
                         ? L" is at or beyond the end of the file"
                         : (conditional ? L" was begun from another version of the file"
                                        : L" cannot be continued (the server sends the whole file)");
-                Log(L"Download: " + partPath_ + why + L"; the file starts over");
+                Log({L"Download: ", partPath_, std::wstring_view(why), L"; the file starts over"});
             }
             offset = 0;
             return 0;
@@ -214,11 +213,11 @@ uint32_t Downloader::SendHttp(const SourceUrl& url, const std::wstring& headers,
                 break;
         }
         // Any other status is an error page, never the file.
-        Log(L"Download: the server answered HTTP status " + ToDecimalUnsigned(status) + L" for " +
-            url.shown);
+        Log({L"Download: the server answered HTTP status ", DecimalPiece(status), L" for ",
+             url.shown});
         if (status == 416 && offset != 0) {
-            Log(L"Download: the server refuses the range at " + ToDecimalUnsigned(offset) + L"; " +
-                partPath_ + L" is deleted and the file starts over");
+            Log({L"Download: the server refuses the range at ", DecimalPiece(offset), L"; ",
+                 partPath_, L" is deleted and the file starts over"});
             restart = true;
         }
         return DLERR_HTTP_ERROR_STATUS;
@@ -251,8 +250,8 @@ bool Downloader::Authenticate(const SourceUrl& url, bool proxy) {
             ::GlobalFree(option.Value.pszValue);
         }
     }
-    Log(L"Download: " + std::wstring(proxy ? L"the proxy" : L"the server") +
-        L" asks for credentials, realm \"" + realm + L"\", for " + url.shown);
+    Log({L"Download: ", std::wstring(proxy ? L"the proxy" : L"the server"),
+         L" asks for credentials, realm \"", realm, L"\", for ", url.shown});
 
     std::wstring user, password;
     if (!AskForCredentials(credentials_, sink_, url.shown, realm, serverName, place, user,

@@ -66,21 +66,21 @@ bool CleanupScriptRunner::Run() {
 
     const std::wstring powerShell = FindWindowsPowerShell();
     if (powerShell.empty()) {
-        Log(L"Windows PowerShell was not found: the clean-up script " + scriptPath_ +
-            L" was not started.");
+        Log({L"Windows PowerShell was not found: the clean-up script ", scriptPath_,
+             L" was not started."});
         return true;
     }
     const std::wstring privateScript = NewPrivateScriptPath();
     const std::wstring arguments = PowerShellArguments(privateScript, paths_.Paths(), retryCount_);
     if (privateScript.empty() || !::CopyFileW(scriptPath_.c_str(), privateScript.c_str(), TRUE)) {
         const DWORD error = ::GetLastError();
-        Log(L"The clean-up script " + scriptPath_ + L" could not be copied to " +
-            (privateScript.empty() ? L"the temporary folder" : privateScript) + L" (error " +
-            ToDecimalUnsigned(error) + L"): it was not started.");
+        Log({L"The clean-up script ", scriptPath_, L" could not be copied to ",
+             privateScript.empty() ? TextPiece(L"the temporary folder") : TextPiece(privateScript),
+             L" (error ", DecimalPiece(error), L"): it was not started."});
         return false;
     }
-    Log(L"Starting the clean-up script " + scriptPath_ + L" with " +
-        ToDecimalUnsigned(paths_.Paths().size()) + L" paths.");
+    Log({L"Starting the clean-up script ", scriptPath_, L" with ",
+         DecimalPiece(paths_.Paths().size()), L" paths."});
     return ShellExecuteNoWait(powerShell, arguments, FolderOf(scriptPath_), elevate_);
 }
 

@@ -86,7 +86,7 @@ bool InstallerLauncher::StartThroughShell(LaunchItem& item, bool hidden) {
 
 bool InstallerLauncher::Launch(int32_t index) {
     LaunchItem& item = Item(index);
-    Log(L"Launching file:" + item.filePath);
+    Log({L"Launching file:", item.filePath});
     const bool hidden = HasQuietSwitch(item.arguments);
     // Every start sets its own code; nothing from an earlier launch remains.
     item.returnCode = kFunctionFailed;
@@ -105,9 +105,9 @@ bool InstallerLauncher::Launch(int32_t index) {
     const uint32_t code = item.returnCode;
     if (!started) {
         lastLaunchError_ = code;
-        Log(L"Launch failed. Error:" + FormatSystemMessage(code));
+        Log({L"Launch failed. Error:", FormatSystemMessage(code)});
     }
-    Log(L"Return code of launched file:" + ToDecimalUnsigned(code));
+    Log({L"Return code of launched file:", DecimalPiece(code)});
     if (listener_ != nullptr) listener_->LaunchFinished(ToThreadAnsi(item.listenerName), code);
     if (code == kSuccessRebootRequired || (code & 0xC0000000u) == 0xC0000000u) {
         ::Sleep(kPauseAfterRebootOrCrashMs);

@@ -24,7 +24,7 @@ std::wstring MsixFinder::Find(const std::wstring& name, const std::wstring& publ
             const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
             if (FAILED(hr)) {
                 try {
-                    Log(L"Package search: COM initialisation failed:" + FormatHResult(hr));
+                    Log({L"Package search: COM initialisation failed:", HResultPiece(hr)});
                 } catch (...) {
                 }
                 return;
@@ -34,8 +34,7 @@ std::wstring MsixFinder::Find(const std::wstring& name, const std::wstring& publ
         };
         DWORD error = 0;
         if (!RunOnNewThread(query, error)) {
-            Log(L"Package search: the search thread could not be created:" +
-                ToDecimalUnsigned(error));
+            Log({L"Package search: the search thread could not be created:", DecimalPiece(error)});
             return std::wstring();
         }
         return result_;

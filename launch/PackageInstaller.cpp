@@ -22,9 +22,9 @@ class PlatformPackageInstaller : public PackageInstaller {
 PlatformPackageInstaller g_platform;
 PackageInstaller* g_installer = &g_platform;
 
-void LogQuietly(const std::wstring& message) noexcept {
+void LogQuietly(std::initializer_list<TextPiece> pieces) noexcept {
     try {
-        Log(message);
+        Log(pieces);
     } catch (...) {
     }
 }
@@ -41,7 +41,7 @@ struct PackageJob {
 void InstallInApartment(PackageJob& job) noexcept {
     const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     if (FAILED(hr)) {
-        LogQuietly(L"Package installation: COM initialisation failed:" + FormatHResult(hr));
+        LogQuietly({L"Package installation: COM initialisation failed:", HResultPiece(hr)});
         return;
     }
     InstallExceptionTranslation();
@@ -79,8 +79,8 @@ bool InstallPackageFile(const std::wstring& path) {
     DWORD error = 0;
     if (!RunOnNewThread(outer, error)) job.threadError = error;
     if (job.threadError != 0) {
-        Log(L"Package installation: a thread could not be created:" +
-            ToDecimalUnsigned(job.threadError));
+        Log({L"Package installation: a thread could not be created:",
+             DecimalPiece(job.threadError)});
         ThrowWin32(job.threadError);
     }
     return job.installed;

@@ -24,7 +24,7 @@ ActivationFactoryCache g_uriFactory(kUriClass, kIidUriRuntimeClassFactory);
 
 // Logs the failed call; always false.
 bool Failed(const wchar_t* what, HRESULT hr) {
-    Log(std::wstring(L"Package manager call failed:") + what + L" " + FormatHResult(hr));
+    Log({L"Package manager call failed:", std::wstring_view(what), L" ", HResultPiece(hr)});
     return false;
 }
 
@@ -135,7 +135,7 @@ bool Deploy(const std::wstring& path) {
     hr = info.Get()->get_Status(&status);
     if (FAILED(hr)) return Failed(L"get_Status", hr);
     if (status != kAsyncCompleted) {
-        Log(L"Package deployment ended with status:" + ToDecimal(status));
+        Log({L"Package deployment ended with status:", ToDecimal(status)});
         return false;
     }
     return true;
@@ -203,7 +203,7 @@ bool DeployPackage(const std::wstring& path) noexcept {
         CallOtherModules(deploy);  // a fault inside the platform ends here
         return deployed;
     } catch (const IException& exception) {
-        Log(L"Package installation stopped on " + DescribeException(exception));
+        Log({L"Package installation stopped on ", DescribeException(exception)});
         return false;
     } catch (...) {
         return false;
@@ -217,7 +217,7 @@ std::wstring FindPackageVersion(const PackageCriteria& criteria) noexcept {
         CallOtherModules(find);  // a fault inside the platform ends here
         return version;
     } catch (const IException& exception) {
-        Log(L"Package search stopped on " + DescribeException(exception));
+        Log({L"Package search stopped on ", DescribeException(exception)});
         return std::wstring();
     } catch (...) {
         return std::wstring();

@@ -7,8 +7,8 @@ namespace pravel {
 
 namespace {
 
-const std::wstring kLongPrefix = L"\\\\?\\";
-const std::wstring kLongUncPrefix = L"\\\\?\\UNC\\";
+constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
+constexpr std::wstring_view kLongUncPrefix = L"\\\\?\\UNC\\";
 
 // The components of `text` between backslashes, empty ones dropped.
 std::vector<std::wstring> Components(const std::wstring& text) {
@@ -44,8 +44,9 @@ bool IsFullPath(const std::wstring& path) {
 
 std::wstring DeletionPathForm(const std::wstring& path) {
     if (path.size() < kLongPathLength || HasLongPathPrefix(path)) return path;
-    if (StartsWith(path, L"\\\\")) return kLongUncPrefix + path.substr(2);
-    return kLongPrefix + path;
+    if (StartsWith(path, L"\\\\"))
+        return Concat({kLongUncPrefix, std::wstring_view(path).substr(2)});
+    return Concat({kLongPrefix, path});
 }
 
 std::wstring WithoutTrailingBackslash(const std::wstring& path) {
@@ -91,12 +92,18 @@ FolderChainSteps SplitFolderChain(const std::wstring& path, bool lastIsFolder) {
     const std::vector<std::wstring> parts = Components(rest);
     size_t i = 0;
     for (; i < parts.size() && i < rootParts; ++i) {
-        steps.root += (i == 0 ? L"" : L"\\") + parts[i];
+        if (i != 0) steps.root += L'\\';
+        steps.root += parts[i];
     }
     std::wstring current = steps.root;
     for (; i < parts.size(); ++i) {
         const bool last = i + 1 == parts.size();
-        current = current.empty() && !rooted ? parts[i] : current + L"\\" + parts[i];
+        if (current.empty() && !rooted) {
+            current = parts[i];
+        } else {
+            current += L'\\';
+            current += parts[i];
+        }
         if (last && !lastIsFolder && !endsAsFolder) break;
         steps.folders.push_back(current);
     }

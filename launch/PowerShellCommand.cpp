@@ -92,10 +92,9 @@ std::wstring ScriptInvocation(const std::wstring& scriptPath) {
 
 std::wstring PowerShellArguments(const std::wstring& scriptPath,
                                  const std::vector<std::wstring>& paths, int32_t retryCount) {
-    const std::wstring command = ScriptInvocation(scriptPath) + L" -paths " + PathsArgument(paths) +
-                                 L" -retry_count " + ToDecimal(retryCount);
-    return L"-NoProfile -NonInteractive -NoLogo -ExecutionPolicy RemoteSigned -Command \"" +
-           command + L"\"";
+    return Concat({L"-NoProfile -NonInteractive -NoLogo -ExecutionPolicy RemoteSigned -Command \"",
+                   ScriptInvocation(scriptPath), L" -paths ", PathsArgument(paths),
+                   L" -retry_count ", ToDecimal(retryCount), L"\""});
 }
 
 std::wstring PrivateScriptPath(const std::wstring& tempFileName) {

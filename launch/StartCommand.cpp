@@ -34,7 +34,8 @@ bool IsMsiFile(const std::wstring& path) {
 
 std::wstring LongPathForm(const std::wstring& path) {
     if (path.size() <= 247 || StartsWith(path, kLongPrefix)) return path;
-    if (StartsWith(path, L"\\\\")) return L"\\\\?\\UNC\\" + path.substr(2);
+    if (StartsWith(path, L"\\\\"))
+        return Concat({L"\\\\?\\UNC\\", std::wstring_view(path).substr(2)});
     return kLongPrefix + path;
 }
 
@@ -44,11 +45,11 @@ std::wstring WithLeadingBlank(const std::wstring& arguments) {
 }
 
 std::wstring MsiexecCommandLine(const std::wstring& finalPath, const std::wstring& arguments) {
-    return L"msiexec.exe /i \"" + WithoutLongPathPrefix(finalPath) + L"\"" + arguments;
+    return Concat({L"msiexec.exe /i \"", WithoutLongPathPrefix(finalPath), L"\"", arguments});
 }
 
 std::wstring DirectCommandLine(const std::wstring& path, const std::wstring& arguments) {
-    return L"\"" + path + L"\" " + arguments;
+    return Concat({L"\"", path, L"\" ", arguments});
 }
 
 bool IsBatchFile(const std::wstring& file) {
@@ -58,7 +59,7 @@ bool IsBatchFile(const std::wstring& file) {
 }
 
 std::wstring ElevatedBatchArguments(const std::wstring& file, const std::wstring& arguments) {
-    return L"/C \"\"" + file + L"\" " + arguments + L"\"";
+    return Concat({L"/C \"\"", file, L"\" ", arguments, L"\""});
 }
 
 }  // namespace pravel

@@ -43,8 +43,8 @@ int DownloadProgressDialog::Run(HWND owner, const std::wstring& caption) {
     }
     INT_PTR result = window_.Modal(IDD_PROGRESS, owner);
     if (result == -1 || (result == 0 && !worker_)) {
-        Log(L"The progress window could not be created (error " +
-            ToDecimalUnsigned(::GetLastError()) + L"); nothing was downloaded or installed.");
+        Log({L"The progress window could not be created (error ", DecimalPiece(::GetLastError()),
+             L"); nothing was downloaded or installed."});
         result = -1;
     }
     if (worker_) {
@@ -81,8 +81,8 @@ void DownloadProgressDialog::RunPhase() {
         result = kInstallFailure;
     }
     if (failure != 0) {
-        Log(L"The download and installation phase stopped on error " + FormatHResult(failure) +
-            L".");
+        Log({L"The download and installation phase stopped on error ", HResultPiece(failure),
+             L"."});
         result = kInstallFailure;
     }
     phaseResult_.store(result);
@@ -181,8 +181,8 @@ void DownloadProgressDialog::OnInit(HWND window) {
     taskbarUsed_.store(taskbar_ != nullptr);
     worker_.Reset(::CreateThread(nullptr, 0, WorkerMain, this, 0, nullptr));
     if (!worker_) {
-        Log(L"The progress window's worker thread could not be started (error " +
-            ToDecimalUnsigned(::GetLastError()) + L"); nothing was downloaded or installed.");
+        Log({L"The progress window's worker thread could not be started (error ",
+             DecimalPiece(::GetLastError()), L"); nothing was downloaded or installed."});
         End(window, 2);
     }
 }

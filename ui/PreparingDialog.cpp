@@ -39,8 +39,8 @@ void PreparingDialog::Show(const std::wstring& status, bool skipAllowed) {
         window = CreateModeless(IDD_PREPARING, ::GetActiveWindow());
         if (window == nullptr) {
             createFailed_ = true;
-            Log(L"The preparing window could not be created (error " +
-                ToDecimalUnsigned(::GetLastError()) + L").");
+            Log({L"The preparing window could not be created (error ",
+                 DecimalPiece(::GetLastError()), L")."});
             return;
         }
         TheModule().TrackWindow(window);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Bitness.h"
+#include "common/Text.h"
 #include "diag/LogFormat.h"
 
 using namespace pravel;
@@ -32,4 +33,19 @@ TEST(LogFormat, HeaderBlock) {
         std::wstring(L"\r\n<< Quillon (") + kBuildArchitecture + L") Log >>\r\n";
     EXPECT_EQ(banner + L"OS Version: 0.0.0 SP0 (workstation) [x86]\r\nCPU: Some CPU\r\n\r\n",
               header);
+}
+
+// Log lines are built from pieces in one step (Concat): the same text as
+// joining the strings, numbers included.
+TEST(LogFormat, LinePiecesJoinLikeTheirStrings) {
+    const std::wstring path(L"C:\\a\0b", 6);  // an embedded null is kept
+    EXPECT_EQ(std::wstring(L"Download of C:\\a\0b: 0x80004005 after 0 of 18446744073709551615", 62),
+              Concat({L"Download of ", path, L": ", HResultPiece(static_cast<int32_t>(0x80004005)),
+                      L" after ", DecimalPiece(0), L" of ", DecimalPiece(UINT64_MAX)}));
+    EXPECT_EQ(FormatHResult(0), Concat({HResultPiece(0)}));
+    EXPECT_EQ(ToDecimalUnsigned(4294967296u), Concat({DecimalPiece(4294967296u)}));
+    EXPECT_EQ(L"", Concat({}));
+    std::wstring line = L"x=";
+    AppendPieces(line, {std::wstring_view(L"12", 1), L";"});
+    EXPECT_EQ(L"x=1;", line);
 }
