@@ -31,20 +31,91 @@ std::wstring Numbered(const wchar_t* key, int n) {
     return key + ToDecimal(n);
 }
 
+// A key whose value is copied as it is into a text field of a record.
+template <typename Record>
+struct TextKey {
+    const wchar_t* key;
+    std::wstring Record::*field;
+};
+
+// Reads each key present in `section` into its field (`suffix` is appended
+// to every key name); absent keys leave their fields as they are.
+template <typename Record, size_t N>
+void ReadTexts(const IniSection& section, const TextKey<Record> (&keys)[N], Record& record,
+               int suffix = 0) {
+    for (const TextKey<Record>& entry : keys) {
+        if (suffix == 0) {
+            section.ReadString(entry.key, record.*entry.field);
+        } else {
+            section.ReadString(Numbered(entry.key, suffix), record.*entry.field);
+        }
+    }
+}
+
+constexpr TextKey<GeneralOptions> kGeneralTexts[] = {
+    {L"MainAppCmdLine", &GeneralOptions::mainAppCmdLine},
+    {L"Options", &GeneralOptions::options},
+    {L"UpdatesUrl", &GeneralOptions::updatesUrl},
+    {L"ProductVersion", &GeneralOptions::productVersion},
+    {L"MinWIVer", &GeneralOptions::minWiVer},
+    {L"DownloadFolder", &GeneralOptions::downloadFolder},
+    {L"MainAppURL", &GeneralOptions::mainAppUrl},
+    {L"UwpAppxURL", &GeneralOptions::uwpAppxUrl},
+    {L"LanguageList", &GeneralOptions::languageList},
+    {L"Langs", &GeneralOptions::langs},
+    {L"PackageCode", &GeneralOptions::packageCode},
+    {L"DefaultProdCode", &GeneralOptions::defaultProdCode},
+    {L"ProductCode", &GeneralOptions::productCode},
+    {L"UpgradeCode", &GeneralOptions::upgradeCode},
+    {L"SaveExtUIStub", &GeneralOptions::saveExtUiStub},
+    {L"FileExtractFirst", &GeneralOptions::fileExtractFirst},
+    {L"MsiCertData", &GeneralOptions::msiCertData},
+    {L"AppxVersion", &GeneralOptions::appxVersion},
+    {L"AppxPkId", &GeneralOptions::appxPkId},
+};
+
+constexpr TextKey<Prerequisite> kVersionTexts[] = {
+    {L"VerMin", &Prerequisite::verMin},
+    {L"VerMax", &Prerequisite::verMax},
+};
+
+constexpr TextKey<Prerequisite> kPrerequisiteTexts[] = {
+    {L"CommandLine", &Prerequisite::commandLine},
+    {L"BasicUiCommandLine", &Prerequisite::basicUiCommandLine},
+    {L"NoUiCommandLine", &Prerequisite::noUiCommandLine},
+    {L"Options", &Prerequisite::options},
+    {L"MD5", &Prerequisite::md5},
+    {L"SHA256", &Prerequisite::sha256},
+    {L"Folder", &Prerequisite::folder},
+    {L"RetValPropName", &Prerequisite::retValPropName},
+    {L"InstallCond", &Prerequisite::installCond},
+    {L"ParentPrereq", &Prerequisite::parentPrereq},
+    {L"WinNTVersions", &Prerequisite::winNTVersions},
+    {L"WinNT64Versions", &Prerequisite::winNT64Versions},
+    {L"LanguageList", &Prerequisite::languageList},
+};
+
+// The keys of search k other than SearchType<k> and SearchString<k>.
+constexpr TextKey<PrerequisiteSearch> kSearchTexts[] = {
+    {L"VerMin", &PrerequisiteSearch::verMin},
+    {L"VerMax", &PrerequisiteSearch::verMax},
+    {L"RefContent", &PrerequisiteSearch::refContent},
+    {L"SearchCmdLine", &PrerequisiteSearch::searchCmdLine},
+};
+
+constexpr TextKey<ChainerSettings> kChainerTexts[] = {
+    {L"CleanupFiles", &ChainerSettings::cleanupFiles},
+    {L"CleanupFolders", &ChainerSettings::cleanupFolders},
+    {L"LogFile", &ChainerSettings::logFile},
+    {L"CleanupScript", &ChainerSettings::cleanupScript},
+};
+
 }  // namespace
 
 void IniDocument::ReadGeneralOptions(GeneralOptions& o) const {
     const IniSection* s = FindSection(L"GeneralOptions");
     if (s == nullptr) return;
-    s->ReadString(L"MainAppCmdLine", o.mainAppCmdLine);
-    s->ReadString(L"Options", o.options);
-    s->ReadString(L"UpdatesUrl", o.updatesUrl);
-    s->ReadString(L"ProductVersion", o.productVersion);
-    s->ReadString(L"MinWIVer", o.minWiVer);
-    s->ReadString(L"DownloadFolder", o.downloadFolder);
-    s->ReadString(L"MainAppURL", o.mainAppUrl);
-    s->ReadString(L"UwpAppxURL", o.uwpAppxUrl);
-    s->ReadString(L"LanguageList", o.languageList);
+    ReadTexts(*s, kGeneralTexts, o);
     if (s->ReadString(L"ExtractionFolder", o.extractionFolder)) {
         o.extractionFolder = NormalizeFolderPath(o.extractionFolder);
     }
@@ -52,17 +123,7 @@ void IniDocument::ReadGeneralOptions(GeneralOptions& o) const {
     o.packJars = ReadBool(*s, L"PackJars");
     o.allPlatforms = ReadBool(*s, L"AllPlatforms");
     o.is64PlatformTransf = ReadBool(*s, L"Is64PlatformTransf");
-    s->ReadString(L"Langs", o.langs);
-    s->ReadString(L"PackageCode", o.packageCode);
-    s->ReadString(L"DefaultProdCode", o.defaultProdCode);
-    s->ReadString(L"ProductCode", o.productCode);
-    s->ReadString(L"UpgradeCode", o.upgradeCode);
     o.extUiStub = !s->StringOrEmpty(L"ExtUIStub").empty();
-    s->ReadString(L"SaveExtUIStub", o.saveExtUiStub);
-    s->ReadString(L"FileExtractFirst", o.fileExtractFirst);
-    s->ReadString(L"MsiCertData", o.msiCertData);
-    s->ReadString(L"AppxVersion", o.appxVersion);
-    s->ReadString(L"AppxPkId", o.appxPkId);
 }
 
 bool IniDocument::ReadPrerequisite(int n, Prerequisite& p) const {
@@ -75,8 +136,7 @@ bool IniDocument::ReadPrerequisite(int n, Prerequisite& p) const {
     if (s == nullptr) return false;
 
     p.name = entry->value;
-    s->ReadString(L"VerMin", p.verMin);
-    s->ReadString(L"VerMax", p.verMax);
+    ReadTexts(*s, kVersionTexts, p);
     if (s->ReadString(L"SetupFile", p.location)) {
         p.locationKind = kLocationSetupFile;
     } else if (s->ReadString(L"OpenSite", p.location)) {
@@ -86,17 +146,8 @@ bool IniDocument::ReadPrerequisite(int n, Prerequisite& p) const {
     } else {
         return false;
     }
-    s->ReadString(L"CommandLine", p.commandLine);
-    s->ReadString(L"BasicUiCommandLine", p.basicUiCommandLine);
-    s->ReadString(L"NoUiCommandLine", p.noUiCommandLine);
-    s->ReadString(L"Options", p.options);
-    s->ReadString(L"MD5", p.md5);
-    s->ReadString(L"SHA256", p.sha256);
+    ReadTexts(*s, kPrerequisiteTexts, p);
     p.exactSize = ReadInteger(*s, L"ExactSize");
-    s->ReadString(L"Folder", p.folder);
-    s->ReadString(L"RetValPropName", p.retValPropName);
-    s->ReadString(L"InstallCond", p.installCond);
-    s->ReadString(L"ParentPrereq", p.parentPrereq);
     p.op = ReadInteger(*s, L"Operator");
 
     for (int k = 1;; ++k) {
@@ -105,26 +156,16 @@ bool IniDocument::ReadPrerequisite(int n, Prerequisite& p) const {
         PrerequisiteSearch search;
         if (!s->ReadString(Numbered(L"SearchString", k), search.searchString)) return false;
         search.type = ParseConfigInteger(type->value);
-        s->ReadString(Numbered(L"VerMin", k), search.verMin);
-        s->ReadString(Numbered(L"VerMax", k), search.verMax);
-        s->ReadString(Numbered(L"RefContent", k), search.refContent);
-        s->ReadString(Numbered(L"SearchCmdLine", k), search.searchCmdLine);
+        ReadTexts(*s, kSearchTexts, search, k);
         p.searches.push_back(std::move(search));
     }
-
-    s->ReadString(L"WinNTVersions", p.winNTVersions);
-    s->ReadString(L"WinNT64Versions", p.winNT64Versions);
-    s->ReadString(L"LanguageList", p.languageList);
     return true;
 }
 
 bool IniDocument::ReadChainerSettings(ChainerSettings& settings) const {
     const IniSection* s = FindSection(L"PREREQ_CHAINER");
     if (s == nullptr) return false;
-    s->ReadString(L"CleanupFiles", settings.cleanupFiles);
-    s->ReadString(L"CleanupFolders", settings.cleanupFolders);
-    s->ReadString(L"LogFile", settings.logFile);
-    s->ReadString(L"CleanupScript", settings.cleanupScript);
+    ReadTexts(*s, kChainerTexts, settings);
     return true;
 }
 
