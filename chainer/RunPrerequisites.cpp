@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 #include <new>
 
 #include "chainer/ChainerApp.h"
@@ -166,7 +167,7 @@ int32_t InstallWithWindow(InstallEngine& engine, PrerequisiteSet& set, Preparing
     run.mandatorySatisfied = [&engine, &set] { return MandatoryPresentAfterwards(engine, set); };
     run.aborted = [&engine] { return engine.ShutdownInProgress(); };
     run.sessionEnding = [&engine] { engine.SetShutdownInProgress(); };
-    DownloadProgressDialog dialog(run);
+    DownloadProgressDialog dialog(std::move(run));
     const int ended = dialog.Run(::GetActiveWindow(), preparing.Title());
     if (ended == 7) return kExitMandatoryMissing;
     if (ended == 1) return kExitSuccess;
