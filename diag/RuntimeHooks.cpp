@@ -15,8 +15,8 @@
 // exception globals, and the run-once routine and mutex of the unwinder and
 // the exception allocator are built on the system's own primitives here.
 // The library's versions go through the POSIX thread layer and would link
-// most of it (about 30 KB; its mutex alone about 3.5 KB with its unwind
-// entries and imports) for functions the program never calls itself.
+// most of it (about 30 KB; its mutex alone 4 KiB with its unwind entries and
+// imports) for functions the program never calls itself.
 #include <windows.h>
 
 #include <cstdlib>
