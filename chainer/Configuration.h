@@ -94,6 +94,8 @@ struct Prerequisite {
     std::wstring options;             // Options
     std::wstring md5;                 // MD5
     std::wstring sha256;              // SHA256: 64 hexadecimal digits, empty when absent
+    std::wstring signerName;          // SignerName: the publisher whose signature is accepted
+    std::wstring signerKey;           // SignerKey: SHA-256 of the publisher's public key
     int32_t exactSize = 0;            // ExactSize
     std::wstring folder;              // Folder
     std::wstring retValPropName;      // RetValPropName

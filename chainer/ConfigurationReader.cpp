@@ -87,6 +87,8 @@ constexpr TextKey<Prerequisite> kPrerequisiteTexts[] = {
     {L"Options", &Prerequisite::options},
     {L"MD5", &Prerequisite::md5},
     {L"SHA256", &Prerequisite::sha256},
+    {L"SignerName", &Prerequisite::signerName},
+    {L"SignerKey", &Prerequisite::signerKey},
     {L"Folder", &Prerequisite::folder},
     {L"RetValPropName", &Prerequisite::retValPropName},
     {L"InstallCond", &Prerequisite::installCond},

@@ -138,7 +138,7 @@ bool InstallEngine::ConfirmReboot(int32_t prerequisiteIndex) {
     set_.Evaluate(index, true);
     Prerequisite& p = set_.At(index);
     if (p.state == kStateDownload) {
-        p.availableLocally = set_.IsAvailableLocally(p.location, p.exactSize, p.folder) ? 1 : 0;
+        p.availableLocally = set_.IsAvailableLocally(p) ? 1 : 0;
     }
     return p.state == kStatePresent;
 }

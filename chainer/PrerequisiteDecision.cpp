@@ -6,6 +6,8 @@
 #include "chainer/PrerequisiteSet.h"
 #include "common/HResultError.h"
 #include "common/Text.h"
+#include "chainer/LaunchList.h"
+#include "download/Acceptance.h"
 #include "download/DownloadTarget.h"
 
 namespace pravel {
@@ -97,7 +99,7 @@ void PrerequisiteSet::EvaluateAll() {
         int32_t state = p.state;
         if (state == kStateDownload && p.availableLocally) state = kStateAvailableLocally;
         if (state == kStateDownload || state == kStateAvailableLocally) {
-            p.availableLocally = IsAvailableLocally(p.location, p.exactSize, p.folder) ? 1 : 0;
+            p.availableLocally = IsAvailableLocally(p) ? 1 : 0;
             if (p.availableLocally) Log({L"Already available, no download needed:", p.name});
         }
         Select(i, NeedsInstalling(state) || state == kStateAvailableLocally);
@@ -111,7 +113,7 @@ void PrerequisiteSet::Reevaluate() {
         Evaluate(i, true);
         Prerequisite& p = items_[i];
         if (p.state == kStateDownload) {
-            p.availableLocally = IsAvailableLocally(p.location, p.exactSize, p.folder) ? 1 : 0;
+            p.availableLocally = IsAvailableLocally(p) ? 1 : 0;
         }
         Select(i, NeedsInstalling(p.state));
     }
@@ -167,8 +169,7 @@ int32_t PrerequisiteSet::EffectiveState(size_t index) const {
     }
     switch (p.locationKind) {
         case kLocationUrl:
-            return IsAvailableLocally(p.location, p.exactSize, p.folder) ? kStateAvailableLocally
-                                                                         : kStateDownload;
+            return IsAvailableLocally(p) ? kStateAvailableLocally : kStateDownload;
         case kLocationOpenSite:
             return kStateOpenSite;
         default:
@@ -176,14 +177,17 @@ int32_t PrerequisiteSet::EffectiveState(size_t index) const {
     }
 }
 
-bool PrerequisiteSet::IsAvailableLocally(const std::wstring& location, int32_t exactSize,
-                                         const std::wstring& folder) const {
-    if (StartsWithIgnoreCaseAscii(location, L"file://")) return true;
+bool PrerequisiteSet::IsAvailableLocally(const Prerequisite& p) const {
+    if (StartsWithIgnoreCaseAscii(p.location, L"file://")) {
+        return !HasContentTests(p) ||
+               environment_->AcceptFoundFile(p, WithoutFileScheme(p.location), false);
+    }
     const std::wstring target =
-        DownloadTargetPath(environment_->DownloadFolder(), location, folder);
+        DownloadTargetPath(environment_->DownloadFolder(), p.location, p.folder);
     uint32_t size = 0;
     if (!environment_->FindFile(target, size)) return false;
-    return exactSize == 0 || size == static_cast<uint32_t>(exactSize);
+    if (p.exactSize != 0 && size != static_cast<uint32_t>(p.exactSize)) return false;
+    return !HasContentTests(p) || environment_->AcceptFoundFile(p, target, true);
 }
 
 std::wstring PrerequisiteSet::PayloadPath(const std::wstring&) const {

@@ -53,9 +53,11 @@ class PrerequisiteSet {
     // The state the run acts on (5: available locally, 7: not selected).
     int32_t EffectiveState(size_t index) const;
     // True for file:// locations and for downloads already at their target
-    // path (with the exact size when one is given).
-    bool IsAvailableLocally(const std::wstring& location, int32_t exactSize,
-                            const std::wstring& folder) const;
+    // path (with the exact size when one is given). When the prerequisite
+    // tests the content of its file (MD5, SHA256, SignerName), the file must
+    // also pass those tests (DecisionEnvironment::AcceptFoundFile): one in
+    // the download folder that fails is deleted and downloaded again.
+    bool IsAvailableLocally(const Prerequisite& p) const;
     // Path of a file of the packed payload; empty: this program carries none.
     std::wstring PayloadPath(const std::wstring& name) const;
 

@@ -11,6 +11,7 @@
 #include "detect/SearchEvaluation.h"
 #include "detect/SystemSearchRunner.h"
 #include "diag/Logger.h"
+#include "download/Acceptance.h"
 
 namespace pravel {
 
@@ -64,6 +65,32 @@ bool SystemEnvironment::FindFile(const std::wstring& path, uint32_t& sizeLow) {
     if (!find) return false;
     sizeLow = data.nFileSizeLow;
     return true;
+}
+
+bool SystemEnvironment::AcceptFoundFile(const Prerequisite& p, const std::wstring& path,
+                                        bool deleteRejected) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    const uint64_t written = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                             data.ftLastWriteTime.dwLowDateTime;
+    for (const Judged& j : judged_) {
+        if (j.path == path && j.size == size && j.written == written) return j.accepted;
+    }
+    const wchar_t* reason = RejectionReason(p, static_cast<uint32_t>(p.exactSize), path);
+    if (reason == nullptr) {
+        pravel::Log({L"The file found for ", p.name, L" was accepted: ", path});
+    } else if (deleteRejected) {
+        pravel::Log({L"The file found for ", p.name, L" was rejected.(", std::wstring_view(reason),
+                     L"): ", path, L" is deleted and downloaded again."});
+        ::DeleteFileW(path.c_str());
+        return false;  // (gone: nothing to remember)
+    } else {
+        pravel::Log({L"The file found for ", p.name, L" was rejected.(", std::wstring_view(reason),
+                     L"): ", path, L" is not run."});
+    }
+    judged_.push_back(Judged{path, size, written, reason == nullptr});
+    return reason == nullptr;
 }
 
 bool SystemEnvironment::LogEnabled() {

@@ -3,6 +3,8 @@
 // the logger.
 #pragma once
 
+#include <vector>
+
 #include "chainer/DecisionEnvironment.h"
 
 namespace pravel {
@@ -18,11 +20,22 @@ class SystemEnvironment : public DecisionEnvironment {
     bool EvaluateSearches(PrerequisiteSet& set, size_t index, bool use64) override;
     std::wstring DownloadFolder() override;
     bool FindFile(const std::wstring& path, uint32_t& sizeLow) override;
+    bool AcceptFoundFile(const Prerequisite& p, const std::wstring& path,
+                         bool deleteRejected) override;
     bool LogEnabled() override;
     void Log(const std::wstring& message) override;
 
   private:
+    // Files already judged, so that a file is hashed and its signature
+    // checked once while it stays the same (same size and time).
+    struct Judged {
+        std::wstring path;
+        uint64_t size;
+        uint64_t written;
+        bool accepted;
+    };
     const GeneralOptions& options_;
+    std::vector<Judged> judged_;
 };
 
 // The download folder of the process (computed on first use): DownloadFolder

@@ -251,27 +251,37 @@ std::wstring ExplainConfiguration(const IniDocument& document, const Prerequisit
                             : FolderOrTemp(o.extractionFolder, o.defaultProdCode) + p.location;
             line(L"  When missing: it is installed from the setup file " + file + L".");
         } else if (p.locationKind == kLocationUrl) {
+            std::wstring checks;
+            if (p.exactSize != 0) {
+                checks +=
+                    L"its size is " + ToDecimal(static_cast<uint32_t>(p.exactSize)) + L" bytes";
+            }
+            if (!p.md5.empty()) checks += (checks.empty() ? L"" : L", ") + (L"its MD5 is " + p.md5);
+            if (!p.sha256.empty()) {
+                checks += (checks.empty() ? L"" : L", ") + (L"its SHA-256 is " + p.sha256);
+            }
+            if (!p.signerName.empty()) {
+                checks +=
+                    (checks.empty() ? L"" : L", ") +
+                    (L"its signature verifies and is by \"" + p.signerName + L"\"" +
+                     (p.signerKey.empty() ? std::wstring() : L" with the key " + p.signerKey) +
+                     L" under a root this machine trusts");
+            }
             if (StartsWithIgnoreCaseAscii(p.location, L"file://")) {
                 file =
                     p.location.substr(StartsWithIgnoreCaseAscii(p.location, L"file:///") ? 8 : 7);
-                line(L"  When missing: it is installed from the file " + file + L" (no download).");
+                const bool content = !p.md5.empty() || !p.sha256.empty() || !p.signerName.empty();
+                line(L"  When missing: it is installed from the file " + file + L" (no download)" +
+                     (content ? L", only when " + checks : std::wstring()) + L".");
             } else {
                 file = DownloadTargetPath(FolderOrTemp(o.downloadFolder, o.defaultProdCode),
                                           p.location, p.folder);
-                std::wstring checks;
-                if (p.exactSize != 0) {
-                    checks +=
-                        L"its size is " + ToDecimal(static_cast<uint32_t>(p.exactSize)) + L" bytes";
-                }
-                if (!p.md5.empty())
-                    checks += (checks.empty() ? L"" : L", ") + (L"its MD5 is " + p.md5);
-                if (!p.sha256.empty()) {
-                    checks += (checks.empty() ? L"" : L", ") + (L"its SHA-256 is " + p.sha256);
-                }
                 line(L"  When missing: it is downloaded from " + p.location + L" to " + file +
                      L" and " +
                      (checks.empty() ? std::wstring(L"run without any check of the file")
-                                     : L"accepted only when " + checks) +
+                                     : L"accepted only when " + checks +
+                                           L" (a file already there is checked the same way "
+                                           L"before it is run)") +
                      L".");
             }
         } else {

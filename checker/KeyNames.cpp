@@ -78,6 +78,8 @@ const std::vector<std::wstring>& PrerequisiteKeys() {
                                                    L"Options",
                                                    L"MD5",
                                                    L"SHA256",
+                                                   L"SignerName",
+                                                   L"SignerKey",
                                                    L"ExactSize",
                                                    L"Folder",
                                                    L"RetValPropName",

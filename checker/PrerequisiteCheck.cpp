@@ -96,6 +96,20 @@ void CheckPrerequisiteSection(const IniSection& s, const PrerequisiteContext& co
                                L" is not 64 hexadecimal digits: every download of it will be "
                                L"rejected");
     }
+    const IniPair* signer = s.FindKey(L"SignerName");
+    const bool signed_ = signer != nullptr && !signer->value.empty();
+    const IniPair* signerKey = s.FindKey(L"SignerKey");
+    if (signerKey != nullptr && !IsSha256Text(signerKey->value)) {
+        findings.push_back(Finding{signerKey->line, Severity::kError,
+                                   L"SignerKey " + Quoted(signerKey->value) +
+                                       L" is not 64 hexadecimal digits (the SHA-256 of the "
+                                       L"publisher's public key): every file of it will be "
+                                       L"rejected"});
+    } else if (signerKey != nullptr && !signed_) {
+        Warning(signerKey->line,
+                L"SignerKey is never used: the publisher's signature is tested only with "
+                L"SignerName");
+    }
     for (const wchar_t* key : {L"ExactSize", L"Operator"}) {
         const IniPair* pair = s.FindKey(key);
         if (pair == nullptr || IsPlainDecimal(pair->value)) continue;
@@ -130,13 +144,13 @@ void CheckPrerequisiteSection(const IniSection& s, const PrerequisiteContext& co
                         L"; pravel downloads http://, https://, ftp:// and file:// URLs");
         }
         const bool sized = exact != nullptr && ParseConfigInteger(exact->value) != 0;
-        const bool digest =
-            (md5 != nullptr && !md5->value.empty()) || (sha != nullptr && !sha->value.empty());
+        const bool digest = (md5 != nullptr && !md5->value.empty()) ||
+                            (sha != nullptr && !sha->value.empty()) || signed_;
         if (!local && !sized && !digest) {
             Warning(url->line, context.displayName +
-                                   L" is downloaded but has neither ExactSize nor MD5 or SHA256: "
-                                   L"nothing checks the file before it is run (give ExactSize "
-                                   L"and SHA256)");
+                                   L" is downloaded but has neither ExactSize nor MD5, SHA256 or "
+                                   L"SignerName: nothing checks the file before it is run (give "
+                                   L"SignerName, or ExactSize and SHA256)");
         }
     }
 

@@ -75,7 +75,9 @@ add_library(pravel_win STATIC
   launch/MsixFinder.cpp
   launch/PackageManager.cpp
   launch/WindowsRuntime.cpp
+  download/Acceptance.cpp
   download/DownloadPhase.cpp
+  download/SignatureCheck.cpp
   download/FileDigest.cpp
   download/InternetShortcut.cpp
   ui/CredentialsDialog.cpp

@@ -10,13 +10,11 @@
 #include "common/TempFolder.h"
 #include "common/Text.h"
 #include "diag/Logger.h"
+#include "download/Acceptance.h"
 #include "download/DownloadRules.h"
 #include "download/DownloadSink.h"
 #include "download/DownloadTarget.h"
 #include "download/Downloader.h"
-#include "download/FileDigest.h"
-#include "download/FileSha256.h"
-#include "download/Sha256.h"
 #include "download/InternetShortcut.h"
 #include "download/TransferText.h"
 #include "launch/FileOperations.h"
@@ -47,15 +45,6 @@ std::wstring WinInetMessage(uint32_t code) {
     UniqueLocalMem owner(text);
     if (length == 0 || text == nullptr) return std::wstring();
     return std::wstring(text, length);
-}
-
-// The size of the file at `path` (shared read), 0 when it cannot be opened.
-uint64_t SizeOfFile(const std::wstring& path) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size = {};
-    if (!file || !::GetFileSizeEx(file.Get(), &size)) return 0;
-    return static_cast<uint64_t>(size.QuadPart);
 }
 
 }  // namespace
@@ -121,9 +110,9 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
         Log(L"Download completed succesfully.");
         if (keep != kKeepComplete && keep != kKeepPrereqs)
             downloadedFiles_.push_back(item.targetPath);
-        if (const wchar_t* reason = Rejection(item)) {
+        if (const wchar_t* reason = RejectionReason(p, item.expectedSize, item.targetPath)) {
             ::DeleteFileW(item.targetPath.c_str());
-            Log(reason);
+            Log({L"Downloaded file was rejected.(", std::wstring_view(reason), L")."});
             if (sink_ != nullptr) sink_->ReportError(L"", DLERR_REJECTED, nullptr);
             return kInstallFailure;
         }
@@ -143,19 +132,6 @@ uint32_t DownloadPhase::DownloadOne(DownloadItem& item) {
     const uint32_t status = downloader.Download(item.url, item.targetPath);
     if (status == 0) item.status = 0;
     return status;
-}
-
-const wchar_t* DownloadPhase::Rejection(const DownloadItem& item) const {
-    static const wchar_t kSizeOrMd5[] = L"Downloaded file was rejected.(Invalid size or MD5).";
-    const Prerequisite& p = set_.At(static_cast<size_t>(item.prerequisiteIndex));
-    if (item.expectedSize != 0 && SizeOfFile(item.targetPath) != item.expectedSize) {
-        return kSizeOrMd5;
-    }
-    if (!p.md5.empty() && !Md5Matches(ComputeFileMd5(item.targetPath), p.md5)) return kSizeOrMd5;
-    if (!IsFileAcceptedBySha256(p.sha256, item.targetPath)) {
-        return kLogRejectedBySha256;
-    }
-    return nullptr;
 }
 
 void DownloadPhase::OpenSites(DownloadSink* sink) {

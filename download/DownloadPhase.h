@@ -1,6 +1,7 @@
 // The download phase of a run: fetches every prerequisite that must be
 // downloaded into the download folder and accepts each file by its exact
-// size and MD5, then opens the web page of every prerequisite that the user
+// size, MD5, SHA-256 and publisher's signature (download/Acceptance.h), each
+// as configured, then opens the web page of every prerequisite that the user
 // must fetch from a site. What it downloaded (unless KeepFiles keeps it) and
 // the folders it created are removed by CleanUp, at the end of the run.
 //
@@ -73,8 +74,6 @@ class DownloadPhase {
 
   private:
     uint32_t DownloadOne(DownloadItem& item);
-    // The reason a file is rejected, or null when it is accepted.
-    const wchar_t* Rejection(const DownloadItem& item) const;
 
     PrerequisiteSet& set_;
     DownloadSink* sink_ = nullptr;

@@ -35,6 +35,13 @@ class FakeEnvironment : public DecisionEnvironment {
         size = it->second;
         return true;
     }
+    bool AcceptFoundFile(const Prerequisite&, const std::wstring& path,
+                         bool deleteRejected) override {
+        judged.push_back(path + (deleteRejected ? L" (delete)" : L""));
+        if (rejected.count(path) == 0) return true;
+        if (deleteRejected) files.erase(path);
+        return false;
+    }
     bool LogEnabled() override { return logging; }
     void Log(const std::wstring& message) override { log.push_back(message); }
 
@@ -47,6 +54,8 @@ class FakeEnvironment : public DecisionEnvironment {
     MachineArchitecture machine{true, true, 0x8664};
     std::set<std::wstring> present;
     std::map<std::wstring, uint32_t> files;
+    std::set<std::wstring> rejected;   // files that fail their content tests
+    std::vector<std::wstring> judged;  // AcceptFoundFile calls
     std::vector<std::wstring> searched;
     std::set<std::wstring> searched64;
     std::vector<std::wstring> log;
@@ -194,6 +203,37 @@ TEST_F(Decision, DownloadAlreadyAtItsTargetIsAvailable) {
     EXPECT_EQ(kStateAvailableLocally, set.EffectiveState(3));
     EXPECT_EQ(kStateDownload, set.EffectiveState(4));
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(1, P(i).selected) << i;
+}
+
+// A file found in place is run only after the tests of its content (MD5,
+// SHA256, SignerName) when the prerequisite has any: one in the download
+// folder that fails is deleted (and downloaded), a file: location that
+// fails is not run. Without such tests nothing is asked.
+TEST_F(Decision, FilesFoundInPlacePassTheContentTestsFirst) {
+    Load({{L"Md5", std::wstring(kUrl) + L"MD5=0123456789abcdef0123456789abcdef\r\nFolder=a\r\n"},
+          {L"Signed", std::wstring(kUrl) + L"SignerName=Contoso\r\nFolder=b\r\n"},
+          {L"Planted", std::wstring(kUrl) + L"SHA256=" + std::wstring(64, L'a') +
+                           L"\r\nExactSize=100\r\nFolder=c\r\n"},
+          {L"Share", L"Url=file://\\\\server\\share\\x.exe\r\nSignerName=Contoso\r\n"},
+          {L"Plain", std::wstring(kUrl) + L"Folder=d\r\n"}});
+    env.files = {{L"C:\\dl\\a\\f.exe", 5},
+                 {L"C:\\dl\\b\\f.exe", 5},
+                 {L"C:\\dl\\c\\f.exe", 100},
+                 {L"C:\\dl\\d\\f.exe", 5}};
+    env.rejected = {L"C:\\dl\\c\\f.exe", L"\\\\server\\share\\x.exe"};
+    set.EvaluateAll();
+    EXPECT_EQ(kStateAvailableLocally, set.EffectiveState(0));
+    EXPECT_EQ(kStateAvailableLocally, set.EffectiveState(1));
+    EXPECT_EQ(kStateDownload, set.EffectiveState(2));  // planted: deleted, downloaded again
+    EXPECT_EQ(0u, env.files.count(L"C:\\dl\\c\\f.exe"));
+    EXPECT_EQ(kStateDownload, set.EffectiveState(3));  // not run in place
+    EXPECT_EQ(kStateAvailableLocally, set.EffectiveState(4));
+    const std::vector<std::wstring> firstPass(env.judged.begin(), env.judged.begin() + 4);
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"C:\\dl\\a\\f.exe (delete)", L"C:\\dl\\b\\f.exe (delete)",
+                                   L"C:\\dl\\c\\f.exe (delete)", L"\\\\server\\share\\x.exe"}),
+        firstPass);
+    for (const auto& path : env.judged) EXPECT_EQ(std::wstring::npos, path.find(L"\\d\\")) << path;
 }
 
 TEST_F(Decision, PresentButSelectedTakesItsLocationsState) {

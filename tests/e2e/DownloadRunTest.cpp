@@ -84,6 +84,12 @@ class DownloadRun : public ::testing::Test {
         WriteBytes(*root_ / L"empty.exe", "");
         http_ = new LocalServer("http", "dlrun", root_->Path());
         authority_ = new TrustedTestAuthority();
+        // The signed fake installers of the test certificates (tests/servers/testpki.py).
+        for (const wchar_t* name :
+             {L"signed-publisher.exe", L"signed-rekeyed.exe", L"signed-other.exe",
+              L"signed-lookalike.exe", L"unsigned.exe", L"tampered.exe"}) {
+            WriteBytes(*root_ / name, ReadBytes(PkiFile(name)));
+        }
         https_ = new LocalServer(
             "https", "dlruns", root_->Path(),
             "--cert " + PkiUnixFile("localhost.crt") + " --key " + PkiUnixFile("localhost.key"));
@@ -441,6 +447,74 @@ TEST_F(DownloadRun, AnHttpsDownloadRedirectedToPlainHttpIsNeverRun) {
     EXPECT_FALSE(FileExists(DownloadFolder() + L"\\redist.exe"));
     EXPECT_FALSE(FileExists(DownloadFolder() + L"\\redist.exe.part"));
 }
+
+// A file found at its target path is tested like a download before it is
+// run: a planted file of the right size with the wrong MD5 is replaced by
+// the download.
+TEST_F(DownloadRun, APlantedFileWithTheWrongDigestIsReplacedByTheDownload) {
+    CreateDirectoryW(DownloadFolder().c_str(), nullptr);
+    std::string planted = *installer_;
+    planted[planted.size() - 1] = static_cast<char>(planted.back() ^ 0x5A);
+    WriteBytes(DownloadFolder() + L"\\redist.exe", planted);
+    const DWORD code =
+        RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                  App(1, L"Url=" + Url(L"redist.exe") + L"\r\nExactSize=" + InstallerSize() +
+                             L"\r\nMD5=" + InstallerMd5() + L"\r\nOptions=m\r\n"));
+    EXPECT_EQ(0u, code) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"The file found for Runtime was rejected.(Invalid size or MD5): " +
+                                    DownloadFolder() +
+                                    L"\\redist.exe is deleted and downloaded again."))
+        << Narrow(log);
+    EXPECT_FALSE(HasMessageStartingWith(log, L"Already available, no download needed:"));
+    EXPECT_EQ(1u, Requests().size());  // downloaded
+    EXPECT_TRUE(HasMessage(log, L"Downloaded file was accepted."));
+    EXPECT_EQ(1u, records.size());  // what ran is the download
+}
+
+// Acceptance by the publisher's signature: the file must verify, chain to a
+// root the machine trusts (the test authority, trusted in this prefix
+// only), carry the named publisher and, with SignerKey, its key.
+struct SignedCase {
+    const wchar_t* file;
+    bool withKey;
+    bool runs;
+    const wchar_t* finding;  // the start of what the signature check found
+};
+
+class SignedDownload : public DownloadRun, public ::testing::WithParamInterface<SignedCase> {};
+
+TEST_P(SignedDownload, OnlyTheNamedPublishersFileRuns) {
+    ASSERT_TRUE(authority_->Trusted());
+    std::wstring key;
+    for (char c : ReadBytes(PkiFile(L"publisher.spki-sha256")))
+        key += static_cast<wchar_t>(toupper(static_cast<unsigned char>(c)));  // either case
+    const SignedCase& c = GetParam();
+    const DWORD code =
+        RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                  App(1, L"Url=" + Url(c.file) + L"\r\nSignerName=Contoso Test Publisher\r\n" +
+                             (c.withKey ? L"SignerKey=" + key + L"\r\n" : L"") + L"Options=m\r\n"));
+    const std::wstring target = DownloadFolder() + L"\\" + c.file;
+    EXPECT_EQ(c.runs ? 0u : 1u, code) << Narrow(log);
+    EXPECT_EQ(c.runs ? 1u : 0u, records.size()) << Narrow(log);
+    EXPECT_TRUE(HasMessageStartingWith(log, L"Signature check of " + target + L": " + c.finding))
+        << Narrow(log);
+    EXPECT_EQ(!c.runs, HasMessage(log, L"Downloaded file was rejected.(Invalid signature)."));
+    EXPECT_FALSE(FileExists(target));  // rejected: deleted; accepted: cleaned up after the run
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signatures, SignedDownload,
+    ::testing::Values(
+        SignedCase{L"signed-publisher.exe", false, true, L"signed by \"Contoso Test Publisher\""},
+        SignedCase{L"signed-publisher.exe", true, true, L"signed by \"Contoso Test Publisher\""},
+        SignedCase{L"signed-rekeyed.exe", false, true, L"signed by \"Contoso Test Publisher\""},
+        SignedCase{L"signed-rekeyed.exe", true, false,
+                   L"signed by \"Contoso Test Publisher\" with the key "},
+        SignedCase{L"signed-other.exe", false, false, L"signed by \"Fabrikam Test Publisher\""},
+        SignedCase{L"unsigned.exe", false, false, L"the signature does not verify: 0x800B0100"},
+        SignedCase{L"tampered.exe", false, false, L"the signature does not verify: 0x80096010"},
+        SignedCase{L"signed-lookalike.exe", false, false,
+                   L"the signer's certificate chain is not trusted: "}));
 
 TEST_F(DownloadRun, KeepFilesAndAFolderWithAName) {
     EXPECT_EQ(0u,

@@ -39,22 +39,38 @@ class TrustedTestAuthority {
             ADD_FAILURE() << "no test authority at " << Narrow(PkiFile(L"ca.der"));
             return;
         }
-        HCERTSTORE root = Root();
-        if (root == nullptr) {
+        root_ = Root();
+        if (root_ == nullptr) {
             ADD_FAILURE() << "the machine root store cannot be opened: " << GetLastError();
             return;
         }
         trusted_ =
             CertAddEncodedCertificateToStore(
-                root, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                root_, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
                 static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, &added_) != FALSE;
         if (!trusted_) ADD_FAILURE() << "the test authority was not added: " << GetLastError();
-        CertCloseStore(root, 0);
+        // This process's own view of the trusted roots (read once per
+        // process) gets it too.
+        HCERTSTORE system =
+            CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+        if (system != nullptr) {
+            CertAddEncodedCertificateToStore(
+                system, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+            CertCloseStore(system, 0);
+        }
     }
     ~TrustedTestAuthority() {
-        if (added_ == nullptr) return;
-        // The context keeps its store: deleting it removes the certificate.
-        CertDeleteCertificateFromStore(added_);
+        if (root_ == nullptr) return;
+        if (added_ != nullptr) {
+            // Found again in the open registry store and deleted there (and
+            // so from the registry); the context itself is freed with it.
+            PCCERT_CONTEXT found = CertFindCertificateInStore(root_, X509_ASN_ENCODING, 0,
+                                                              CERT_FIND_EXISTING, added_, nullptr);
+            if (found != nullptr) CertDeleteCertificateFromStore(found);
+            CertFreeCertificateContext(added_);
+        }
+        CertCloseStore(root_, 0);
     }
     TrustedTestAuthority(const TrustedTestAuthority&) = delete;
     TrustedTestAuthority& operator=(const TrustedTestAuthority&) = delete;
@@ -68,6 +84,7 @@ class TrustedTestAuthority {
         return CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0,
                              CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
     }
+    HCERTSTORE root_ = nullptr;
     PCCERT_CONTEXT added_ = nullptr;
     bool trusted_ = false;
 };
