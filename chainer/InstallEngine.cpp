@@ -6,18 +6,23 @@
 #include "common/Text.h"
 #include "detect/ReferenceExpansion.h"
 #include "download/DownloadSink.h"
+#include "download/DownloadRules.h"
 #include "download/DownloadTarget.h"
+#include "ui/MessageBox.h"
+#include "ui/ResourceIds.h"
 
 namespace pravel {
 
 namespace {
 
-const wchar_t kInstallingText[] = L"Installing %s";
 constexpr int32_t kStepInstalling = 9;
 
+// String 153 of the string table ("Installing %s"), so that a rebranded or
+// translated table applies; the same text when the table lacks it.
 std::wstring InstallingText(const std::wstring& displayName) {
-    std::wstring text = kInstallingText;
-    return text.replace(text.find(L"%s"), 2, displayName);
+    std::wstring text;
+    if (!TryLoadText(IDS_INSTALLING, text)) text = L"Installing %s";
+    return FormatWithName(text, displayName);
 }
 
 }  // namespace
@@ -118,6 +123,25 @@ uint32_t InstallEngine::InstallAll(DownloadSink* sink) {
         }
     }
     return kInstallSuccess;
+}
+
+int32_t InstallEngine::PlannedSteps() const {
+    int32_t steps = 0;
+    for (size_t i = 0; i < set_.Count(); ++i) {
+        switch (set_.EffectiveState(i)) {
+            case kStateDownload:
+                steps += 2;  // the download, then the installation
+                break;
+            case kStateOpenSite:
+            case kStateInstallFromPackage:
+            case kStateAvailableLocally:
+                steps += 1;
+                break;
+            default:
+                break;
+        }
+    }
+    return steps;
 }
 
 bool InstallEngine::CheckMandatory() {

@@ -40,6 +40,10 @@ class InstallEngine {
     // notification is sent nevertheless when the installation step stopped
     // for a restart, which is no failure to show).
     uint32_t RunDownloadPhase(DownloadSink* sink);
+    // The steps the whole phase shows (a download and an installation for
+    // each prerequisite to download, one step for each site and each
+    // installation of a file on disk), for a progress bar that spans them.
+    int32_t PlannedSteps() const;
     // Removes the downloaded files (unless KeepFiles keeps them) and the
     // folders the downloads created.
     void CleanUpDownloads();

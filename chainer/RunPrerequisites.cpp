@@ -167,6 +167,7 @@ int32_t InstallWithWindow(InstallEngine& engine, PrerequisiteSet& set, Preparing
     run.mandatorySatisfied = [&engine, &set] { return MandatoryPresentAfterwards(engine, set); };
     run.aborted = [&engine] { return engine.ShutdownInProgress(); };
     run.sessionEnding = [&engine] { engine.SetShutdownInProgress(); };
+    run.plannedSteps = engine.PlannedSteps();
     DownloadProgressDialog dialog(std::move(run));
     const int ended = dialog.Run(::GetActiveWindow(), preparing.Title());
     if (ended == 7) return kExitMandatoryMissing;

@@ -35,7 +35,8 @@ bool IsMandatory(const Prerequisite& p) {
 // The text of a WinINet code from wininet.dll's message table (the system
 // table has none of them); empty when it has no text either.
 std::wstring WinInetMessage(uint32_t code) {
-    HMODULE wininet = LoadSystemLibrary(L"wininet.dll");
+    // Looked up once per process through the one loader.
+    static const HMODULE wininet = LoadSystemLibrary(L"wininet.dll");
     if (wininet == nullptr) return std::wstring();
     wchar_t* text = nullptr;
     const DWORD length =
@@ -150,7 +151,8 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
         }
         HWND owner = ::GetForegroundWindow();
         Log(L"Launching URL:" + RedactUrl(p.location));
-        OpenUrlThroughShortcut(p.location, ProgramTempFolder());
+        const std::wstring shortcut = OpenUrlThroughShortcut(p.location, ProgramTempFolder());
+        if (!shortcut.empty()) shortcuts_.push_back(Shortcut{shortcut, ::GetTickCount()});
         if (sink != nullptr && !quiet) {
             ShowMessage(owner, MB_ICONINFORMATION | MB_OK, texts_.openSiteMessage.c_str(),
                         caption.c_str());
@@ -160,6 +162,12 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
 
 void DownloadPhase::CleanUp() {
     RemoveFilesAndCreatedFolders(downloadedFiles_, createdFolders_);
+    for (const Shortcut& shortcut : shortcuts_) {
+        const uint32_t age = ::GetTickCount() - shortcut.openedAt;
+        if (age < kShortcutLifetimeMs) ::Sleep(kShortcutLifetimeMs - age);
+        ::DeleteFileW(shortcut.path.c_str());
+    }
+    shortcuts_.clear();
 }
 
 }  // namespace pravel

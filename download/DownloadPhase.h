@@ -60,9 +60,12 @@ class DownloadPhase {
     void OpenSites(DownloadSink* sink);
 
     // Deletes the downloaded files (failures ignored) and removes the folders
-    // the downloads created, newest first, when empty. Both lists are empty
-    // afterwards.
+    // the downloads created, newest first, when empty; deletes the internet
+    // shortcuts that OpenSites made, each once it is kShortcutLifetimeMs old
+    // (the shell's handler reads it after the shell returned: the wait is at
+    // most that long in all). The lists are empty afterwards.
     void CleanUp();
+    static constexpr uint32_t kShortcutLifetimeMs = 5000;
 
     // The status of the last transfer (0 before any).
     uint32_t LastError() const { return lastError_; }
@@ -83,6 +86,11 @@ class DownloadPhase {
     uint32_t lastError_ = 0;
     std::vector<std::wstring> createdFolders_;
     std::vector<std::wstring> downloadedFiles_;
+    struct Shortcut {
+        std::wstring path;
+        uint32_t openedAt;  // GetTickCount
+    };
+    std::vector<Shortcut> shortcuts_;
 };
 
 // The text written after "Download failed. Error:": the system's text for a

@@ -91,6 +91,13 @@ uint32_t Downloader::Download(const std::wstring& url, const std::wstring& targe
 uint32_t Downloader::Download(const std::vector<std::wstring>& urls, const std::wstring& target) {
     const uint32_t result = Run(urls, target);
     CloseSession();
+    if (!connectedShare_.empty()) {
+        // Only a connection this transfer made; nothing is left behind.
+        if (const DWORD error = DisconnectShare(connectedShare_.c_str()); error != 0)
+            Log({L"Download: cannot remove the connection to ", connectedShare_, L" (",
+                 DecimalPiece(error), L")"});
+        connectedShare_.clear();
+    }
     return result;
 }
 

@@ -148,6 +148,9 @@ class Downloader {
     std::wstring target_;
     std::wstring partPath_;
     HANDLE partFile_ = nullptr;  // the data loop's open ".part" file (not owned)
+    // The share folder this transfer connected (with a URL's or entered user
+    // name); the connection is removed when the transfer ends.
+    std::wstring connectedShare_;
     std::vector<SourceUrl>* urls_ = nullptr;
 
     bool resume_ = true;

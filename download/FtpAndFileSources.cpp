@@ -179,6 +179,7 @@ uint32_t Downloader::OpenFileSource(const SourceUrl& url, uint64_t& offset, Open
             const std::wstring folder = ShareFolderOf(path);
             error = ConnectShare(folder.c_str(), user.c_str(),
                                  password.empty() ? nullptr : password.c_str());
+            if (error == 0) connectedShare_ = folder;
             if (error != 0)
                 Log({L"Download: cannot connect ", folder, L" (", DecimalPiece(error), L")"});
         }

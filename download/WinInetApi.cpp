@@ -46,7 +46,15 @@ DWORD RealConnectShare(const wchar_t* remoteFolder, const wchar_t* user, const w
     return connect(&resource, password, user, 0);
 }
 
+DWORD RealDisconnectShare(const wchar_t* remoteFolder) {
+    static const auto cancel =
+        SystemFunction<decltype(&::WNetCancelConnection2W)>(L"mpr.dll", "WNetCancelConnection2W");
+    if (cancel == nullptr) return ERROR_PROC_NOT_FOUND;
+    return cancel(remoteFolder, 0, TRUE);
+}
+
 std::atomic<ShareConnectFunction> g_connectShare{nullptr};
+std::atomic<ShareDisconnectFunction> g_disconnectShare{nullptr};
 
 }  // namespace
 
@@ -96,6 +104,15 @@ DWORD ConnectShare(const wchar_t* remoteFolder, const wchar_t* user, const wchar
 
 ShareConnectFunction SetShareConnectFunction(ShareConnectFunction fn) {
     return g_connectShare.exchange(fn);
+}
+
+DWORD DisconnectShare(const wchar_t* remoteFolder) {
+    const ShareDisconnectFunction fn = g_disconnectShare.load();
+    return fn != nullptr ? fn(remoteFolder) : RealDisconnectShare(remoteFolder);
+}
+
+ShareDisconnectFunction SetShareDisconnectFunction(ShareDisconnectFunction fn) {
+    return g_disconnectShare.exchange(fn);
 }
 
 }  // namespace pravel

@@ -47,4 +47,10 @@ DWORD ConnectShare(const wchar_t* remoteFolder, const wchar_t* user, const wchar
 // Installs `fn` (null restores the real function); returns the previous one.
 ShareConnectFunction SetShareConnectFunction(ShareConnectFunction fn);
 
+// Removes a connection that ConnectShare made (WNetCancelConnection2W,
+// forced); replaceable like ConnectShare.
+using ShareDisconnectFunction = DWORD (*)(const wchar_t* remoteFolder);
+DWORD DisconnectShare(const wchar_t* remoteFolder);
+ShareDisconnectFunction SetShareDisconnectFunction(ShareDisconnectFunction fn);
+
 }  // namespace pravel

@@ -100,12 +100,18 @@ LRESULT DownloadProgressDialog::Send(UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 void DownloadProgressDialog::MoveTo(int32_t position) {
-    if (position == lastPosition_) return;
+    if (position > total_ * kStepScale) position = total_ * kStepScale;
+    if (position <= lastPosition_) return;  // never backwards
     lastPosition_ = position;
     Send(kMsgPosition, static_cast<WPARAM>(position), 0);
 }
 
 void DownloadProgressDialog::SetRange(int32_t steps) {
+    if (run_.plannedSteps > 0) {
+        // The bar spans the whole run: set once, never reset.
+        if (total_ != 0) return;
+        steps = run_.plannedSteps;
+    }
     total_ = steps > 0 ? steps : 0;
     stepCount_ = 0;
     stepBytesTotal_ = 0;
@@ -117,14 +123,17 @@ void DownloadProgressDialog::ShowStep(const wchar_t* text, int32_t kind) {
     if (kind != 9) return;
     ++stepCount_;
     stepBytesTotal_ = 0;
-    lastPosition_ = stepCount_ * kStepScale;
-    Send(kMsgStep, static_cast<WPARAM>(lastPosition_), reinterpret_cast<LPARAM>(text));
+    // The step starts where the one before ended.
+    int32_t position = (stepCount_ - 1) * kStepScale;
+    if (position > total_ * kStepScale) position = total_ * kStepScale;
+    if (position < lastPosition_) position = lastPosition_;
+    lastPosition_ = position;
+    Send(kMsgStep, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(text));
 }
 
 void DownloadProgressDialog::TransferStarting(int32_t, uint64_t totalSize, const wchar_t*) {
     stepBytesTotal_ = totalSize;
     stepBytes_ = 0;
-    if (totalSize > 0) MoveTo((stepCount_ > 0 ? stepCount_ - 1 : 0) * kStepScale);
 }
 
 void DownloadProgressDialog::BytesWritten(uint64_t count) {
@@ -136,10 +145,10 @@ void DownloadProgressDialog::BytesWritten(uint64_t count) {
 }
 
 uint32_t DownloadProgressDialog::ReportError(const wchar_t* text, uint32_t code, void* handle) {
-    if (code == DLERR_AUTH_REQUIRED) {
+    if (code == DLERR_AUTH_REQUIRED && handle != nullptr) {
         // A demand for credentials is a question, not a failure: ask the
         // user (owned by this window) unless the run is being cancelled.
-        if (handle == nullptr || cancelRequested_.load() || Window() == nullptr) return code;
+        if (cancelRequested_.load() || Window() == nullptr) return code;
         auto* provider = static_cast<CredentialsProvider*>(handle);
         return provider->Prompt(Window()) ? kErrorRetry : code;
     }
@@ -152,7 +161,10 @@ uint32_t DownloadProgressDialog::ReportError(const wchar_t* text, uint32_t code,
 }
 
 void DownloadProgressDialog::TransferFinished(int32_t flag, uint32_t) {
-    if (flag != 0) return;  // one file is in place; the phase goes on
+    if (flag != 0) {  // one file is in place: its step is full; the phase goes on
+        MoveTo(stepCount_ * kStepScale);
+        return;
+    }
     finalSent_.store(true);
     int code = 2;
     if (!(run_.aborted && run_.aborted())) {

@@ -19,17 +19,24 @@
 // messages while it waits, so a worker that still talks to a window of this
 // thread is never blocked).
 //
-// ReportError: a demand for credentials (DLERR_AUTH_REQUIRED, the handle is
-// the CredentialsProvider) is answered by the provider's Prompt owned by
-// this window, 1237 (retry) when the user entered a name; it does not mark
-// the window as failed. Neither does a stop for a restart (0xE0000025: the
-// phase then ends with its final notification). Every other report (certificate errors included:
-// they stay refused) shows its text when one is given and puts the bar and
-// the taskbar button into the error state; the code is answered unchanged.
+// ReportError: a demand for credentials (DLERR_AUTH_REQUIRED with the
+// CredentialsProvider as the handle) is answered by the provider's Prompt
+// owned by this window, 1237 (retry) when the user entered a name; it does
+// not mark the window as failed (the failure of a transfer that got no
+// credentials is reported afterwards, without a handle, and does). Neither does a stop for a
+// restart (0xE0000025: the phase then ends with its final notification). Every other report
+// (certificate errors included: they stay refused) shows its text when one is given and puts the
+// bar and the taskbar button into the error state; the code is answered unchanged.
 //
-// Beyond the steps: the bar and the taskbar button also move by bytes within
-// a download step (TransferStarting gives the size, BytesWritten the
-// progress); each step is kStepScale units of the bar.
+// The bar: each step (ShowStep with kind 9) is kStepScale units of it. A
+// step starts at the end of the one before; a download fills the step's
+// share by bytes (TransferStarting gives the size, BytesWritten the
+// progress) and its file in place (TransferFinished with flag 1) ends the
+// step. The bar, and the taskbar button with it, only ever moves forward:
+// a transfer that starts over holds the bar until it passes its position.
+// With ProgressRun::plannedSteps the bar spans the whole run (every phase's
+// steps, SetRange only tells how many a phase has); without, each SetRange
+// starts a new range.
 #pragma once
 
 #include <windows.h>
@@ -60,6 +67,10 @@ struct ProgressRun {
     std::function<bool()> aborted;
     // On the window's thread when Windows ends the session (WM_ENDSESSION).
     std::function<void()> sessionEnding;
+    // The steps of the whole run (downloads, sites and installations), so
+    // that the bar spans all phases; 0: unknown (each phase's SetRange
+    // starts a new range).
+    int32_t plannedSteps = 0;
 };
 
 class DownloadProgressDialog final : public DownloadSink {
@@ -75,6 +86,8 @@ class DownloadProgressDialog final : public DownloadSink {
     uint32_t PhaseResult() const { return phaseResult_.load(); }
     // Whether the taskbar-progress object could be created for the window.
     bool TaskbarInUse() const { return taskbarUsed_.load(); }
+    // Whether a failure was shown (error state of the bar and the taskbar button).
+    bool FailureShown() const { return errorShown_.load(); }
     HWND Window() const { return window_.Window(); }
 
     // DownloadSink (worker thread).

@@ -231,6 +231,11 @@ namespace {
 
 int g_connects = 0;
 std::wstring g_lastUser;
+std::vector<std::wstring> g_disconnected;
+DWORD FakeDisconnect(const wchar_t* folder) {
+    g_disconnected.push_back(folder);
+    return 0;
+}
 DWORD FakeConnect(const wchar_t*, const wchar_t* user, const wchar_t* password) {
     ++g_connects;
     g_lastUser = user != nullptr ? user : L"";
@@ -245,6 +250,8 @@ TEST_F(Sources, ShareLogonFailureAsksTheProvider) {
     Share share(root_->Path());
     const std::wstring url = L"file://guest:x@" + share.Path(L"f.bin");
     const ShareConnectFunction previous = SetShareConnectFunction(&FakeConnect);
+    const ShareDisconnectFunction previousDisconnect = SetShareDisconnectFunction(&FakeDisconnect);
+    g_disconnected.clear();
     {
         RecordingSink sink;
         RecordingProvider provider;
@@ -253,6 +260,7 @@ TEST_F(Sources, ShareLogonFailureAsksTheProvider) {
         EXPECT_EQ(L"Local Network Server", provider.Realm());
         EXPECT_EQ(L"localhost", provider.ServerName());
     }
+    EXPECT_TRUE(g_disconnected.empty());  // no connection was made
     g_connects = 0;
     RecordingSink sink;
     sink.user = L"shareuser";
@@ -262,9 +270,12 @@ TEST_F(Sources, ShareLogonFailureAsksTheProvider) {
     Downloader downloader(&sink, &provider);
     EXPECT_EQ(0u, downloader.Download(url, Target()));
     SetShareConnectFunction(previous);
+    SetShareDisconnectFunction(previousDisconnect);
     EXPECT_TRUE(Content() == ReadBytes(Target()));
     EXPECT_EQ(2, g_connects);  // the URL's user, then the entered one
     EXPECT_EQ(L"shareuser", g_lastUser);
+    // The connection the download made is removed when it ends.
+    EXPECT_EQ(std::vector<std::wstring>{L"\\\\localhost\\" + share.Name()}, g_disconnected);
 }
 
 TEST_F(Sources, AListWithAFileSourceNeverReconnects) {

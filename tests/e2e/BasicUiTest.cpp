@@ -6,6 +6,7 @@
 #include "support/WindowDriver.h"
 
 #include <algorithm>
+#include <vector>
 
 using namespace e2e;
 
@@ -23,6 +24,43 @@ bool WaitForText(HWND window, int id, const std::wstring& text, DWORD timeoutMs 
         Sleep(20);
     }
     return false;
+}
+
+// Replaces string `id` of the string table of the program file `exe` (a
+// copy: Windows keeps the strings in blocks of 16, rewritten whole).
+bool ReplaceString(const std::wstring& exe, UINT id, const std::wstring& text) {
+    const UINT block = id / 16 + 1;
+    HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) return false;
+    WORD language = 0;
+    EnumResourceLanguagesW(
+        module, RT_STRING, MAKEINTRESOURCEW(block),
+        [](HMODULE, LPCWSTR, LPCWSTR, WORD lang, LONG_PTR out) -> BOOL {
+            *reinterpret_cast<WORD*>(out) = lang;
+            return FALSE;
+        },
+        reinterpret_cast<LONG_PTR>(&language));
+    HRSRC found = FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(block), language);
+    std::vector<std::wstring> strings(16);
+    if (found != nullptr) {
+        const auto* data = static_cast<const WCHAR*>(LockResource(LoadResource(module, found)));
+        for (int i = 0; i < 16 && data != nullptr; ++i) {
+            strings[i].assign(data + 1, *data);
+            data += 1 + *data;
+        }
+    }
+    FreeLibrary(module);
+    strings[id % 16] = text;
+    std::vector<WCHAR> bytes;
+    for (const auto& s : strings) {
+        bytes.push_back(static_cast<WCHAR>(s.size()));
+        bytes.insert(bytes.end(), s.begin(), s.end());
+    }
+    HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);
+    if (update == nullptr) return false;
+    const BOOL ok = UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(block), language,
+                                    bytes.data(), static_cast<DWORD>(bytes.size() * sizeof(WCHAR)));
+    return EndUpdateResourceW(update, !ok) && ok;
 }
 
 class BasicUi : public ::testing::Test {
@@ -83,6 +121,21 @@ TEST_F(BasicUi, TheProgressWindowInstallsAndEndsByItself) {
     EXPECT_EQ(Summary(), (std::vector<std::wstring>{L"After running prerequisites we have:",
                                                     L"  Reboot was required=false"}));
     EXPECT_FALSE(InterbootContextExists());
+}
+
+// The installing text comes from the string table (string 153): a program
+// whose table is translated or rebranded shows its own text.
+TEST_F(BasicUi, TheInstallingTextComesFromTheStringTable) {
+    ASSERT_TRUE(ReplaceString(inst_.Exe(), 153, L"Einrichten von %s ..."));
+    WriteOne("sleep=1500\nregkey=Software\\PravelTests\\BasicUi\\A\n", L"m");
+    Process process(inst_.Exe());
+    ASSERT_TRUE(process.Started());
+    HWND window = ProgressWindow();
+    ASSERT_NE(window, nullptr) << "no progress window";
+    EXPECT_TRUE(WaitForText(window, kStatus, L"Einrichten von A ..."))
+        << Narrow(ItemText(window, kStatus));
+    ASSERT_TRUE(process.WaitFor(60000));
+    EXPECT_EQ(process.ExitCode(), 0u);
 }
 
 TEST_F(BasicUi, CancelEndsTheWindowAndAMissingMandatoryPrerequisiteGivesOne) {

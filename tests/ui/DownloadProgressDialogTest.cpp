@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "UiTestSupport.h"
 
 using namespace ui_test;
@@ -98,12 +100,12 @@ TEST_F(ProgressWindowTest, StepsMoveTheBarOnlyForKindNine) {
             EXPECT_EQ(ItemText(window, IDC_PROGRESS_STATUS), L"Preparing...") << kind;
             EXPECT_EQ(BarPosition(window), 0) << kind;
         }
-        sink.ShowStep(L"Downloading A", 9);
+        sink.ShowStep(L"Downloading A", 9);  // a step starts where the one before ended
         EXPECT_EQ(ItemText(window, IDC_PROGRESS_STATUS), L"Downloading A");
-        EXPECT_EQ(BarPosition(window), 1 * kScale);
+        EXPECT_EQ(BarPosition(window), 0);
         sink.ShowStep(L"Installing A", 9);
         EXPECT_EQ(ItemText(window, IDC_PROGRESS_STATUS), L"Installing A");
-        EXPECT_EQ(BarPosition(window), 2 * kScale);
+        EXPECT_EQ(BarPosition(window), 1 * kScale);
         EXPECT_FALSE(sink.IsPaused());
         EXPECT_FALSE(sink.IsCancelled());
         sink.TransferFinished(0, 0);
@@ -118,7 +120,7 @@ TEST_F(ProgressWindowTest, BytesMoveTheBarWithinADownloadStep) {
     run.phase = [&](DownloadSink& sink) -> uint32_t {
         HWND window = ProgressWindow();
         if (window == nullptr) return 1603;
-        sink.SetRange(2);
+        sink.SetRange(3);
         sink.ShowStep(L"Downloading A", 9);
         sink.TransferStarting(1, 4000, L"C:\\x.part");
         EXPECT_EQ(BarPosition(window), 0);
@@ -130,21 +132,84 @@ TEST_F(ProgressWindowTest, BytesMoveTheBarWithinADownloadStep) {
         EXPECT_EQ(BarPosition(window), kScale);
         sink.TransferFinished(1, 0);  // one file in place: the window stays
         EXPECT_EQ(ItemText(window, IDC_PROGRESS_STATUS), L"Downloading A");
+        EXPECT_EQ(BarPosition(window), kScale);
         sink.ShowStep(L"Downloading B", 9);
-        EXPECT_EQ(BarPosition(window), 2 * kScale);
+        EXPECT_EQ(BarPosition(window), kScale);
         sink.TransferStarting(1, 0, L"C:\\y.part");  // unknown size: the bar keeps the step
         sink.BytesWritten(123456);
-        EXPECT_EQ(BarPosition(window), 2 * kScale);
-        sink.TransferStarting(1, 10, L"C:\\y.part");  // a retry starts the step over
         EXPECT_EQ(BarPosition(window), kScale);
+        sink.TransferStarting(1, 10, L"C:\\y.part");
+        sink.BytesWritten(6);
+        EXPECT_EQ(BarPosition(window), kScale + 6 * kScale / 10);
+        // A transfer that starts over holds the bar until it passes its place.
+        sink.TransferStarting(1, 10, L"C:\\y.part");
+        sink.BytesWritten(3);
+        EXPECT_EQ(BarPosition(window), kScale + 6 * kScale / 10);
         sink.BytesWritten(5);
-        EXPECT_EQ(BarPosition(window), kScale + kScale / 2);
+        EXPECT_EQ(BarPosition(window), kScale + 8 * kScale / 10);
+        sink.TransferFinished(1, 0);  // the file is in place: the step ends
+        EXPECT_EQ(BarPosition(window), 2 * kScale);
         EXPECT_TRUE(IsWindow(window)) << "per-file notifications never end the window";
         sink.TransferFinished(0, 0);
         return 0;
     };
     DownloadProgressDialog dialog(run);
     EXPECT_EQ(dialog.Run(nullptr, L"t"), 1);
+}
+
+// A whole run: downloads, a site and installations, each phase telling its
+// own range. With the planned steps the bar spans the run and, sampled
+// after every call, never moves back; it ends full.
+TEST_F(ProgressWindowTest, TheBarOnlyMovesForwardThroughAWholeRun) {
+    ProgressRun run;
+    run.plannedSteps =
+        2 * 2 + 1 + 1;  // two downloads (and their installations), a site, a file on disk
+    std::vector<int> positions;
+    run.phase = [&](DownloadSink& sink) -> uint32_t {
+        HWND window = ProgressWindow();
+        if (window == nullptr) return 1603;
+        const auto sample = [&] { positions.push_back(BarPosition(window)); };
+        sink.SetRange(2);
+        sample();
+        EXPECT_EQ(BarMaximum(window), 6 * kScale);
+        for (const wchar_t* step : {L"Downloading A", L"Downloading B"}) {
+            sink.ShowStep(step, 9);
+            sample();
+            sink.TransferStarting(1, 1000, L"C:\\f.part");
+            for (int i = 0; i < 4; ++i) {
+                sink.BytesWritten(250);
+                sample();
+            }
+            sink.TransferStarting(1, 2000, L"C:\\f.part");  // a reconnect that starts over
+            sink.BytesWritten(500);
+            sample();
+            sink.BytesWritten(1500);
+            sample();
+            sink.TransferFinished(1, 0);
+            sample();
+        }
+        sink.SetRange(1);  // the sites
+        sample();
+        sink.ShowStep(L"Opening site of C", 9);
+        sample();
+        sink.SetRange(3);  // the installations
+        sample();
+        for (const wchar_t* step : {L"Installing A", L"Installing B", L"Installing D"}) {
+            sink.ShowStep(step, 9);
+            sample();
+        }
+        sink.TransferFinished(1, 0);
+        sample();
+        EXPECT_EQ(BarMaximum(window), 6 * kScale);
+        sink.TransferFinished(0, 0);
+        return 0;
+    };
+    DownloadProgressDialog dialog(run);
+    EXPECT_EQ(dialog.Run(nullptr, L"t"), 1);
+    ASSERT_FALSE(positions.empty());
+    for (size_t i = 1; i < positions.size(); ++i)
+        EXPECT_GE(positions[i], positions[i - 1]) << "sample " << i;
+    EXPECT_EQ(positions.back(), 6 * kScale);
 }
 
 TEST_F(ProgressWindowTest, ErrorKeepsOrSetsTheTextAndRedrawsTheBarInTheErrorState) {

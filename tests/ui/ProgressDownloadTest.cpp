@@ -99,9 +99,13 @@ TEST_F(ProgressDownload, CancelledDemandFailsTheTransfer) {
     CredentialsProvider provider;
     uint32_t status = 0;
     ProgressRun run;
+    DownloadProgressDialog* self = nullptr;
+    bool failureShown = false;
     run.phase = [&](DownloadSink& sink) -> uint32_t {
         Downloader downloader(&sink, &provider);
         status = downloader.Download(url, target);
+        // The transfer failed for want of credentials: the window shows it.
+        failureShown = self->FailureShown();
         sink.TransferFinished(0, 0);
         return 0;
     };
@@ -111,9 +115,11 @@ TEST_F(ProgressDownload, CancelledDemandFailsTheTransfer) {
         PressButton(window, IDCANCEL);
     });
     DownloadProgressDialog dialog(run);
+    self = &dialog;
     EXPECT_EQ(dialog.Run(nullptr, L"t"), 1);
     typist.join();
     EXPECT_EQ(status, DLERR_AUTH_REQUIRED);
+    EXPECT_TRUE(failureShown) << "the error state, on the bar and the taskbar button";
 }
 
 TEST_F(ProgressDownload, CancelWhileTheServerStallsEndsAtOnceAndKeepsThePartFile) {
