@@ -8,6 +8,7 @@
 
 #include "download/LocalServers.h"
 #include "download/Sha256.h"
+#include "download/SignatureCheck.h"
 #include "e2e/PravelRun.h"
 #include "support/FakeInstaller.h"
 #include "support/TestAuthority.h"
@@ -515,6 +516,23 @@ INSTANTIATE_TEST_SUITE_P(
         SignedCase{L"tampered.exe", false, false, L"the signature does not verify: 0x80096010"},
         SignedCase{L"signed-lookalike.exe", false, false,
                    L"the signer's certificate chain is not trusted: "}));
+
+// A setup author signs pravel.exe before shipping it (signtool, or
+// osslsigncode on Linux): the signed program runs as before.
+TEST_F(DownloadRun, ASignedPravelRunsAsBefore) {
+    ASSERT_TRUE(authority_->Trusted());
+    const std::wstring signedProgram = PkiFile(L"signed-program.exe");
+    const pravel::SignatureVerdict verdict =
+        pravel::CheckPublisherSignature(signedProgram, L"Contoso Test Publisher", L"");
+    EXPECT_TRUE(verdict.accepted) << Narrow(verdict.detail);
+    ASSERT_TRUE(CopyFileW(signedProgram.c_str(), inst_.Exe().c_str(), FALSE));
+    const DWORD code = RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                                 App(1, L"Url=" + Url(L"redist.exe") + L"\r\nExactSize=" +
+                                            InstallerSize() + L"\r\nOptions=m\r\n"));
+    EXPECT_EQ(0u, code) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Downloaded file was accepted.")) << Narrow(log);
+    EXPECT_EQ(1u, records.size());
+}
 
 TEST_F(DownloadRun, KeepFilesAndAFolderWithAName) {
     EXPECT_EQ(0u,

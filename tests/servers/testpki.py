@@ -2,7 +2,7 @@
 """Test certificates and signed files, made when the tests run (never kept in
 the repository):
 
-  testpki.py --out DIR [--sign FILE.exe]
+  testpki.py --out DIR [--sign FILE.exe] [--sign-program PROGRAM.exe]
 
 DIR receives (PEM unless said otherwise):
   ca.crt, ca.key          "Pravel Test Root CA": the authority the tests make
@@ -24,6 +24,8 @@ With --sign, FILE is signed (osslsigncode, Authenticode) into
   signed-publisher.exe, signed-rekeyed.exe, signed-other.exe,
   signed-lookalike.exe, unsigned.exe (a plain copy), tampered.exe (signed by
   the publisher, then one byte of its code changed)
+With --sign-program, PROGRAM is signed by the publisher into
+  signed-program.exe (a signed pravel.exe, as a setup author ships it);
 and DIR/done is written last. Everything is made afresh on every call.
 """
 import argparse
@@ -105,6 +107,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--out", required=True)
     parser.add_argument("--sign")
+    parser.add_argument("--sign-program")
     args = parser.parse_args()
     out = args.out
     shutil.rmtree(out, ignore_errors=True)
@@ -143,6 +146,10 @@ def main():
             byte = f.read(1)
             f.seek(0x400 + 16)
             f.write(bytes([byte[0] ^ 0xFF]))
+
+    if args.sign_program:
+        leaf, chain = leaves["publisher"]
+        sign(leaf, chain, args.sign_program, os.path.join(out, "signed-program.exe"))
 
     with open(os.path.join(out, "done"), "w") as f:
         f.write("ok\n")
