@@ -26,6 +26,11 @@ bool WaitForText(HWND window, int id, const std::wstring& text, DWORD timeoutMs 
     return false;
 }
 
+BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR out) {
+    *reinterpret_cast<WORD*>(out) = language;
+    return FALSE;
+}
+
 // Replaces string `id` of the string table of the program file `exe` (a
 // copy: Windows keeps the strings in blocks of 16, rewritten whole).
 bool ReplaceString(const std::wstring& exe, UINT id, const std::wstring& text) {
@@ -33,13 +38,8 @@ bool ReplaceString(const std::wstring& exe, UINT id, const std::wstring& text) {
     HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (module == nullptr) return false;
     WORD language = 0;
-    EnumResourceLanguagesW(
-        module, RT_STRING, MAKEINTRESOURCEW(block),
-        [](HMODULE, LPCWSTR, LPCWSTR, WORD lang, LONG_PTR out) -> BOOL {
-            *reinterpret_cast<WORD*>(out) = lang;
-            return FALSE;
-        },
-        reinterpret_cast<LONG_PTR>(&language));
+    EnumResourceLanguagesW(module, RT_STRING, MAKEINTRESOURCEW(block), FirstLanguage,
+                           reinterpret_cast<LONG_PTR>(&language));
     HRSRC found = FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(block), language);
     std::vector<std::wstring> strings(16);
     if (found != nullptr) {
