@@ -472,6 +472,29 @@ TEST_F(DownloadRun, APlantedFileWithTheWrongDigestIsReplacedByTheDownload) {
     EXPECT_EQ(1u, records.size());  // what ran is the download
 }
 
+// A file: location runs in place only after the same tests: the right
+// publisher's file runs where it lies, an unsigned one is never run.
+TEST_F(DownloadRun, FileLocationsAreTestedBeforeTheyRunInPlace) {
+    ASSERT_TRUE(authority_->Trusted());
+    const auto run = [&](const wchar_t* file) {
+        return RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                         App(1, L"Url=file:///" + (*root_ / file) +
+                                    L"\r\nSignerName=Contoso Test Publisher\r\nOptions=m\r\n"));
+    };
+    EXPECT_EQ(0u, run(L"signed-publisher.exe")) << Narrow(log);
+    ASSERT_EQ(1u, records.size());
+    EXPECT_EQ(*root_ / L"signed-publisher.exe", records[0].at(L"exe"));  // run in place
+    EXPECT_TRUE(HasMessageStartingWith(log, L"The file found for Runtime was accepted: "));
+
+    RegDeleteTreeW(HKEY_CURRENT_USER, kPresentKey);
+    EXPECT_EQ(1u, run(L"unsigned.exe")) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"The file found for Runtime was rejected.(Invalid signature): " +
+                                    (*root_ / L"unsigned.exe") + L" is not run."))
+        << Narrow(log);
+    EXPECT_EQ(1u, ReadRecords(records_.Path()).size());  // nothing more ran
+    EXPECT_TRUE(FileExists(*root_ / L"unsigned.exe"));   // a file elsewhere is left alone
+}
+
 // Acceptance by the publisher's signature: the file must verify, chain to a
 // root the machine trusts (the test authority, trusted in this prefix
 // only), carry the named publisher and, with SignerKey, its key.
