@@ -62,8 +62,4 @@ bool ComputeSha256(ByteSource& source, std::wstring& hex);
 // what `source` delivers matches it. A read failure or an empty file rejects.
 bool IsAcceptedBySha256(const std::wstring& configured, ByteSource& source);
 
-// The log line of a file rejected by this step (the size and MD5 tests keep
-// "Downloaded file was rejected.(Invalid size or MD5).").
-constexpr const wchar_t* kLogRejectedBySha256 = L"Downloaded file was rejected.(Invalid SHA-256).";
-
 }  // namespace pravel

@@ -49,6 +49,16 @@ void RemoveNewPrivateCopies(const std::set<std::wstring>& before) {
     }
 }
 
+// Runs the program of `layout` and waits for the stand-in's record; the
+// private script copy that the run leaves to the script is removed.
+RecordedCall RunAndWaitForTheScript(const CleanupLayout& layout, PowerShellStandIn& standIn) {
+    const std::set<std::wstring> before = PrivateCopies();
+    EXPECT_TRUE(testing_support::Run(layout.Exe()).finished);
+    const RecordedCall call = standIn.WaitForCall();
+    RemoveNewPrivateCopies(before);
+    return call;
+}
+
 // The -paths list of a recorded invocation (between "-paths " and " -retry_count").
 std::wstring PathsOf(const std::wstring& arguments) {
     const size_t start = arguments.find(L" -paths ");
@@ -109,11 +119,8 @@ TEST(CleanupRun, AProgramFolderThatStillHoldsTheScriptIsNotHandedOver) {
     WriteBytes(script, "param([string[]]$paths, [int]$retry_count)\r\n");
     WriteUtf16(layout.Ini(), L"[PREREQ_CHAINER]\r\nCleanupFolders=" + layout.Top() +
                                  L"\r\nCleanupScript=" + script + L"\r\n");
-    const std::set<std::wstring> before = PrivateCopies();
 
-    ASSERT_TRUE(testing_support::Run(layout.Exe()).finished);
-    const RecordedCall call = standIn.WaitForCall();
-    RemoveNewPrivateCopies(before);
+    const RecordedCall call = RunAndWaitForTheScript(layout, standIn);
     EXPECT_FALSE(FileExists(layout.Ini()));
     ASSERT_TRUE(call.arrived);
     EXPECT_EQ(L"'" + script + L"','" + layout.Exe() + L"','" + layout / L"top\\mid" + L"'",
@@ -152,11 +159,8 @@ TEST(CleanupRun, TypographicQuotesInPathsArriveDoubled) {
     WriteBytes(script, "param([string[]]$paths, [int]$retry_count)\r\n");
     WriteUtf16(layout.Ini(), L"[PREREQ_CHAINER]\r\nCleanupFolders=" + layout.Top() +
                                  L"\r\nCleanupScript=" + script + L"\r\n");
-    const std::set<std::wstring> before = PrivateCopies();
 
-    ASSERT_TRUE(testing_support::Run(layout.Exe()).finished);
-    const RecordedCall call = standIn.WaitForCall();
-    RemoveNewPrivateCopies(before);
+    const RecordedCall call = RunAndWaitForTheScript(layout, standIn);
     ASSERT_TRUE(call.arrived);
     const std::wstring mid = L"O\u2019\u2019Brien\u2018\u2018s \u201A\u201Ax\u201B\u201B";
     EXPECT_EQ(L"'" + script + L"','" + layout.Top() + L"\\" + mid + L"\\prog\\pravel.exe','" +
