@@ -71,24 +71,42 @@ UINT SecureProperties(unsigned long install) {
         return ERROR_FUNCTION_FAILED;
     }
     wchar_t* names = data.Data();
+    size_t count = 0;
     for (size_t i = 0; i < length; ++i) {
         if (names[i] == L' ') names[i] = L'\0';
+        if (names[i] != L'\0' && (i == 0 || names[i - 1] == L'\0')) ++count;
     }
+    if (count == 0) return ERROR_SUCCESS;
+
+    // Every value is secured before the first property is set: a value that
+    // cannot be secured leaves all of them as they were.
+    constexpr size_t kSlot = kMaxSecuredChars + 1;
+    WideBlock secured;
+    if (!secured.Allocate(count * kSlot)) return ERROR_FUNCTION_FAILED;
+    size_t slot = 0;
     for (size_t start = 0; start < length;) {
         const wchar_t* name = names + start;
         const size_t nameLength = static_cast<size_t>(lstrlenW(name));
         start += nameLength + 1;
         if (nameLength == 0) continue;
-
         WideBlock value;
         size_t valueLength = 0;
-        wchar_t secured[kMaxSecuredChars + 1];
         size_t securedLength = 0;
         if (!ReadProperty(install, name, value, valueLength) ||
-            SecureString(value.Data(), valueLength, secured, securedLength) != 0) {
-            secured[0] = L'\0';
+            SecureString(value.Data(), valueLength, secured.Data() + slot * kSlot, securedLength) !=
+                0) {
+            return ERROR_FUNCTION_FAILED;
         }
-        MsiSetPropertyW(install, name, secured);
+        ++slot;
+    }
+    slot = 0;
+    for (size_t start = 0; start < length;) {
+        const wchar_t* name = names + start;
+        const size_t nameLength = static_cast<size_t>(lstrlenW(name));
+        start += nameLength + 1;
+        if (nameLength == 0) continue;
+        MsiSetPropertyW(install, name, secured.Data() + slot * kSlot);
+        ++slot;
     }
     return ERROR_SUCCESS;
 }

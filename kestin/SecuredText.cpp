@@ -41,31 +41,25 @@ struct CipherKey {
     UniqueCryptKey key;
 };
 
-DWORD AcquireContext(UniqueCryptProv& context) {
-    if (::CryptAcquireContextW(context.Put(), L"Quillon", MS_DEF_PROV_W, PROV_RSA_FULL, 0)) {
-        return 0;
-    }
-    if (::CryptAcquireContextW(context.Put(), L"Quillon", MS_DEF_PROV_W, PROV_RSA_FULL,
-                               CRYPT_NEWKEYSET)) {
-        return 0;
-    }
-    DWORD error = ::GetLastError();
-    // Another thread or process created the container between the two calls.
-    if (error == static_cast<DWORD>(NTE_EXISTS) &&
-        ::CryptAcquireContextW(context.Put(), L"Quillon", MS_DEF_PROV_W, PROV_RSA_FULL, 0)) {
-        return 0;
-    }
-    error = ::GetLastError();
-    return error != 0 ? error : ERROR_FUNCTION_FAILED;
-}
+KeyDerivationCheck g_derivationCheck = nullptr;
 
 DWORD LastErrorOr(DWORD fallback) {
     const DWORD error = ::GetLastError();
     return error != 0 ? error : fallback;
 }
 
+// Only a key derived from a hash is used, never a stored key pair: a
+// verify-only context needs no key container, so nothing lasting is made in
+// the user's profile, and a profile whose key store cannot be used does not
+// matter.
 DWORD DeriveKey(CipherKey& cipher) {
-    if (const DWORD error = AcquireContext(cipher.context)) return error;
+    if (g_derivationCheck != nullptr) {
+        if (const DWORD error = g_derivationCheck()) return error;
+    }
+    if (!::CryptAcquireContextW(cipher.context.Put(), nullptr, MS_DEF_PROV_W, PROV_RSA_FULL,
+                                CRYPT_VERIFYCONTEXT)) {
+        return LastErrorOr(ERROR_FUNCTION_FAILED);
+    }
     if (!::CryptCreateHash(cipher.context.Get(), CALG_MD5, 0, 0, cipher.hash.Put()) ||
         !::CryptHashData(cipher.hash.Get(), kKeyPhrase, sizeof(kKeyPhrase), 0) ||
         !::CryptDeriveKey(cipher.context.Get(), CALG_RC4, cipher.hash.Get(), 0, cipher.key.Put())) {
@@ -82,6 +76,10 @@ int HexValue(wchar_t c) {
 }
 
 }  // namespace
+
+void SetKeyDerivationCheck(KeyDerivationCheck check) {
+    g_derivationCheck = check;
+}
 
 DWORD SecureString(const wchar_t* plain, size_t length, wchar_t* secured, size_t& securedLength) {
     secured[0] = L'\0';

@@ -3,8 +3,10 @@
 // the fixed key phrase and written as uppercase hexadecimal, four
 // characters per text character. Revealing reverses it and accepts either
 // case. Deterministic and the same on every machine. Obfuscation only: the
-// key is inside the library. No heap strings and no exceptions: every
-// failure returns a Win32 status and leaves an empty output.
+// key is inside the library. The provider is used through a verify-only
+// context: no key container is opened or created. No heap strings and no
+// exceptions: every failure returns a Win32 status and leaves an empty
+// output.
 #pragma once
 
 #include <windows.h>
@@ -26,5 +28,12 @@ DWORD SecureString(const wchar_t* plain, size_t length, wchar_t* secured, size_t
 // a non-hexadecimal character, or more than 260 bytes),
 // ERROR_NOT_ENOUGH_MEMORY or the CryptoAPI error.
 DWORD RevealString(const wchar_t* secured, size_t length, wchar_t* plain, size_t& plainLength);
+
+// Test seam around the key derivation: when set, `check` is called before
+// every derivation, and a non-zero status it returns fails the operation
+// with that status. Null (the default) derives as usual; nothing in the
+// DLL sets it.
+using KeyDerivationCheck = DWORD (*)();
+void SetKeyDerivationCheck(KeyDerivationCheck check);
 
 }  // namespace kestin

@@ -1,4 +1,6 @@
-// kestin.dll through its real exports, loaded by name like any caller.
+// kestin.dll through its real exports, loaded by name like any caller; the
+// custom action's failure paths also through the library the DLL is built
+// from (its seam around the key derivation).
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <msi.h>
@@ -11,6 +13,8 @@
 
 #include "download/Md5.h"
 #include "kestin/KeyPhrase.h"
+#include "kestin/PropertySecuring.h"
+#include "kestin/SecuredText.h"
 #include "support/WinTestSupport.h"
 
 using namespace testing_support;
@@ -204,9 +208,34 @@ TEST_F(Kestin, MatchesAnIndependentRc4AndMd5ByteForByte) {
     }
 }
 
-TEST_F(Kestin, ThreadsStartingWithoutAKeyContainerAllSucceed) {
+// True when a key container of that name exists for this user.
+bool KeyContainerExists(const wchar_t* name) {
+    HCRYPTPROV context = 0;
+    if (!CryptAcquireContextW(&context, name, MS_DEF_PROV_W, PROV_RSA_FULL, 0)) {
+        EXPECT_EQ(static_cast<DWORD>(NTE_BAD_KEYSET), GetLastError());
+        return false;
+    }
+    CryptReleaseContext(context, 0);
+    return true;
+}
+
+void DeleteKeyContainer(const wchar_t* name) {
     HCRYPTPROV ignored = 0;
-    CryptAcquireContextW(&ignored, L"Quillon", MS_DEF_PROV_W, PROV_RSA_FULL, CRYPT_DELETEKEYSET);
+    CryptAcquireContextW(&ignored, name, MS_DEF_PROV_W, PROV_RSA_FULL, CRYPT_DELETEKEYSET);
+}
+
+// Only a key derived from a hash is used: nothing lasting is made in the
+// user's key store (earlier builds made the container "Quillon").
+TEST_F(Kestin, SecuringAndRevealingLeaveNoKeyContainer) {
+    DeleteKeyContainer(L"Quillon");
+    const std::wstring secured = Secure(L"secret");
+    EXPECT_EQ(IndependentSecure(L"secret"), secured);
+    EXPECT_EQ(L"secret", Reveal(secured.c_str()));
+    EXPECT_FALSE(KeyContainerExists(L"Quillon"));
+}
+
+TEST_F(Kestin, ThreadsStartingWithoutAKeyContainerAllSucceed) {
+    DeleteKeyContainer(L"Quillon");
     std::vector<std::thread> threads;
     std::vector<int> failures(8, 0);
     for (int t = 0; t < 8; ++t) {
@@ -222,6 +251,7 @@ TEST_F(Kestin, ThreadsStartingWithoutAKeyContainerAllSucceed) {
     }
     for (auto& thread : threads) thread.join();
     for (int t = 0; t < 8; ++t) EXPECT_EQ(0, failures[t]) << "thread " << t;
+    EXPECT_FALSE(KeyContainerExists(L"Quillon"));
 }
 
 class KestinInstall : public Kestin {
@@ -258,11 +288,56 @@ TEST_F(KestinInstall, SecuresEachNamedPropertyInPlace) {
     EXPECT_EQ(L"plain", Property(L"UNTOUCHED"));
 }
 
-TEST_F(KestinInstall, TooLongValueBecomesEmpty) {
-    MsiSetPropertyW(install_, L"LONG", std::wstring(131, L'v').c_str());
-    MsiSetPropertyW(install_, L"CustomActionData", L"LONG");
+// A value of more than 130 characters cannot be secured: the action fails,
+// so that a checked custom action stops, and no property changes, also not
+// the ones named before it.
+TEST_F(KestinInstall, TooLongValueFailsAndChangesNothing) {
+    const std::wstring tooLong(131, L'v');
+    MsiSetPropertyW(install_, L"PASSWORD", L"s3cr3t");
+    MsiSetPropertyW(install_, L"LONG", tooLong.c_str());
+    MsiSetPropertyW(install_, L"CustomActionData", L"PASSWORD LONG");
+    EXPECT_EQ(1627u, add_(install_));
+    EXPECT_EQ(L"s3cr3t", Property(L"PASSWORD"));
+    EXPECT_EQ(tooLong, Property(L"LONG"));
+    MsiSetPropertyW(install_, L"LONG", tooLong.substr(1).c_str());  // 130 is fine
     EXPECT_EQ(0u, add_(install_));
-    EXPECT_EQ(L"", Property(L"LONG"));
+    EXPECT_EQ(Secure(L"s3cr3t"), Property(L"PASSWORD"));
+    EXPECT_EQ(tooLong.substr(1), Reveal(Property(L"LONG").c_str()));
+}
+
+namespace {
+
+// Fails the `failAt`-th key derivation (counted from 1) of the library.
+int g_failAt = 0;
+int g_derivations = 0;
+DWORD FailNthDerivation() {
+    return ++g_derivations == g_failAt ? static_cast<DWORD>(NTE_BAD_KEYSET) : 0;
+}
+
+}  // namespace
+
+// Where the key cannot be derived (a profile whose key store cannot be
+// used), whichever value it strikes: every property keeps its value and the
+// action returns 1627. Without the failure the same data secures them all.
+TEST_F(KestinInstall, AFailedKeyDerivationLeavesEveryPropertyAsItWas) {
+    const std::vector<std::pair<const wchar_t*, const wchar_t*>> properties = {
+        {L"FIRST", L"one"}, {L"EMPTY", L""}, {L"SECOND", L"two"}, {L"THIRD", L"three"}};
+    kestin::SetKeyDerivationCheck(&FailNthDerivation);
+    for (int failAt = 0; failAt <= 4; ++failAt) {  // 0: no failure
+        for (const auto& [name, value] : properties) MsiSetPropertyW(install_, name, value);
+        MsiSetPropertyW(install_, L"CustomActionData", L"FIRST EMPTY SECOND THIRD");
+        g_failAt = failAt;
+        g_derivations = 0;
+        const UINT status = kestin::SecureProperties(install_);
+        // Three values need a key (the empty one does not): a fourth failure never comes.
+        const bool fails = failAt >= 1 && failAt <= 3;
+        EXPECT_EQ(fails ? 1627u : 0u, status) << failAt;
+        for (const auto& [name, value] : properties) {
+            const std::wstring expected = fails ? value : Secure(value);
+            EXPECT_EQ(expected, Property(name)) << failAt << " " << Narrow(name);
+        }
+    }
+    kestin::SetKeyDerivationCheck(nullptr);
 }
 
 TEST_F(KestinInstall, EmptyCustomActionDataFailsAndChangesNothing) {
