@@ -19,6 +19,39 @@ bool Is64BitWindows() {
     return kIs64BitBuild || IsWow64Process32();
 }
 
+namespace {
+
+// Replaces every `from` (a "%name%" reference, any letter case) by `to`.
+void ReplaceReference(std::wstring& text, const wchar_t* from, const wchar_t* to) {
+    const size_t length = static_cast<size_t>(::lstrlenW(from));
+    for (size_t at = 0; at + length <= text.size();) {
+        if (::CompareStringOrdinal(text.c_str() + at, static_cast<int>(length), from,
+                                   static_cast<int>(length), TRUE) == CSTR_EQUAL) {
+            text.replace(at, length, to);
+            at += static_cast<size_t>(::lstrlenW(to));
+        } else {
+            ++at;
+        }
+    }
+}
+
+}  // namespace
+
+std::wstring ExpandEnvironment(const std::wstring& text, bool native) {
+    std::wstring source = text;
+    if (native && IsWow64Process32()) {
+        ReplaceReference(source, L"%ProgramFiles%", L"%ProgramW6432%");
+        ReplaceReference(source, L"%CommonProgramFiles%", L"%CommonProgramW6432%");
+    }
+    const DWORD size = ::ExpandEnvironmentStringsW(source.c_str(), nullptr, 0);
+    if (size == 0) return text;
+    std::wstring expanded(size, L'\0');
+    const DWORD length = ::ExpandEnvironmentStringsW(source.c_str(), &expanded[0], size);
+    if (length == 0 || length > size) return text;
+    expanded.resize(length - 1);  // the count includes the terminator
+    return expanded;
+}
+
 }  // namespace pravel
 
 namespace pravel {

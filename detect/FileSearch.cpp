@@ -18,8 +18,6 @@ bool IsDotEntry(const wchar_t* name) {
            (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
 }
 
-// Looks for `name` in `folder` (trailing backslash), then `depth` levels
-// below it. Appends the version of the first match and returns true.
 // True when an entry `name` exists in `folder`. A plain name is checked
 // directly (much cheaper than a directory listing in large folders); a
 // name with wildcards needs the listing.
@@ -33,6 +31,8 @@ bool EntryExists(const std::wstring& folder, const std::wstring& name) {
     return match.IsValid();
 }
 
+// Looks for `name` in `folder` (trailing backslash), then `depth` levels
+// below it. Appends the version of the first match and returns true.
 bool SearchFolder(const std::wstring& folder, const std::wstring& name, int32_t depth,
                   std::vector<std::wstring>& found) {
     if (EntryExists(folder, name)) {
@@ -78,12 +78,13 @@ std::vector<std::wstring> FindFileVersion(const std::wstring& searchString, bool
     if (IsBareFileName(parsed.path)) {
         for (const auto& root : FixedDriveRoots()) candidates.push_back(root + parsed.path);
     } else {
-        candidates.push_back(parsed.path);
+        candidates.push_back(ExpandReferences(parsed.path, use64));
     }
-    FsRedirectionOff redirection(use64);
+    // One view for every file-system step: existence, version (its copy
+    // included) and listing.
+    FsRedirectionOff view(use64);
     std::vector<std::wstring> found;
-    for (const auto& candidate : candidates) {
-        const std::wstring path = ExpandReferences(candidate, use64);
+    for (const auto& path : candidates) {
         const size_t slash = path.rfind(L'\\');
         const std::wstring folder = slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
         const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
@@ -92,8 +93,9 @@ std::vector<std::wstring> FindFileVersion(const std::wstring& searchString, bool
     return found;
 }
 
-std::vector<std::wstring> ListSubfolders(const std::wstring& folder) {
+std::vector<std::wstring> ListSubfolders(const std::wstring& folder, bool use64) {
     std::vector<std::wstring> names;
+    FsRedirectionOff view(use64);
     WIN32_FIND_DATAW data;
     UniqueFind list(::FindFirstFileW((WithTrailingBackslash(folder) + L"*").c_str(), &data));
     if (!list) return names;

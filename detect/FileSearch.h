@@ -10,10 +10,13 @@ namespace pravel {
 
 // Type 0. At most one value: the version ("%d.%d.%d.%d", 0.0.0.0 without a
 // version resource) of the first file found, drives in order, each folder
-// before its subfolders. With `use64` redirection is off for the search.
+// before its subfolders. References are expanded first; then every step
+// (existence, version, listing) reads one file-system view: the native one
+// with `use64` (redirection off), else the process's own.
 std::vector<std::wstring> FindFileVersion(const std::wstring& searchString, bool use64);
 
-// Type 14: names of the subfolders ("." and ".." excluded).
-std::vector<std::wstring> ListSubfolders(const std::wstring& folder);
+// Type 14: names of the subfolders of `folder` ("." and ".." excluded), in
+// the native view with `use64`, else the process's own.
+std::vector<std::wstring> ListSubfolders(const std::wstring& folder, bool use64);
 
 }  // namespace pravel

@@ -10,7 +10,6 @@
 #include "common/SystemLibrary.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
-#include "common/Wow64.h"
 #include "detect/OsNames.h"
 #include "detect/VersionResource.h"
 
@@ -61,12 +60,32 @@ uint32_t ReadVersion(const std::wstring& path, FileVersion& version) {
     return 0;
 }
 
-bool IsInWindowsFolder(const std::wstring& path) {
-    const std::wstring windows = WindowsFolder();
-    return !windows.empty() && path.compare(0, windows.size(), windows) == 0;
+// `path` made full by the system, without a "\\?\" prefix; unchanged
+// when that fails.
+std::wstring FullPath(const std::wstring& path) {
+    const bool prefixed = path.compare(0, 4, L"\\\\?\\") == 0 && path.compare(4, 4, L"UNC\\") != 0;
+    const std::wstring plain = prefixed ? path.substr(4) : path;
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = ::GetFullPathNameW(plain.c_str(), MAX_PATH, buffer, nullptr);
+    if (length == 0 || length >= MAX_PATH) return plain;  // compared as given
+    return std::wstring(buffer, length);
 }
 
 }  // namespace
+
+bool DeleteTemporaryCopy(const std::wstring& path) {
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
+bool IsInWindowsFolder(const std::wstring& path) {
+    const std::wstring& windows = WindowsFolder();
+    const std::wstring full = FullPath(path);
+    const size_t n = windows.size();
+    return n != 0 && full.size() > n && full[n] == L'\\' &&
+           ::CompareStringOrdinal(full.c_str(), static_cast<int>(n), windows.c_str(),
+                                  static_cast<int>(n), TRUE) == CSTR_EQUAL;
+}
 
 uint32_t GetFileVersionThroughCopy(const std::wstring& path, bool copyFirst, FileVersion& version,
                                    std::wstring* copyUsed) {
@@ -74,18 +93,15 @@ uint32_t GetFileVersionThroughCopy(const std::wstring& path, bool copyFirst, Fil
     if (copyFirst) {
         const std::wstring clone = CreateCloneFile();
         if (!clone.empty()) {
-            bool copied;
-            {
-                FsRedirectionOff redirection;
-                copied = ::CopyFileW(path.c_str(), clone.c_str(), FALSE) != FALSE;
-            }
+            // In the caller's view: the copy is of the file the search saw.
+            const bool copied = ::CopyFileW(path.c_str(), clone.c_str(), FALSE) != FALSE;
             if (copied) {
                 if (copyUsed != nullptr) *copyUsed = clone;
                 const uint32_t status = ReadVersion(clone, version);
-                ::DeleteFileW(clone.c_str());
+                DeleteTemporaryCopy(clone);
                 return status;
             }
-            ::DeleteFileW(clone.c_str());
+            DeleteTemporaryCopy(clone);
         }
     }
     return ReadVersion(path, version);

@@ -145,7 +145,7 @@ class SystemResolver : public ReferenceResolver {
         std::wstring text;
         if (!ParseRegistryValuePath(path, parsed) ||
             !OpenRegistryKey(parsed, KEY_QUERY_VALUE, use64, RegistryView::k64WhenChosen, key) ||
-            !ReadValueTyped(key.Get(), parsed.valueName, text)) {
+            !ReadValueForPath(key.Get(), parsed.valueName, use64, text)) {
             return std::wstring();
         }
         return text;

@@ -50,7 +50,7 @@ bool ReadValueRaw(HKEY key, const std::wstring& name, std::wstring& text) {
     return true;
 }
 
-bool ReadValueTyped(HKEY key, const std::wstring& name, std::wstring& text) {
+bool ReadValueTyped(HKEY key, const std::wstring& name, std::wstring& text, DWORD* typeOut) {
     std::vector<BYTE> data(200);
     DWORD type = 0;
     DWORD size = static_cast<DWORD>(data.size());
@@ -61,6 +61,7 @@ bool ReadValueTyped(HKEY key, const std::wstring& name, std::wstring& text) {
         size = static_cast<DWORD>(data.size());
     }
     if (status != ERROR_SUCCESS) return false;
+    if (typeOut != nullptr) *typeOut = type;
     switch (type) {
         case REG_SZ:
         case REG_EXPAND_SZ:
@@ -78,6 +79,14 @@ bool ReadValueTyped(HKEY key, const std::wstring& name, std::wstring& text) {
         default:
             return false;
     }
+}
+
+bool ReadValueForPath(HKEY key, const std::wstring& name, bool use64, std::wstring& text) {
+    DWORD type = 0;
+    if (!ReadValueTyped(key, name, text, &type)) return false;
+    if (type == REG_EXPAND_SZ) text = ExpandEnvironment(text, use64);
+    if (type == REG_MULTI_SZ) text.resize(wcsnlen(text.c_str(), text.size()));
+    return true;
 }
 
 std::vector<std::wstring> EnumerateSubkeys(HKEY key) {

@@ -26,8 +26,12 @@ bool OpenRegistryKey(const RegistryPath& path, REGSAM access, bool use64, Regist
 // terminating NUL is read no further than its size.
 bool ReadValueRaw(HKEY key, const std::wstring& name, std::wstring& text);
 // String, expandable and multi-string data without trailing NULs, DWORD data
-// as unsigned decimal; any other type fails.
-bool ReadValueTyped(HKEY key, const std::wstring& name, std::wstring& text);
+// as unsigned decimal; any other type fails. `type` receives the data type.
+bool ReadValueTyped(HKEY key, const std::wstring& name, std::wstring& text, DWORD* type = nullptr);
+// The data as a reference puts it into a path: ReadValueTyped, but
+// expandable data with its %variables% expanded (ExpandEnvironment, in the
+// native view with `use64`) and multi-string data as its first string.
+bool ReadValueForPath(HKEY key, const std::wstring& name, bool use64, std::wstring& text);
 
 // Names of all subkeys (up to 260 characters each).
 std::vector<std::wstring> EnumerateSubkeys(HKEY key);

@@ -125,7 +125,7 @@ bool SystemSearchRunner::Run(const PrerequisiteSearch& search, bool use64, Searc
             FindPackage(target, values);
             return false;
         case kSearchSubfolderNames:
-            values = ListSubfolders(ExpandReferences(target, use64));
+            values = ListSubfolders(ExpandReferences(target, use64), use64);
             return false;
         default:
             return true;

@@ -1,6 +1,7 @@
 // File searches and file versions on the Wine file system.
 #include <shlobj.h>
 
+#include "common/Wow64.h"
 #include "detect/FileSearch.h"
 #include "detect/FileVersion.h"
 #include "detect/SearchTestSupport.h"
@@ -67,6 +68,28 @@ TEST_F(FileSearch, ReferencesInThePathAreExpanded) {
     EXPECT_TRUE(RunSearch(kSearchFile, L"%PRAVEL_TEST_TREE%\\a\\b\\app.dll", L"1.2").found);
 }
 
+// Vendors store install folders as expandable strings; a multi-string
+// value's first string is its path.
+TEST_F(FileSearch, RegistryReferencesToExpandableAndMultiStringData) {
+    SetEnvironmentVariableW(L"PRAVEL_TEST_TREE", tree_.Path().c_str());
+    TestKey key(HKEY_CURRENT_USER, L"Software\\PravelTests\\FileSearchPaths");
+    key.SetString(L"Expand", L"%PRAVEL_TEST_TREE%\\a", REG_EXPAND_SZ);
+    key.SetMulti(L"Multi", tree_.Path() + L"\\a" + std::wstring(1, L'\0') + L"C:\\other" +
+                               std::wstring(2, L'\0'));
+    const std::wstring root = L"!HKCU\\Software\\PravelTests\\FileSearchPaths\\";
+    for (const bool use64 : {false, true}) {
+        for (const wchar_t* value : {L"Expand", L"Multi"}) {
+            const Outcome o =
+                RunSearch(kSearchFile, root + value + L"!\\b\\app.dll", L"1.2", L"", L"", use64);
+            EXPECT_TRUE(o.found) << Narrow(value) << " x=" << use64;
+            EXPECT_EQ(std::vector<std::wstring>{L"1.2.3.4"}, o.values) << Narrow(value);
+            EXPECT_TRUE(
+                RunSearch(kSearchSubfolderNames, root + value + L"!", L"", L"", L"", use64).found)
+                << Narrow(value) << " x=" << use64;
+        }
+    }
+}
+
 TEST(FileSearchDrives, BareNameIsLookedForAtTheRootOfEveryFixedDrive) {
     const std::wstring name = L"pravel_bare_" + std::to_wstring(GetCurrentProcessId()) + L".dll";
     const std::wstring atRoot = L"C:\\" + name;
@@ -99,6 +122,19 @@ TEST_F(FileSearch, SubfolderNames) {
     EXPECT_TRUE(RunSearch(kSearchSubfolderNames, tree_.Path(), L"11").found);
     EXPECT_FALSE(RunSearch(kSearchSubfolderNames, tree_.Path(), L"13").found);
     EXPECT_FALSE(RunSearch(kSearchSubfolderNames, tree_ / L"missing").found);
+}
+
+// A runtime folder with only a pre-release is not the release.
+TEST_F(FileSearch, PreReleaseFolderNamesAreNotReleases) {
+    ScratchDir runtime(L"runtime");
+    CreateDirectoryW((runtime / L"10.0.0-rc.2.25502.107").c_str(), nullptr);
+    CreateDirectoryW((runtime / L"10.0.0-preview.7.25380.108").c_str(), nullptr);
+    EXPECT_FALSE(RunSearch(kSearchSubfolderNames, runtime.Path(), L"10.0").found);
+    EXPECT_FALSE(RunSearch(kSearchSubfolderNames, runtime.Path(), L"10.0", L"10.0.99").found);
+    EXPECT_TRUE(RunSearch(kSearchSubfolderNames, runtime.Path(), L"10.0.0-rc.1").found);
+    EXPECT_TRUE(RunSearch(kSearchSubfolderNames, runtime.Path()).found);  // no bounds
+    CreateDirectoryW((runtime / L"10.0.1").c_str(), nullptr);
+    EXPECT_TRUE(RunSearch(kSearchSubfolderNames, runtime.Path(), L"10.0").found);
 }
 
 TEST(FileVersionRead, VersionedAndPlainFixtures) {
@@ -165,20 +201,51 @@ TEST(FileSearchRedirection, FileOnlyInTheNativeSystem32IsHiddenFrom32BitUnless64
     EXPECT_EQ(std::vector<std::wstring>{L"1.2.3.4"}, o.values);
 }
 
-// The "shim_clone" copy is made with redirection off: it copies the native
-// System32 file even where a 32-bit read in place gets the SysWOW64 one.
-TEST(FileVersionRead, CopyOfASystemFileIsTakenWithRedirectionOff) {
+// The "shim_clone" copy is taken in the caller's view, like a read in
+// place: a 32-bit caller gets the SysWOW64 file unless it has switched
+// redirection off.
+TEST(FileVersionRead, CopyOfASystemFileIsTakenInTheCallersView) {
     SystemFile native(NativeSystemFolder(), SystemTestName(), VersionedDll());
     SystemFile wow(Wow64SystemFolder(), SystemTestName(), PlainDll());
     ASSERT_TRUE(native.Placed() && wow.Placed());
+    BOOL redirected = FALSE;
+    IsWow64Process(GetCurrentProcess(), &redirected);
     const std::wstring path = NativeSystemFolder() + L"\\" + SystemTestName();
-    FileVersion copied;
+    for (const bool copyFirst : {true, false}) {
+        FileVersion version;
+        std::wstring copyPath;
+        const uint32_t status = GetFileVersionThroughCopy(path, copyFirst, version, &copyPath);
+        EXPECT_EQ(!redirected, status == 0) << copyFirst;
+        EXPECT_EQ(redirected ? L"0.0.0.0" : L"1.2.3.4", FormatFileVersion(version)) << copyFirst;
+        EXPECT_EQ(copyFirst, copyPath.find(L"shim_clone") != std::wstring::npos)
+            << Narrow(copyPath);
+        pravel::FsRedirectionOff nativeView;
+        EXPECT_EQ(0u, GetFileVersionThroughCopy(path, copyFirst, version, nullptr));
+        EXPECT_EQ(L"1.2.3.4", FormatFileVersion(version)) << copyFirst;
+    }
+}
+
+// CopyFileW gives the copy the source's attributes (on Windows also when it
+// copies over the empty file made first; Wine then does not): a read-only
+// copy must go all the same.
+TEST(FileVersionRead, AReadOnlyCopyIsRemovedToo) {
+    ScratchDir dir(L"readonly");
+    const std::wstring readOnly = dir / L"copy.tmp";
+    WriteBytes(readOnly, "copy");
+    ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(DeleteTemporaryCopy(readOnly));
+    EXPECT_FALSE(FileExists(readOnly));
+
+    const std::wstring source = dir / L"readonly.dll";
+    ASSERT_TRUE(CopyFileW(VersionedDll().c_str(), source.c_str(), FALSE));
+    ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY));
+    FileVersion version;
     std::wstring copyPath;
-    EXPECT_EQ(0u, GetFileVersionThroughCopy(path, true, copied, &copyPath));
-    EXPECT_EQ(L"1.2.3.4", FormatFileVersion(copied));
-    EXPECT_NE(std::wstring::npos, copyPath.find(L"shim_clone")) << Narrow(copyPath);
-    FileVersion inPlace;
-    const uint32_t status = GetFileVersionThroughCopy(path, false, inPlace, nullptr);
-    EXPECT_EQ(kSuite64Bit, status == 0);
-    EXPECT_EQ(kSuite64Bit ? L"1.2.3.4" : L"0.0.0.0", FormatFileVersion(inPlace));
+    EXPECT_EQ(0u, GetFileVersionThroughCopy(source, true, version, &copyPath));
+    EXPECT_EQ(L"1.2.3.4", FormatFileVersion(version));
+    ASSERT_FALSE(copyPath.empty());
+    EXPECT_FALSE(FileExists(copyPath)) << Narrow(copyPath);
+    SetFileAttributesW(copyPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(copyPath.c_str());
+    SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL);
 }

@@ -124,3 +124,43 @@ TEST(ReferenceExpansionSystem, RegistryValuesBetweenExclamationMarks) {
               ExpandReferences(L"x!HKCU\\Software\\PravelTests\\Expand\\Missing!\\y", false));
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\Expand");
 }
+
+// Expandable data is expanded from the environment; in the native view (x)
+// of a 32-bit program %ProgramFiles% is the native folder, as a 64-bit
+// installer that wrote it meant. A multi-string inserts its first string.
+TEST(ReferenceExpansionSystem, ExpandableAndMultiStringRegistryValues) {
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\PravelTests\\Expand", 0,
+                                             nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    const wchar_t expand[] = L"%PRAVEL_TEST_VAR%\\Contoso;%PRAVEL_UNSET_VAR%";
+    RegSetValueExW(key, L"Expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expand),
+                   sizeof(expand));
+    const wchar_t programs[] = L"%programfiles%\\Contoso|%CommonProgramFiles%";
+    RegSetValueExW(key, L"Programs", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(programs),
+                   sizeof(programs));
+    const wchar_t multi[] = L"D:\\First\0D:\\Second\0";
+    RegSetValueExW(key, L"Multi", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi),
+                   sizeof(multi));
+    RegCloseKey(key);
+    const std::wstring root = L"!HKCU\\Software\\PravelTests\\Expand\\";
+    ScopedEnvironment env(L"PRAVEL_TEST_VAR", L"C:\\Vendor");
+    for (const bool use64 : {false, true}) {
+        EXPECT_EQ(L"C:\\Vendor\\Contoso;%PRAVEL_UNSET_VAR%\\x.dll",
+                  ExpandReferences(root + L"Expand!\\x.dll", use64));
+        EXPECT_EQ(L"D:\\First\\x.dll", ExpandReferences(root + L"Multi!\\x.dll", use64));
+        BOOL wow64 = FALSE;
+        IsWow64Process(GetCurrentProcess(), &wow64);
+        const bool native = use64 && wow64;
+        wchar_t files[MAX_PATH] = {};
+        wchar_t common[MAX_PATH] = {};
+        GetEnvironmentVariableW(native ? L"ProgramW6432" : L"ProgramFiles", files, MAX_PATH);
+        GetEnvironmentVariableW(native ? L"CommonProgramW6432" : L"CommonProgramFiles", common,
+                                MAX_PATH);
+        ASSERT_NE(L'\0', files[0]);
+        ASSERT_NE(L'\0', common[0]);
+        EXPECT_EQ(std::wstring(files) + L"\\Contoso|" + common,
+                  ExpandReferences(root + L"Programs!", use64))
+            << "x=" << use64;
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\Expand");
+}
