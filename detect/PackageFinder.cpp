@@ -8,8 +8,9 @@ namespace {
 
 class PlatformPackages : public PackageFinder {
   public:
-    std::wstring FindVersion(const std::wstring& name, const std::wstring& architecture,
-                             const std::wstring& publisher) override {
+    std::vector<std::wstring> FindVersions(const std::wstring& name,
+                                           const std::wstring& architecture,
+                                           const std::wstring& publisher) override {
         return MsixFinder().Find(name, publisher, architecture);
     }
 };

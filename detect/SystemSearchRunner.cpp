@@ -53,9 +53,7 @@ void FindPackage(const std::wstring& searchString, std::vector<std::wstring>& va
     if (!IsWindows10OrLater()) return;
     std::vector<std::wstring> fields = Split(searchString, L"?");
     fields.resize(3);
-    const std::wstring version =
-        CurrentPackageFinder().FindVersion(fields[0], fields[1], fields[2]);
-    if (!version.empty()) values.push_back(version);
+    values = CurrentPackageFinder().FindVersions(fields[0], fields[1], fields[2]);
 }
 
 }  // namespace

@@ -11,8 +11,8 @@
 
 namespace pravel {
 
-std::wstring MsixFinder::Find(const std::wstring& name, const std::wstring& publisher,
-                              const std::wstring& architecture) noexcept {
+std::vector<std::wstring> MsixFinder::Find(const std::wstring& name, const std::wstring& publisher,
+                                           const std::wstring& architecture) noexcept {
     try {
         criteria_.name = name;
         criteria_.publisher = publisher;
@@ -29,17 +29,17 @@ std::wstring MsixFinder::Find(const std::wstring& name, const std::wstring& publ
                 }
                 return;
             }
-            result_ = FindPackageVersion(criteria_);
+            result_ = FindPackageVersions(criteria_);
             ::CoUninitialize();
         };
         DWORD error = 0;
         if (!RunOnNewThread(query, error)) {
             Log({L"Package search: the search thread could not be created:", DecimalPiece(error)});
-            return std::wstring();
+            return {};
         }
         return result_;
     } catch (...) {
-        return std::wstring();
+        return {};
     }
 }
 

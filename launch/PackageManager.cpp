@@ -162,20 +162,21 @@ bool ReadIdentity(IPackage* package, PackageIdentity& identity) {
     return true;
 }
 
-std::wstring Find(const PackageCriteria& criteria) {
+std::vector<std::wstring> Find(const PackageCriteria& criteria) {
+    std::vector<std::wstring> versions;
     UniqueCom<IPackageManager> manager;
-    if (!ActivatePackageManager(manager)) return std::wstring();
+    if (!ActivatePackageManager(manager)) return versions;
     UniqueCom<IPackageIterable> packages;
     HRESULT hr = manager.Get()->FindPackagesByUserSecurityId(nullptr, packages.Put());
     if (FAILED(hr = Checked(hr, packages.Get()))) {
         Failed(L"FindPackagesForUser", hr);
-        return std::wstring();
+        return versions;
     }
     UniqueCom<IPackageIterator> iterator;
     hr = packages.Get()->First(iterator.Put());
     if (FAILED(hr = Checked(hr, iterator.Get()))) {
         Failed(L"First", hr);
-        return std::wstring();
+        return versions;
     }
     WinRtBoolean hasCurrent = 0;
     hr = iterator.Get()->get_HasCurrent(&hasCurrent);
@@ -184,14 +185,15 @@ std::wstring Find(const PackageCriteria& criteria) {
         hr = iterator.Get()->get_Current(package.Put());
         if (FAILED(hr = Checked(hr, package.Get()))) break;
         PackageIdentity identity;
-        if (!ReadIdentity(package.Get(), identity)) return std::wstring();
-        if (PackageMatches(criteria, identity)) {
-            return PackageVersionText(PackageVersionNumber(identity.version));
+        if (!ReadIdentity(package.Get(), identity)) {
+            Log({L"Package search: skipped a package whose identity could not be read."});
+        } else if (PackageMatches(criteria, identity)) {
+            versions.push_back(PackageVersionText(PackageVersionNumber(identity.version)));
         }
         hr = iterator.Get()->MoveNext(&hasCurrent);
     }
     if (FAILED(hr)) Failed(L"walking the packages", hr);
-    return std::wstring();
+    return versions;
 }
 
 }  // namespace
@@ -210,17 +212,17 @@ bool DeployPackage(const std::wstring& path) noexcept {
     }
 }
 
-std::wstring FindPackageVersion(const PackageCriteria& criteria) noexcept {
+std::vector<std::wstring> FindPackageVersions(const PackageCriteria& criteria) noexcept {
     try {
-        std::wstring version;
-        auto find = [&]() { version = Find(criteria); };
+        std::vector<std::wstring> versions;
+        auto find = [&]() { versions = Find(criteria); };
         CallOtherModules(find);  // a fault inside the platform ends here
-        return version;
+        return versions;
     } catch (const IException& exception) {
         Log({L"Package search stopped on ", DescribeException(exception)});
-        return std::wstring();
+        return {};
     } catch (...) {
-        return std::wstring();
+        return {};
     }
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "detect/PackageIdentity.h"
 
@@ -19,8 +20,10 @@ namespace pravel {
 bool DeployPackage(const std::wstring& path) noexcept;
 
 // Walks the current user's packages (FindPackagesForUser with an empty user
-// SID) in the platform's order and returns the version text of the first one
-// that matches `criteria`; empty when none matches or a call failed.
-std::wstring FindPackageVersion(const PackageCriteria& criteria) noexcept;
+// SID) in the platform's order and returns the version texts of all that
+// match `criteria`. A package whose identity cannot be read is logged and
+// skipped; a failure of the query or of the walk ends it with the versions
+// found so far (none when the query failed).
+std::vector<std::wstring> FindPackageVersions(const PackageCriteria& criteria) noexcept;
 
 }  // namespace pravel

@@ -10,7 +10,7 @@
 #include "detect/SearchTestSupport.h"
 #include "launch/MsixFinder.h"
 #include "support/FakePackageManager.h"
-#include "support/RegistrySnapshot.h"
+#include "support/Windows10Prefix.h"
 
 using namespace search_test;
 using testing_support::FakePackageManager;
@@ -21,25 +21,8 @@ constexpr int32_t kPackage = pravel::kSearchPackage;
 
 // The search asks for packages on Windows 10 or later only, and this program
 // reads the Windows version once: the prefix reports Windows 10 while it runs.
-class Windows10 : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        version_ = std::make_unique<testing_support::RegistrySnapshot>(
-            L"Software\\Microsoft\\Windows NT\\CurrentVersion",
-            std::initializer_list<const wchar_t*>{L"CurrentMajorVersionNumber",
-                                                  L"CurrentMinorVersionNumber",
-                                                  L"CurrentBuildNumber", L"CSDVersion"});
-        version_->SetDword(L"CurrentMajorVersionNumber", 10);
-        version_->SetDword(L"CurrentMinorVersionNumber", 0);
-        version_->SetString(L"CurrentBuildNumber", L"19045");
-        version_->Delete(L"CSDVersion");
-    }
-    void TearDown() override { version_.reset(); }
-
-  private:
-    std::unique_ptr<testing_support::RegistrySnapshot> version_;
-};
-::testing::Environment* const g_windows10 = ::testing::AddGlobalTestEnvironment(new Windows10);
+::testing::Environment* const g_windows10 =
+    ::testing::AddGlobalTestEnvironment(new testing_support::Windows10Prefix);
 
 class PackageSearch : public ::testing::Test {
   protected:
@@ -63,11 +46,11 @@ TEST_F(PackageSearch, TheNameMatchesOnlyWithTheSameLetterCase) {
     EXPECT_EQ(3u, fake_.Counter(L"FindCalls"));  // one query per search
 }
 
-TEST_F(PackageSearch, WithoutPublisherAndArchitectureTheFirstOfThatNameCounts) {
+TEST_F(PackageSearch, WithoutPublisherAndArchitectureEveryPackageOfThatNameCounts) {
     fake_.SetPackages({L"Fabrikam.Other|CN=Fabrikam|9|9.9.0.0", L"Contoso.Tool|CN=One|0|1.0.0.0",
                        L"Contoso.Tool|CN=Two|9|2.0.0.0"});
-    EXPECT_EQ(Texts{L"1.0"}, Values(L"Contoso.Tool"));
-    EXPECT_EQ(Texts{L"1.0"}, Values(L"Contoso.Tool??"));
+    EXPECT_EQ((Texts{L"1.0", L"2.0"}), Values(L"Contoso.Tool"));
+    EXPECT_EQ((Texts{L"1.0", L"2.0"}), Values(L"Contoso.Tool??"));
     EXPECT_EQ(Texts{L"2.0"}, Values(L"Contoso.Tool??CN=Two"));  // publisher is the third field
     EXPECT_EQ(Texts{L"2.0"}, Values(L"Contoso.Tool?x64?"));     // architecture the second
     EXPECT_EQ(Texts{L"1.0"}, Values(L"Contoso.Tool?x86?CN=One"));
@@ -100,6 +83,40 @@ TEST_F(PackageSearch, TheVersionTextIsJudgedByVersionAcceptance) {
     EXPECT_FALSE(RunSearch(kPackage, L"Missing.Tool??").found);
 }
 
+// Framework packages live side by side in several versions: the search is
+// found when any installed one fits, whichever the platform lists first.
+TEST_F(PackageSearch, AnyInstalledVersionOfThePackageCanFit) {
+    for (const bool newerFirst : {false, true}) {
+        const std::wstring older = L"Contoso.Framework|CN=Contoso|9|8.0.1.0";
+        const std::wstring newer = L"Contoso.Framework|CN=Contoso|9|9.0.3.0";
+        fake_.SetPackages(newerFirst ? Texts{newer, older} : Texts{older, newer});
+        const struct {
+            const wchar_t* min;
+            const wchar_t* max;
+            bool found;
+        } bounds[] = {{L"9.0", L"9.99", true},
+                      {L"8.0", L"8.99", true},
+                      {L"8.0", L"", true},
+                      {L"", L"8.0", false},
+                      {L"9.1", L"", false}};
+        for (const auto& b : bounds) {
+            EXPECT_EQ(b.found, RunSearch(kPackage, L"Contoso.Framework?x64?", b.min, b.max).found)
+                << newerFirst << " " << testing_support::Narrow(b.min) << "-"
+                << testing_support::Narrow(b.max);
+        }
+    }
+}
+
+// A package whose identity cannot be read is passed over; the others count.
+TEST_F(PackageSearch, AnUnreadableIdentityIsSkipped) {
+    fake_.SetPackages({L"Contoso.Tool|CN=Broken|9|5.0.0.0", L"Contoso.Tool|CN=Contoso|9|2.0.0.0",
+                       L"Contoso.Tool|CN=Broken|9|6.0.0.0", L"Contoso.Tool|CN=Contoso|0|3.0.0.0"});
+    fake_.MakeIdentityUnreadable(L"CN=Broken");
+    EXPECT_EQ((Texts{L"2.0", L"3.0"}), Values(L"Contoso.Tool??"));
+    EXPECT_TRUE(RunSearch(kPackage, L"Contoso.Tool?x64?", L"2.0").found);
+    EXPECT_FALSE(RunSearch(kPackage, L"Contoso.Tool??", L"4.0").found);
+}
+
 TEST_F(PackageSearch, FailingPlatformCallsFindNothing) {
     fake_.SetPackages({L"Contoso.Tool|CN=Contoso|9|1.2.3.4"});
     for (const wchar_t* call : {L"ActivateInstance", L"FindPackages", L"get_Name"}) {
@@ -112,8 +129,8 @@ TEST_F(PackageSearch, FailingPlatformCallsFindNothing) {
 
 TEST_F(PackageSearch, TheCallerNeedsNoApartmentAndKeepsItsOwn) {
     fake_.SetPackages({L"Contoso.Tool|CN=Contoso|9|1.2.3.4"});
-    std::wstring fromBare;
-    std::wstring fromWindowThread;
+    Texts fromBare;
+    Texts fromWindowThread;
     APTTYPE after = APTTYPE_CURRENT;
     std::thread bare([&] { fromBare = pravel::MsixFinder().Find(L"Contoso.Tool", L"", L""); });
     bare.join();
@@ -125,8 +142,8 @@ TEST_F(PackageSearch, TheCallerNeedsNoApartmentAndKeepsItsOwn) {
         CoUninitialize();
     });
     window.join();
-    EXPECT_EQ(L"1.2.3.4", fromBare);
-    EXPECT_EQ(L"1.2.3.4", fromWindowThread);
+    EXPECT_EQ(Texts{L"1.2.3.4"}, fromBare);
+    EXPECT_EQ(Texts{L"1.2.3.4"}, fromWindowThread);
     EXPECT_TRUE(after == APTTYPE_STA || after == APTTYPE_MAINSTA) << after;
     EXPECT_EQ(static_cast<DWORD>(APTTYPE_MTA), fake_.Counter(L"LastApartment"));
     EXPECT_EQ(0u, fake_.Counter(L"ApartmentRefusals"));

@@ -205,7 +205,7 @@ TEST_F(PackageManagerCalls, FactoriesAreObtainedOncePerProcessFromManyThreads) {
     const std::wstring path = PackageFile(L"Setup.msix");
     constexpr int kThreads = 6;
     bool installed[kThreads] = {};
-    std::wstring found[kThreads];
+    std::vector<std::wstring> found[kThreads];
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i) {
         threads.emplace_back([&, i] {
@@ -216,7 +216,7 @@ TEST_F(PackageManagerCalls, FactoriesAreObtainedOncePerProcessFromManyThreads) {
     for (auto& thread : threads) thread.join();
     for (int i = 0; i < kThreads; ++i) {
         EXPECT_TRUE(installed[i]) << i;
-        EXPECT_EQ(L"3.1", found[i]) << i;
+        EXPECT_EQ(std::vector<std::wstring>{L"3.1"}, found[i]) << i;
     }
     EXPECT_EQ(static_cast<DWORD>(kThreads), fake_.Counter(L"AddCalls"));
     EXPECT_EQ(static_cast<DWORD>(kThreads), fake_.Counter(L"FindCalls"));

@@ -134,10 +134,10 @@ namespace {
 // `failAt`-th call on; earlier calls find nothing.
 struct FailingFinder : PackageFinder {
     explicit FailingFinder(int failAt) : failAt(failAt) {}
-    std::wstring FindVersion(const std::wstring&, const std::wstring&,
-                             const std::wstring&) override {
+    std::vector<std::wstring> FindVersions(const std::wstring&, const std::wstring&,
+                                           const std::wstring&) override {
         if (++calls >= failAt) throw HResultError(kHrOutOfMemory);
-        return std::wstring();
+        return {};
     }
     int failAt;
     int calls = 0;

@@ -48,6 +48,12 @@ class FakePackageManager {
         SetValue(L"FailCall", REG_SZ, call.c_str(), (call.size() + 1) * sizeof(wchar_t));
     }
 
+    // Package.Id fails for every package of `publisher`.
+    void MakeIdentityUnreadable(const std::wstring& publisher) {
+        SetValue(L"UnreadablePublisher", REG_SZ, publisher.c_str(),
+                 (publisher.size() + 1) * sizeof(wchar_t));
+    }
+
     // FindPackagesForUser waits for the named event (at most 30 s).
     void HoldSearchUntil(const std::wstring& eventName) {
         SetValue(L"FindWaitEvent", REG_SZ, eventName.c_str(),
