@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/Bitness.h"
+#include "common/Text.h"
 
 namespace pravel {
 
@@ -19,29 +20,20 @@ bool Is64BitWindows() {
     return kIs64BitBuild || IsWow64Process32();
 }
 
-namespace {
-
-// Replaces every `from` (a "%name%" reference, any letter case) by `to`.
-void ReplaceReference(std::wstring& text, const wchar_t* from, const wchar_t* to) {
-    const size_t length = static_cast<size_t>(::lstrlenW(from));
-    for (size_t at = 0; at + length <= text.size();) {
-        if (::CompareStringOrdinal(text.c_str() + at, static_cast<int>(length), from,
-                                   static_cast<int>(length), TRUE) == CSTR_EQUAL) {
-            text.replace(at, length, to);
-            at += static_cast<size_t>(::lstrlenW(to));
-        } else {
-            ++at;
-        }
-    }
-}
-
-}  // namespace
-
 std::wstring ExpandEnvironment(const std::wstring& text, bool native) {
     std::wstring source = text;
     if (native && IsWow64Process32()) {
-        ReplaceReference(source, L"%ProgramFiles%", L"%ProgramW6432%");
-        ReplaceReference(source, L"%CommonProgramFiles%", L"%CommonProgramW6432%");
+        // The names under which a 32-bit process finds the native folders.
+        static const wchar_t* const kNames[][2] = {
+            {L"%programfiles%", L"%ProgramW6432%"},
+            {L"%commonprogramfiles%", L"%CommonProgramW6432%"},
+        };
+        for (const auto& names : kNames) {
+            size_t at;
+            while ((at = ToLowerAscii(source).find(names[0])) != std::wstring::npos) {
+                source.replace(at, ::lstrlenW(names[0]), names[1]);
+            }
+        }
     }
     const DWORD size = ::ExpandEnvironmentStringsW(source.c_str(), nullptr, 0);
     if (size == 0) return text;

@@ -60,17 +60,6 @@ uint32_t ReadVersion(const std::wstring& path, FileVersion& version) {
     return 0;
 }
 
-// `path` made full by the system, without a "\\?\" prefix; unchanged
-// when that fails.
-std::wstring FullPath(const std::wstring& path) {
-    const bool prefixed = path.compare(0, 4, L"\\\\?\\") == 0 && path.compare(4, 4, L"UNC\\") != 0;
-    const std::wstring plain = prefixed ? path.substr(4) : path;
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = ::GetFullPathNameW(plain.c_str(), MAX_PATH, buffer, nullptr);
-    if (length == 0 || length >= MAX_PATH) return plain;  // compared as given
-    return std::wstring(buffer, length);
-}
-
 }  // namespace
 
 bool DeleteTemporaryCopy(const std::wstring& path) {
@@ -79,12 +68,15 @@ bool DeleteTemporaryCopy(const std::wstring& path) {
 }
 
 bool IsInWindowsFolder(const std::wstring& path) {
+    const wchar_t* given = path.c_str();
+    if (StartsWith(path, L"\\\\?\\") && !StartsWith(path, L"\\\\?\\UNC\\")) given += 4;
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = ::GetFullPathNameW(given, MAX_PATH, buffer, nullptr);
+    const wchar_t* full = length == 0 || length >= MAX_PATH ? given : buffer;  // as given
     const std::wstring& windows = WindowsFolder();
-    const std::wstring full = FullPath(path);
-    const size_t n = windows.size();
-    return n != 0 && full.size() > n && full[n] == L'\\' &&
-           ::CompareStringOrdinal(full.c_str(), static_cast<int>(n), windows.c_str(),
-                                  static_cast<int>(n), TRUE) == CSTR_EQUAL;
+    const int n = static_cast<int>(windows.size());
+    return n != 0 && ::lstrlenW(full) > n && full[n] == L'\\' &&
+           ::CompareStringOrdinal(full, n, windows.c_str(), n, TRUE) == CSTR_EQUAL;
 }
 
 uint32_t GetFileVersionThroughCopy(const std::wstring& path, bool copyFirst, FileVersion& version,

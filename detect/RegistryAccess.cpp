@@ -85,7 +85,8 @@ bool ReadValueForPath(HKEY key, const std::wstring& name, bool use64, std::wstri
     DWORD type = 0;
     if (!ReadValueTyped(key, name, text, &type)) return false;
     if (type == REG_EXPAND_SZ) text = ExpandEnvironment(text, use64);
-    if (type == REG_MULTI_SZ) text.resize(wcsnlen(text.c_str(), text.size()));
+    const size_t end = text.find(L'\0');  // of a multi-string's first string
+    if (type == REG_MULTI_SZ && end != std::wstring::npos) text.resize(end);
     return true;
 }
 

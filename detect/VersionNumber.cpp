@@ -1,8 +1,5 @@
 #include "detect/VersionNumber.h"
 
-#include <algorithm>
-#include <string_view>
-
 namespace pravel {
 
 namespace {
@@ -15,41 +12,43 @@ bool IsLetter(wchar_t c) {
     return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
 }
 
-bool IsNumeric(std::wstring_view identifier) {
-    if (identifier.empty()) return false;
-    for (wchar_t c : identifier) {
-        if (!IsDigit(c)) return false;
+// The end of the identifier that starts at `p` (a "." or the terminator).
+const wchar_t* IdentifierEnd(const wchar_t* p) {
+    while (*p != L'\0' && *p != L'.') ++p;
+    return p;
+}
+
+bool IsNumeric(const wchar_t* begin, const wchar_t* end) {
+    if (begin == end) return false;
+    for (; begin != end; ++begin) {
+        if (!IsDigit(*begin)) return false;
     }
     return true;
 }
 
-// One identifier of a pre-release label against another (see Compare).
-int CompareIdentifiers(std::wstring_view a, std::wstring_view b) {
-    const bool aNumeric = IsNumeric(a);
-    const bool bNumeric = IsNumeric(b);
-    if (aNumeric != bNumeric) return aNumeric ? -1 : 1;
-    if (aNumeric) {
-        a.remove_prefix(std::min(a.find_first_not_of(L'0'), a.size()));
-        b.remove_prefix(std::min(b.find_first_not_of(L'0'), b.size()));
-        if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-    }
-    const int order = a.compare(b);
-    return order < 0 ? -1 : (order > 0 ? 1 : 0);
-}
-
-int CompareLabels(std::wstring_view a, std::wstring_view b) {
+// Two pre-release labels, identifier by identifier (see Compare).
+int CompareLabels(const wchar_t* a, const wchar_t* b) {
     for (;;) {
-        const size_t aDot = a.find(L'.');
-        const size_t bDot = b.find(L'.');
-        if (const int order = CompareIdentifiers(a.substr(0, aDot), b.substr(0, bDot))) {
-            return order;
+        const wchar_t* aEnd = IdentifierEnd(a);
+        const wchar_t* bEnd = IdentifierEnd(b);
+        const bool aNumeric = IsNumeric(a, aEnd);
+        const bool bNumeric = IsNumeric(b, bEnd);
+        if (aNumeric != bNumeric) return aNumeric ? -1 : 1;
+        if (aNumeric) {
+            while (a + 1 < aEnd && *a == L'0') ++a;
+            while (b + 1 < bEnd && *b == L'0') ++b;
+            if (aEnd - a != bEnd - b) return aEnd - a < bEnd - b ? -1 : 1;
         }
-        if (aDot == std::wstring_view::npos || bDot == std::wstring_view::npos) {
-            if (aDot == bDot) return 0;
-            return aDot == std::wstring_view::npos ? -1 : 1;  // fewer identifiers first
+        for (; a != aEnd && b != bEnd; ++a, ++b) {
+            if (*a != *b) return *a < *b ? -1 : 1;
         }
-        a.remove_prefix(aDot + 1);
-        b.remove_prefix(bDot + 1);
+        if (a != aEnd || b != bEnd) return a == aEnd ? -1 : 1;  // a prefix ranks below
+        if (*aEnd == L'\0' || *bEnd == L'\0') {
+            if (*aEnd == *bEnd) return 0;
+            return *aEnd == L'\0' ? -1 : 1;  // fewer identifiers first
+        }
+        a = aEnd + 1;
+        b = bEnd + 1;
     }
 }
 
@@ -69,7 +68,7 @@ VersionNumber VersionNumber::Parse(const std::wstring& text) {
         version.parts[part] = static_cast<int32_t>(value);
         version.count = part + 1;
         if (i + 1 < text.size() && (text[i] == L'-' || text[i] == L'+') && IsLetter(text[i + 1])) {
-            version.preRelease = text.substr(i + 1);
+            version.preRelease = text.c_str() + i + 1;
             break;
         }
     }
@@ -81,7 +80,7 @@ int VersionNumber::Compare(const VersionNumber& other) const {
         if (parts[i] != other.parts[i]) return parts[i] < other.parts[i] ? -1 : 1;
     }
     if (IsPreRelease() != other.IsPreRelease()) return IsPreRelease() ? -1 : 1;
-    return CompareLabels(preRelease, other.preRelease);
+    return CompareLabels(preRelease.c_str(), other.preRelease.c_str());
 }
 
 VersionRange VersionRange::Parse(const std::wstring& verMin, const std::wstring& verMax) {

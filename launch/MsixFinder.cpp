@@ -37,7 +37,7 @@ std::vector<std::wstring> MsixFinder::Find(const std::wstring& name, const std::
             Log({L"Package search: the search thread could not be created:", DecimalPiece(error)});
             return {};
         }
-        return result_;
+        return std::move(result_);
     } catch (...) {
         return {};
     }
