@@ -68,28 +68,6 @@ TEST_F(FileSearch, ReferencesInThePathAreExpanded) {
     EXPECT_TRUE(RunSearch(kSearchFile, L"%PRAVEL_TEST_TREE%\\a\\b\\app.dll", L"1.2").found);
 }
 
-// Vendors store install folders as expandable strings; a multi-string
-// value's first string is its path.
-TEST_F(FileSearch, RegistryReferencesToExpandableAndMultiStringData) {
-    SetEnvironmentVariableW(L"PRAVEL_TEST_TREE", tree_.Path().c_str());
-    TestKey key(HKEY_CURRENT_USER, L"Software\\PravelTests\\FileSearchPaths");
-    key.SetString(L"Expand", L"%PRAVEL_TEST_TREE%\\a", REG_EXPAND_SZ);
-    key.SetMulti(L"Multi", tree_.Path() + L"\\a" + std::wstring(1, L'\0') + L"C:\\other" +
-                               std::wstring(2, L'\0'));
-    const std::wstring root = L"!HKCU\\Software\\PravelTests\\FileSearchPaths\\";
-    for (const bool use64 : {false, true}) {
-        for (const wchar_t* value : {L"Expand", L"Multi"}) {
-            const Outcome o =
-                RunSearch(kSearchFile, root + value + L"!\\b\\app.dll", L"1.2", L"", L"", use64);
-            EXPECT_TRUE(o.found) << Narrow(value) << " x=" << use64;
-            EXPECT_EQ(std::vector<std::wstring>{L"1.2.3.4"}, o.values) << Narrow(value);
-            EXPECT_TRUE(
-                RunSearch(kSearchSubfolderNames, root + value + L"!", L"", L"", L"", use64).found)
-                << Narrow(value) << " x=" << use64;
-        }
-    }
-}
-
 TEST(FileSearchDrives, BareNameIsLookedForAtTheRootOfEveryFixedDrive) {
     const std::wstring name = L"pravel_bare_" + std::to_wstring(GetCurrentProcessId()) + L".dll";
     const std::wstring atRoot = L"C:\\" + name;

@@ -133,19 +133,6 @@ TEST(SystemView, AFileSearchReadsTheVersionOfItsOwnView) {
     }
 }
 
-// Only the native folder holds the file: a 32-bit search finds it with x.
-TEST(SystemView, AFileOnlyInTheNativeFolderIsFoundInTheNativeView) {
-    const std::wstring name = TestName() + L"_native.dll";
-    SystemFile native(NativeSystemFolder(), name, PathFromEnvironment("FIXTURE_VERSIONED_DLL"));
-    ASSERT_TRUE(native.Placed());
-    for (const bool use64 : {false, true}) {
-        for (const auto& path : System32Spellings(name)) {
-            const Outcome o = RunSearch(kSearchFile, path, L"1.2.3.4", L"1.2.3.4", L"", use64);
-            EXPECT_EQ(use64 || !Redirected(), o.found) << Narrow(path) << " x=" << use64;
-        }
-    }
-}
-
 // Type 14 lists the folder of its own view: "2.0" natively, "1.0" in SysWOW64.
 TEST(SystemView, SubfolderNamesComeFromTheSearchsOwnView) {
     const std::wstring name = TestName() + L"_folders";
