@@ -199,7 +199,20 @@ void AppendPieces(std::wstring& text, std::initializer_list<TextPiece> pieces) {
     size_t size = text.size();
     for (const TextPiece& piece : pieces) size += piece.size();
     text.reserve(size);
-    for (const TextPiece& piece : pieces) text.append(piece.data(), piece.size());
+    for (const TextPiece& piece : pieces) piece.AppendTo(text);
+}
+
+void TextPiece::AppendTo(std::wstring& text) const {
+    if (size_ & kNarrow) {
+        // Widened in place: the range form of append would add a template
+        // instance of its own to the program.
+        const char* narrow = static_cast<const char*>(data_);
+        const size_t start = text.size();
+        text.resize(start + size());
+        for (size_t i = 0; i < size(); ++i) text[start + i] = static_cast<wchar_t>(narrow[i]);
+    } else {
+        text.append(static_cast<const wchar_t*>(data_), size_);
+    }
 }
 
 }  // namespace pravel

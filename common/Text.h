@@ -64,20 +64,39 @@ std::vector<std::wstring> Split(const std::wstring& text, const std::wstring& se
 // compile: wrap it in std::wstring_view), a std::wstring or a
 // std::wstring_view. A piece only refers to its text, which must outlive
 // it (temporaries in the argument list of the call do).
+//
+// A narrow literal ("text", not L"text") must be plain ASCII (anything else
+// does not compile); it is stored in the program as one byte per character,
+// half the size of a wide literal, and widened when the pieces are joined.
+// Log lines and other fixed texts use narrow literals for that reason.
 class TextPiece {
   public:
     consteval TextPiece(const wchar_t* literal)
         : data_(literal), size_(std::char_traits<wchar_t>::length(literal)) {}
+    consteval TextPiece(const char* literal) : data_(literal), size_(NarrowLength(literal)) {}
     TextPiece(const std::wstring& text) : data_(text.data()), size_(text.size()) {}
     TextPiece(std::wstring_view text) : data_(text.data()), size_(text.size()) {}
 
-    const wchar_t* data() const { return data_; }
-    size_t size() const { return size_; }
+    // Number of characters.
+    size_t size() const { return size_ & ~kNarrow; }
+    // Appends the piece's characters to `text`.
+    void AppendTo(std::wstring& text) const;
 
   protected:
     TextPiece() = default;
-    const wchar_t* data_;
-    size_t size_;
+    const void* data_;
+    size_t size_;  // kNarrow set for a narrow literal
+
+  private:
+    static constexpr size_t kNarrow = ~(~size_t(0) >> 1);
+    static consteval size_t NarrowLength(const char* literal) {
+        size_t n = 0;
+        for (; literal[n] != 0; ++n) {
+            // Not a constant expression: a narrow piece with a non-ASCII byte.
+            if (static_cast<unsigned char>(literal[n]) > 0x7F) throw "narrow pieces are ASCII";
+        }
+        return n | kNarrow;
+    }
 };
 
 // The decimal text of a number as a piece for Concat, kept in the object

@@ -42,6 +42,10 @@ TEST(LogFormat, LinePiecesJoinLikeTheirStrings) {
     EXPECT_EQ(std::wstring(L"Download of C:\\a\0b: 0x80004005 after 0 of 18446744073709551615", 62),
               Concat({L"Download of ", path, L": ", HResultPiece(static_cast<int32_t>(0x80004005)),
                       L" after ", DecimalPiece(0), L" of ", DecimalPiece(UINT64_MAX)}));
+    // Narrow literals (stored as bytes) give the same characters as wide ones.
+    EXPECT_EQ(std::wstring(L"Download of C:\\a\0b: 0x80004005 after 0 of ~\x7f\t", 45),
+              Concat({"Download of ", path, ": ", HResultPiece(static_cast<int32_t>(0x80004005)),
+                      " after ", DecimalPiece(0), " of ", "~\x7f\t", ""}));
     EXPECT_EQ(FormatHResult(0), Concat({HResultPiece(0)}));
     EXPECT_EQ(ToDecimalUnsigned(4294967296u), Concat({DecimalPiece(4294967296u)}));
     EXPECT_EQ(L"", Concat({}));
