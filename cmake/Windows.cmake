@@ -92,7 +92,6 @@ target_link_libraries(pravel_win PUBLIC pravel_core
 
 set(PRAVEL_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 
-configure_file(pravel/BuildInfo.h.in ${CMAKE_BINARY_DIR}/generated/BuildInfo.h @ONLY)
 add_executable(pravel WIN32 pravel/main.cpp pravel/pravel.rc)
 target_include_directories(pravel PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/pravel)
 set_source_files_properties(pravel/pravel.rc PROPERTIES
@@ -127,4 +126,22 @@ add_custom_command(TARGET pravel_symbols POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${PRAVEL_DIST_DIR}
   COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:pravel_symbols> ${PRAVEL_DIST_DIR}/pravel.debug)
 add_dependencies(pravel pravel_symbols)
+
+# A version resource for a deliverable other than pravel.exe (whose own
+# pravel/pravel.rc also holds its icon and dialogs): the project's version,
+# the file's name and description. FILE_TYPE: VFT_APP or VFT_DLL.
+function(pravel_version_resource target file_name description file_type)
+  set(VERSION_FILE_NAME ${file_name})
+  set(VERSION_DESCRIPTION ${description})
+  set(VERSION_FILE_TYPE ${file_type})
+  get_filename_component(VERSION_INTERNAL_NAME ${file_name} NAME_WE)
+  set(rc ${CMAKE_BINARY_DIR}/generated/${target}-version.rc)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/VersionInfo.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+  target_include_directories(${target} PRIVATE ${CMAKE_BINARY_DIR}/generated)
+  set_source_files_properties(${rc} TARGET_DIRECTORY ${target} PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/generated/BuildInfo.h)
+endfunction()
+
 add_subdirectory(kestin)
+pravel_version_resource(kestin kestin.dll "Installer property securing" VFT_DLL)

@@ -1,5 +1,6 @@
 #include "diag/LogFormat.h"
 
+#include "BuildInfo.h"
 #include "common/Bitness.h"
 #include "common/Text.h"
 
@@ -18,7 +19,8 @@ std::wstring FormatOsLine(const OsVersionInfo& os) {
 }
 
 std::wstring FormatLogHeader(const OsVersionInfo& os, const std::wstring& cpuBrand) {
-    return Concat({LogBanner(), FormatOsLine(os), L"CPU: ", cpuBrand, L"\r\n\r\n"});
+    return Concat({LogBanner(), L"Program version: " PRAVEL_VERSION_TEXT "\r\n", FormatOsLine(os),
+                   L"CPU: ", cpuBrand, L"\r\n\r\n"});
 }
 
 std::wstring FormatLogTimestamp(const LogTime& t) {

@@ -19,7 +19,8 @@ std::wstring LogBanner();
 // "OS Version: 6.1.7601 SP1 (workstation) [x64]\r\n"
 std::wstring FormatOsLine(const OsVersionInfo& os);
 
-// Banner, OS line, "CPU: <brand>\r\n" and an empty line.
+// Banner, "Program version: 1.0.0\r\n" (the project's version, as in the
+// version resources), OS line, "CPU: <brand>\r\n" and an empty line.
 std::wstring FormatLogHeader(const OsVersionInfo& os, const std::wstring& cpuBrand);
 
 // "2026-12-07 21-40-42" (date, blank, time with hyphens).

@@ -31,7 +31,10 @@ TEST(LogFormat, HeaderBlock) {
     const std::wstring header = FormatLogHeader(os, L"Some CPU");
     const std::wstring banner =
         std::wstring(L"\r\n<< Quillon (") + kBuildArchitecture + L") Log >>\r\n";
-    EXPECT_EQ(banner + L"OS Version: 0.0.0 SP0 (workstation) [x86]\r\nCPU: Some CPU\r\n\r\n",
+    // The version line follows the banner: the project's version, the same
+    // text as in the version resources.
+    EXPECT_EQ(banner + L"Program version: " PRAVEL_EXPECTED_VERSION
+                       L"\r\nOS Version: 0.0.0 SP0 (workstation) [x86]\r\nCPU: Some CPU\r\n\r\n",
               header);
 }
 

@@ -3,6 +3,9 @@
 #include "e2e/PravelRun.h"
 
 #include <intrin.h>
+#include <winver.h>
+
+#include <vector>
 
 using namespace e2e;
 
@@ -43,6 +46,22 @@ std::wstring Banner() {
     return std::wstring(L"<< Quillon (") + kSuiteArchitecture + L") Log >>";
 }
 
+// The ProductVersion text of the program's own version resource.
+std::wstring ResourceVersion() {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(PravelExe().c_str(), &ignored);
+    std::vector<BYTE> data(size);
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    if (size == 0 || !GetFileVersionInfoW(PravelExe().c_str(), 0, size, data.data()) ||
+        !VerQueryValueW(data.data(), L"\\StringFileInfo\\040904b0\\ProductVersion",
+                        reinterpret_cast<void**>(&text), &length) ||
+        text == nullptr) {
+        return L"";
+    }
+    return text;
+}
+
 size_t Count(const std::wstring& text, const std::wstring& part) {
     size_t n = 0;
     for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1)) ++n;
@@ -63,13 +82,17 @@ TEST(LogFile, NewLogHasMarkBannerMachineLinesAndTimestampedRecords) {
     EXPECT_EQ('\xFE', bytes[1]);
     const std::wstring text = ReadUtf16(log);
     const std::vector<std::wstring> lines = SplitLines(text.substr(1));
-    ASSERT_GE(lines.size(), 7u) << Narrow(text);
+    ASSERT_GE(lines.size(), 8u) << Narrow(text);
     EXPECT_EQ(L"", lines[0]);
     EXPECT_EQ(Banner(), lines[1]);
-    EXPECT_EQ(ExpectedOsLine(), lines[2]);
-    EXPECT_EQ(ExpectedCpuLine(), lines[3]);
-    EXPECT_EQ(L"", lines[4]);
-    for (size_t i = 5; i < lines.size(); ++i) {
+    // The version the program's version resource gives, not only some text.
+    const std::wstring version = ResourceVersion();
+    EXPECT_FALSE(version.empty());
+    EXPECT_EQ(L"Program version: " + version, lines[2]);
+    EXPECT_EQ(ExpectedOsLine(), lines[3]);
+    EXPECT_EQ(ExpectedCpuLine(), lines[4]);
+    EXPECT_EQ(L"", lines[5]);
+    for (size_t i = 6; i < lines.size(); ++i) {
         EXPECT_TRUE(IsTimestamped(lines[i])) << Narrow(lines[i]);
     }
     EXPECT_TRUE(HasMessageStartingWith(text, L"Configuration file:"));
