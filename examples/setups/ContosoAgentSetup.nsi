@@ -1,0 +1,44 @@
+; Contoso Agent's setup: the prerequisites first (pravel), then the product.
+;
+;   makensis -DPACKAGE=<folder> -DPRODUCT=<folder> ContosoAgentSetup.nsi
+;
+; PACKAGE holds pravel.exe, its pravel.ini and what that ships (redist\...);
+; PRODUCT the files of the product. pravel and its configuration are unpacked
+; into the installer's own temporary folder ($PLUGINSDIR) on every run, which
+; NSIS removes when the installer ends: a configuration with [PREREQ_CHAINER]
+; (the log, and its deletion after each run) fits.
+Unicode true
+Name "Contoso Agent"
+OutFile "ContosoAgentSetup.exe"
+InstallDir "$PROGRAMFILES\Contoso Agent"
+; Elevated once here, so that the prerequisites' installers need no prompt
+; of their own.
+RequestExecutionLevel admin
+
+Section "Prerequisites"
+  InitPluginsDir
+  SetOutPath "$PLUGINSDIR\prerequisites"
+  File "${PACKAGE}\pravel.exe"
+  File "${PACKAGE}\pravel.ini"
+  File /nonfatal /r "${PACKAGE}\redist"
+  ClearErrors
+  ExecWait '"$PLUGINSDIR\prerequisites\pravel.exe"' $0
+  IfErrors prerequisites_missing
+  SetOutPath "$TEMP"  ; leaves the folder, so that it can be removed
+  StrCmp $0 "0" prerequisites_present
+  StrCmp $0 "-1" restart_pending
+prerequisites_missing:  ; 1, or pravel could not run
+  SetErrorLevel 1
+  MessageBox MB_OK|MB_ICONSTOP "A prerequisite of Contoso Agent could not be installed." /SD IDOK
+  Quit
+restart_pending:  ; -1: Windows restarts (or must) before the product can go on
+  SetErrorLevel 3010
+  MessageBox MB_OK|MB_ICONINFORMATION "Windows must restart. Start this setup again afterwards." /SD IDOK
+  Quit
+prerequisites_present:
+SectionEnd
+
+Section "Contoso Agent"
+  SetOutPath "$INSTDIR"
+  File /r "${PRODUCT}\*"
+SectionEnd
