@@ -38,6 +38,12 @@ void Print(const std::wstring& text) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
+// The file name of `path` (after its last "\\" or "/").
+std::wstring FileNameOfPath(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
 void Usage() {
     std::fputs(
         "usage: pravel-check [--explain] FILE\n"
@@ -88,12 +94,13 @@ int Check(const std::vector<std::wstring>& args) {
         Print(path + L": 1 error, 0 warnings; 0 of 0 prerequisites loaded");
         return pravel::kCheckFoundErrors;
     }
-    const pravel::CheckReport report = pravel::CheckConfiguration(bytes.data(), bytes.size());
+    const pravel::CheckReport report =
+        pravel::CheckConfiguration(bytes.data(), bytes.size(), FileNameOfPath(path));
     for (const pravel::Finding& finding : report.findings) {
         Print(pravel::FormatFinding(path, finding));
     }
     if (explain && report.readable) {
-        std::wstring text = pravel::ExplainConfiguration(report.document, report.set);
+        std::wstring text = pravel::ExplainConfiguration(report);
         size_t start = 0;
         for (size_t end = text.find(L'\n'); end != std::wstring::npos;
              start = end + 1, end = text.find(L'\n', start)) {

@@ -1,10 +1,14 @@
 #include "checker/ConfigCheck.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "chainer/ConfigFile.h"
+#include "checker/DocumentIndex.h"
 #include "checker/KeyNames.h"
 #include "checker/PrerequisiteCheck.h"
+#include "checker/RunEnd.h"
 #include "common/ErrorCodes.h"
 #include "common/IntegerRule.h"
 #include "common/Text.h"
@@ -28,7 +32,8 @@ std::wstring AppKey(int n) {
 
 class Checker {
   public:
-    explicit Checker(CheckReport& report) : report_(report), doc_(report.document) {}
+    Checker(CheckReport& report, const DocumentIndex& index)
+        : report_(report), doc_(report.document), index_(index) {}
 
     void Run();
 
@@ -45,6 +50,9 @@ class Checker {
     void Warning(int line, const std::wstring& text) {
         report_.findings.push_back(Finding{line, Severity::kWarning, text});
     }
+    void Note(int line, const std::wstring& text) {
+        report_.findings.push_back(Finding{line, Severity::kNote, text});
+    }
 
     void CheckIgnoredLines();
     void CheckSections();
@@ -52,14 +60,20 @@ class Checker {
     void CheckUnknownKey(const IniSection& section, const IniPair& pair);
     void CheckList();
     void CheckGeneralOptions();
+    void CheckChainer();
+    // "; add the line "App3=<its name>" to [PREREQUISITES] ...": how to list
+    // the section App<n>.
+    std::wstring HowToList(int n) const;
     bool Defects(const Listed& item, const std::wstring& neverLoaded);
     std::wstring NeverLoaded(int from) const;
     std::wstring Named(const Listed& item) const;
 
     CheckReport& report_;
     const IniDocument& doc_;
+    const DocumentIndex& index_;
     std::vector<Listed> listed_;  // ordered by number
     std::vector<std::wstring> listedNames_;
+    std::unordered_set<std::wstring> listedNameSet_;
 };
 
 std::wstring Checker::Named(const Listed& item) const {
@@ -78,19 +92,20 @@ std::wstring Checker::NeverLoaded(int from) const {
 }
 
 void Checker::Run() {
-    const IniSection* list = doc_.FindSection(kList);
+    const IniSection* list = index_.Section(kList);
     if (list != nullptr) {
         for (const IniPair& pair : list->Pairs()) {
             std::wstring base;
             int n = 0;
             if (!SplitNumbered(pair.key, base, n) || base != L"App") continue;
-            if (list->FindKey(pair.key) != &pair) continue;  // a repeat
+            if (index_.Key(*list, pair.key) != &pair) continue;  // a repeat
             Listed item;
             item.number = n;
             item.entry = &pair;
-            item.section = doc_.FindSection(pair.key);
+            item.section = index_.Section(pair.key);
             listed_.push_back(item);
             listedNames_.push_back(pair.value);
+            listedNameSet_.insert(pair.value);
         }
         std::sort(listed_.begin(), listed_.end(),
                   [](const Listed& a, const Listed& b) { return a.number < b.number; });
@@ -101,6 +116,7 @@ void Checker::Run() {
     CheckSections();
     CheckGeneralOptions();
     CheckList();
+    CheckChainer();
     if (report_.set.Count() == 0 && report_.Errors() == 0) {
         Warning(list != nullptr ? list->Line() : 0,
                 list != nullptr ? L"[PREREQUISITES] lists no App1: pravel loads no prerequisite "
@@ -133,11 +149,11 @@ void Checker::CheckIgnoredLines() {
 }
 
 void Checker::CheckSections() {
-    std::vector<std::wstring> known = {kGeneral, kChainer, kList};
-    for (const Listed& item : listed_) known.push_back(AppKey(item.number));
+    const std::vector<std::wstring> fixed = {kGeneral, kChainer, kList};
+    const IniSection* list = index_.Section(kList);
 
     for (const IniSection& section : doc_.Sections()) {
-        const IniSection* first = doc_.FindSection(section.Name());
+        const IniSection* first = index_.Section(section.Name());
         if (first != &section) {
             Warning(section.Line(), L"section [" + section.Name() +
                                         L"] is repeated (first at line " +
@@ -149,14 +165,24 @@ void Checker::CheckSections() {
         int n = 0;
         const bool isApp = SplitNumbered(section.Name(), base, n) && base == L"App";
         if (isApp) {
-            const IniSection* list = doc_.FindSection(kList);
-            if (list == nullptr || list->FindKey(section.Name()) == nullptr) {
-                Warning(section.Line(), L"section [" + section.Name() +
-                                            L"] is never read: [PREREQUISITES] has no " +
-                                            section.Name());
+            if (list == nullptr || index_.Key(*list, section.Name()) == nullptr) {
+                Warning(section.Line(),
+                        L"section [" + section.Name() + L"] is never read: " +
+                            (list == nullptr ? std::wstring(L"there is no section "
+                                                            L"[PREREQUISITES]")
+                                             : L"[PREREQUISITES] has no " + section.Name()) +
+                            HowToList(n));
                 continue;
             }
-        } else if (!IsIn(known, section.Name())) {
+        } else if (!IsIn(fixed, section.Name())) {
+            // Suggestions: the fixed names, and the listed App<n> of the
+            // same number ("app2", "Ap2": [App2]).
+            std::vector<std::wstring> known = fixed;
+            std::wstring digits;
+            BaseOf(section.Name(), digits);
+            if (!digits.empty() && list != nullptr && index_.Key(*list, L"App" + digits)) {
+                known.push_back(L"App" + digits);
+            }
             const std::wstring close = ClosestName(section.Name(), known);
             Warning(section.Line(),
                     L"pravel never reads section [" + section.Name() + L"]" +
@@ -164,6 +190,61 @@ void Checker::CheckSections() {
             continue;
         }
         CheckKeys(section);
+    }
+}
+
+std::wstring Checker::HowToList(int n) const {
+    const std::wstring line = Quoted(AppKey(n) + L"=<its name>");
+    if (index_.Section(kList) == nullptr) {
+        return L"; add the section [PREREQUISITES] with the line " + line +
+               (n > 1 ? L" (the list counts up from App1 without gaps)" : L"");
+    }
+    // The first number the list lacks: the list is read up to it.
+    int missing = 1;
+    for (const Listed& item : listed_) {
+        if (item.number != missing) break;
+        ++missing;
+    }
+    return L"; add the line " + line + L" to [PREREQUISITES]" +
+           (missing < n ? L" (pravel reads the list up to the first missing number: " +
+                              AppKey(missing) + L" is missing too)"
+                        : std::wstring());
+}
+
+void Checker::CheckChainer() {
+    const IniSection* section = index_.Section(kChainer);
+    if (section == nullptr) return;
+    ChainerSettings settings;
+    doc_.ReadChainerSettings(settings);
+    Note(section->Line(), ChainerNote(settings, report_.fileName));
+
+    const IniPair* log = index_.Key(*section, L"LogFile");
+    if (log == nullptr) return;
+    const LogDestination d = ClassifyLogFile(log->value);
+    const std::wstring fallback = FallbackLogText(ProgramNameFor(report_.fileName));
+    switch (d.place) {
+        case LogPlace::kNeverExpanded:
+            Warning(log->line, L"LogFile " + Quoted(log->value) + L" holds " + d.reference +
+                                   L", which pravel does not expand: no such folder exists, "
+                                   L"so the log goes to " +
+                                   fallback + L"; write a full path");
+            break;
+        case LogPlace::kRelative:
+            Warning(log->line, L"LogFile " + Quoted(log->value) +
+                                   L" is not a full path: pravel opens it in the current "
+                                   L"folder of the program that starts it (not pravel's "
+                                   L"folder), and where that fails the log goes to " +
+                                   fallback + L"; write a full path");
+            break;
+        case LogPlace::kFolderMayLack:
+            Warning(log->line, L"pravel does not create the folder " + d.folder +
+                                   L" of LogFile: on a machine without it the log goes to " +
+                                   fallback +
+                                   L"; log into a folder every Windows has (C:\\ProgramData, "
+                                   L"C:\\Windows\\Temp) or one that exists before pravel starts");
+            break;
+        default:
+            break;
     }
 }
 
@@ -176,7 +257,7 @@ void Checker::CheckKeys(const IniSection& section) {
                         Quoted(pair.key) + L" in [" + section.Name() + L"]");
             continue;
         }
-        const IniPair* first = section.FindKey(pair.key);
+        const IniPair* first = index_.Key(section, pair.key);
         if (first != &pair) {
             Warning(pair.line, pair.key + L" is repeated in [" + section.Name() +
                                    L"] (first at line " + ToDecimal(first->line) +
@@ -239,8 +320,8 @@ void Checker::CheckUnknownKey(const IniSection& section, const IniPair& pair) {
 }
 
 void Checker::CheckGeneralOptions() {
-    const IniSection* general = doc_.FindSection(kGeneral);
-    const IniPair* options = general == nullptr ? nullptr : general->FindKey(L"Options");
+    const IniSection* general = index_.Section(kGeneral);
+    const IniPair* options = general == nullptr ? nullptr : index_.Key(*general, L"Options");
     const std::wstring value = report_.set.Options().options;
     const int line =
         options != nullptr ? options->line : (general != nullptr ? general->Line() : 0);
@@ -271,8 +352,9 @@ bool Checker::Defects(const Listed& item, const std::wstring& neverLoaded) {
         return true;
     }
     const IniSection& s = *item.section;
-    if (s.FindKey(L"SetupFile") == nullptr && s.FindKey(L"OpenSite") == nullptr &&
-        s.FindKey(L"Url") == nullptr) {
+    const IndexedSection keys(s, index_);
+    if (keys.Find(L"SetupFile") == nullptr && keys.Find(L"OpenSite") == nullptr &&
+        keys.Find(L"Url") == nullptr) {
         Error(s.Line(), L"[" + s.Name() +
                             L"] has none of SetupFile, OpenSite and Url: it and every later "
                             L"prerequisite are not loaded" +
@@ -280,9 +362,9 @@ bool Checker::Defects(const Listed& item, const std::wstring& neverLoaded) {
         found = true;
     }
     for (int k = 1;; ++k) {
-        const IniPair* type = s.FindKey(L"SearchType" + ToDecimal(k));
+        const IniPair* type = keys.Find(L"SearchType" + ToDecimal(k));
         if (type == nullptr) break;
-        if (s.FindKey(L"SearchString" + ToDecimal(k)) == nullptr) {
+        if (keys.Find(L"SearchString" + ToDecimal(k)) == nullptr) {
             Error(type->line, type->key + L" has no SearchString" + ToDecimal(k) +
                                   L": loading stops here, [" + s.Name() +
                                   L"] and every later prerequisite are not loaded" +
@@ -317,25 +399,24 @@ void Checker::CheckList() {
             stopReported = true;
         }
         if (item.section != nullptr) {
-            const PrerequisiteContext context{Named(item), &listedNames_, &report_.set.Options()};
-            CheckPrerequisiteSection(*item.section, context, report_.findings);
+            const PrerequisiteContext context{Named(item), &listedNames_, &listedNameSet_,
+                                              &report_.set.Options()};
+            CheckPrerequisiteSection(IndexedSection(*item.section, index_), context,
+                                     report_.findings);
         }
     }
 
     // Return codes: the first prerequisite with a RetValPropName keeps it.
-    std::vector<std::pair<std::wstring, const Listed*>> codes;
+    std::unordered_map<std::wstring, const Listed*> codes;
     for (const Listed& item : listed_) {
         if (item.section == nullptr) continue;
-        const IniPair* name = item.section->FindKey(L"RetValPropName");
+        const IniPair* name = index_.Key(*item.section, L"RetValPropName");
         if (name == nullptr || name->value.empty()) continue;
-        const auto earlier = std::find_if(codes.begin(), codes.end(),
-                                          [&](const auto& c) { return c.first == name->value; });
-        if (earlier != codes.end()) {
+        const auto earlier = codes.emplace(name->value, &item);
+        if (!earlier.second) {
             Warning(name->line, L"RetValPropName " + Quoted(name->value) + L" is also used by " +
-                                    Named(*earlier->second) +
+                                    Named(*earlier.first->second) +
                                     L": only the first return code recorded under it is kept");
-        } else {
-            codes.emplace_back(name->value, &item);
         }
     }
 }
@@ -373,23 +454,95 @@ void CheckEncoding(const uint8_t* bytes, size_t size, CheckReport& report) {
 
 }  // namespace
 
-int CheckReport::Errors() const {
-    return static_cast<int>(std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
-        return f.severity == Severity::kError;
+namespace {
+
+int CountOf(const std::vector<Finding>& findings, Severity severity) {
+    return static_cast<int>(std::count_if(findings.begin(), findings.end(), [&](const Finding& f) {
+        return f.severity == severity;
     }));
 }
 
-int CheckReport::Warnings() const {
-    return static_cast<int>(findings.size()) - Errors();
+// pravel ends a line only at CR LF; an editor also at a lone LF or CR.
+// Fills report.editorLines when the two count differently and reports the
+// lone line ends (editor numbering).
+void CheckLineEnds(const std::wstring& text, CheckReport& report) {
+    std::vector<int> lines = {0, 1};  // pravel's line 1 is the editor's line 1
+    int editor = 1, lone = 0, firstLone = 0;
+    wchar_t firstChar = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
+            ++i;
+            lines.push_back(++editor);
+        } else if (c == L'\r' || c == L'\n') {
+            if (lone++ == 0) {
+                firstLone = editor;
+                firstChar = c;
+            }
+            ++editor;
+        }
+    }
+    if (lone == 0) return;
+    report.editorLines = std::move(lines);
+    const std::wstring what = firstChar == L'\n' ? L"LF" : L"CR";
+    const std::wstring fix = L"save it with Windows line ends (CR LF)";
+    if (report.editorLines.size() == 2) {
+        report.findings.push_back(
+            Finding{0, Severity::kError,
+                    L"the lines of this file end with " + what +
+                        L" alone, not CR LF: pravel ends lines only at CR LF, so it reads the "
+                        L"whole file as one line and finds nothing in it; " +
+                        fix});
+        return;
+    }
+    report.findings.push_back(Finding{
+        firstLone, Severity::kError,
+        L"this line ends with " + what +
+            L" alone, not CR LF: pravel ends lines only at CR LF and reads the next line as "
+            L"part of this one" +
+            (lone == 2  ? std::wstring(L" (1 more line ends with a lone LF or CR)")
+             : lone > 2 ? L" (" + ToDecimal(lone - 1) + L" more lines end with a lone LF or CR)"
+                        : std::wstring()) +
+            L"; " + fix});
 }
 
-CheckReport CheckConfiguration(const uint8_t* bytes, size_t size) {
+}  // namespace
+
+int CheckReport::Errors() const {
+    return CountOf(findings, Severity::kError);
+}
+
+int CheckReport::Warnings() const {
+    return CountOf(findings, Severity::kWarning);
+}
+
+int CheckReport::Notes() const {
+    return CountOf(findings, Severity::kNote);
+}
+
+int CheckReport::EditorLine(int line) const {
+    if (line <= 0 || editorLines.empty()) return line;
+    if (static_cast<size_t>(line) < editorLines.size()) return editorLines[line];
+    return editorLines.back() + (line - static_cast<int>(editorLines.size()) + 1);
+}
+
+CheckReport CheckConfiguration(const uint8_t* bytes, size_t size, const std::wstring& fileName) {
     CheckReport report;
+    report.fileName = fileName;
     CheckEncoding(bytes, size, report);
     if (report.readable) {
-        report.document.Parse(ConfigurationText(bytes, size));
-        report.set.Load(report.document, TextExpander());
-        Checker(report).Run();
+        const std::wstring text = ConfigurationText(bytes, size);
+        report.document.Parse(text);
+        const DocumentIndex index(report.document);
+        LoadPrerequisites(index, report.set);
+        Checker(report, index).Run();
+        std::vector<Finding> found = std::move(report.findings);
+        report.findings.clear();
+        CheckLineEnds(text, report);
+        for (Finding& finding : found) {
+            finding.line = report.EditorLine(finding.line);
+            report.findings.push_back(std::move(finding));
+        }
     }
     std::stable_sort(report.findings.begin(), report.findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
@@ -397,8 +550,10 @@ CheckReport CheckConfiguration(const uint8_t* bytes, size_t size) {
 }
 
 std::wstring FormatFinding(const std::wstring& file, const Finding& finding) {
-    return file + L":" + ToDecimal(finding.line) +
-           (finding.severity == Severity::kError ? L": error: " : L": warning: ") + finding.text;
+    const wchar_t* kind = finding.severity == Severity::kError     ? L": error: "
+                          : finding.severity == Severity::kWarning ? L": warning: "
+                                                                   : L": note: ";
+    return file + L":" + ToDecimal(finding.line) + kind + VisibleText(finding.text);
 }
 
 namespace {
@@ -411,11 +566,14 @@ std::wstring Counted(int count, const wchar_t* singular, const wchar_t* plural) 
 
 std::wstring FormatSummary(const std::wstring& file, const CheckReport& report) {
     std::wstring text = file + L": ";
-    if (report.findings.empty()) {
+    const int notes = report.Notes();
+    if (report.Errors() + report.Warnings() == 0) {
         text += L"no findings";
+        if (notes > 0) text += L" (" + Counted(notes, L"note", L"notes") + L")";
     } else {
         text += Counted(report.Errors(), L"error", L"errors") + L", " +
                 Counted(report.Warnings(), L"warning", L"warnings");
+        if (notes > 0) text += L", " + Counted(notes, L"note", L"notes");
     }
     const int loaded = static_cast<int>(report.set.Count());
     text += L"; " + ToDecimal(loaded) + L" of " +

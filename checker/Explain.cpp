@@ -1,6 +1,8 @@
 #include "checker/Explain.h"
 
+#include "checker/DocumentIndex.h"
 #include "checker/KeyNames.h"
+#include "checker/RunEnd.h"
 #include "common/Text.h"
 #include "detect/OsNames.h"
 #include "detect/SearchEvaluation.h"
@@ -15,6 +17,25 @@ std::wstring VersionBounds(const PrerequisiteSearch& s) {
     if (s.verMax.empty()) return L" of at least " + s.verMin;
     if (s.verMin.empty()) return L" of at most " + s.verMax;
     return L" from " + s.verMin + L" to " + s.verMax;
+}
+
+// True when a version text names a pre-release: something after "-" or
+// "+" (8.0.0-rc.2, 10.0.0-preview.7, 1.2.3+build).
+bool NamesPreRelease(const std::wstring& version) {
+    return version.find_first_of(L"-+") != std::wstring::npos;
+}
+
+// Folder and package names that carry a pre-release suffix count only when
+// a bound names a pre-release itself.
+std::wstring PreReleaseRule(const PrerequisiteSearch& s) {
+    if (s.verMin.empty() && s.verMax.empty()) return std::wstring();
+    if (NamesPreRelease(s.verMin) || NamesPreRelease(s.verMax)) {
+        return L" (a bound names a pre-release, so pre-release versions such as 8.0.0-rc.2 "
+               L"count too)";
+    }
+    return L"; a version with a pre-release suffix (anything after \"-\" or \"+\", such as "
+           L"8.0.0-rc.2 or 10.0.0-preview.7) does not count, since no bound names a "
+           L"pre-release";
 }
 
 std::wstring Comparison(const std::wstring& refContent) {
@@ -34,9 +55,14 @@ std::wstring Comparison(const std::wstring& refContent) {
         case L'E':
             return L" ends with " + ref;
         case L'G':
-            return L" is a number greater than " + ref;
         case L'L':
-            return L" is a number less than " + ref;
+            return L" is a number " + std::wstring(refContent[0] == L'G' ? L"greater" : L"less") +
+                   L" than " + ref +
+                   (IsPlainDecimal(refContent.substr(1))
+                        ? std::wstring()
+                        : L" (never true: " + ref +
+                              L" is not a whole number, and G and L compare whole numbers "
+                              L"only)");
         default:
             return L" compared with the unknown operator " +
                    Quoted(std::wstring(1, refContent[0])) + L" (never true)";
@@ -188,37 +214,67 @@ std::wstring DescribeSearch(const PrerequisiteSearch& s) {
                    VersionBounds(s);
         case kSearchPackage:
             return L"the MSIX/AppX package " + what + L" is installed with a version" +
-                   VersionBounds(s) + L" (Windows 10 and later)";
+                   VersionBounds(s) + L" (Windows 10 and later)" + PreReleaseRule(s);
         case kSearchSubfolderNames:
-            return L"a subfolder name of the folder " + what + L" is a version" + VersionBounds(s);
+            return L"a subfolder name of the folder " + what + L" is a version" + VersionBounds(s) +
+                   PreReleaseRule(s);
         default:
             return L"search type " + ToDecimal(s.type) + L" (unknown): always counts as found";
     }
 }
 
-std::wstring ExplainConfiguration(const IniDocument& document, const PrerequisiteSet& set) {
+namespace {
+
+// Where the log goes, as one sentence.
+std::wstring LogSentence(const std::wstring& logFile, const std::wstring& programName) {
+    const LogDestination d = ClassifyLogFile(logFile);
+    const std::wstring fallback = FallbackLogText(programName);
+    switch (d.place) {
+        case LogPlace::kNone:
+            return L"No LogFile in [PREREQ_CHAINER]: the run writes no log.";
+        case LogPlace::kAsWritten:
+            return L"The log is written to " + logFile + L".";
+        case LogPlace::kFolderMayLack:
+            return L"The log is written to " + logFile + L" when the folder " + d.folder +
+                   L" exists (pravel does not create it); otherwise to " + fallback + L".";
+        case LogPlace::kRelative:
+            return L"The log is written to " + logFile +
+                   L" in the current folder of the program that starts pravel; where that "
+                   L"fails, to " +
+                   fallback + L".";
+        case LogPlace::kNeverExpanded:
+            return L"LogFile " + logFile + L" holds " + d.reference +
+                   L", which pravel does not expand: the log is written to " + fallback + L".";
+    }
+    return std::wstring();
+}
+
+}  // namespace
+
+std::wstring ExplainConfiguration(const CheckReport& report) {
+    const IniDocument& document = report.document;
+    const PrerequisiteSet& set = report.set;
     const GeneralOptions& o = set.Options();
     std::wstring out;
-    auto line = [&](const std::wstring& text) { out += text + L"\n"; };
+    auto line = [&](const std::wstring& text) { out += VisibleText(text) + L"\n"; };
 
     line(L"Run: " + RunMode(o.options) + L".");
     line(L"  Setup files with a relative SetupFile are taken from " +
          FolderOrTemp(o.extractionFolder, o.defaultProdCode) + L"; downloads are stored in " +
          FolderOrTemp(o.downloadFolder, o.defaultProdCode) + L".");
     ChainerSettings settings;
-    if (document.ReadChainerSettings(settings) && !settings.logFile.empty()) {
-        line(L"  The log is written to " + settings.logFile + L".");
-    } else {
-        line(L"  No LogFile in [PREREQ_CHAINER]: the run writes no log.");
-    }
+    const bool hasChainer = document.ReadChainerSettings(settings);
+    line(L"  " + LogSentence(settings.logFile, ProgramNameFor(report.fileName)));
+    line(L"  " + RunEndText(hasChainer, settings, report.fileName, o.keepFiles));
 
+    const DocumentIndex index(document);
     for (size_t i = 0; i < set.Count(); ++i) {
         const Prerequisite& p = set.Items()[i];
         const std::wstring key = L"App" + ToDecimal(static_cast<int64_t>(i + 1));
-        const IniSection* section = document.FindSection(key);
+        const IniSection* section = index.Section(key);
         line(L"");
         line(key + L" " + Quoted(p.name) + L" (line " +
-             ToDecimal(section != nullptr ? section->Line() : 0) + L"):");
+             ToDecimal(report.EditorLine(section != nullptr ? section->Line() : 0)) + L"):");
 
         // Detection.
         if (Contains(p.options, L"i")) {

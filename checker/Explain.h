@@ -8,11 +8,12 @@
 
 #include "chainer/IniDocument.h"
 #include "chainer/PrerequisiteSet.h"
+#include "checker/ConfigCheck.h"
 
 namespace pravel {
 
-// Lines separated by "\n", ending with one. `set` is loaded from `document`.
-std::wstring ExplainConfiguration(const IniDocument& document, const PrerequisiteSet& set);
+// Lines separated by "\n", ending with one, for a readable report.
+std::wstring ExplainConfiguration(const CheckReport& report);
 
 // The arguments an installer gets for `prerequisite` in run mode `uiMode`
 // (0 silent, 1 basic UI, 2 neither): CommandLine, completed by the first of

@@ -162,4 +162,27 @@ std::wstring Quoted(const std::wstring& text) {
     return L"\"" + text + L"\"";
 }
 
+std::wstring VisibleText(const std::wstring& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (wchar_t c : text) {
+        if (static_cast<uint32_t>(c) >= 0x20) {
+            out += c;
+        } else if (c == L'\n') {
+            out += L"<LF>";
+        } else if (c == L'\r') {
+            out += L"<CR>";
+        } else if (c == L'\t') {
+            out += L"<TAB>";
+        } else {
+            const wchar_t* hex = L"0123456789ABCDEF";
+            out += L"<U+00";
+            out += hex[(c >> 4) & 0xF];
+            out += hex[c & 0xF];
+            out += L">";
+        }
+    }
+    return out;
+}
+
 }  // namespace pravel

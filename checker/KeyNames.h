@@ -31,6 +31,9 @@ bool IsHexText(const std::wstring& text, size_t length);
 // Absolute in the sense of the installation step: "\\..." or "X:...".
 bool IsAbsolutePath(const std::wstring& path);
 std::wstring Quoted(const std::wstring& text);  // "text"
+// `text` with every control character shown as <LF>, <CR>, <TAB> or
+// <U+0001>: a finding or explanation stays on its one output line.
+std::wstring VisibleText(const std::wstring& text);
 
 // The closest of `candidates` to `word`: an exact match ignoring ASCII case
 // first, else the nearest by edit distance (insertions, deletions,

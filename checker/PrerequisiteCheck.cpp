@@ -10,14 +10,106 @@ namespace pravel {
 
 namespace {
 
-void CheckSearches(const IniSection& s, std::vector<Finding>& findings) {
+constexpr size_t kSuggestionCandidates = 1000;
+
+// The root names pravel knows (letter case ignored); every other text
+// before the first backslash selects HKEY_USERS.
+const std::vector<std::wstring>& RegistryRootNames() {
+    static const std::vector<std::wstring> names = {
+        L"HKLM", L"HKEY_LOCAL_MACHINE", L"HKCU", L"HKEY_CURRENT_USER",
+        L"HKCR", L"HKEY_CLASSES_ROOT",  L"HKCC", L"HKEY_CURRENT_CONFIG",
+        L"HKU",  L"HKEY_USERS"};
+    return names;
+}
+
+bool IsRegistrySearch(int32_t type) {
+    switch (type) {
+        case kSearchSubkeyNames:
+        case kSearchRegistryValue:
+        case kSearchKeyExists:
+        case kSearchKeyMissing:
+        case kSearchValueExists:
+        case kSearchValueMissing:
+        case kSearchValueCompare:
+        case kSearchValueNames:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A registry path whose root pravel does not know: read from HKEY_USERS.
+void CheckRegistryRoot(const IniPair& string, std::vector<Finding>& findings) {
+    const size_t slash = string.value.find(L'\\');
+    if (slash == std::wstring::npos) return;
+    const std::wstring root = string.value.substr(0, slash);
+    for (const std::wstring& known : RegistryRootNames()) {
+        if (EqualsIgnoreCaseAscii(root, known)) return;
+    }
+    const std::wstring close = ClosestName(root, RegistryRootNames());
+    findings.push_back(Finding{
+        string.line, Severity::kWarning,
+        string.key + L" begins with " + Quoted(root) +
+            L", which is not a registry root: pravel reads the key from HKEY_USERS; " +
+            (close.empty() ? std::wstring(L"write HKLM, HKCU, HKCR, HKCC or HKU (or the long "
+                                          L"names such as HKEY_LOCAL_MACHINE)")
+                           : L"did you mean " + Quoted(close) + L"?")});
+}
+
+// "0x1F" (hexadecimal digits after 0x): its value, else -1.
+int64_t HexNumber(const std::wstring& text) {
+    if (text.size() < 3 || text.size() > 10 || text[0] != L'0' ||
+        (text[1] != L'x' && text[1] != L'X')) {
+        return -1;
+    }
+    int64_t value = 0;
+    for (size_t i = 2; i < text.size(); ++i) {
+        const int digit = HexDigitValue(text[i]);
+        if (digit < 0) return -1;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+// Type 9 references that never hold: G and L compare whole numbers only;
+// a DWORD value is read as decimal text, so M with a hexadecimal number
+// never equals it.
+void CheckComparison(const IniPair& ref, int k, std::vector<Finding>& findings) {
+    const wchar_t op = ref.value[0];
+    const std::wstring reference = ref.value.substr(1);
+    const std::wstring n = ToDecimal(k);
+    if ((op == L'G' || op == L'L') && !IsPlainDecimal(reference)) {
+        const bool version =
+            !reference.empty() && reference.find_first_not_of(L"0123456789.") == std::wstring::npos;
+        findings.push_back(Finding{
+            ref.line, Severity::kWarning,
+            ref.key + L" " + Quoted(ref.value) + L" is never true: " + Quoted(std::wstring(1, op)) +
+                L" compares whole numbers (decimal digits only, on both sides) and " +
+                Quoted(reference) + L" is not one; " +
+                (version ? L"to compare versions use SearchType" + n +
+                               L"=2 (the value holds a version) with VerMin" + n + L" or VerMax" +
+                               n + L" (bounds include the version they name)"
+                         : std::wstring(L"write the number in decimal digits"))});
+    }
+    const int64_t hex = op == L'M' ? HexNumber(reference) : -1;
+    if (hex >= 0) {
+        findings.push_back(Finding{
+            ref.line, Severity::kWarning,
+            ref.key + L" " + Quoted(ref.value) + L": pravel reads a DWORD value as decimal text (" +
+                ToDecimal(hex) + L"), so it never equals " + Quoted(reference) +
+                L"; for a DWORD write M" + ToDecimal(hex)});
+    }
+}
+
+void CheckSearches(const IndexedSection& keys, std::vector<Finding>& findings) {
+    const IniSection& s = keys.Get();
     auto Warning = [&](int line, const std::wstring& text) {
         findings.push_back(Finding{line, Severity::kWarning, text});
     };
     int count = 0;  // searches pravel reads: 1 .. count
-    while (s.FindKey(L"SearchType" + ToDecimal(count + 1)) != nullptr) ++count;
+    while (keys.Find(L"SearchType" + ToDecimal(count + 1)) != nullptr) ++count;
     for (int k = 1; k <= count; ++k) {
-        const IniPair* type = s.FindKey(L"SearchType" + ToDecimal(k));
+        const IniPair* type = keys.Find(L"SearchType" + ToDecimal(k));
         const int32_t value = ParseConfigInteger(type->value);
         if (!IsPlainDecimal(type->value)) {
             Warning(type->line, type->key + L" " + Quoted(type->value) +
@@ -25,7 +117,7 @@ void CheckSearches(const IniSection& s, std::vector<Finding>& findings) {
                                     ToDecimal(value));
         }
         if (value == kSearchValueCompare) {
-            const IniPair* ref = s.FindKey(L"RefContent" + ToDecimal(k));
+            const IniPair* ref = keys.Find(L"RefContent" + ToDecimal(k));
             if (ref == nullptr || ref->value.empty()) {
                 Warning(type->line, type->key + L" 9 compares with RefContent" + ToDecimal(k) +
                                         L", which is missing or empty: the comparison is never "
@@ -34,8 +126,12 @@ void CheckSearches(const IniSection& s, std::vector<Finding>& findings) {
                 Warning(ref->line, ref->key + L" " + Quoted(ref->value) +
                                        L" does not begin with a comparison letter (M, D, C, X, "
                                        L"S, E, G or L): the comparison is never true");
+            } else {
+                CheckComparison(*ref, k, findings);
             }
         }
+        const IniPair* string = keys.Find(L"SearchString" + ToDecimal(k));
+        if (IsRegistrySearch(value) && string != nullptr) CheckRegistryRoot(*string, findings);
         if (value == kSearchRunProgram) {
             Warning(type->line, type->key +
                                     L" 10 runs a program of the packed payload, which this "
@@ -53,13 +149,13 @@ void CheckSearches(const IniSection& s, std::vector<Finding>& findings) {
         if (!SplitNumbered(pair.key, base, k) || k <= count || !IsIn(SearchKeyBases(), base)) {
             continue;
         }
-        if (s.FindKey(pair.key) != &pair) continue;  // repeats are reported already
+        if (keys.Find(pair.key) != &pair) continue;  // repeats are reported already
         if (base == L"SearchType") {
             Warning(pair.line, pair.key +
                                    L" is never read: the searches stop at the missing "
                                    L"SearchType" +
                                    ToDecimal(count + 1));
-        } else if (s.FindKey(L"SearchType" + ToDecimal(k)) == nullptr) {
+        } else if (keys.Find(L"SearchType" + ToDecimal(k)) == nullptr) {
             Warning(pair.line, pair.key + L" is never read: there is no SearchType" + ToDecimal(k));
         }
     }
@@ -67,14 +163,14 @@ void CheckSearches(const IniSection& s, std::vector<Finding>& findings) {
 
 }  // namespace
 
-void CheckPrerequisiteSection(const IniSection& s, const PrerequisiteContext& context,
+void CheckPrerequisiteSection(const IndexedSection& keys, const PrerequisiteContext& context,
                               std::vector<Finding>& findings) {
     auto Warning = [&](int line, const std::wstring& text) {
         findings.push_back(Finding{line, Severity::kWarning, text});
     };
-    const IniPair* setupFile = s.FindKey(L"SetupFile");
-    const IniPair* openSite = s.FindKey(L"OpenSite");
-    const IniPair* url = s.FindKey(L"Url");
+    const IniPair* setupFile = keys.Find(L"SetupFile");
+    const IniPair* openSite = keys.Find(L"OpenSite");
+    const IniPair* url = keys.Find(L"Url");
     const IniPair* winner =
         setupFile != nullptr ? setupFile : (openSite != nullptr ? openSite : url);
     for (const IniPair* loser : {openSite, url}) {
@@ -83,22 +179,22 @@ void CheckPrerequisiteSection(const IniSection& s, const PrerequisiteContext& co
                                  L" comes first (SetupFile, then OpenSite, then Url)");
     }
 
-    const IniPair* md5 = s.FindKey(L"MD5");
+    const IniPair* md5 = keys.Find(L"MD5");
     if (md5 != nullptr && !IsHexText(md5->value, 32)) {
         const bool prefixOk = md5->value.size() > 32 && IsHexText(md5->value.substr(0, 32), 32);
         Warning(md5->line, L"MD5 " + Quoted(md5->value) + L" is not 32 hexadecimal digits" +
                                (prefixOk ? L": only the first 32 characters are compared"
                                          : L": every download of it will be rejected"));
     }
-    const IniPair* sha = s.FindKey(L"SHA256");
+    const IniPair* sha = keys.Find(L"SHA256");
     if (sha != nullptr && !IsSha256Text(sha->value)) {
         Warning(sha->line, L"SHA256 " + Quoted(sha->value) +
                                L" is not 64 hexadecimal digits: every download of it will be "
                                L"rejected");
     }
-    const IniPair* signer = s.FindKey(L"SignerName");
+    const IniPair* signer = keys.Find(L"SignerName");
     const bool signed_ = signer != nullptr && !signer->value.empty();
-    const IniPair* signerKey = s.FindKey(L"SignerKey");
+    const IniPair* signerKey = keys.Find(L"SignerKey");
     if (signerKey != nullptr && !IsSha256Text(signerKey->value)) {
         findings.push_back(Finding{signerKey->line, Severity::kError,
                                    L"SignerKey " + Quoted(signerKey->value) +
@@ -111,13 +207,13 @@ void CheckPrerequisiteSection(const IniSection& s, const PrerequisiteContext& co
                 L"SignerName");
     }
     for (const wchar_t* key : {L"ExactSize", L"Operator"}) {
-        const IniPair* pair = s.FindKey(key);
+        const IniPair* pair = keys.Find(key);
         if (pair == nullptr || IsPlainDecimal(pair->value)) continue;
         Warning(pair->line, pair->key + L" " + Quoted(pair->value) +
                                 L" is not a plain decimal number: pravel reads it as " +
                                 ToDecimal(ParseConfigInteger(pair->value)));
     }
-    const IniPair* op = s.FindKey(L"Operator");
+    const IniPair* op = keys.Find(L"Operator");
     if (op != nullptr) {
         const int32_t value = ParseConfigInteger(op->value);
         if (value != 0 && value != 1) {
@@ -126,9 +222,9 @@ void CheckPrerequisiteSection(const IniSection& s, const PrerequisiteContext& co
                                   L"searches never succeed, so it never counts as present");
         }
     }
-    CheckSearches(s, findings);
+    CheckSearches(keys, findings);
 
-    const IniPair* exact = s.FindKey(L"ExactSize");
+    const IniPair* exact = keys.Find(L"ExactSize");
     if (winner == url && url != nullptr) {
         const size_t scheme = url->value.find(L"://");
         const std::wstring name = scheme == std::wstring::npos
@@ -156,7 +252,7 @@ void CheckPrerequisiteSection(const IniSection& s, const PrerequisiteContext& co
 
     // Which completion of CommandLine the installer gets (first of b, q, j, n).
     if (winner != openSite || openSite == nullptr) {
-        const IniPair* options = s.FindKey(L"Options");
+        const IniPair* options = keys.Find(L"Options");
         const std::wstring letters = options == nullptr ? std::wstring() : options->value;
         wchar_t letter = 0;
         for (wchar_t c : std::wstring(L"bqjn")) {
@@ -166,7 +262,7 @@ void CheckPrerequisiteSection(const IniSection& s, const PrerequisiteContext& co
             }
         }
         for (const wchar_t* key : {L"BasicUiCommandLine", L"NoUiCommandLine"}) {
-            const IniPair* pair = s.FindKey(key);
+            const IniPair* pair = keys.Find(key);
             if (pair == nullptr || pair->value.empty() || letter == L'n') continue;
             const bool basic = pair->key == L"BasicUiCommandLine";
             if ((basic && letter == L'b') || (!basic && letter == L'q')) continue;
@@ -178,16 +274,25 @@ void CheckPrerequisiteSection(const IniSection& s, const PrerequisiteContext& co
         }
     }
 
-    const IniPair* parent = s.FindKey(L"ParentPrereq");
-    if (parent != nullptr && !parent->value.empty() && !IsIn(*context.listedNames, parent->value)) {
-        const std::wstring close = ClosestName(parent->value, *context.listedNames);
+    const IniPair* parent = keys.Find(L"ParentPrereq");
+    if (parent != nullptr && !parent->value.empty() &&
+        context.listedNameSet->count(parent->value) == 0) {
+        // Suggestions from the first names only: a file with tens of
+        // thousands of prerequisites stays linear.
+        const std::vector<std::wstring>& names = *context.listedNames;
+        const std::wstring close =
+            names.size() <= kSuggestionCandidates
+                ? ClosestName(parent->value, names)
+                : ClosestName(parent->value,
+                              std::vector<std::wstring>(names.begin(),
+                                                        names.begin() + kSuggestionCandidates));
         Warning(parent->line,
                 L"ParentPrereq " + Quoted(parent->value) +
                     L" names no prerequisite of [PREREQUISITES]" +
                     (close.empty() ? std::wstring() : L"; did you mean " + Quoted(close) + L"?"));
     }
 
-    const IniPair* languages = s.FindKey(L"LanguageList");
+    const IniPair* languages = keys.Find(L"LanguageList");
     if (languages != nullptr) {
         for (const std::wstring& raw : Split(languages->value, L";")) {
             size_t begin = 0;

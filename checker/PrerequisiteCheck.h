@@ -5,22 +5,25 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "chainer/Configuration.h"
 #include "chainer/IniDocument.h"
 #include "checker/ConfigCheck.h"
+#include "checker/DocumentIndex.h"
 
 namespace pravel {
 
 struct PrerequisiteContext {
-    std::wstring displayName;                      // App2 "Name"
-    const std::vector<std::wstring>* listedNames;  // names in [PREREQUISITES]
-    const GeneralOptions* options;                 // as pravel loads them
+    std::wstring displayName;                               // App2 "Name"
+    const std::vector<std::wstring>* listedNames;           // names in [PREREQUISITES]
+    const std::unordered_set<std::wstring>* listedNameSet;  // the same, for look-ups
+    const GeneralOptions* options;                          // as pravel loads them
 };
 
 // Appends the warnings about `section` to `findings`.
-void CheckPrerequisiteSection(const IniSection& section, const PrerequisiteContext& context,
+void CheckPrerequisiteSection(const IndexedSection& section, const PrerequisiteContext& context,
                               std::vector<Finding>& findings);
 
 }  // namespace pravel

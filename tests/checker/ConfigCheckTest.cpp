@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "checker/ConfigCheck.h"
+#include "checker/DocumentIndex.h"
 #include "checker/Explain.h"
+#include "checker/KeyNames.h"
+#include "checker/LoadedSet.h"
+#include "checker/RunEnd.h"
 #include "checker/Utf8.h"
 
 using namespace pravel;
@@ -214,4 +219,170 @@ TEST(ConfigCheck, Utf8RefusesOverlongSurrogateAndOutOfRangeForms) {
     EXPECT_EQ(std::wstring(1, 0xE000), Utf16FromUtf8("\xEE\x80\x80"));
     EXPECT_EQ((std::wstring{0xD800, 0xDC00}), Utf16FromUtf8("\xF0\x90\x80\x80"));
     EXPECT_EQ((std::wstring{0xDBFF, 0xDFFF}), Utf16FromUtf8("\xF4\x8F\xBF\xBF"));
+}
+
+namespace {
+
+// A configuration of random sections and lines from pools that reach every
+// rule of the loader: repeated sections and keys, gaps in the list, missing
+// locations, locations in every order, and blocks of searches (more than
+// one small document of the indexed loader holds) with now and then a
+// search string left out.
+std::wstring RandomConfiguration(std::mt19937& random) {
+    auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    const std::vector<std::wstring> sections = {L"GeneralOptions", L"PREREQUISITES",  L"App1",
+                                                L"App2",           L"App3",           L"App1",
+                                                L"App2",           L"PREREQ_CHAINER", L"Other"};
+    const std::vector<std::wstring> values = {L"",        L"a b",          L"1024kb", L"  7",
+                                              L"mxin",    L"C:\\x\\y.exe", L"true",   L"1033;1031",
+                                              L"prereqs", L"G12",          L"-3",     L"x=y"};
+    std::vector<std::wstring> keys = {L"Key", L"SetupFile", L"Url", L"OpenSite"};
+    for (const auto* list : {&GeneralKeys(), &PrerequisiteKeys(), &ChainerKeys()}) {
+        keys.insert(keys.end(), list->begin(), list->end());
+    }
+    auto value = [&] { return values[pick(values.size())]; };
+    // Most files begin with a loadable prerequisite, so that what follows
+    // decides how much of it and of the rest is loaded.
+    std::wstring text = pick(4) != 0 ? L"[PREREQUISITES]\r\nApp1=A\r\nApp2=B\r\n[App1]\r\n"
+                                       L"SetupFile=a.exe\r\n"
+                                     : L"";
+    const size_t count = 1 + pick(7);
+    for (size_t i = 0; i < count; ++i) {
+        const std::wstring name = sections[pick(sections.size())];
+        text += L"[" + name + L"]\r\n";
+        const size_t lines = pick(8);
+        for (size_t j = 0; j < lines; ++j) {
+            const size_t kind = pick(8);
+            if (name == L"PREREQUISITES" && kind < 6) {
+                text += L"App" + ToDecimal(1 + pick(4)) + L"=" + value() + L"\r\n";
+            } else if (kind < 2 && StartsWith(name, L"App")) {
+                // A block of searches 1..n; one search string may be missing.
+                const int n = 1 + static_cast<int>(pick(20));
+                const int without = pick(4) == 0 ? 1 + static_cast<int>(pick(n)) : 0;
+                for (int k = 1; k <= n; ++k) {
+                    const std::wstring number = ToDecimal(k);
+                    text += L"SearchType" + number + L"=" + ToDecimal(pick(16)) + L"\r\n";
+                    if (k != without) text += L"SearchString" + number + L"=S" + number + L"\r\n";
+                    for (const wchar_t* base :
+                         {L"VerMin", L"VerMax", L"RefContent", L"SearchCmdLine"}) {
+                        if (pick(3) == 0) text += base + number + L"=" + value() + L"\r\n";
+                    }
+                }
+            } else if (kind == 1) {
+                text +=
+                    L"SearchType" + ToDecimal(1 + pick(12)) + L"=" + ToDecimal(pick(16)) + L"\r\n";
+            } else if (kind < 4 && StartsWith(name, L"App")) {
+                text += std::wstring(pick(2) ? L"SetupFile" : L"Url") + L" = " + value() + L"\r\n";
+            } else {
+                text += keys[pick(keys.size())] + L" = " + value() + L"\r\n";
+            }
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+// The checker's linear loader gives exactly what pravel's own loader gives.
+TEST(ConfigCheck, IndexedLoadEqualsPravelsLoader) {
+    std::mt19937 random(20261224);
+    int loaded = 0, withSearches = 0;
+    for (int i = 0; i < 600; ++i) {
+        IniDocument document;
+        document.Parse(RandomConfiguration(random));
+        PrerequisiteSet expected;
+        expected.Load(document, TextExpander());
+        const DocumentIndex index(document);
+        PrerequisiteSet actual;
+        LoadPrerequisites(index, actual);
+        ASSERT_EQ(checker_test::DescribeLoaded(expected), checker_test::DescribeLoaded(actual))
+            << "configuration " << i;
+        loaded += expected.Count() > 0 ? 1 : 0;
+        for (const Prerequisite& p : expected.Items()) withSearches += p.searches.size() > 8;
+    }
+    // The pools reach loaded prerequisites with more searches than one small
+    // document of the indexed loader holds.
+    EXPECT_GT(loaded, 300);       // 450 with this seed
+    EXPECT_GT(withSearches, 40);  // 67
+}
+
+TEST(ConfigCheck, IndexAnswersTheFirstSectionAndKey) {
+    IniDocument document;
+    document.Parse(L"[A]\r\nk=1\r\nk=2\r\n[B]\r\nk=3\r\n[A]\r\nk=4\r\nj=5\r\n");
+    const DocumentIndex index(document);
+    const IniSection* a = index.Section(L"A");
+    ASSERT_EQ(&document.Sections()[0], a);
+    EXPECT_EQ(L"1", index.Key(*a, L"k")->value);
+    EXPECT_EQ(nullptr, index.Key(*a, L"j"));  // only in the second [A]
+    EXPECT_EQ(L"4", index.Key(document.Sections()[2], L"k")->value);
+    EXPECT_EQ(nullptr, index.Section(L"a"));  // case-sensitive
+    const IniSection foreign(L"A");
+    EXPECT_EQ(nullptr, index.Key(foreign, L"k"));
+}
+
+// Lone LF and CR end a line in an editor, not in pravel: findings name the
+// editor's line.
+TEST(ConfigCheck, FindingsNameTheEditorsLine) {
+    std::vector<uint8_t> bytes = {0xFF, 0xFE};
+    for (wchar_t c : std::wstring(L"[GeneralOptions]\r\nOptions=q\nColour=red\r\n[PREREQUISITES]"
+                                  L"\r\nApp1=A\r\n[App1]\r\nSetupFile=C:\\a.exe\rShade=1\r\n"
+                                  L"Hue=2\r\n")) {
+        bytes.push_back(static_cast<uint8_t>(c));
+        bytes.push_back(0);
+    }
+    const CheckReport report = CheckConfiguration(bytes.data(), bytes.size());
+    std::vector<int> lines;
+    for (const Finding& f : report.findings) lines.push_back(f.line);
+    // Line 2 ends with LF alone (error); "Hue" is on the editor's line 9.
+    ASSERT_FALSE(report.findings.empty());
+    EXPECT_EQ(2, report.findings[0].line);
+    EXPECT_EQ(Severity::kError, report.findings[0].severity);
+    EXPECT_EQ(9, report.findings.back().line) << Utf8FromUtf16(report.findings.back().text);
+    EXPECT_EQ(1, report.EditorLine(1));
+    EXPECT_EQ(4, report.EditorLine(3));  // pravel's line 3 is [PREREQUISITES]
+    EXPECT_EQ(9, report.EditorLine(7));
+}
+
+TEST(ConfigCheck, NotesDoNotCountAsFindings) {
+    const CheckReport report = Check({L"[GeneralOptions]", L"Options=q", L"[PREREQ_CHAINER]",
+                                      L"LogFile=C:\\Windows\\Temp\\setup.log", L"[PREREQUISITES]",
+                                      L"App1=One", L"[App1]", L"SetupFile=C:\\a.exe"});
+    ASSERT_EQ(1u, report.findings.size());
+    EXPECT_EQ(Severity::kNote, report.findings[0].severity);
+    EXPECT_EQ(0, CheckExitCode(report));
+    EXPECT_EQ(L"f: no findings (1 note); 1 of 1 prerequisite loaded", FormatSummary(L"f", report));
+    EXPECT_EQ(L"f:3: note: " + report.findings[0].text, FormatFinding(L"f", report.findings[0]));
+}
+
+TEST(ConfigCheck, LogFilePlaces) {
+    struct Case {
+        const wchar_t* logFile;
+        LogPlace place;
+    };
+    const Case cases[] = {
+        {L"", LogPlace::kNone},
+        {L"C:\\ProgramData\\setup.log", LogPlace::kAsWritten},
+        {L"c:\\windows\\temp\\setup.log", LogPlace::kAsWritten},
+        {L"C:\\setup.log", LogPlace::kAsWritten},
+        {L"C:\\ProgramData\\Contoso\\setup.log", LogPlace::kFolderMayLack},
+        {L"\\\\server\\logs\\setup.log", LogPlace::kFolderMayLack},
+        {L"setup.log", LogPlace::kRelative},
+        {L"logs\\setup.log", LogPlace::kRelative},
+        {L"%TEMP%\\setup.log", LogPlace::kNeverExpanded},
+        {L"C:\\Users\\%USERNAME%\\setup.log", LogPlace::kNeverExpanded},
+        {L"[SETUPEXEDIR]setup.log", LogPlace::kNeverExpanded},
+        {L"C:\\100%\\setup.log", LogPlace::kFolderMayLack},  // one sign is no reference
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.place, ClassifyLogFile(c.logFile).place) << Utf8FromUtf16(c.logFile);
+    }
+    EXPECT_EQ(L"C:\\ProgramData\\Contoso", ClassifyLogFile(cases[4].logFile).folder);
+    EXPECT_EQ(L"%USERNAME%", ClassifyLogFile(cases[9].logFile).reference);
+    EXPECT_EQ(L"setup", ProgramNameFor(L"setup.ini"));
+}
+
+TEST(ConfigCheck, ControlCharactersAreShown) {
+    EXPECT_EQ(L"a<LF>b<CR><TAB><U+0001>c", VisibleText(std::wstring(L"a\nb\r\t\x01"
+                                                                    L"c")));
+    EXPECT_EQ(L"C:\\x \u00FC", VisibleText(L"C:\\x \u00FC"));
 }

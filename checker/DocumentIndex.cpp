@@ -1,0 +1,128 @@
+#include "checker/DocumentIndex.h"
+
+#include "checker/KeyNames.h"
+#include "common/Text.h"
+
+namespace pravel {
+
+DocumentIndex::DocumentIndex(const IniDocument& document) : document_(document) {
+    const std::vector<IniSection>& sections = document.Sections();
+    sections_.reserve(sections.size());
+    pairs_.resize(sections.size());
+    for (size_t i = 0; i < sections.size(); ++i) {
+        const IniSection& section = sections[i];
+        sections_.emplace(section.Name(), &section);  // keeps the first of a name
+        PairTable& table = pairs_[i];
+        table.reserve(section.Pairs().size());
+        for (const IniPair& pair : section.Pairs()) table.emplace(pair.key, &pair);
+    }
+}
+
+const IniSection* DocumentIndex::Section(std::wstring_view name) const {
+    const auto found = sections_.find(name);
+    return found == sections_.end() ? nullptr : found->second;
+}
+
+const IniPair* DocumentIndex::Key(const IniSection& section, std::wstring_view key) const {
+    const size_t position = static_cast<size_t>(&section - document_.Sections().data());
+    if (position >= pairs_.size()) return nullptr;
+    const auto found = pairs_[position].find(key);
+    return found == pairs_[position].end() ? nullptr : found->second;
+}
+
+namespace {
+
+// Searches read per small document: each look-up of pravel's reader then
+// scans a few dozen pairs at most.
+constexpr int kSearchesPerDocument = 8;
+
+const wchar_t* const kSearchBases[] = {L"SearchType", L"SearchString", L"VerMin",
+                                       L"VerMax",     L"RefContent",   L"SearchCmdLine"};
+
+void AppendPair(std::wstring& text, std::wstring_view key, const std::wstring& value) {
+    text.append(key);
+    text += L'=';
+    text += value;
+    text += L"\r\n";
+}
+
+// A configuration whose [App1] holds `keys` (already one pair per key) and
+// whose list names it `name`, loaded by pravel's loader: 0 or 1 items.
+PrerequisiteSet LoadOne(const std::wstring& name, const std::wstring& keys) {
+    std::wstring text = L"[PREREQUISITES]\r\n";
+    AppendPair(text, L"App1", name);
+    text += L"[App1]\r\n";
+    text += keys;
+    IniDocument small;
+    small.Parse(text);
+    PrerequisiteSet set;
+    set.Load(small, TextExpander());
+    return set;
+}
+
+// Reads searches first .. first+count-1 of `section` (all of them have a
+// SearchType key) into `into`; false when pravel's reader stops loading
+// there (a search without SearchString).
+bool ReadSearches(const IndexedSection& section, int first, int count,
+                  std::vector<PrerequisiteSearch>& into) {
+    std::wstring keys = L"SetupFile=-\r\n";
+    for (int k = 0; k < count; ++k) {
+        const std::wstring from = ToDecimal(first + k);
+        const std::wstring to = ToDecimal(k + 1);
+        for (const wchar_t* base : kSearchBases) {
+            const IniPair* pair = section.Find(base + from);
+            if (pair != nullptr) AppendPair(keys, base + to, pair->value);
+        }
+    }
+    PrerequisiteSet set = LoadOne(L"-", keys);
+    if (set.Count() != 1) return false;
+    for (PrerequisiteSearch& search : set.Items()[0].searches) into.push_back(std::move(search));
+    return true;
+}
+
+}  // namespace
+
+void LoadPrerequisites(const DocumentIndex& index, PrerequisiteSet& set) {
+    // The general options: pravel's reader on the first of each key it reads.
+    std::wstring general;
+    if (const IniSection* section = index.Section(kGeneral)) {
+        general = L"[GeneralOptions]\r\n";
+        for (const std::wstring& key : GeneralKeys()) {
+            if (const IniPair* pair = index.Key(*section, key)) {
+                AppendPair(general, key, pair->value);
+            }
+        }
+    }
+    IniDocument options;
+    options.Parse(general);
+    set.Load(options, TextExpander());
+
+    const IniSection* list = index.Section(kList);
+    if (list == nullptr) return;
+    for (int n = 1;; ++n) {
+        const std::wstring appKey = L"App" + ToDecimal(n);
+        const IniPair* entry = index.Key(*list, appKey);
+        const IniSection* found = index.Section(appKey);
+        if (entry == nullptr || found == nullptr) return;
+        const IndexedSection section(*found, index);
+
+        std::wstring keys;
+        for (const std::wstring& key : PrerequisiteKeys()) {
+            if (const IniPair* pair = section.Find(key)) AppendPair(keys, key, pair->value);
+        }
+        PrerequisiteSet one = LoadOne(entry->value, keys);
+        if (one.Count() != 1) return;  // no location: the list ends here
+        Prerequisite& p = one.Items()[0];
+
+        int count = 0;
+        while (section.Find(L"SearchType" + ToDecimal(count + 1)) != nullptr) ++count;
+        for (int first = 1; first <= count; first += kSearchesPerDocument) {
+            const int chunk =
+                count - first + 1 < kSearchesPerDocument ? count - first + 1 : kSearchesPerDocument;
+            if (!ReadSearches(section, first, chunk, p.searches)) return;
+        }
+        set.Items().push_back(std::move(p));
+    }
+}
+
+}  // namespace pravel
