@@ -98,11 +98,11 @@ void Checker::Run() {
             std::wstring base;
             int n = 0;
             if (!SplitNumbered(pair.key, base, n) || base != L"App") continue;
-            if (index_.Key(*list, pair.key) != &pair) continue;  // a repeat
+            if (index_.ListEntry(n) != &pair) continue;  // a repeat
             Listed item;
             item.number = n;
             item.entry = &pair;
-            item.section = index_.Section(pair.key);
+            item.section = index_.AppSection(n);
             listed_.push_back(item);
             listedNames_.push_back(pair.value);
             listedNameSet_.insert(pair.value);
@@ -165,7 +165,7 @@ void Checker::CheckSections() {
         int n = 0;
         const bool isApp = SplitNumbered(section.Name(), base, n) && base == L"App";
         if (isApp) {
-            if (list == nullptr || index_.Key(*list, section.Name()) == nullptr) {
+            if (index_.ListEntry(n) == nullptr) {
                 Warning(section.Line(),
                         L"section [" + section.Name() + L"] is never read: " +
                             (list == nullptr ? std::wstring(L"there is no section "

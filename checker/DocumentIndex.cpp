@@ -5,17 +5,54 @@
 
 namespace pravel {
 
+namespace {
+
+// n of a canonical "App<n>" within 1..limit, else 0.
+size_t AppNumber(const std::wstring& name, size_t limit) {
+    std::wstring base;
+    int n = 0;
+    if (!StartsWith(name, L"App") || !SplitNumbered(name, base, n) || base != L"App") return 0;
+    return static_cast<size_t>(n) <= limit ? static_cast<size_t>(n) : 0;
+}
+
+}  // namespace
+
 DocumentIndex::DocumentIndex(const IniDocument& document) : document_(document) {
     const std::vector<IniSection>& sections = document.Sections();
     sections_.reserve(sections.size());
     pairs_.resize(sections.size());
+    apps_.assign(sections.size(), nullptr);
+    const IniSection* list = nullptr;
     for (size_t i = 0; i < sections.size(); ++i) {
         const IniSection& section = sections[i];
         sections_.emplace(section.Name(), &section);  // keeps the first of a name
-        PairTable& table = pairs_[i];
-        table.reserve(section.Pairs().size());
-        for (const IniPair& pair : section.Pairs()) table.emplace(pair.key, &pair);
+        if (list == nullptr && section.Name() == kList) list = &section;
+        if (const size_t n = AppNumber(section.Name(), apps_.size())) {
+            if (apps_[n - 1] == nullptr) apps_[n - 1] = &section;
+        }
+        if (section.Pairs().size() <= kScanned) continue;
+        pairs_[i] = std::make_unique<PairTable>();
+        pairs_[i]->reserve(section.Pairs().size());
+        for (const IniPair& pair : section.Pairs()) pairs_[i]->emplace(pair.key, &pair);
     }
+    if (list == nullptr) return;
+    listed_.assign(list->Pairs().size(), nullptr);
+    for (const IniPair& pair : list->Pairs()) {
+        if (const size_t n = AppNumber(pair.key, listed_.size())) {
+            if (listed_[n - 1] == nullptr) listed_[n - 1] = &pair;
+        }
+    }
+}
+
+const IniSection* DocumentIndex::AppSection(int n) const {
+    if (n >= 1 && static_cast<size_t>(n) <= apps_.size()) return apps_[n - 1];
+    return n >= 1 ? Section(L"App" + ToDecimal(n)) : nullptr;
+}
+
+const IniPair* DocumentIndex::ListEntry(int n) const {
+    if (n >= 1 && static_cast<size_t>(n) <= listed_.size()) return listed_[n - 1];
+    const IniSection* list = Section(kList);
+    return n >= 1 && list != nullptr ? Key(*list, L"App" + ToDecimal(n)) : nullptr;
 }
 
 const IniSection* DocumentIndex::Section(std::wstring_view name) const {
@@ -25,9 +62,16 @@ const IniSection* DocumentIndex::Section(std::wstring_view name) const {
 
 const IniPair* DocumentIndex::Key(const IniSection& section, std::wstring_view key) const {
     const size_t position = static_cast<size_t>(&section - document_.Sections().data());
-    if (position >= pairs_.size()) return nullptr;
-    const auto found = pairs_[position].find(key);
-    return found == pairs_[position].end() ? nullptr : found->second;
+    if (position >= pairs_.size() || &document_.Sections()[position] != &section) return nullptr;
+    const PairTable* table = pairs_[position].get();
+    if (table == nullptr) {
+        for (const IniPair& pair : section.Pairs()) {
+            if (pair.key == key) return &pair;
+        }
+        return nullptr;
+    }
+    const auto found = table->find(key);
+    return found == table->end() ? nullptr : found->second;
 }
 
 namespace {
@@ -99,10 +143,10 @@ void LoadPrerequisites(const DocumentIndex& index, PrerequisiteSet& set) {
 
     const IniSection* list = index.Section(kList);
     if (list == nullptr) return;
+    set.Items().reserve(list->Pairs().size());
     for (int n = 1;; ++n) {
-        const std::wstring appKey = L"App" + ToDecimal(n);
-        const IniPair* entry = index.Key(*list, appKey);
-        const IniSection* found = index.Section(appKey);
+        const IniPair* entry = index.ListEntry(n);
+        const IniSection* found = index.AppSection(n);
         if (entry == nullptr || found == nullptr) return;
         const IndexedSection section(*found, index);
 

@@ -6,6 +6,7 @@
 // IniSection::FindKey: the first section of a name, the first pair of a key.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,13 +30,26 @@ class DocumentIndex {
     // The first pair of `section` (a section of the indexed document) whose
     // key is `key`, or null.
     const IniPair* Key(const IniSection& section, std::wstring_view key) const;
+    // The first section [App<n>] and the first pair App<n> of the first
+    // [PREREQUISITES] (the look-ups a prerequisite list needs, by number);
+    // null when missing.
+    const IniSection* AppSection(int n) const;
+    const IniPair* ListEntry(int n) const;
 
   private:
     using PairTable = std::unordered_map<std::wstring_view, const IniPair*>;
+    // Sections of up to this many pairs are scanned: faster than hashing,
+    // and no table for each of thousands of small sections.
+    static constexpr size_t kScanned = 16;
 
     const IniDocument& document_;
     std::unordered_map<std::wstring_view, const IniSection*> sections_;
-    std::vector<PairTable> pairs_;  // by position of the section in the document
+    // By position of the section in the document; null for small sections.
+    std::vector<std::unique_ptr<PairTable>> pairs_;
+    // By number n (index n - 1), for the numbers a file of this size can
+    // list.
+    std::vector<const IniSection*> apps_;
+    std::vector<const IniPair*> listed_;
 };
 
 // A section together with the index that answers its look-ups.

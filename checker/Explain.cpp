@@ -271,7 +271,7 @@ std::wstring ExplainConfiguration(const CheckReport& report) {
     for (size_t i = 0; i < set.Count(); ++i) {
         const Prerequisite& p = set.Items()[i];
         const std::wstring key = L"App" + ToDecimal(static_cast<int64_t>(i + 1));
-        const IniSection* section = index.Section(key);
+        const IniSection* section = index.AppSection(static_cast<int>(i + 1));
         line(L"");
         line(key + L" " + Quoted(p.name) + L" (line " +
              ToDecimal(report.EditorLine(section != nullptr ? section->Line() : 0)) + L"):");

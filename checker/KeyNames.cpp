@@ -9,27 +9,38 @@ namespace pravel {
 
 namespace {
 
-// Optimal string alignment distance, ASCII case ignored, when it is at most
-// `limit`; otherwise limit + 1. Words whose lengths differ by more than
-// `limit` are not compared at all; otherwise only the cells within `limit`
-// of the diagonal are computed, in three rows: time grows with length times
-// limit, memory with the length.
-size_t EditDistance(const std::wstring& a, const std::wstring& b, size_t limit) {
+// The rows of one distance table, kept across the candidates of one look-up.
+struct DistanceRows {
+    std::vector<size_t> older, previous, current;
+};
+
+// Optimal string alignment distance, ASCII case ignored (`x` is already in
+// lowercase), when it is at most `limit`; otherwise limit + 1. Words whose
+// lengths differ by more than `limit` are not compared at all; otherwise
+// only the cells within `limit` of the diagonal are computed, in three
+// rows: time grows with length times limit, memory with the length.
+size_t EditDistance(const std::wstring& x, const std::wstring& y, size_t limit,
+                    DistanceRows& rows) {
     const size_t far = limit + 1;
-    if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) > limit) return far;
-    const std::wstring x = ToLowerAscii(a), y = ToLowerAscii(b);
+    if ((x.size() > y.size() ? x.size() - y.size() : y.size() - x.size()) > limit) return far;
     const size_t m = y.size();
     // Rows i-2, i-1 and i; a cell outside the band reads as `far`.
-    std::vector<size_t> older(m + 1, far), previous(m + 1, far), current(m + 1, far);
+    std::vector<size_t>& older = rows.older;
+    std::vector<size_t>& previous = rows.previous;
+    std::vector<size_t>& current = rows.current;
+    older.assign(m + 1, far);
+    previous.assign(m + 1, far);
+    current.assign(m + 1, far);
     for (size_t j = 0; j <= std::min(m, limit); ++j) previous[j] = j;
     for (size_t i = 1; i <= x.size(); ++i) {
         const size_t from = i > limit ? i - limit : 1;
         const size_t to = std::min(m, i + limit);
         current[from - 1] = from == 1 ? std::min(i, far) : far;
         for (size_t j = from; j <= to; ++j) {
-            const size_t cost = x[i - 1] == y[j - 1] ? 0 : 1;
+            const wchar_t yj = ToLowerAscii(y[j - 1]);
+            const size_t cost = x[i - 1] == yj ? 0 : 1;
             size_t d = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
-            if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1]) {
+            if (i > 1 && j > 1 && x[i - 1] == ToLowerAscii(y[j - 2]) && x[i - 2] == yj) {
                 d = std::min(d, older[j - 2] + 1);
             }
             current[j] = std::min(d, far);
@@ -126,8 +137,14 @@ std::wstring ClosestName(const std::wstring& word, const std::vector<std::wstrin
     const size_t limit = word.size() <= 4 ? 1 : 2;
     std::wstring best;
     size_t bestDistance = limit + 1;
+    std::wstring lowered;  // made once a candidate is near enough in length
+    DistanceRows rows;
     for (const std::wstring& c : candidates) {
-        const size_t d = EditDistance(word, c, limit);
+        if ((word.size() > c.size() ? word.size() - c.size() : c.size() - word.size()) > limit) {
+            continue;
+        }
+        if (lowered.empty()) lowered = ToLowerAscii(word);
+        const size_t d = EditDistance(lowered, c, limit, rows);
         if (d < bestDistance) {
             bestDistance = d;
             best = c;
