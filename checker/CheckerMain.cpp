@@ -1,20 +1,37 @@
-// pravel-check [--explain] FILE: checks a configuration file the way pravel
-// reads it and prints one "FILE:LINE: error|warning: TEXT" line per finding,
-// the --explain text when asked, and a one-line summary. Exit code 0 without
-// findings, 1 with warnings only, 2 with errors (or when FILE cannot be read
-// or the arguments are wrong). Built natively and as a Windows console
-// program from this one source.
+// pravel-check [--explain] [--fetch DIR] FILE: checks a configuration file
+// the way pravel reads it and prints one "FILE:LINE: error|warning|note:
+// TEXT" line per finding, the --explain text when asked, and a one-line
+// summary. Exit code 0 without findings, 1 with warnings only, 2 with errors
+// (or when FILE cannot be read or the arguments are wrong).
+//
+// With --fetch DIR it also downloads every prerequisite with a Url into DIR
+// and tests it as pravel would (checker/Fetch.h); progress goes to standard
+// error while it is a terminal. Exit code then: 1 when any error was found
+// (the configuration's or a download's), 0 otherwise; 2 for wrong
+// arguments. Built natively and as a Windows console program from this one
+// source.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "checker/ConfigCheck.h"
 #include "checker/Explain.h"
+#include "checker/Fetch.h"
+#include "checker/Progress.h"
 #include "checker/Utf8.h"
 #include "common/ErrorCodes.h"
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "checker/FetchWindows.h"
+#include "common/SystemLibrary.h"
+#else
+#include <unistd.h>
+
+#include <climits>
+
+#include "checker/FetchNative.h"
 #endif
 
 namespace {
@@ -38,18 +55,56 @@ void Print(const std::wstring& text) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
-// The file name of `path` (after its last "\\" or "/").
-std::wstring FileNameOfPath(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+// The progress meter's output: standard error while it is a terminal,
+// nothing otherwise.
+pravel::ProgressMeter::Writer ProgressWriter() {
+#ifdef _WIN32
+    HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (error == INVALID_HANDLE_VALUE || !::GetConsoleMode(error, &mode)) return nullptr;
+    return [error](const std::string& text) {
+        const std::wstring wide = pravel::Utf16FromUtf8(text);
+        DWORD written = 0;
+        ::WriteConsoleW(error, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    };
+#else
+    if (!::isatty(2)) return nullptr;
+    return [](const std::string& text) {
+        std::fputs(text.c_str(), stderr);
+        std::fflush(stderr);
+    };
+#endif
+}
+
+// `folder` as an absolute path (the download step needs one).
+std::wstring AbsoluteFolder(const std::wstring& folder) {
+#ifdef _WIN32
+    wchar_t full[32768];
+    const DWORD length = ::GetFullPathNameW(folder.c_str(), 32768, full, nullptr);
+    std::wstring path = length > 0 && length < 32768 ? std::wstring(full, length) : folder;
+    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    return path;
+#else
+    std::wstring path = folder;
+    if (path.empty() || path[0] != L'/') {
+        char cwd[PATH_MAX];
+        if (::getcwd(cwd, sizeof cwd) != nullptr) {
+            path = pravel::Utf16FromUtf8(cwd) + L"/" + path;
+        }
+    }
+    while (path.size() > 1 && path.back() == L'/') path.pop_back();
+    return path;
+#endif
 }
 
 void Usage() {
     std::fputs(
-        "usage: pravel-check [--explain] FILE\n"
+        "usage: pravel-check [--explain] [--fetch DIR] FILE\n"
         "Checks a pravel configuration file (UTF-16LE with byte-order mark) and prints\n"
-        "FILE:LINE: error|warning: TEXT per finding and a summary. Exit code 0: no\n"
-        "findings, 1: warnings only, 2: errors.\n",
+        "FILE:LINE: error|warning|note: TEXT per finding and a summary. Exit code 0: no\n"
+        "findings, 1: warnings only, 2: errors.\n"
+        "--fetch DIR downloads every prerequisite with a Url into DIR and tests it as\n"
+        "pravel would; exit code 1 when any error was found, 0 otherwise.\n",
         stderr);
 }
 
@@ -71,12 +126,28 @@ bool ReadAll(const std::wstring& path, std::vector<uint8_t>& bytes) {
     return ok;
 }
 
+// The file name of `path` (after its last "\" or "/").
+std::wstring FileNameOfPath(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+void PrintFound(const pravel::Finding& finding, void* file) {
+    Print(pravel::FormatFinding(*static_cast<const std::wstring*>(file), finding));
+    std::fflush(stdout);
+}
+
 int Check(const std::vector<std::wstring>& args) {
     bool explain = false;
-    std::wstring path;
-    for (const std::wstring& arg : args) {
+    bool fetch = false;
+    std::wstring path, folder;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& arg = args[i];
         if (arg == L"--explain") {
             explain = true;
+        } else if (arg == L"--fetch" && !fetch && i + 1 < args.size() && !args[i + 1].empty()) {
+            fetch = true;
+            folder = args[++i];
         } else if (path.empty() && !arg.empty() && arg[0] != L'-') {
             path = arg;
         } else {
@@ -88,13 +159,14 @@ int Check(const std::vector<std::wstring>& args) {
         Usage();
         return pravel::kCheckFoundErrors;
     }
+    const int failed = fetch ? 1 : pravel::kCheckFoundErrors;
     std::vector<uint8_t> bytes;
     if (!ReadAll(path, bytes)) {
         Print(path + L":0: error: the file cannot be read");
         Print(path + L": 1 error, 0 warnings; 0 of 0 prerequisites loaded");
-        return pravel::kCheckFoundErrors;
+        return failed;
     }
-    const pravel::CheckReport report =
+    pravel::CheckReport report =
         pravel::CheckConfiguration(bytes.data(), bytes.size(), FileNameOfPath(path));
     for (const pravel::Finding& finding : report.findings) {
         Print(pravel::FormatFinding(path, finding));
@@ -107,8 +179,35 @@ int Check(const std::vector<std::wstring>& args) {
             Print(text.substr(start, end - start));
         }
     }
-    Print(pravel::FormatSummary(path, report));
+    std::wstring fetched;
+    if (fetch && report.readable) {
+        std::fflush(stdout);
+        pravel::ProgressMeter meter(ProgressWriter());
+#ifdef _WIN32
+        pravel::WindowsFetch platform(&meter);
+#else
+        pravel::NativeFetch platform(&meter);
+#endif
+        try {
+            pravel::FetchOutcome outcome =
+                pravel::FetchDownloads(report, AbsoluteFolder(folder), platform, PrintFound, &path);
+            for (pravel::Finding& finding : outcome.findings) {
+                report.findings.push_back(std::move(finding));
+            }
+            fetched = L"; " + pravel::ToDecimal(outcome.fetched) + L" of " +
+                      pravel::ToDecimal(outcome.downloads) +
+                      (outcome.downloads == 1 ? L" download" : L" downloads") + L" fetched";
+        } catch (...) {
+            // Out of memory or a failure of the platform's own calls.
+            const pravel::Finding failure{0, pravel::Severity::kError,
+                                          L"the downloads could not be fetched and tested"};
+            PrintFound(failure, &path);
+            report.findings.push_back(failure);
+        }
+    }
+    Print(pravel::FormatSummary(path, report) + fetched);
     std::fflush(stdout);
+    if (fetch) return report.Errors() > 0 ? 1 : 0;
     return pravel::CheckExitCode(report);
 }
 
@@ -116,6 +215,7 @@ int Check(const std::vector<std::wstring>& args) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+    pravel::RestrictDllSearchToSystem();
     std::vector<std::wstring> args(argv + 1, argv + argc);
     return Check(args);
 }
