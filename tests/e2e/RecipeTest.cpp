@@ -152,14 +152,17 @@ class PrefixChanges {
 
 const REGSAM kOwnView = 0;
 
-// The values the Visual C++ Redistributable writes for `arch`.
+// The values the vendor documents for the Visual C++ Redistributable of
+// `arch`: Installed, Major, Minor, Bld and Version ("v14.44.35211.00").
 void VcRuntime(PrefixChanges& prefix, REGSAM view, const std::wstring& arch, DWORD installed,
                DWORD minor) {
     const std::wstring key = L"SOFTWARE\\Microsoft\\VisualStudio\\14.0\\VC\\Runtimes\\" + arch;
     prefix.SetDword(HKEY_LOCAL_MACHINE, view, key, L"Installed", installed);
     prefix.SetDword(HKEY_LOCAL_MACHINE, view, key, L"Major", 14);
     prefix.SetDword(HKEY_LOCAL_MACHINE, view, key, L"Minor", minor);
-    prefix.SetDword(HKEY_LOCAL_MACHINE, view, key, L"Bld", 33810);
+    prefix.SetDword(HKEY_LOCAL_MACHINE, view, key, L"Bld", 35211);
+    prefix.SetString(HKEY_LOCAL_MACHINE, view, key, L"Version",
+                     L"v14." + std::to_wstring(minor) + L".35211.00");
 }
 
 void NetFrameworkRelease(PrefixChanges& prefix, DWORD release) {
@@ -190,20 +193,41 @@ struct Recipe {
 };
 
 const Recipe kRecipes[] = {
+    // The state the vendor documents: the values under Wow6432Node (the
+    // 32-bit view), in both suites.
     {"VcRedistX64", L"vc-redist-x64.ini", 1, false,
-     // Option "x": the 64-bit view, in both suites.
-     [](PrefixChanges& p) { VcRuntime(p, KEY_WOW64_64KEY, L"x64", 1, 40); },
-     // An older runtime in the 64-bit view; the current one only in the 32-bit view.
+     [](PrefixChanges& p) { VcRuntime(p, KEY_WOW64_32KEY, L"x64", 1, 44); },
+     // An older runtime in both views.
      [](PrefixChanges& p) {
          VcRuntime(p, KEY_WOW64_64KEY, L"x64", 1, 39);
-         VcRuntime(p, KEY_WOW64_32KEY, L"x64", 1, 44);
+         VcRuntime(p, KEY_WOW64_32KEY, L"x64", 1, 38);
      }},
+    // Machines reported to have the values only in the 64-bit view.
+    {"VcRedistX64NativeView", L"vc-redist-x64.ini", 1, false,
+     [](PrefixChanges& p) { VcRuntime(p, KEY_WOW64_64KEY, L"x64", 1, 44); },
+     // The x86 runtime does not count.
+     [](PrefixChanges& p) { VcRuntime(p, KEY_WOW64_32KEY, L"x86", 1, 44); }},
     {"VcRedistX86", L"vc-redist-x86.ini", 1, false,
      [](PrefixChanges& p) { VcRuntime(p, kOwnView, L"x86", 1, 44); },
      [](PrefixChanges& p) { VcRuntime(p, kOwnView, L"x86", 0, 44); }},
     {"NetFramework481", L"dotnet-framework-4.8.1.ini", 1, false,
      [](PrefixChanges& p) { NetFrameworkRelease(p, 533320); },
      [](PrefixChanges& p) { NetFrameworkRelease(p, 528372); }},  // 4.8
+    // 4.8.1 where it installs, 4.8 on older systems: on this Windows 10
+    // 22H2 both are decided, and 4.8.1 satisfies both.
+    {"NetFramework481Or48", L"dotnet-framework-4.8.1-or-4.8.ini", 2, false,
+     [](PrefixChanges& p) { NetFrameworkRelease(p, 533320); }, nullptr},
+    {"NetFramework48", L"dotnet-framework-4.8.ini", 1, false,
+     [](PrefixChanges& p) { NetFrameworkRelease(p, 528040); },
+     [](PrefixChanges& p) { NetFrameworkRelease(p, 461814); }},  // 4.7.2
+    {"DotNet10DesktopRuntime", L"dotnet-10-desktop-runtime-x64.ini", 2, false,
+     [](PrefixChanges& p) { DesktopRuntime(p, L"", L"10.0.1"); },
+     // 8.0 and 9.0 do not count; 10.0 where only an Arm64 machine looks.
+     [](PrefixChanges& p) {
+         DesktopRuntime(p, L"", L"8.0.11");
+         DesktopRuntime(p, L"", L"9.0.0");
+         DesktopRuntime(p, L"x64\\", L"10.0.1");
+     }},
     {"DotNet8DesktopRuntime", L"dotnet-8-desktop-runtime-x64.ini", 2, false,
      [](PrefixChanges& p) { DesktopRuntime(p, L"", L"8.0.11"); },
      // Other major versions; 8.0 where only an Arm64 machine looks.
