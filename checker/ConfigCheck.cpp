@@ -271,7 +271,10 @@ void Checker::CheckKeys(const IniSection& section) {
 void Checker::CheckUnknownKey(const IniSection& section, const IniPair& pair) {
     const std::wstring& name = section.Name();
     const std::wstring& key = pair.key;
-    std::vector<std::wstring> candidates;
+    // The names it may mean: a fixed list, and numbered ones for its number.
+    static const std::vector<std::wstring> kNone;
+    const std::vector<std::wstring>* candidates = &kNone;
+    std::vector<std::wstring> numberedNames;
     std::wstring digits;
     const std::wstring base = BaseOf(key, digits);
     std::wstring canonicalBase;
@@ -284,27 +287,26 @@ void Checker::CheckUnknownKey(const IniSection& section, const IniPair& pair) {
 
     if (name == kGeneral) {
         if (IsIn(GeneralKeys(), key)) return;
-        candidates = GeneralKeys();
+        candidates = &GeneralKeys();
     } else if (name == kChainer) {
         if (IsIn(ChainerKeys(), key)) return;
-        candidates = ChainerKeys();
+        candidates = &ChainerKeys();
     } else if (name == kList) {
         if (numbered && canonicalBase == L"App") return;
-        candidates.push_back(L"App" + suffix);
+        numberedNames.push_back(L"App" + suffix);
     } else {
         if (IsIn(PrerequisiteKeys(), key)) return;
         if (numbered && IsIn(SearchKeyBases(), canonicalBase)) return;  // judged per search
-        candidates = PrerequisiteKeys();
-        for (const std::wstring& b : SearchKeyBases()) candidates.push_back(b + suffix);
+        candidates = &PrerequisiteKeys();
+        for (const std::wstring& b : SearchKeyBases()) numberedNames.push_back(b + suffix);
     }
 
     std::wstring text = L"pravel never reads the key " + Quoted(key) + L" in [" + name + L"]";
-    std::wstring close = ClosestName(key, candidates);
+    std::wstring close = ClosestName(key, *candidates, &numberedNames);
     if (close.empty() && !digits.empty()) {
         // "SearchTyp2": compare the base names, then put the number back.
-        std::vector<std::wstring> bases =
-            name == kList ? std::vector<std::wstring>{L"App"} : SearchKeyBases();
-        const std::wstring closeBase = ClosestName(base, bases);
+        static const std::vector<std::wstring> kApp = {L"App"};
+        const std::wstring closeBase = ClosestName(base, name == kList ? kApp : SearchKeyBases());
         if (!closeBase.empty()) close = closeBase + suffix;
     }
     if (!close.empty()) {

@@ -130,24 +130,54 @@ std::wstring BaseOf(const std::wstring& key, std::wstring& digits) {
     return key.substr(0, end);
 }
 
-std::wstring ClosestName(const std::wstring& word, const std::vector<std::wstring>& candidates) {
-    for (const std::wstring& c : candidates) {
-        if (EqualsIgnoreCaseAscii(c, word)) return c;
+namespace {
+
+// Characters counted by their lowercase form (in 64 buckets): an edit
+// changes the counts by at most 2, so half the difference of two words'
+// counts is a lower bound of their distance, found without the table.
+void CountLetters(const std::wstring& text, int sign, int (&counts)[64]) {
+    for (wchar_t c : text) counts[static_cast<uint32_t>(ToLowerAscii(c)) & 63] += sign;
+}
+
+}  // namespace
+
+std::wstring ClosestName(const std::wstring& word, const std::vector<std::wstring>& candidates,
+                         const std::vector<std::wstring>* more) {
+    const std::vector<std::wstring>* lists[] = {&candidates, more};
+    for (const std::vector<std::wstring>* list : lists) {
+        if (list == nullptr) continue;
+        for (const std::wstring& c : *list) {
+            if (EqualsIgnoreCaseAscii(c, word)) return c;
+        }
     }
     const size_t limit = word.size() <= 4 ? 1 : 2;
     std::wstring best;
     size_t bestDistance = limit + 1;
     std::wstring lowered;  // made once a candidate is near enough in length
+    int wordCounts[64] = {};
     DistanceRows rows;
-    for (const std::wstring& c : candidates) {
-        if ((word.size() > c.size() ? word.size() - c.size() : c.size() - word.size()) > limit) {
-            continue;
-        }
-        if (lowered.empty()) lowered = ToLowerAscii(word);
-        const size_t d = EditDistance(lowered, c, limit, rows);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = c;
+    for (const std::vector<std::wstring>* list : lists) {
+        if (list == nullptr) continue;
+        for (const std::wstring& c : *list) {
+            if ((word.size() > c.size() ? word.size() - c.size() : c.size() - word.size()) >
+                limit) {
+                continue;
+            }
+            if (lowered.empty()) {
+                lowered = ToLowerAscii(word);
+                CountLetters(word, 1, wordCounts);
+            }
+            int counts[64];
+            std::copy(std::begin(wordCounts), std::end(wordCounts), counts);
+            CountLetters(c, -1, counts);
+            size_t difference = 0;
+            for (int n : counts) difference += static_cast<size_t>(n < 0 ? -n : n);
+            if ((difference + 1) / 2 > limit) continue;
+            const size_t d = EditDistance(lowered, c, limit, rows);
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = c;
+            }
         }
     }
     return best;

@@ -42,6 +42,8 @@ std::wstring VisibleText(const std::wstring& text);
 // A candidate whose length differs from the word's by more than that limit
 // is never compared, and the comparison keeps only three rows of its table:
 // a hostile key of any length costs time and memory linear in its length.
-std::wstring ClosestName(const std::wstring& word, const std::vector<std::wstring>& candidates);
+// `more` (may be null) is looked at after `candidates`, as if appended.
+std::wstring ClosestName(const std::wstring& word, const std::vector<std::wstring>& candidates,
+                         const std::vector<std::wstring>* more = nullptr);
 
 }  // namespace pravel
