@@ -79,6 +79,8 @@ namespace {
 // Searches read per small document: each look-up of pravel's reader then
 // scans a few dozen pairs at most.
 constexpr int kSearchesPerDocument = 8;
+// Prerequisites (with up to that many searches) read per small document.
+constexpr size_t kPrerequisitesPerDocument = 16;
 
 const wchar_t* const kSearchBases[] = {L"SearchType", L"SearchString", L"VerMin",
                                        L"VerMax",     L"RefContent",   L"SearchCmdLine"};
@@ -90,18 +92,28 @@ void AppendPair(std::wstring& text, std::wstring_view key, const std::wstring& v
     text += L"\r\n";
 }
 
-// A configuration whose [App1] holds `keys` (already one pair per key) and
-// whose list names it `name`, loaded by pravel's loader: 0 or 1 items.
-PrerequisiteSet LoadOne(const std::wstring& name, const std::wstring& keys) {
+// A configuration whose [App<i>] holds keys[i - 1] (already one pair per
+// key) and whose list names it names[i - 1], loaded by pravel's loader: as
+// many items as it loads before it stops.
+PrerequisiteSet LoadSmall(const std::vector<std::wstring>& names,
+                          const std::vector<std::wstring>& keys) {
     std::wstring text = L"[PREREQUISITES]\r\n";
-    AppendPair(text, L"App1", name);
-    text += L"[App1]\r\n";
-    text += keys;
+    for (size_t i = 0; i < names.size(); ++i) {
+        AppendPair(text, L"App" + ToDecimal(static_cast<int64_t>(i + 1)), names[i]);
+    }
+    for (size_t i = 0; i < keys.size(); ++i) {
+        text += L"[App" + ToDecimal(static_cast<int64_t>(i + 1)) + L"]\r\n";
+        text += keys[i];
+    }
     IniDocument small;
     small.Parse(text);
     PrerequisiteSet set;
     set.Load(small, TextExpander());
     return set;
+}
+
+PrerequisiteSet LoadOne(const std::wstring& name, const std::wstring& keys) {
+    return LoadSmall({name}, {keys});
 }
 
 // Reads searches first .. first+count-1 of `section` (all of them have a
@@ -144,22 +156,51 @@ void LoadPrerequisites(const DocumentIndex& index, PrerequisiteSet& set) {
     const IniSection* list = index.Section(kList);
     if (list == nullptr) return;
     set.Items().reserve(list->Pairs().size());
+    // Prerequisites with few searches are read several to a small document;
+    // one with more is read alone, its searches a few at a time.
+    std::vector<std::wstring> names, keys;
+    auto flush = [&] {
+        if (names.empty()) return true;
+        PrerequisiteSet some = LoadSmall(names, keys);
+        for (Prerequisite& p : some.Items()) set.Items().push_back(std::move(p));
+        const bool all = some.Count() == names.size();
+        names.clear();
+        keys.clear();
+        return all;  // otherwise the list ends at the one that did not load
+    };
     for (int n = 1;; ++n) {
         const IniPair* entry = index.ListEntry(n);
         const IniSection* found = index.AppSection(n);
-        if (entry == nullptr || found == nullptr) return;
-        const IndexedSection section(*found, index);
-
-        std::wstring keys;
-        for (const std::wstring& key : PrerequisiteKeys()) {
-            if (const IniPair* pair = section.Find(key)) AppendPair(keys, key, pair->value);
+        if (entry == nullptr || found == nullptr) {
+            flush();
+            return;
         }
-        PrerequisiteSet one = LoadOne(entry->value, keys);
-        if (one.Count() != 1) return;  // no location: the list ends here
-        Prerequisite& p = one.Items()[0];
-
+        const IndexedSection section(*found, index);
+        std::wstring text;
+        for (const std::wstring& key : PrerequisiteKeys()) {
+            if (const IniPair* pair = section.Find(key)) AppendPair(text, key, pair->value);
+        }
         int count = 0;
         while (section.Find(L"SearchType" + ToDecimal(count + 1)) != nullptr) ++count;
+
+        if (count <= kSearchesPerDocument) {
+            for (int k = 1; k <= count; ++k) {
+                const std::wstring number = ToDecimal(k);
+                for (const wchar_t* base : kSearchBases) {
+                    if (const IniPair* pair = section.Find(base + number)) {
+                        AppendPair(text, base + number, pair->value);
+                    }
+                }
+            }
+            names.push_back(entry->value);
+            keys.push_back(std::move(text));
+            if (names.size() == kPrerequisitesPerDocument && !flush()) return;
+            continue;
+        }
+        if (!flush()) return;
+        PrerequisiteSet one = LoadOne(entry->value, text);
+        if (one.Count() != 1) return;  // no location: the list ends here
+        Prerequisite& p = one.Items()[0];
         for (int first = 1; first <= count; first += kSearchesPerDocument) {
             const int chunk =
                 count - first + 1 < kSearchesPerDocument ? count - first + 1 : kSearchesPerDocument;

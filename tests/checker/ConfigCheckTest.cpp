@@ -306,6 +306,36 @@ TEST(ConfigCheck, IndexedLoadEqualsPravelsLoader) {
     EXPECT_GT(withSearches, 40);  // 67
 }
 
+// Long lists are read several prerequisites to a small document: one with
+// many searches between them, and one without a location that ends the
+// list in the middle of such a document.
+TEST(ConfigCheck, IndexedLoadOfALongList) {
+    for (int stop : {37, 17, 40}) {
+        std::wstring text = L"[GeneralOptions]\r\nOptions=q\r\n[PREREQUISITES]\r\n";
+        for (int n = 1; n <= 40; ++n)
+            text += L"App" + ToDecimal(n) + L"=P" + ToDecimal(n) + L"\r\n";
+        for (int n = 1; n <= 40; ++n) {
+            text += L"[App" + ToDecimal(n) + L"]\r\n";
+            if (n != stop) text += L"SetupFile=C:\\s" + ToDecimal(n) + L".exe\r\n";
+            const int searches = n == 20 ? 12 : n % 3;
+            for (int k = 1; k <= searches; ++k) {
+                text += L"SearchType" + ToDecimal(k) + L"=5\r\nSearchString" + ToDecimal(k) +
+                        L"=HKCU\\K" + ToDecimal(n * 100 + k) + L"\r\n";
+            }
+        }
+        IniDocument document;
+        document.Parse(text);
+        PrerequisiteSet expected;
+        expected.Load(document, TextExpander());
+        const DocumentIndex index(document);
+        PrerequisiteSet actual;
+        LoadPrerequisites(index, actual);
+        EXPECT_EQ(static_cast<size_t>(stop == 40 ? 39 : stop - 1), expected.Count());
+        EXPECT_EQ(checker_test::DescribeLoaded(expected), checker_test::DescribeLoaded(actual))
+            << "stop at " << stop;
+    }
+}
+
 TEST(ConfigCheck, IndexAnswersTheFirstSectionAndKey) {
     IniDocument document;
     document.Parse(L"[A]\r\nk=1\r\nk=2\r\n[B]\r\nk=3\r\n[A]\r\nk=4\r\nj=5\r\n");
