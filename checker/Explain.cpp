@@ -6,36 +6,41 @@
 #include "common/Text.h"
 #include "detect/OsNames.h"
 #include "detect/SearchEvaluation.h"
+#include "detect/VersionNumber.h"
 #include "download/DownloadTarget.h"
 
 namespace pravel {
 
 namespace {
 
+// True when a version text names a pre-release, by the rule the searches
+// use: a "-" or "+" directly after a digit and directly before a letter
+// (8.0.0-rc.2, 10.0.0-preview.7, 2.1.0+build.5; not 1.2.3-4 or 17.0.8+7).
+bool NamesPreRelease(const std::wstring& version) {
+    return VersionNumber::Parse(version).IsPreRelease();
+}
+
+// The bounds of a version search in words, with the pre-release rule: a
+// found pre-release counts only when a bound names a pre-release itself.
 std::wstring VersionBounds(const PrerequisiteSearch& s) {
     if (s.verMin.empty() && s.verMax.empty()) return L" (any version)";
-    if (s.verMax.empty()) return L" of at least " + s.verMin;
-    if (s.verMin.empty()) return L" of at most " + s.verMax;
-    return L" from " + s.verMin + L" to " + s.verMax;
-}
-
-// True when a version text names a pre-release: something after "-" or
-// "+" (8.0.0-rc.2, 10.0.0-preview.7, 1.2.3+build).
-bool NamesPreRelease(const std::wstring& version) {
-    return version.find_first_of(L"-+") != std::wstring::npos;
-}
-
-// Folder and package names that carry a pre-release suffix count only when
-// a bound names a pre-release itself.
-std::wstring PreReleaseRule(const PrerequisiteSearch& s) {
-    if (s.verMin.empty() && s.verMax.empty()) return std::wstring();
-    if (NamesPreRelease(s.verMin) || NamesPreRelease(s.verMax)) {
-        return L" (a bound names a pre-release, so pre-release versions such as 8.0.0-rc.2 "
-               L"count too)";
+    std::wstring text;
+    if (s.verMax.empty()) {
+        text = L" of at least " + s.verMin;
+    } else if (s.verMin.empty()) {
+        text = L" of at most " + s.verMax;
+    } else {
+        text = L" from " + s.verMin + L" to " + s.verMax;
     }
-    return L"; a version with a pre-release suffix (anything after \"-\" or \"+\", such as "
-           L"8.0.0-rc.2 or 10.0.0-preview.7) does not count, since no bound names a "
-           L"pre-release";
+    if (NamesPreRelease(s.verMin) || NamesPreRelease(s.verMax)) {
+        return text +
+               L" (a bound names a pre-release, so pre-release versions such as "
+               L"8.0.0-rc.2 count too)";
+    }
+    return text +
+           L"; a pre-release version (a \"-\" or \"+\" between a digit and a letter, "
+           L"such as 8.0.0-rc.2 or 10.0.0-preview.7) does not count, since no bound "
+           L"names a pre-release";
 }
 
 std::wstring Comparison(const std::wstring& refContent) {
@@ -214,10 +219,9 @@ std::wstring DescribeSearch(const PrerequisiteSearch& s) {
                    VersionBounds(s);
         case kSearchPackage:
             return L"the MSIX/AppX package " + what + L" is installed with a version" +
-                   VersionBounds(s) + L" (Windows 10 and later)" + PreReleaseRule(s);
+                   VersionBounds(s) + L" (Windows 10 and later)";
         case kSearchSubfolderNames:
-            return L"a subfolder name of the folder " + what + L" is a version" + VersionBounds(s) +
-                   PreReleaseRule(s);
+            return L"a subfolder name of the folder " + what + L" is a version" + VersionBounds(s);
         default:
             return L"search type " + ToDecimal(s.type) + L" (unknown): always counts as found";
     }
