@@ -172,8 +172,17 @@ TEST(ConfigCheck, SearchesInWords) {
     s.type = 2;
     s.searchString = L"HKLM\\S\\V";
     s.verMin = L"1.2";
-    EXPECT_EQ(L"the registry value \"HKLM\\S\\V\" holds a version of at least 1.2",
-              DescribeSearch(s));
+    EXPECT_EQ(
+        L"the registry value \"HKLM\\S\\V\" holds a version of at least 1.2; a pre-release "
+        L"version (a \"-\" or \"+\" between a digit and a letter, such as 8.0.0-rc.2 or "
+        L"10.0.0-preview.7) does not count, since no bound names a pre-release",
+        DescribeSearch(s));
+    // 1.2.3-4 is an ordinary version; 8.0.0-rc.1 names a pre-release.
+    s.verMax = L"1.2.3-4";
+    EXPECT_TRUE(EndsWith(DescribeSearch(s), L"since no bound names a pre-release"));
+    s.verMax = L"8.0.0-rc.1";
+    EXPECT_TRUE(EndsWith(DescribeSearch(s), L"8.0.0-rc.2 count too)"));
+    s.verMax.clear();
     s.type = 9;
     s.refContent = L"Sabc";
     EXPECT_EQ(L"the registry value \"HKLM\\S\\V\" starts with \"abc\"", DescribeSearch(s));
