@@ -47,6 +47,8 @@ bool BreaksBareWord(wchar_t c) {
         case L'>':
         case L'[':
         case L']':
+        case L'*':
+        case L'?':
             return true;
         default:
             return c < 0x20;
@@ -84,10 +86,19 @@ std::wstring PathsArgument(const std::vector<std::wstring>& paths) {
 }
 
 std::wstring ScriptInvocation(const std::wstring& scriptPath) {
+    bool bare = true;
+    for (wchar_t c : scriptPath) bare = bare && !BreaksBareWord(c);
+    if (bare) return scriptPath;
+    // PowerShell looks the path up as a wildcard pattern: "[1]" in a folder
+    // name would match "1". Every wildcard character and every backtick gets
+    // a backtick, so that the pattern matches the path itself and nothing
+    // else.
+    std::wstring literal;
     for (wchar_t c : scriptPath) {
-        if (BreaksBareWord(c)) return L"& " + SingleQuoted(scriptPath);
+        if (c == L'[' || c == L']' || c == L'*' || c == L'?' || c == L'`') literal += L'`';
+        literal += c;
     }
-    return scriptPath;
+    return L"& " + SingleQuoted(literal);
 }
 
 std::wstring PowerShellArguments(const std::wstring& scriptPath,

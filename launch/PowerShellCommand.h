@@ -43,9 +43,13 @@ std::wstring PathsArgument(const std::vector<std::wstring>& paths);
 // How -Command names the script: the bare path when PowerShell reads it as
 // one word, otherwise "& " followed by the single-quoted path (a temporary
 // folder below a user name with a space in it). Besides the ASCII blanks,
-// quotes and operators, the typographic quotes U+2018 to U+201E and the
-// blanks PowerShell counts as whitespace (U+0085, U+00A0, U+1680, U+2000 to
-// U+200A, U+2028, U+2029, U+202F, U+205F, U+3000) ask for the quoted form.
+// quotes, operators and wildcard characters, the typographic quotes U+2018
+// to U+201E and the blanks PowerShell counts as whitespace (U+0085, U+00A0,
+// U+1680, U+2000 to U+200A, U+2028, U+2029, U+202F, U+205F, U+3000) ask for
+// the quoted form. PowerShell resolves the path given to "&" as a wildcard
+// pattern, so in the quoted form each "[", "]", "*", "?" and "`" is preceded
+// by a backtick: C:\Users\j[1]\QL_1.ps1 becomes & 'C:\Users\j`[1`]\QL_1.ps1',
+// which names that file only.
 std::wstring ScriptInvocation(const std::wstring& scriptPath);
 
 // -NoProfile -NonInteractive -NoLogo -ExecutionPolicy RemoteSigned

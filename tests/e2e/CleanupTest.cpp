@@ -8,6 +8,7 @@
 
 #include "common/TempFolder.h"
 #include "launch/PowerShellStandIn.h"
+#include "launch/PowerShellTokens.h"
 #include "support/WinTestSupport.h"
 
 using namespace testing_support;
@@ -167,4 +168,39 @@ TEST(CleanupRun, TypographicQuotesInPathsArriveDoubled) {
                   layout.Top() + L"\\" + mid + L"\\prog','" + layout.Top() + L"\\" + mid + L"'",
               PathsOf(call.arguments))
         << Narrow(call.arguments);
+}
+
+// A temporary folder with brackets in its name (a user folder j[1]):
+// PowerShell looks the script's path up as a wildcard pattern, in which [1]
+// matches "1". The path arrives escaped, so that it names the private copy
+// in j[1] and not the file of the same name in j1.
+TEST(CleanupRun, ATemporaryFolderWithBracketsNamesThePrivateCopyItself) {
+    CleanupLayout layout(L"e2ebrackets");
+    PowerShellStandIn standIn(layout / L"call.txt");
+    const std::wstring temp = layout / L"j[1]";
+    CreateDirectoryW(temp.c_str(), nullptr);
+    CreateDirectoryW((layout / L"j1").c_str(), nullptr);
+    const std::wstring script = layout / L"scripts\\clean.ps1";
+    WriteBytes(script, "param([string[]]$paths, [int]$retry_count)\r\n");
+    WriteUtf16(layout.Ini(), L"[PREREQ_CHAINER]\r\nCleanupFolders=" + layout.Top() +
+                                 L"\r\nCleanupScript=" + script + L"\r\n");
+    wchar_t oldTmp[MAX_PATH] = {};
+    wchar_t oldTemp[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TMP", oldTmp, MAX_PATH);
+    GetEnvironmentVariableW(L"TEMP", oldTemp, MAX_PATH);
+    SetEnvironmentVariableW(L"TMP", temp.c_str());
+    SetEnvironmentVariableW(L"TEMP", temp.c_str());
+    const RunResult run = testing_support::Run(layout.Exe());
+    SetEnvironmentVariableW(L"TMP", oldTmp);
+    SetEnvironmentVariableW(L"TEMP", oldTemp);
+    ASSERT_TRUE(run.finished);
+    const RecordedCall call = standIn.WaitForCall();
+    ASSERT_TRUE(call.arrived) << "the clean-up script was not started";
+    EXPECT_NE(std::wstring::npos, call.arguments.find(L"-Command \"& '" + layout / L"j`[1`]\\QL_"))
+        << Narrow(call.arguments);
+    powershell_tokens::Command command;
+    ASSERT_TRUE(powershell_tokens::ReadCommand(call.arguments, command)) << Narrow(call.arguments);
+    EXPECT_EQ(0u, command.script.find(temp + L"\\QL_")) << Narrow(command.script);
+    EXPECT_TRUE(FileExists(command.script)) << Narrow(command.script);
+    DeleteFileW(command.script.c_str());
 }

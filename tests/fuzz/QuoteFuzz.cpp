@@ -1,7 +1,8 @@
 // The clean-up script's command line for random paths: read back with the
 // reference reader of PowerShell's single-quoted strings
-// (tests/launch/PowerShellTokens.h), the script path and every path of the
-// list come back unchanged. Input bytes become characters through a small
+// (tests/launch/PowerShellTokens.h), the script path (looked up as PowerShell
+// looks up a command's path, where brackets are wildcards) and every path of
+// the list come back unchanged. Input bytes become characters through a small
 // alphabet rich in quotes and blanks; byte 0x01 separates the paths, the
 // first of which is the script.
 #include <cstddef>

@@ -45,7 +45,8 @@ TEST(PowerShellQuoting, PathsReadBackUnchanged) {
         L"",
     };
     for (const std::wstring& script :
-         {std::wstring(L"C:\\Temp\\QL_1.ps1"), std::wstring(L"C:\\O\u2019Neil\\QL_1.ps1")}) {
+         {std::wstring(L"C:\\Temp\\QL_1.ps1"), std::wstring(L"C:\\O\u2019Neil\\QL_1.ps1"),
+          std::wstring(L"C:\\Users\\j[1]\\QL_1.ps1"), std::wstring(L"C:\\a`[b]``*?\\QL_1.ps1")}) {
         powershell_tokens::Command command;
         ASSERT_TRUE(
             powershell_tokens::ReadCommand(PowerShellArguments(script, paths, 10), command));
@@ -83,6 +84,26 @@ TEST(PowerShellArguments, AScriptPathPowerShellWouldSplitIsCalledQuoted) {
     const std::wstring arguments = PowerShellArguments(L"C:\\A B\\QL_2.ps1", {L"C:\\x"}, 10);
     EXPECT_NE(std::wstring::npos,
               arguments.find(L"-Command \"& 'C:\\A B\\QL_2.ps1' -paths 'C:\\x'"));
+}
+
+// A temporary folder with "[1]" in it (a user folder j[1]): PowerShell would
+// take the path as a pattern matching C:\Users\j1\...; the escaped form
+// names the file itself.
+TEST(PowerShellArguments, ATemporaryFolderWithBracketsIsNamedLiterally) {
+    const std::wstring script = L"C:\\Users\\j[1]\\AppData\\Local\\Temp\\QL_1A.ps1";
+    EXPECT_EQ(L"& 'C:\\Users\\j`[1`]\\AppData\\Local\\Temp\\QL_1A.ps1'", ScriptInvocation(script));
+    EXPECT_EQ(
+        L"-NoProfile -NonInteractive -NoLogo -ExecutionPolicy RemoteSigned -Command "
+        L"\"& 'C:\\Users\\j`[1`]\\AppData\\Local\\Temp\\QL_1A.ps1' -paths "
+        L"'C:\\Users\\j[1]\\x' -retry_count 10\"",
+        PowerShellArguments(script, {L"C:\\Users\\j[1]\\x"}, 10));
+    // A backtick is escaped too, so that it stays one; a quote is still doubled.
+    EXPECT_EQ(L"& 'C:\\a``b\\O''`[x`]\\QL_1.ps1'", ScriptInvocation(L"C:\\a`b\\O'[x]\\QL_1.ps1"));
+    // Unescaped, the reader's lookup refuses the path (it would be a pattern).
+    std::wstring resolved;
+    EXPECT_FALSE(powershell_tokens::ResolveCommandPath(script, resolved));
+    EXPECT_TRUE(powershell_tokens::ResolveCommandPath(L"a`[1`]``x`y", resolved));
+    EXPECT_EQ(L"a[1]`x`y", resolved);
 }
 
 TEST(PrivateScriptPath, ReplacesTheExtensionOfTheFileName) {

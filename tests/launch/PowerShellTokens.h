@@ -2,8 +2,9 @@
 // builds, written from PowerShell's own rules and independent of the
 // program's quoting: a single-quoted string begins and ends at any of the
 // quotes U+0027, U+2018, U+2019, U+201A, U+201B, and two quotes in a row
-// inside it stand for the second of them. Shared by the native unit test and
-// the quoting fuzz target.
+// inside it stand for the second of them. The command's path is then looked
+// up as a wildcard pattern, where a backtick escapes the next character.
+// Shared by the native unit test and the quoting fuzz target.
 #pragma once
 
 #include <string>
@@ -69,6 +70,33 @@ inline bool ReadQuoted(const std::wstring& text, size_t& at, std::wstring& value
     return false;
 }
 
+inline bool IsWildcard(wchar_t c) {
+    return c == L'*' || c == L'?' || c == L'[' || c == L']';
+}
+
+// How PowerShell turns the path of a command into the file it runs. A path
+// with a wildcard character that no backtick escapes is matched against the
+// file system (it may name another file or none): false. Otherwise the
+// escapes go: a backtick before a wildcard character or a backtick stands
+// for that character; any other backtick, also a last one, stays.
+inline bool ResolveCommandPath(const std::wstring& pattern, std::wstring& path) {
+    path.clear();
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const wchar_t c = pattern[i];
+        if (IsWildcard(c)) return false;
+        if (c == L'`' && i + 1 < pattern.size()) {
+            const wchar_t next = pattern[i + 1];
+            if (IsWildcard(next) || next == L'`') {
+                path += next;
+                ++i;
+                continue;
+            }
+        }
+        path += c;
+    }
+    return true;
+}
+
 struct Command {
     std::wstring script;
     std::vector<std::wstring> paths;
@@ -77,7 +105,8 @@ struct Command {
 
 // Reads the arguments of powershell.exe: the switches, then -Command "<script>
 // -paths <p1>,<p2>... -retry_count <n>" with the script as a plain word or
-// as & '<script>'. False when the text does not read that way.
+// as & '<script>'; `script` is the file PowerShell runs (ResolveCommandPath).
+// False when the text does not read that way.
 inline bool ReadCommand(const std::wstring& arguments, Command& command) {
     const std::wstring opening =
         L"-NoProfile -NonInteractive -NoLogo -ExecutionPolicy RemoteSigned -Command \"";
@@ -87,15 +116,17 @@ inline bool ReadCommand(const std::wstring& arguments, Command& command) {
     const std::wstring text =
         arguments.substr(opening.size(), arguments.size() - opening.size() - 1);
     size_t at = 0;
+    std::wstring word;
     if (text.compare(0, 2, L"& ") == 0) {
         at = 2;
-        if (!ReadQuoted(text, at, command.script)) return false;
+        if (!ReadQuoted(text, at, word)) return false;
     } else {
         at = text.find(L' ');
         if (at == std::wstring::npos) return false;
-        command.script = text.substr(0, at);
-        if (!IsPlainWord(command.script)) return false;
+        word = text.substr(0, at);
+        if (!IsPlainWord(word)) return false;
     }
+    if (!ResolveCommandPath(word, command.script)) return false;
     const std::wstring paths = L" -paths ";
     if (text.compare(at, paths.size(), paths) != 0) return false;
     at += paths.size();
