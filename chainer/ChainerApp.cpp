@@ -52,7 +52,14 @@ int32_t ChainerApp::Run() {
     SetSetupExeDir(programFolder_);
 
     std::wstring text;
-    if (ReadConfigurationFile(configurationPath_, text) == ConfigFileStatus::kMissing) return 0;
+    const ConfigFileStatus read = ReadConfigurationFile(configurationPath_, text);
+    if (read == ConfigFileStatus::kMissing) return kExitSuccess;
+    if (read == ConfigFileStatus::kUnusable) {
+        // A configuration that cannot be read is no configuration without
+        // prerequisites: nothing was decided, so the run never reports success.
+        exitCode_ = kExitMandatoryMissing;
+        return exitCode_;
+    }
     IniDocument document;
     document.Parse(text);
 

@@ -28,8 +28,9 @@ class ChainerApp {
     ChainerApp(const ChainerApp&) = delete;
     ChainerApp& operator=(const ChainerApp&) = delete;
 
-    // The main run: 0 without a configuration file, 1 when the Windows
-    // Installer guard did not let the run start, else the prerequisite run's result.
+    // The main run: 0 without a configuration file, 1 when the configuration
+    // exists but cannot be read or the Windows Installer guard did not let
+    // the run start, else the prerequisite run's result.
     int32_t Run();
     // Decides and installs the prerequisites; returns the exit code.
     int32_t RunPrerequisites(PrerequisiteSet& set);

@@ -5,31 +5,61 @@
 #include <vector>
 
 #include "common/Handles.h"
+#include "common/Text.h"
 
 namespace pravel {
+
+namespace {
+
+// Opens the configuration for reading. A file that another program holds
+// without sharing (a copy still being written) is asked for again every
+// kConfigurationRetryStepMs until kConfigurationWaitMs have passed.
+UniqueFile OpenConfiguration(const std::wstring& path, DWORD& error) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        error = file ? 0 : ::GetLastError();
+        if (file || (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
+            ::GetTickCount() - start >= kConfigurationWaitMs) {
+            return file;
+        }
+        ::Sleep(kConfigurationRetryStepMs);
+    }
+}
+
+}  // namespace
 
 ConfigFileStatus ReadConfigurationFile(const std::wstring& path, std::wstring& text) {
     text.clear();
     WIN32_FIND_DATAW data;
     UniqueFind find(::FindFirstFileW(path.c_str(), &data));
     if (!find) return ConfigFileStatus::kMissing;
-    const DWORD size = data.nFileSizeLow;
 
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return ConfigFileStatus::kUnusable;
+    DWORD error = 0;
+    UniqueFile file = OpenConfiguration(path, error);
+    // The size of the file as opened: a copy that was still being written
+    // when it was found has its whole size only now.
+    LARGE_INTEGER size = {};
+    if (file && !::GetFileSizeEx(file.Get(), &size)) error = ::GetLastError();
     // A file of 0 or 1 byte holds no configuration at all.
-    if (size < 2) return ConfigFileStatus::kRead;
-    if (::SetFilePointer(file.Get(), 2, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
-        return ConfigFileStatus::kUnusable;
+    if (file && error == 0 && size.QuadPart >= 2) {
+        std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
+        DWORD read = 0;
+        if (::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read,
+                       nullptr)) {
+            text = ConfigurationText(bytes.data(), read);
+        } else {
+            error = ::GetLastError();
+        }
     }
-    std::vector<uint8_t> bytes(size);  // the two skipped bytes stay zero
-    DWORD read = 0;
-    if (!::ReadFile(file.Get(), bytes.data() + 2, size - 2, &read, nullptr) || read == 0) {
-        return ConfigFileStatus::kRead;
-    }
-    text = ConfigurationText(bytes.data(), read + 2);
-    return ConfigFileStatus::kRead;
+    if (error == 0) return ConfigFileStatus::kRead;
+    // No log can be written without the file's LogFile: the debugger output
+    // is the only place that can tell why the run did not start.
+    ::OutputDebugStringW(Concat({L"The configuration file ", path, L" cannot be read (error ",
+                                 DecimalPiece(error), L"): nothing was done."})
+                             .c_str());
+    return ConfigFileStatus::kUnusable;
 }
 
 }  // namespace pravel

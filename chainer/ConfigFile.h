@@ -19,10 +19,18 @@ std::wstring ConfigurationText(const uint8_t* bytes, size_t size);
 enum class ConfigFileStatus {
     kMissing,   // no file: the run ends at once with exit code 0
     kRead,      // `text` holds the configuration
-    kUnusable,  // present but unreadable: an empty configuration
+    kUnusable,  // present but unreadable: the run ends at once with exit code 1
 };
 
-// Windows only: finds and reads the file at `path`.
+// How long a configuration that another program holds without sharing (a
+// copy still being written) is waited for, and how often it is tried.
+constexpr uint32_t kConfigurationWaitMs = 10000;
+constexpr uint32_t kConfigurationRetryStepMs = 100;
+
+// Windows only: finds and reads the file at `path`, read whole at the size
+// it has once opened. kUnusable when it exists but cannot be opened (also
+// after kConfigurationWaitMs of sharing violations), sized or read; the
+// reason then goes to the debugger output (no log can be written yet).
 ConfigFileStatus ReadConfigurationFile(const std::wstring& path, std::wstring& text);
 
 }  // namespace pravel

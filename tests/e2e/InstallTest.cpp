@@ -184,3 +184,37 @@ TEST_F(SilentInstall, RebootRequiredCodeStopsTheRemainingInstallations) {
               Summary());
     EXPECT_FALSE(InterbootContextExists());
 }
+
+// A configuration that another program holds open without sharing (a copy
+// still being written) is waited for: released after 3 s, the run starts
+// then and installs; held for 30 s, the run gives up after its wait and
+// ends with 1 (never 0: nothing was decided), writing no log.
+TEST_F(SilentInstall, AConfigurationHeldWithoutSharingIsWaitedForThenFailsTheRun) {
+    const std::wstring one = Fake(L"one.exe");
+    for (const DWORD heldMs : {3000u, 30000u}) {
+        // (A run with [PREREQ_CHAINER] deletes its configuration.)
+        inst_.WriteIni(IniWithLog(log_) + L"[GeneralOptions]\r\nOptions=q\r\n" +
+                       L"[PREREQUISITES]\r\nApp1=One\r\n" +
+                       Section(1, L"SetupFile=" + one + L"\r\n" + kMissing));
+        DeleteFileW(log_.c_str());
+        HANDLE held = CreateFileW(inst_.Ini().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held);
+        Process process(inst_.Exe());
+        ASSERT_TRUE(process.Started());
+        const bool ended = process.WaitFor(heldMs);
+        CloseHandle(held);
+        if (heldMs == 3000u) {
+            EXPECT_FALSE(ended) << "the run did not wait for the configuration";
+            ASSERT_TRUE(process.WaitFor(60000));
+            EXPECT_EQ(0u, process.ExitCode());
+            EXPECT_EQ(1u, ReadRecords(inst_.Dir().Path()).size());
+            EXPECT_TRUE(HasMessage(ReadUtf16(log_), L"Return code of launched file:0"));
+        } else {
+            ASSERT_TRUE(ended) << "the run waits for the configuration without an end";
+            EXPECT_EQ(1u, process.ExitCode());
+            EXPECT_EQ(1u, ReadRecords(inst_.Dir().Path()).size());  // nothing more ran
+            EXPECT_FALSE(FileExists(log_));
+        }
+    }
+}
