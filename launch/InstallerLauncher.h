@@ -60,11 +60,15 @@ class InstallerLauncher {
     // Launch, then the reboot handling of the entry: a restart for reboot
     // mode 1, or mode 2 when the confirmation callback answers true
     // ("Rebooting machine..."); 3010 alone only records that a restart is
-    // needed. `quiet`: no question is asked.
+    // needed. `quiet`: no question is asked. A restart request that Windows
+    // does not accept is logged with its error and counts as refused
+    // (RebootDeclined): only an accepted request leaves a restart pending.
     int32_t LaunchWithReboot(int32_t index, bool quiet);
 
     // Asks (unless quiet; No sets RebootDeclined), enables SeShutdownPrivilege
-    // and requests the restart. True when Windows accepted the request.
+    // and requests the restart. True when Windows accepted the request;
+    // otherwise, unless the user answered No, the thread's last error tells
+    // why.
     bool Reboot(bool quiet);
 
     // Mode 2: given the entry's prerequisite index, true when the

@@ -7,7 +7,9 @@
 
 #include "common/ErrorCodes.h"
 #include "common/Handles.h"
+#include "common/Text.h"
 #include "diag/Logger.h"
+#include "launch/ProcessLaunch.h"
 #include "launch/InstallerLauncher.h"
 #include "ui/MessageBox.h"
 #include "ui/ResourceIds.h"
@@ -68,7 +70,16 @@ int32_t InstallerLauncher::LaunchWithReboot(int32_t index, bool quiet) {
     if (restart) {
         Log(L"Rebooting machine...");
         rebootStarted_ = true;
-        Reboot(quiet);
+        if (!Reboot(quiet) && !rebootDeclined_) {
+            // Windows did not take the request: no restart is coming, so the
+            // run goes on as after a refused one (and never reports a
+            // pending restart).
+            const DWORD error = ::GetLastError();
+            Log({L"The restart request failed (error ", DecimalPiece(error), L"): ",
+                 TrimWhite(FormatSystemMessage(error)),
+                 L" The run goes on as after a refused restart."});
+            rebootDeclined_ = true;
+        }
         return kLaunchRebootNeeded;
     }
     if (item.returnCode == kSuccessRebootRequired) {
@@ -91,8 +102,14 @@ bool InstallerLauncher::Reboot(bool quiet) {
         }
     }
     UniqueHandle token;
-    if (!EnableShutdownPrivilege(token)) return false;
-    return g_shutdownRequest(EWX_REBOOT | EWX_FORCE, kRestartReason);
+    if (!EnableShutdownPrivilege(token)) {
+        if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_PRIVILEGE_NOT_HELD);
+        return false;
+    }
+    ::SetLastError(ERROR_SUCCESS);
+    if (g_shutdownRequest(EWX_REBOOT | EWX_FORCE, kRestartReason)) return true;
+    if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_GEN_FAILURE);
+    return false;
 }
 
 }  // namespace pravel

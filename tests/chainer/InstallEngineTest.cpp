@@ -11,6 +11,7 @@
 #include "download/DownloadSink.h"
 #include "common/HResultError.h"
 #include "launch/PackageInstaller.h"
+#include "ui/AppModule.h"
 #include "launch/LaunchTestLog.h"
 #include "support/FakeInstaller.h"
 
@@ -285,4 +286,75 @@ TEST_F(Engine, AThrowingPackageInstallationIsAFailedEntry) {
         L"Installing the prerequisites stopped on error 0x8007000E; the remaining ones were not "
         L"installed."));
     EXPECT_TRUE(ReadRecords(dir_.Path()).empty());  // a failed mandatory entry stops the others
+}
+
+namespace {
+int g_refusedRequests = 0;
+bool RefuseRequest(uint32_t, uint32_t) {
+    ++g_refusedRequests;
+    SetLastError(ERROR_PRIVILEGE_NOT_HELD);
+    return false;
+}
+int AnswerYes(void*, const wchar_t*, const wchar_t*, uint32_t) {
+    return IDYES;
+}
+// The module object on this test program (its dialogs and strings), for the
+// progress window of a basic-UI run.
+void UseThisProgramsDialogs() {
+    static const bool ready = (TheModule().Init(GetModuleHandleW(nullptr)), true);
+    (void)ready;
+}
+}  // namespace
+
+// A restart request that Windows refuses (through the seam around the
+// request: no privilege) is logged with its error and ends the run as a
+// refused restart does: the prerequisites are decided again, the exit code
+// is 1 with a mandatory prerequisite missing (the one after the restart was
+// never installed) and 0 otherwise, never -1, and the key goes. Silent and
+// basic-UI runs alike.
+TEST_F(Engine, ARefusedRestartRequestIsNeverAPendingRestart) {
+    UseThisProgramsDialogs();
+    SetShutdownRequest(&RefuseRequest);
+    SetRebootQuestion(&AnswerYes);
+    const std::wstring present = L"Software\\PravelTests\\EnginePresent";
+    for (const wchar_t* options : {L"q", L"b"}) {
+        for (const bool mandatoryAfter : {false, true}) {
+            RegDeleteTreeW(HKEY_CURRENT_USER, present.c_str());
+            g_refusedRequests = 0;
+            Load(options,
+                 L"[PREREQUISITES]\r\nApp1=Restarts\r\nApp2=After\r\n[App1]\r\nSetupFile=" +
+                     Fake(L"restarts.exe", "regkey=Software\\PravelTests\\EnginePresent\n") +
+                     L"\r\nOptions=r\r\nRetValPropName=RESTART_RC\r\n" + Missing(present) +
+                     L"[App2]\r\nSetupFile=" + Fake(L"after.exe") + L"\r\n" +
+                     (mandatoryAfter ? L"Options=m\r\n" : L"") + Missing());
+            set_.SetEnvironment(nullptr);
+            launch_test::LogMark log;
+            ChainerApp app;
+            const int32_t result = app.RunPrerequisites(set_);
+            EXPECT_EQ(mandatoryAfter ? kExitMandatoryMissing : kExitSuccess, result) << options;
+            EXPECT_FALSE(app.RebootPending());
+            EXPECT_EQ(1, g_refusedRequests);
+            const auto messages = log.Messages();
+            const std::wstring failed = L"The restart request failed (error 1314): ";
+            const std::wstring after = L" The run goes on as after a refused restart.";
+            EXPECT_EQ(1, std::count_if(messages.begin(), messages.end(),
+                                       [&](const auto& m) {
+                                           return m.compare(0, failed.size(), failed) == 0 &&
+                                                  m.size() > after.size() &&
+                                                  m.compare(m.size() - after.size(), after.size(),
+                                                            after) == 0;
+                                       }))
+                << options;
+            const auto summary = std::find(messages.begin(), messages.end(),
+                                           L"After running prerequisites we have:");
+            ASSERT_NE(messages.end(), summary);
+            ASSERT_GE(messages.end() - summary, 3);
+            EXPECT_EQ(L"  Reboot was required=true", summary[1]);
+            EXPECT_EQ(L"  Reboot was refused=true", summary[2]);
+            std::string text;
+            EXPECT_FALSE(InterbootContext().GetString("RESTART_RC", text));  // the key is gone
+        }
+    }
+    SetRebootQuestion(nullptr);
+    RegDeleteTreeW(HKEY_CURRENT_USER, present.c_str());
 }
