@@ -16,6 +16,7 @@
 namespace pravel {
 
 class IniDocument;
+class DecisionEnvironment;
 
 class ChainerApp {
   public:
@@ -34,6 +35,9 @@ class ChainerApp {
     int32_t Run();
     // Decides and installs the prerequisites; returns the exit code.
     int32_t RunPrerequisites(PrerequisiteSet& set);
+    // The same with the decisions asked of `environment` (the running
+    // system's for the program; tests give their own).
+    int32_t RunPrerequisites(PrerequisiteSet& set, DecisionEnvironment& environment);
     // Reads [PREREQ_CHAINER]'s clean-up keys (nothing without the section).
     void LoadCleanupSettings(const IniDocument& document);
     // Deletes the clean-up files and the folders they leave empty below the

@@ -145,16 +145,7 @@ int32_t InstallEngine::PlannedSteps() const {
 }
 
 bool InstallEngine::CheckMandatory() {
-    for (size_t i = 0; i < set_.Count(); ++i) {
-        const Prerequisite& p = set_.At(i);
-        if (!Contains(p.options, L"m") || Contains(p.options, L"i")) continue;
-        const int32_t state = set_.EffectiveState(i);
-        if (state != kStatePresent && state != kStateNotSelected) {
-            failedMandatory_ = p.name;
-            return false;
-        }
-    }
-    return true;
+    return set_.MandatoryPresent(failedMandatory_);
 }
 
 bool InstallEngine::ConfirmReboot(int32_t prerequisiteIndex) {

@@ -60,7 +60,10 @@ class InstallEngine {
     uint32_t InstallAll(DownloadSink* sink);
 
     // True when every mandatory prerequisite (letter "m", without "i") is
-    // present; otherwise remembers the first missing one's name.
+    // present or unsupported here (PrerequisiteSet::MandatoryPresent; one
+    // that is missing counts whether or not it is selected, one that was
+    // never decided counts as missing); otherwise remembers the first
+    // missing one's name.
     bool CheckMandatory();
     // Whether the last installation step stopped because a restart was
     // started, refused or is needed (an installer's 3010).

@@ -1,6 +1,7 @@
 // Deciding prerequisites: state, selection with parent and child
 // propagation, effective state and local availability.
 #include <algorithm>
+#include <exception>
 
 #include "chainer/DecisionEnvironment.h"
 #include "chainer/PrerequisiteSet.h"
@@ -93,23 +94,52 @@ void PrerequisiteSet::Evaluate(size_t index, bool reevaluation) {
 }
 
 void PrerequisiteSet::EvaluateAll() {
-    for (size_t i = 0; i < items_.size(); ++i) Evaluate(i, false);
+    // A failure stops the decisions, not the selection: every prerequisite
+    // decided before it is still selected by its decision (a missing one is
+    // installed), the others stay undecided (state 8, never selected). The
+    // first failure is passed on once the selection is done.
+    std::exception_ptr failure;
+    try {
+        for (size_t i = 0; i < items_.size(); ++i) Evaluate(i, false);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     for (size_t i = 0; i < items_.size(); ++i) {
         Prerequisite& p = items_[i];
+        if (p.state == kStateUndefined) continue;
         int32_t state = p.state;
-        if (state == kStateDownload && p.availableLocally) state = kStateAvailableLocally;
-        if (state == kStateDownload || state == kStateAvailableLocally) {
-            p.availableLocally = IsAvailableLocally(p) ? 1 : 0;
-            if (p.availableLocally) Log({L"Already available, no download needed:", p.name});
+        // Whether its file is already in place only spares a download: a
+        // test that fails leaves it to the download.
+        try {
+            if (state == kStateDownload && p.availableLocally) state = kStateAvailableLocally;
+            if (state == kStateDownload || state == kStateAvailableLocally) {
+                p.availableLocally = 0;
+                p.availableLocally = IsAvailableLocally(p) ? 1 : 0;
+                if (p.availableLocally) Log({L"Already available, no download needed:", p.name});
+            }
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
         }
-        Select(i, NeedsInstalling(state) || state == kStateAvailableLocally);
+        // Select sets the prerequisite's own mark before anything that may
+        // fail; what it carries to parents and children, their own turn does.
+        try {
+            Select(i, NeedsInstalling(state) || state == kStateAvailableLocally);
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
     }
+    if (failure) std::rethrow_exception(failure);
 }
 
 void PrerequisiteSet::Reevaluate() {
+    // The prerequisites in play when the pass starts: a child that its
+    // parent's new decision deselects is still decided again.
+    std::vector<size_t> inPlay;
     for (size_t i = 0; i < items_.size(); ++i) {
         const int32_t effective = EffectiveState(i);
-        if (effective == kStateNotSelected || effective == kStateUnsupported) continue;
+        if (effective != kStateNotSelected && effective != kStateUnsupported) inPlay.push_back(i);
+    }
+    for (size_t i : inPlay) {
         Evaluate(i, true);
         Prerequisite& p = items_[i];
         if (p.state == kStateDownload) {
@@ -157,7 +187,8 @@ void PrerequisiteSet::Select(size_t index, bool selected) {
             return;
         }
         const int32_t state = items_[parentIndex].state;
-        if (state != kStatePresent && state != kStateUnsupported) Select(parentIndex, true);
+        if (state != kStatePresent && state != kStateUnsupported && state != kStateUndefined)
+            Select(parentIndex, true);
     }
 }
 
@@ -193,6 +224,17 @@ bool PrerequisiteSet::IsAvailableLocally(const Prerequisite& p) const {
 std::wstring PrerequisiteSet::PayloadPath(const std::wstring&) const {
     return std::wstring();
 }
+bool PrerequisiteSet::MandatoryPresent(std::wstring& missing) const {
+    for (const Prerequisite& p : items_) {
+        if (!Contains(p.options, L"m") || Contains(p.options, L"i")) continue;
+        if (p.state != kStatePresent && p.state != kStateUnsupported) {
+            missing = p.name;
+            return false;
+        }
+    }
+    return true;
+}
+
 
 bool PrerequisiteSet::AnyToInstall() const {
     for (const auto& p : items_) {

@@ -43,10 +43,15 @@ class PrerequisiteSet {
     // architecture; otherwise present (0) or how to obtain it (1, 2, 3).
     // With `reevaluation` a prerequisite that skips its search keeps its state.
     void Evaluate(size_t index, bool reevaluation);
-    // First pass: every prerequisite, then availability and selection.
+    // First pass: every prerequisite, then availability and selection. When
+    // a decision fails, the ones decided before it are still selected by
+    // their decisions and the rest stay undecided (state 8, not selected);
+    // a failure in the selection step leaves the others' selection whole.
+    // The first failure is then thrown.
     void EvaluateAll();
-    // Pass before installing: re-decides every prerequisite still in play,
-    // counts the mandatory ones that still need installing.
+    // Pass before installing (and after the installations): re-decides every
+    // prerequisite in play when it starts, counts the mandatory ones that
+    // still need installing.
     void Reevaluate();
     // Selects or deselects, carrying the change to children and parent.
     void Select(size_t index, bool selected);
@@ -63,6 +68,11 @@ class PrerequisiteSet {
 
     int32_t MandatoryCount() const { return mandatoryCount_; }
     bool Evaluated() const { return evaluated_; }
+    // True when every mandatory prerequisite (letter "m", without "i") was
+    // decided present, or unsupported on this system; otherwise `missing`
+    // names the first one that is missing or undecided, whatever its
+    // selection.
+    bool MandatoryPresent(std::wstring& missing) const;
     // True when some prerequisite must be installed, downloaded or opened.
     bool AnyToInstall() const;
 

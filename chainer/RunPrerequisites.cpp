@@ -198,8 +198,12 @@ bool SummariseReboot(const InstallEngine* engine) {
 }  // namespace
 
 int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
-    Log({L"Prerequisites loaded:", DecimalPiece(set.Count())});
     SystemEnvironment environment(set.Options());
+    return RunPrerequisites(set, environment);
+}
+
+int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set, DecisionEnvironment& environment) {
+    Log({L"Prerequisites loaded:", DecimalPiece(set.Count())});
     set.SetEnvironment(&environment);
     int32_t result = kExitSuccess;
     bool rebootPending = false;

@@ -289,6 +289,125 @@ TEST_F(Engine, AThrowingPackageInstallationIsAFailedEntry) {
 }
 
 namespace {
+
+// The running system's decisions, with failures put in at the decision seam:
+// search number `failingSearch` (counted from 0: in the first pass, the
+// search of prerequisite k), or the log line of selection change number
+// `failingSelection` (counted from 1).
+class FailingEnvironment : public SystemEnvironment {
+  public:
+    explicit FailingEnvironment(const GeneralOptions& options) : SystemEnvironment(options) {}
+    bool EvaluateSearches(PrerequisiteSet& set, size_t index, bool use64) override {
+        if (searches++ == failingSearch) throw HResultError(kHrOutOfMemory);
+        return SystemEnvironment::EvaluateSearches(set, index, use64);
+    }
+    bool LogEnabled() override { return true; }
+    void Log(const std::wstring& message) override {
+        if (message.compare(0, 34, L"Prerequisite selected for install:") == 0 &&
+            ++selections == failingSelection) {
+            throw HResultError(kHrOutOfMemory);
+        }
+        SystemEnvironment::Log(message);
+    }
+    int failingSearch = -1;
+    int searches = 0;
+    int failingSelection = 0;
+    int selections = 0;
+};
+
+// Mandatory prerequisites that are missing before, between and after
+// others. An installable one is present once its fake installer ran.
+struct Seat {
+    const wchar_t* name;
+    bool mandatory;
+    bool present;      // before the run
+    bool installable;  // its installer makes it present
+};
+const Seat kSeats[] = {{L"OptMissing", false, false, true}, {L"Mand1", true, false, true},
+                       {L"MandPresent", true, true, true},  {L"OptPresent", false, true, true},
+                       {L"Mand2", true, false, true},       {L"MandBroken", true, false, false}};
+constexpr int kSeatCount = static_cast<int>(sizeof(kSeats) / sizeof(kSeats[0]));
+
+std::wstring SeatKey(const Seat& seat) {
+    return std::wstring(L"Software\\PravelTests\\EngineSeat\\") + seat.name;
+}
+
+bool KeyExists(const std::wstring& subkey) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+}  // namespace
+
+// A failure at the decision seam at every place, in the decisions (at every
+// index: before, between and after the mandatory missing prerequisites) and
+// in the selection step, in a silent run of a list with and without a
+// mandatory prerequisite whose installer fails. One invariant over all
+// cases: the exit code is 1 whenever a mandatory prerequisite is missing
+// afterwards or was never decided, and 0 only when every mandatory one is
+// present; every missing mandatory prerequisite decided before the failure
+// was installed.
+TEST_F(Engine, AFailureAtTheDecisionSeamNeverHidesAMissingMandatoryPrerequisite) {
+    for (const int seats : {kSeatCount - 1, kSeatCount}) {
+        // (search, selection): no failure; the decision of each prerequisite
+        // (k); the selection of each missing one (j, in the first pass).
+        std::vector<std::pair<int, int>> failures = {{-1, 0}};
+        int missing = 0;
+        for (int k = 0; k < seats; ++k) {
+            failures.emplace_back(k, 0);
+            if (!kSeats[k].present) failures.emplace_back(-1, ++missing);
+        }
+        for (const auto& failure : failures) {
+            const std::string what = std::to_string(seats) + " prerequisites, failing search " +
+                                     std::to_string(failure.first) + ", failing selection " +
+                                     std::to_string(failure.second);
+            RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\EngineSeat");
+            std::wstring list = L"[PREREQUISITES]\r\n";
+            std::wstring sections;
+            for (int i = 0; i < seats; ++i) {
+                const Seat& seat = kSeats[i];
+                HKEY key = nullptr;
+                if (seat.present && RegCreateKeyW(HKEY_CURRENT_USER, SeatKey(seat).c_str(), &key) ==
+                                        ERROR_SUCCESS) {
+                    RegCloseKey(key);
+                }
+                const std::wstring exe = std::wstring(seat.name) + L".exe";
+                const std::wstring subkey = SeatKey(seat);
+                Fake(exe.c_str(), seat.installable
+                                      ? "regkey=" + std::string(subkey.begin(), subkey.end()) + "\n"
+                                      : "exit=1603\n");
+                list += L"App" + std::to_wstring(i + 1) + L"=" + seat.name + L"\r\n";
+                sections += L"[App" + std::to_wstring(i + 1) + L"]\r\nSetupFile=" + dir_ / exe +
+                            L"\r\n" + (seat.mandatory ? L"Options=m\r\n" : L"") +
+                            Missing(SeatKey(seat));
+            }
+            Load(L"q", list + sections);
+            FailingEnvironment environment(set_.Options());
+            environment.failingSearch = failure.first;
+            environment.failingSelection = failure.second;
+            ChainerApp app;
+            const int32_t result = app.RunPrerequisites(set_, environment);
+
+            bool mandatoryMissing = false;
+            for (int i = 0; i < seats; ++i) {
+                const Seat& seat = kSeats[i];
+                const bool decided = failure.first < 0 || i < failure.first;
+                const bool present = KeyExists(SeatKey(seat));
+                if (seat.mandatory && (!decided || !present)) mandatoryMissing = true;
+                if (decided && seat.mandatory && seat.installable && !seat.present) {
+                    EXPECT_TRUE(present) << what << ": " << i << " was not installed";
+                }
+            }
+            EXPECT_EQ(mandatoryMissing ? kExitMandatoryMissing : kExitSuccess, result) << what;
+        }
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\EngineSeat");
+}
+
+namespace {
 int g_refusedRequests = 0;
 bool RefuseRequest(uint32_t, uint32_t) {
     ++g_refusedRequests;

@@ -6,6 +6,7 @@
 #include "chainer/DecisionEnvironment.h"
 #include "chainer/IniDocument.h"
 #include "chainer/PrerequisiteSet.h"
+#include "common/ErrorCodes.h"
 #include "common/HResultError.h"
 
 using namespace pravel;
@@ -23,6 +24,7 @@ class FakeEnvironment : public DecisionEnvironment {
     }
     MachineArchitecture Architecture() override { return machine; }
     bool EvaluateSearches(PrerequisiteSet& set, size_t index, bool use64) override {
+        if (failingSearch == index) throw HResultError(kHrOutOfMemory);
         const std::wstring& name = set.At(index).name;
         searched.push_back(name);
         if (use64) searched64.insert(name);
@@ -30,6 +32,7 @@ class FakeEnvironment : public DecisionEnvironment {
     }
     std::wstring DownloadFolder() override { return L"C:\\dl\\"; }
     bool FindFile(const std::wstring& path, uint32_t& size) override {
+        if (failingFind == path) throw HResultError(kHrOutOfMemory);
         auto it = files.find(path);
         if (it == files.end()) return false;
         size = it->second;
@@ -43,7 +46,13 @@ class FakeEnvironment : public DecisionEnvironment {
         return false;
     }
     bool LogEnabled() override { return logging; }
-    void Log(const std::wstring& message) override { log.push_back(message); }
+    void Log(const std::wstring& message) override {
+        if (message.compare(0, 34, L"Prerequisite selected for install:") == 0 &&
+            ++selections == failingSelection) {
+            throw HResultError(kHrOutOfMemory);
+        }
+        log.push_back(message);
+    }
 
     size_t Count(const std::wstring& line) const {
         size_t n = 0;
@@ -59,6 +68,12 @@ class FakeEnvironment : public DecisionEnvironment {
     std::vector<std::wstring> searched;
     std::set<std::wstring> searched64;
     std::vector<std::wstring> log;
+    // Failures: the search of prerequisite `failingSearch`, the look-up of
+    // `failingFind`, the log line of selection change number `failingSelection`.
+    size_t failingSearch = static_cast<size_t>(-1);
+    std::wstring failingFind;
+    int failingSelection = 0;
+    int selections = 0;
     bool logging = true;
 };
 
@@ -324,4 +339,157 @@ TEST_F(Decision, IndexOutsideTheListIsABoundsError) {
     EXPECT_THROW(set.Evaluate(5, false), HResultError);
     EXPECT_THROW(set.Select(1, true), HResultError);
     EXPECT_THROW(set.EffectiveState(9), HResultError);
+}
+
+namespace {
+
+// A list that puts mandatory prerequisites that are missing before, between
+// and after others: (name, mandatory, present).
+struct Planned {
+    const wchar_t* name;
+    bool mandatory;
+    bool present;
+};
+const Planned kPlan[] = {{L"OptMissing", false, false}, {L"Mand1", true, false},
+                         {L"OptPresent", false, true},  {L"MandPresent", true, true},
+                         {L"Mand2", true, false},       {L"OptLast", false, false}};
+constexpr size_t kPlanned = sizeof(kPlan) / sizeof(kPlan[0]);
+
+class Failing : public Decision {
+  protected:
+    void LoadPlan() {
+        std::wstring text = L"[PREREQUISITES]\r\n";
+        for (size_t i = 0; i < kPlanned; ++i)
+            text += L"App" + std::to_wstring(i + 1) + L"=" + kPlan[i].name + L"\r\n";
+        for (size_t i = 0; i < kPlanned; ++i) {
+            // Every other one is downloaded, so that the selection step looks for its file.
+            text += L"[App" + std::to_wstring(i + 1) + L"]\r\n" +
+                    (i % 2 ? L"Url=http://h/f" + std::to_wstring(i) + L".exe\r\n"
+                           : std::wstring(kSetup)) +
+                    (kPlan[i].mandatory ? L"Options=m\r\n" : L"");
+        }
+        IniDocument doc;
+        doc.Parse(text);
+        set.Load(doc, TextExpander());
+        env = FakeEnvironment();
+        set.SetEnvironment(&env);
+        for (const Planned& p : kPlan) {
+            if (p.present) env.present.insert(p.name);
+        }
+    }
+    // Whatever failed, every decided prerequisite is selected exactly when it
+    // is missing, and no undecided one is selected.
+    void ExpectSelectionFollowsTheDecisions(const std::string& what) {
+        for (size_t i = 0; i < kPlanned; ++i) {
+            const Prerequisite& p = set.At(i);
+            const bool missing = p.state == kStateInstallFromPackage || p.state == kStateDownload;
+            EXPECT_EQ(missing ? 1 : 0, p.selected) << what << ": " << i;
+            if (p.state == kStateUndefined) {
+                EXPECT_EQ(kStateNotSelected, set.EffectiveState(i)) << what << ": " << i;
+            }
+        }
+    }
+    // The run's verdict: present only when no mandatory prerequisite is
+    // missing or undecided.
+    void ExpectVerdict(const std::string& what) {
+        bool expected = true;
+        for (size_t i = 0; i < kPlanned; ++i) {
+            if (kPlan[i].mandatory && set.At(i).state != kStatePresent) expected = false;
+        }
+        std::wstring missing;
+        EXPECT_EQ(expected, set.MandatoryPresent(missing)) << what;
+    }
+};
+
+}  // namespace
+
+// A failure while deciding prerequisite k: the ones before it are decided
+// and selected by their decisions (the missing mandatory ones will be
+// installed), k and the rest stay undecided, and the mandatory verdict
+// never says present while one is undecided.
+TEST_F(Failing, AFailedDecisionAtEveryIndexKeepsTheDecidedOnesSelected) {
+    for (size_t k = 0; k <= kPlanned; ++k) {
+        LoadPlan();
+        env.failingSearch = k;
+        const std::string what = "failure at " + std::to_string(k);
+        if (k < kPlanned) {
+            EXPECT_THROW(set.EvaluateAll(), HResultError) << what;
+        } else {
+            EXPECT_NO_THROW(set.EvaluateAll()) << what;
+        }
+        for (size_t i = 0; i < kPlanned; ++i) {
+            EXPECT_EQ(i >= k, set.At(i).state == kStateUndefined) << what << ": " << i;
+        }
+        ExpectSelectionFollowsTheDecisions(what);
+        ExpectVerdict(what);
+        // Deciding again after the installations leaves the undecided alone.
+        env.failingSearch = static_cast<size_t>(-1);
+        for (size_t i = 0; i < kPlanned; ++i) {
+            if (set.At(i).selected) env.present.insert(set.At(i).name);
+        }
+        set.Reevaluate();
+        ExpectVerdict(what + ", after installing");
+        std::wstring missing;
+        EXPECT_EQ(k > 4, set.MandatoryPresent(missing)) << what;  // Mand2 is the last mandatory one
+    }
+}
+
+// A failure in the selection step (a file look-up, or the selection itself)
+// at every place: the decisions are whole and every missing prerequisite is
+// still selected; the failure is passed on.
+TEST_F(Failing, AFailureInTheSelectionStepLeavesNoMissingPrerequisiteUnselected) {
+    for (int j = 1; j <= 4; ++j) {
+        LoadPlan();
+        env.failingSelection = j;
+        EXPECT_THROW(set.EvaluateAll(), HResultError) << "selection " << j;
+        ExpectSelectionFollowsTheDecisions("selection " + std::to_string(j));
+        ExpectVerdict("selection " + std::to_string(j));
+    }
+    for (size_t i : {1u, 5u}) {  // the missing ones that are downloaded
+        LoadPlan();
+        env.failingFind = L"C:\\dl\\f" + std::to_wstring(i) + L".exe";
+        EXPECT_THROW(set.EvaluateAll(), HResultError) << "look-up " << i;
+        ExpectSelectionFollowsTheDecisions("look-up " + std::to_string(i));
+        EXPECT_EQ(0, set.At(i).availableLocally);  // it is downloaded instead
+    }
+}
+
+// A child whose parent is found present after the installations is
+// deselected by the parent's new decision and still decided again: a child
+// still missing counts as missing, one installed as present.
+TEST_F(Decision, DecidingAgainStillDecidesAChildItsParentDeselected) {
+    for (const bool childInstalled : {false, true}) {
+        Load({{L"Parent", kSetup},
+              {L"Child", std::wstring(kSetup) + L"Options=m\r\nParentPrereq=Parent\r\n"}});
+        env.present.clear();
+        set.EvaluateAll();
+        ASSERT_EQ(1, P(1).selected);
+        env.present = {L"Parent"};
+        if (childInstalled) env.present.insert(L"Child");
+        set.Reevaluate();
+        EXPECT_EQ(childInstalled ? kStatePresent : kStateInstallFromPackage, P(1).state);
+        std::wstring missing;
+        EXPECT_EQ(childInstalled, set.MandatoryPresent(missing));
+        EXPECT_EQ(childInstalled ? L"" : L"Child", missing);
+    }
+}
+
+// The mandatory verdict looks at the decision, not the selection: a
+// missing mandatory prerequisite that is not selected is missing, an
+// unsupported one does not count, an undecided one is missing.
+TEST_F(Decision, TheMandatoryVerdictLooksAtTheDecisionNotTheSelection) {
+    Load({{L"Unsupported", std::wstring(kSetup) + L"Options=m\r\nWinNTVersions=excluded\r\n"},
+          {L"Skipped", std::wstring(kSetup) + L"Options=mi\r\n"},
+          {L"Missing", std::wstring(kSetup) + L"Options=m\r\n"}});
+    std::wstring missing;
+    EXPECT_FALSE(set.MandatoryPresent(missing));  // nothing decided yet
+    EXPECT_EQ(L"Unsupported", missing);
+    set.EvaluateAll();
+    set.Select(2, false);
+    EXPECT_EQ(kStateNotSelected, set.EffectiveState(2));
+    EXPECT_FALSE(set.MandatoryPresent(missing));
+    EXPECT_EQ(L"Missing", missing);
+    env.present = {L"Missing"};
+    set.Evaluate(2, true);
+    EXPECT_TRUE(set.MandatoryPresent(missing));
 }
