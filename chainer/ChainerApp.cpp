@@ -77,7 +77,13 @@ int32_t ChainerApp::Run() {
     }
 
     silent_ = Contains(set.Options().options, L"q") ? 1 : 0;
-    interactive = silent_ == 0;
+    // On a window station no person can see, every question is answered as
+    // in a silent run and no window waits for a click.
+    interactive = silent_ == 0 && WindowStationVisible();
+    if (silent_ == 0 && !interactive) {
+        Log(L"The window station is not visible: nobody can answer a question or close a "
+            L"window, so none waits for it.");
+    }
 
     PrepareLaunchContext(set.Options());
     preparing_.Show(LoadText(IDS_PREPARING), false);  // only in an interactive run

@@ -8,6 +8,7 @@
 #include "download/DownloadSink.h"
 #include "download/DownloadRules.h"
 #include "download/DownloadTarget.h"
+#include "ui/AppModule.h"
 #include "ui/MessageBox.h"
 #include "ui/ResourceIds.h"
 
@@ -104,7 +105,9 @@ uint32_t InstallEngine::InstallAll(DownloadSink* sink) {
             if (sink->IsCancelled()) return kInstallUserExit;
             sink->ShowStep(InstallingText(item.displayName).c_str(), kStepInstalling);
         }
-        const int32_t outcome = launcher_.LaunchWithReboot(i, sink == nullptr);
+        // Without a window, or where nobody can see one, no question is
+        // asked: the reboot mode decides as in a silent run.
+        const int32_t outcome = launcher_.LaunchWithReboot(i, sink == nullptr || !interactive);
         if (outcome == kLaunchFailed) {
             if (!Contains(set_.At(static_cast<size_t>(item.prerequisiteIndex)).options, L"m")) {
                 continue;

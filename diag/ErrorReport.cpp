@@ -225,12 +225,7 @@ std::wstring SourceOf(const IException& exception) {
 }  // namespace
 
 bool CanShowErrorReport() {
-    if (!interactive) return false;
-    USEROBJECTFLAGS flags;
-    DWORD needed = 0;
-    return !::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &flags,
-                                        sizeof(flags), &needed) ||
-           (flags.dwFlags & WSF_VISIBLE) != 0;
+    return interactive && WindowStationVisible();
 }
 
 namespace {

@@ -19,6 +19,7 @@
 #include "download/TransferText.h"
 #include "launch/FileOperations.h"
 #include "launch/ProcessLaunch.h"
+#include "ui/AppModule.h"
 #include "ui/MessageBox.h"
 #include "ui/ResourceIds.h"
 
@@ -154,8 +155,16 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
         const std::wstring shortcut = OpenUrlThroughShortcut(p.location, ProgramTempFolder());
         if (!shortcut.empty()) shortcuts_.push_back(Shortcut{shortcut, ::GetTickCount()});
         if (sink != nullptr && !quiet) {
-            ShowMessage(owner, MB_ICONINFORMATION | MB_OK, texts_.openSiteMessage.c_str(),
-                        caption.c_str());
+            if (interactive) {
+                ShowMessage(owner, MB_ICONINFORMATION | MB_OK, texts_.openSiteMessage.c_str(),
+                            caption.c_str());
+            } else {
+                // Nobody could see the box or close it: its text goes to the log.
+                Log(
+                    {L"The message of the site was not shown (nobody can see this window "
+                     L"station):",
+                     caption, L": ", texts_.openSiteMessage});
+            }
         }
     }
 }

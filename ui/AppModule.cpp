@@ -9,6 +9,28 @@ namespace pravel {
 
 bool interactive = true;
 
+namespace {
+
+bool ProcessWindowStationVisible() {
+    USEROBJECTFLAGS flags = {};
+    DWORD needed = 0;
+    return !::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &flags,
+                                        sizeof(flags), &needed) ||
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+bool (*g_windowStationProbe)() = nullptr;
+
+}  // namespace
+
+bool WindowStationVisible() {
+    return g_windowStationProbe != nullptr ? g_windowStationProbe() : ProcessWindowStationVisible();
+}
+
+void SetWindowStationProbe(bool (*probe)()) {
+    g_windowStationProbe = probe;
+}
+
 void AppModule::Init(HINSTANCE instance) {
     instance_ = instance;
     try {

@@ -45,7 +45,18 @@ class AppModule {
 // The process-wide module object.
 AppModule& TheModule();
 
-// Process-wide: message boxes are shown only while this is set.
+// Process-wide: questions and message boxes are shown, and windows wait for
+// a person, only while this is set. The run sets it when it is not silent
+// and its window station is visible (WindowStationVisible); otherwise every
+// question is answered as in a silent run.
 extern bool interactive;
+
+// False when the process's window station is not visible, so that no person
+// can see its windows (a service or a task started as LocalSystem in
+// session 0); true when it is visible or its flags cannot be read. The one
+// test of WSF_VISIBLE: the run and the error report ask it.
+bool WindowStationVisible();
+// Replaces the test (tests only; null restores it).
+void SetWindowStationProbe(bool (*probe)());
 
 }  // namespace pravel

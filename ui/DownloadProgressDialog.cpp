@@ -13,6 +13,7 @@
 #include "diag/Logger.h"
 #include "download/CredentialsProvider.h"
 #include "launch/ProcessLaunch.h"
+#include "ui/AppModule.h"
 #include "ui/MessageBox.h"
 #include "ui/ResourceIds.h"
 
@@ -87,9 +88,13 @@ void DownloadProgressDialog::RunPhase() {
     }
     phaseResult_.store(result);
     // Stopped without the final notification: make the failure visible; the
-    // user closes the window.
-    if (!finalSent_.load() && !cancelRequested_.load() && !errorShown_.load()) {
-        Send(kMsgError, 0, 0);
+    // user closes the window. Where nobody can see it, it ends by itself.
+    if (!finalSent_.load() && !cancelRequested_.load()) {
+        if (!errorShown_.load()) Send(kMsgError, 0, 0);
+        if (!interactive) {
+            Log(L"The progress window ends by itself after the failure: nobody can see it.");
+            Send(kMsgFinish, 2, 0);
+        }
     }
     if (comReady) ::CoUninitialize();
 }
@@ -147,8 +152,10 @@ void DownloadProgressDialog::BytesWritten(uint64_t count) {
 uint32_t DownloadProgressDialog::ReportError(const wchar_t* text, uint32_t code, void* handle) {
     if (code == DLERR_AUTH_REQUIRED && handle != nullptr) {
         // A demand for credentials is a question, not a failure: ask the
-        // user (owned by this window) unless the run is being cancelled.
-        if (cancelRequested_.load() || Window() == nullptr) return code;
+        // user (owned by this window) unless the run is being cancelled or
+        // nobody can see the question (then, as in a silent run, there are
+        // no credentials to try).
+        if (cancelRequested_.load() || Window() == nullptr || !interactive) return code;
         auto* provider = static_cast<CredentialsProvider*>(handle);
         return provider->Prompt(Window()) ? kErrorRetry : code;
     }

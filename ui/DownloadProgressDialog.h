@@ -10,7 +10,9 @@
 // Only the phase's final notification (TransferFinished with flag 0) ends the
 // window by itself; the per-file one (flag 1) does not. A phase that stops
 // without the final notification (a failure) leaves the window open in the
-// error state, so the user sees it, until the user closes it.
+// error state, so the user sees it, until the user closes it; while the run
+// is not `interactive` (a window station nobody can see) the window then
+// ends by itself with 2, and a demand for credentials is not asked.
 //
 // Threads: every sink operation runs on the worker and acts on the window
 // with synchronous window messages; the window's thread does the drawing and

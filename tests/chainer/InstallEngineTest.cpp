@@ -477,3 +477,48 @@ TEST_F(Engine, ARefusedRestartRequestIsNeverAPendingRestart) {
     SetRebootQuestion(nullptr);
     RegDeleteTreeW(HKEY_CURRENT_USER, present.c_str());
 }
+
+namespace {
+int g_questionsAsked = 0;
+int CountQuestion(void*, const wchar_t*, const wchar_t*, uint32_t) {
+    ++g_questionsAsked;
+    return IDNO;
+}
+bool Invisible() {
+    return false;
+}
+}  // namespace
+
+// A basic-UI run on a window station nobody can see (through the seam that
+// reads its flag): option "r" restarts without asking, as in a silent run,
+// and a failed mandatory installer ends the progress window by itself.
+TEST_F(Engine, OnAWindowStationNobodyCanSeeABasicUiRunAsksNothing) {
+    UseThisProgramsDialogs();
+    SetWindowStationProbe(&Invisible);
+    SetRebootQuestion(&CountQuestion);
+    interactive = WindowStationVisible();  // as the run sets it
+    g_questionsAsked = 0;
+    Load(L"b", L"[PREREQUISITES]\r\nApp1=Restarts\r\n[App1]\r\nSetupFile=" + Fake(L"restarts.exe") +
+                   L"\r\nOptions=r\r\n" + Missing());
+    set_.SetEnvironment(nullptr);
+    ChainerApp restarting;
+    EXPECT_EQ(kExitRebootPending, restarting.RunPrerequisites(set_));
+    EXPECT_EQ(0, g_questionsAsked);
+    EXPECT_EQ(1, g_requests);
+
+    PrerequisiteSet failing;
+    IniDocument document;
+    document.Parse(
+        L"[GeneralOptions]\r\nOptions=b\r\n[PREREQUISITES]\r\nApp1=Broken\r\n[App1]\r\n"
+        L"SetupFile=" +
+        Fake(L"broken.exe", "exit=1603\n") + L"\r\nOptions=m\r\n" + Missing());
+    failing.Load(document, TextExpander());
+    launch_test::LogMark log;
+    ChainerApp broken;
+    EXPECT_EQ(kExitMandatoryMissing, broken.RunPrerequisites(failing));
+    EXPECT_TRUE(
+        log.Has(L"The progress window ends by itself after the failure: nobody can see it."));
+    interactive = true;
+    SetWindowStationProbe(nullptr);
+    SetRebootQuestion(nullptr);
+}

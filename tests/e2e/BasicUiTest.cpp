@@ -217,3 +217,39 @@ TEST_F(BasicUi, ARefusedRestartBeforeAMandatoryPrerequisiteGivesOne) {
     EXPECT_EQ(ReadRecords(inst_.Dir().Path()).size(), 1u);  // only A ran
     EXPECT_FALSE(InterbootContextExists());
 }
+
+// On a window station nobody can see (a deployment tool's service running
+// the setup in session 0), a basic-UI run waits for nobody: after a failed
+// mandatory download and after a failed mandatory installer the progress
+// window ends by itself, and the run ends with 1. (Option "r" there restarts
+// without asking: tests/e2e/real-reboot.sh, in a prefix of its own.)
+TEST_F(BasicUi, OnAWindowStationNobodyCanSeeFailuresEndTheWindowByThemselves) {
+    HiddenWindowStation station(L"pt_basicui_hidden");
+    ASSERT_TRUE(station.Created());
+    PlaceFakeInstaller(inst_.Dir() / L"a.exe", "exit=1603\n");
+    const std::wstring failures[] = {
+        L"Url=gopher://127.0.0.1/nothing/a.exe\r\n",  // a download that fails at once
+        L"SetupFile=" + inst_.Dir() / L"a.exe" + L"\r\n",
+    };
+    for (const std::wstring& location : failures) {
+        DeleteFileW(log_.c_str());
+        inst_.WriteIni(IniWithLog(log_) + L"[GeneralOptions]\r\nOptions=b\r\nDownloadFolder=" +
+                       inst_.Dir() / L"dl" + L"\r\n[PREREQUISITES]\r\nApp1=A\r\n[App1]\r\n" +
+                       location +
+                       L"Options=m\r\nSearchType1=5\r\nSearchString1="
+                       L"HKEY_CURRENT_USER\\Software\\PravelTests\\BasicUi\\A\r\n");
+        Process process(inst_.Exe(), L"", station.Desktop());
+        ASSERT_TRUE(process.Started());
+        ASSERT_TRUE(process.WaitFor(60000)) << "the run waits for somebody: " << Narrow(location);
+        EXPECT_EQ(process.ExitCode(), 1u);
+        const std::wstring log = ReadUtf16(log_);
+        EXPECT_TRUE(HasMessage(log,
+                               L"The window station is not visible: nobody can answer a question "
+                               L"or close a window, so none waits for it."))
+            << Narrow(log);
+        EXPECT_TRUE(HasMessage(
+            log, L"The progress window ends by itself after the failure: nobody can see it."))
+            << Narrow(log);
+        EXPECT_TRUE(HasMessage(log, L"Starting installing prerequisites in basic UI mode."));
+    }
+}

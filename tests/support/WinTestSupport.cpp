@@ -231,13 +231,16 @@ std::wstring ReadUtf16(const std::wstring& path) {
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
 }
 
-Process::Process(const std::wstring& exe, const std::wstring& arguments) {
+Process::Process(const std::wstring& exe, const std::wstring& arguments,
+                 const std::wstring& desktop) {
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     const size_t slash = exe.rfind(L'\\');
     const std::wstring folder = slash == std::wstring::npos ? L"." : exe.substr(0, slash);
+    std::wstring desktopName = desktop;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
+    if (!desktopName.empty()) startup.lpDesktop = &desktopName[0];
     if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info_)) {
         info_ = PROCESS_INFORMATION{};
@@ -355,6 +358,22 @@ TestShare::~TestShare() {
     if (folder_.empty()) return;
     RemoveTree(folder_);
     RemoveDirectoryW((hosts_ + L"\\localhost").c_str());  // only when no other share is left
+}
+
+HiddenWindowStation::HiddenWindowStation(const std::wstring& name) : name_(name) {
+    station_ = CreateWindowStationW(name.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+    if (station_ == nullptr) return;
+    // A desktop is created on the process's own window station: switch for
+    // the call, then back.
+    HWINSTA own = GetProcessWindowStation();
+    if (!SetProcessWindowStation(station_)) return;
+    desktop_ = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(own);
+}
+
+HiddenWindowStation::~HiddenWindowStation() {
+    if (desktop_ != nullptr) CloseDesktop(desktop_);
+    if (station_ != nullptr) CloseWindowStation(station_);
 }
 
 }  // namespace testing_support

@@ -69,10 +69,12 @@ struct RunResult {
 RunResult Run(const std::wstring& exe, const std::wstring& arguments = L"",
               DWORD timeoutMs = 60000);
 
-// A started process the test can watch.
+// A started process the test can watch; with `desktop` ("station\\desktop")
+// it runs on that desktop.
 class Process {
   public:
-    explicit Process(const std::wstring& exe, const std::wstring& arguments = L"");
+    explicit Process(const std::wstring& exe, const std::wstring& arguments = L"",
+                     const std::wstring& desktop = L"");
     ~Process();
     bool Started() const { return info_.hProcess != nullptr; }
     // True when it ended within `ms`.
@@ -81,6 +83,24 @@ class Process {
 
   private:
     PROCESS_INFORMATION info_ = {};
+};
+
+// A window station of its own, created without WSF_VISIBLE (as a service's
+// is: no person can see its windows), with a desktop "Default". Programs
+// started on Desktop() run there; Wine creates their windows as usual.
+class HiddenWindowStation {
+  public:
+    explicit HiddenWindowStation(const std::wstring& name);
+    ~HiddenWindowStation();
+    HiddenWindowStation(const HiddenWindowStation&) = delete;
+    HiddenWindowStation& operator=(const HiddenWindowStation&) = delete;
+    bool Created() const { return desktop_ != nullptr; }
+    std::wstring Desktop() const { return name_ + L"\\Default"; }
+
+  private:
+    std::wstring name_;
+    HWINSTA station_ = nullptr;
+    HDESK desktop_ = nullptr;
 };
 
 // Splits on "\r\n" (the log's line end).
