@@ -33,13 +33,13 @@ class DecisionEnvironment {
     virtual std::wstring DownloadFolder() = 0;
     // True when `path` exists; `sizeLow` receives the low 32 bits of its size.
     virtual bool FindFile(const std::wstring& path, uint32_t& sizeLow) = 0;
-    // Whether the file found in place for `p` at `path` passes the
-    // prerequisite's tests of its content (MD5, SHA256, SignerName); asked
-    // only when it has such tests. A rejected file is logged, and deleted
-    // when `deleteRejected` (a file in the download folder: it is then
-    // downloaded again); one elsewhere (a file: location) is left alone.
-    virtual bool AcceptFoundFile(const Prerequisite& p, const std::wstring& path,
-                                 bool deleteRejected) = 0;
+    // Whether the file found at the download target path `path` of `p`
+    // passes the prerequisite's tests of its content (MD5, SHA256,
+    // SignerName), so that it need not be downloaded; asked only when it has
+    // such tests. A rejected file is logged and deleted (it is downloaded
+    // again). This only spares a download: the file is tested again when it
+    // is to run.
+    virtual bool AcceptFoundFile(const Prerequisite& p, const std::wstring& path) = 0;
     virtual bool LogEnabled() = 0;
     virtual void Log(const std::wstring& message) = 0;
 };

@@ -5,9 +5,12 @@
 #include "common/ErrorCodes.h"
 #include "common/Text.h"
 #include "detect/ReferenceExpansion.h"
+#include "diag/Logger.h"
+#include "download/Acceptance.h"
 #include "download/DownloadSink.h"
 #include "download/DownloadRules.h"
 #include "download/DownloadTarget.h"
+#include "download/WinInetApi.h"
 #include "ui/AppModule.h"
 #include "ui/MessageBox.h"
 #include "ui/ResourceIds.h"
@@ -26,7 +29,47 @@ std::wstring InstallingText(const std::wstring& displayName) {
     return FormatWithName(text, displayName);
 }
 
+// A connection to the share of a file: location made with the user name
+// and password of its URL; removed again when it goes. A connection that
+// cannot be made is logged and the file is opened without it (it may be
+// reachable as it is).
+class ShareConnection {
+  public:
+    ShareConnection() = default;
+    ~ShareConnection() {
+        if (share_.empty()) return;
+        if (const DWORD error = DisconnectShare(share_.c_str()); error != 0) {
+            Log({L"The connection to ", share_, L" could not be removed (error ",
+                 DecimalPiece(error), L")."});
+        }
+    }
+    ShareConnection(const ShareConnection&) = delete;
+    ShareConnection& operator=(const ShareConnection&) = delete;
+
+    void Connect(const std::wstring& share, const FileLocation& location) {
+        const DWORD error =
+            ConnectShare(share.c_str(), location.user.c_str(),
+                         location.password.empty() ? nullptr : location.password.c_str());
+        if (error == 0) {
+            share_ = share;
+            return;
+        }
+        Log({L"The share ", share,
+             L" could not be connected with the user name of the location (error ",
+             DecimalPiece(error), L"); the file is opened without that connection."});
+    }
+
+  private:
+    std::wstring share_;
+};
+
 }  // namespace
+
+// What the start of one setup file needs, kept until the start is over.
+struct InstallEngine::HeldStart {
+    ShareConnection share;  // for a file: location with a user name
+    UniqueFile file;        // the file as it was accepted
+};
 
 InstallEngine::InstallEngine(PrerequisiteSet& set, const LaunchContext& context)
     : set_(set),
@@ -78,11 +121,10 @@ void InstallEngine::BuildLaunchList(bool silent) {
         if (state == kStateInstallFromPackage) {
             item.filePath = SetupFilePath(p.location, extractionFolder_, context_.programFolder);
         } else {
-            const std::wstring local = WithoutFileScheme(p.location);
-            item.filePath = local != p.location
-                                ? local
-                                : DownloadTargetPath(ProcessDownloadFolder(set_.Options()),
-                                                     p.location, p.folder);
+            const FileLocation local = ParseFileLocation(p.location);
+            item.filePath = local.isFile ? local.path
+                                         : DownloadTargetPath(ProcessDownloadFolder(set_.Options()),
+                                                              p.location, p.folder);
             item.arguments = ExpandReferences(item.arguments, false);
         }
         item.displayName = p.name;
@@ -106,8 +148,12 @@ uint32_t InstallEngine::InstallAll(DownloadSink* sink) {
             sink->ShowStep(InstallingText(item.displayName).c_str(), kStepInstalling);
         }
         // Without a window, or where nobody can see one, no question is
-        // asked: the reboot mode decides as in a silent run.
-        const int32_t outcome = launcher_.LaunchWithReboot(i, sink == nullptr || !interactive);
+        // asked: the reboot mode decides as in a silent run. A file that
+        // fails its acceptance keys is not started: a failed entry.
+        HeldStart held;
+        const int32_t outcome = PrepareStart(item, held)
+                                    ? launcher_.LaunchWithReboot(i, sink == nullptr || !interactive)
+                                    : kLaunchFailed;
         if (outcome == kLaunchFailed) {
             if (!Contains(set_.At(static_cast<size_t>(item.prerequisiteIndex)).options, L"m")) {
                 continue;
@@ -145,6 +191,30 @@ int32_t InstallEngine::PlannedSteps() const {
         }
     }
     return steps;
+}
+
+bool InstallEngine::PrepareStart(const LaunchItem& item, HeldStart& held) {
+    const Prerequisite& p = set_.At(static_cast<size_t>(item.prerequisiteIndex));
+    if (p.locationKind != kLocationUrl) return true;  // a file delivered with the program
+    const FileLocation location = ParseFileLocation(p.location);
+    const std::wstring share = ShareRootOf(item.filePath);
+    if (location.isFile && !location.user.empty() && !share.empty()) {
+        held.share.Connect(share, location);
+    }
+    if (!HasAcceptanceKeys(p)) return true;
+    // Downloaded and accepted by this run: held open since its test.
+    if (downloads_.TakeAccepted(item.prerequisiteIndex, item.filePath, held.file)) return true;
+    // Found in the download folder, or a file: location: tested now, as it
+    // is, and held open until its start is over.
+    const wchar_t* reason =
+        AcceptFile(p, static_cast<uint32_t>(p.exactSize), item.filePath, held.file);
+    if (reason != nullptr) {
+        Log({L"The file found for ", p.name, L" was rejected.(", std::wstring_view(reason), L"): ",
+             item.filePath, L" is not run."});
+        return false;
+    }
+    Log({L"The file found for ", p.name, L" was accepted: ", item.filePath});
+    return true;
 }
 
 bool InstallEngine::CheckMandatory() {

@@ -3,6 +3,13 @@
 // through the installer launcher (return codes go to the InterbootContext
 // store), stops on a failed mandatory prerequisite or a needed restart, and
 // checks afterwards that every mandatory prerequisite is present.
+//
+// What runs is what was accepted: a setup file with acceptance keys
+// (ExactSize, MD5, SHA256, SignerName) that was downloaded, found in the
+// download folder or named by a file: location is started only while the
+// handle through which it passed its tests is still open (read access,
+// sharing read only), so that nobody can have changed or replaced it since;
+// no path is opened anew between the test and the start.
 #pragma once
 
 #include <atomic>
@@ -78,6 +85,13 @@ class InstallEngine {
     bool ShutdownInProgress() const { return shutdownInProgress_; }
 
   private:
+    struct HeldStart;
+    // Before entry `item` starts: a file: location with a user name gets its
+    // share connected; a downloaded or found file with acceptance keys is
+    // accepted as it is now (a download accepted by this run already is)
+    // and `held` keeps it open, unchangeable, until the start is over. False
+    // when the file is rejected: it is not started (logged).
+    bool PrepareStart(const LaunchItem& item, HeldStart& held);
     bool ConfirmReboot(int32_t prerequisiteIndex);
 
     PrerequisiteSet& set_;

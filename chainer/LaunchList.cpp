@@ -1,6 +1,7 @@
 #include "chainer/LaunchList.h"
 
 #include "common/Text.h"
+#include "download/TransferText.h"
 
 namespace pravel {
 
@@ -38,20 +39,86 @@ std::wstring SetupFilePath(const std::wstring& location, const std::wstring& ext
     return WithTrailingBackslash(folder) + location;
 }
 
-std::wstring WithoutFileScheme(const std::wstring& location) {
-    std::wstring path = location;
-    if (StartsWithIgnoreCaseAscii(location, L"file:///")) {
-        path = location.substr(8);
-    } else if (StartsWithIgnoreCaseAscii(location, L"file://")) {
-        path = location.substr(7);
-    } else {
-        return location;
+namespace {
+
+bool IsSlash(wchar_t c) {
+    return c == L'/' || c == L'\\';
+}
+
+bool StartsWithDrive(const std::wstring& text) {
+    return text.size() >= 2 && text[1] == L':' &&
+           ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z'));
+}
+
+// The number of slashes (either kind) at the start of `text`.
+size_t LeadingSlashes(const std::wstring& text) {
+    size_t n = 0;
+    while (n < text.size() && IsSlash(text[n])) ++n;
+    return n;
+}
+
+}  // namespace
+
+FileLocation ParseFileLocation(const std::wstring& location) {
+    FileLocation parsed;
+    if (!StartsWithIgnoreCaseAscii(location, L"file://")) {
+        parsed.path = location;
+        return parsed;
     }
-    // User information ("user:password@") is no part of the path: it is
-    // dropped, so that it never reaches a command or the log.
-    const size_t at = path.find(L'@');
-    if (at != std::wstring::npos && at < path.find_first_of(L"/\\")) path.erase(0, at + 1);
-    return path;
+    parsed.isFile = true;
+    std::wstring rest = location.substr(5);
+    const size_t slashes = LeadingSlashes(rest);
+    std::wstring path;
+    if (slashes == 2) {
+        // "//" and an authority: user information ("user:password@", ending
+        // before the first slash), then a host, a share path or a drive.
+        rest.erase(0, 2);
+        const size_t at = rest.find(L'@');
+        if (at != std::wstring::npos && at < rest.find_first_of(L"/\\")) {
+            const std::wstring info = rest.substr(0, at);
+            const size_t colon = info.find(L':');
+            parsed.user = PercentDecode(info.substr(0, colon));
+            if (colon != std::wstring::npos)
+                parsed.password = PercentDecode(info.substr(colon + 1));
+            rest.erase(0, at + 1);
+        }
+        const size_t hostEnd = rest.find_first_of(L"/\\");
+        const size_t inner = LeadingSlashes(rest);
+        if (inner >= 2) {
+            path = L"\\\\" + rest.substr(inner);  // "file://user@\\host\share"
+        } else if (StartsWithDrive(rest)) {
+            path = rest;  // "file://C:/x"
+        } else if (hostEnd != std::wstring::npos &&
+                   EqualsIgnoreCaseAscii(rest.substr(0, hostEnd), L"localhost") &&
+                   StartsWithDrive(rest.substr(hostEnd + 1))) {
+            path = rest.substr(hostEnd + 1);  // "file://localhost/C:/x"
+        } else {
+            path = L"\\\\" + rest;  // "file://host/share/x"
+        }
+    } else if (slashes >= 4) {
+        path = L"\\\\" + rest.substr(slashes);  // "file:////host/share", "file://\\host\share"
+    } else {
+        path = rest.substr(slashes);  // "file:///C:/x"
+    }
+    for (wchar_t& c : path) {
+        if (c == L'/') c = L'\\';
+    }
+    parsed.path = std::move(path);
+    return parsed;
+}
+
+std::wstring FileLocationPath(const std::wstring& location) {
+    return ParseFileLocation(location).path;
+}
+
+std::wstring ShareRootOf(const std::wstring& path) {
+    if (!StartsWith(path, L"\\\\") || StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\"))
+        return std::wstring();
+    const size_t server = path.find(L'\\', 2);
+    if (server == std::wstring::npos || server == 2 || server + 1 >= path.size())
+        return std::wstring();
+    const size_t share = path.find(L'\\', server + 1);
+    return share == server + 1 ? std::wstring() : path.substr(0, share);
 }
 
 }  // namespace pravel

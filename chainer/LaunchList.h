@@ -41,9 +41,30 @@ int32_t RebootModeOf(const std::wstring& options);
 std::wstring SetupFilePath(const std::wstring& location, const std::wstring& extractionFolder,
                            const std::wstring& programFolder);
 
-// A location without its "file:///" or "file://" prefix (ignoring case) and
-// without user information before its first "/" or "\" ("user:password@");
-// unchanged when it has neither prefix.
-std::wstring WithoutFileScheme(const std::wstring& location);
+// A file: location taken apart: its Windows path and the user information
+// before its host ("user:password@", percent-decoded).
+struct FileLocation {
+    bool isFile = false;  // the location begins with "file://" (any case)
+    std::wstring path;    // with backslashes
+    std::wstring user;
+    std::wstring password;
+};
+
+// The path of a "file:" location: "file:///C:/x.exe" and "file:///C:\x.exe"
+// name C:\x.exe; "file://host/share/x.exe", "file:////host/share/x.exe" and
+// "file://\\host\share\x.exe" name \\host\share\x.exe ("localhost" too,
+// except before a drive: "file://localhost/C:/x.exe" is C:\x.exe); a drive
+// after "file://" ("file://C:/x.exe") names a path on it. The user
+// information never becomes part of the path (nor reaches a log through it).
+// Any other location (also "file:" without "//") comes back as it is (isFile
+// false).
+FileLocation ParseFileLocation(const std::wstring& location);
+
+// ParseFileLocation(location).path.
+std::wstring FileLocationPath(const std::wstring& location);
+
+// The share of a "\\\\server\\share\\..." path ("\\\\server\\share"); empty for
+// every other path (also "\\\\?\\" paths).
+std::wstring ShareRootOf(const std::wstring& path);
 
 }  // namespace pravel

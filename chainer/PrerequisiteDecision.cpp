@@ -8,7 +8,7 @@
 #include "common/HResultError.h"
 #include "common/Text.h"
 #include "chainer/LaunchList.h"
-#include "download/Acceptance.h"
+#include "download/DownloadRules.h"
 #include "download/DownloadTarget.h"
 
 namespace pravel {
@@ -209,21 +209,21 @@ int32_t PrerequisiteSet::EffectiveState(size_t index) const {
 }
 
 bool PrerequisiteSet::IsAvailableLocally(const Prerequisite& p) const {
-    if (StartsWithIgnoreCaseAscii(p.location, L"file://")) {
-        return !HasContentTests(p) ||
-               environment_->AcceptFoundFile(p, WithoutFileScheme(p.location), false);
-    }
+    // A file: location is run from where it lies; with acceptance keys it is
+    // tested as it is when it is to run, not here.
+    if (ParseFileLocation(p.location).isFile) return true;
     const std::wstring target =
         DownloadTargetPath(environment_->DownloadFolder(), p.location, p.folder);
     uint32_t size = 0;
     if (!environment_->FindFile(target, size)) return false;
     if (p.exactSize != 0 && size != static_cast<uint32_t>(p.exactSize)) return false;
-    return !HasContentTests(p) || environment_->AcceptFoundFile(p, target, true);
+    return !HasContentTests(p) || environment_->AcceptFoundFile(p, target);
 }
 
 std::wstring PrerequisiteSet::PayloadPath(const std::wstring&) const {
     return std::wstring();
 }
+
 bool PrerequisiteSet::MandatoryPresent(std::wstring& missing) const {
     for (const Prerequisite& p : items_) {
         if (!Contains(p.options, L"m") || Contains(p.options, L"i")) continue;
@@ -234,7 +234,6 @@ bool PrerequisiteSet::MandatoryPresent(std::wstring& missing) const {
     }
     return true;
 }
-
 
 bool PrerequisiteSet::AnyToInstall() const {
     for (const auto& p : items_) {

@@ -59,20 +59,22 @@ class PrerequisiteSet {
     int32_t EffectiveState(size_t index) const;
     // True for file:// locations and for downloads already at their target
     // path (with the exact size when one is given). When the prerequisite
-    // tests the content of its file (MD5, SHA256, SignerName), the file must
-    // also pass those tests (DecisionEnvironment::AcceptFoundFile): one in
-    // the download folder that fails is deleted and downloaded again.
+    // tests the content of its file (MD5, SHA256, SignerName), a file in the
+    // download folder must also pass those tests
+    // (DecisionEnvironment::AcceptFoundFile); one that fails is deleted and
+    // downloaded again. Either way the file is tested again when it is to
+    // run (InstallEngine).
     bool IsAvailableLocally(const Prerequisite& p) const;
     // Path of a file of the packed payload; empty: this program carries none.
     std::wstring PayloadPath(const std::wstring& name) const;
 
-    int32_t MandatoryCount() const { return mandatoryCount_; }
-    bool Evaluated() const { return evaluated_; }
     // True when every mandatory prerequisite (letter "m", without "i") was
     // decided present, or unsupported on this system; otherwise `missing`
     // names the first one that is missing or undecided, whatever its
     // selection.
     bool MandatoryPresent(std::wstring& missing) const;
+    int32_t MandatoryCount() const { return mandatoryCount_; }
+    bool Evaluated() const { return evaluated_; }
     // True when some prerequisite must be installed, downloaded or opened.
     bool AnyToInstall() const;
 

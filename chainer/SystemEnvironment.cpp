@@ -67,30 +67,25 @@ bool SystemEnvironment::FindFile(const std::wstring& path, uint32_t& sizeLow) {
     return true;
 }
 
-bool SystemEnvironment::AcceptFoundFile(const Prerequisite& p, const std::wstring& path,
-                                        bool deleteRejected) {
+bool SystemEnvironment::AcceptFoundFile(const Prerequisite& p, const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
     const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     const uint64_t written = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                              data.ftLastWriteTime.dwLowDateTime;
     for (const Judged& j : judged_) {
-        if (j.path == path && j.size == size && j.written == written) return j.accepted;
+        if (j.path == path && j.size == size && j.written == written) return true;
     }
     const wchar_t* reason = RejectionReason(p, static_cast<uint32_t>(p.exactSize), path);
-    if (reason == nullptr) {
-        pravel::Log({L"The file found for ", p.name, L" was accepted: ", path});
-    } else if (deleteRejected) {
+    if (reason != nullptr) {
         pravel::Log({L"The file found for ", p.name, L" was rejected.(", std::wstring_view(reason),
                      L"): ", path, L" is deleted and downloaded again."});
         ::DeleteFileW(path.c_str());
-        return false;  // (gone: nothing to remember)
-    } else {
-        pravel::Log({L"The file found for ", p.name, L" was rejected.(", std::wstring_view(reason),
-                     L"): ", path, L" is not run."});
+        return false;
     }
-    judged_.push_back(Judged{path, size, written, reason == nullptr});
-    return reason == nullptr;
+    pravel::Log({L"The file found for ", p.name, L" was accepted: ", path});
+    judged_.push_back(Judged{path, size, written});
+    return true;
 }
 
 bool SystemEnvironment::LogEnabled() {

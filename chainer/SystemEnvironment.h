@@ -20,19 +20,19 @@ class SystemEnvironment : public DecisionEnvironment {
     bool EvaluateSearches(PrerequisiteSet& set, size_t index, bool use64) override;
     std::wstring DownloadFolder() override;
     bool FindFile(const std::wstring& path, uint32_t& sizeLow) override;
-    bool AcceptFoundFile(const Prerequisite& p, const std::wstring& path,
-                         bool deleteRejected) override;
+    bool AcceptFoundFile(const Prerequisite& p, const std::wstring& path) override;
     bool LogEnabled() override;
     void Log(const std::wstring& message) override;
 
   private:
-    // Files already judged, so that a file is hashed and its signature
-    // checked once while it stays the same (same size and time).
+    // Files already accepted, so that a file is hashed and its signature
+    // checked once per run while it keeps its size and time. Only whether
+    // it must be downloaded depends on this: the file is tested again, as
+    // it is, when it is to run.
     struct Judged {
         std::wstring path;
         uint64_t size;
         uint64_t written;
-        bool accepted;
     };
     const GeneralOptions& options_;
     std::vector<Judged> judged_;

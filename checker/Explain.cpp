@@ -1,5 +1,6 @@
 #include "checker/Explain.h"
 
+#include "chainer/LaunchList.h"
 #include "checker/DocumentIndex.h"
 #include "checker/KeyNames.h"
 #include "checker/RunEnd.h"
@@ -327,12 +328,10 @@ std::wstring ExplainConfiguration(const CheckReport& report) {
                      (p.signerKey.empty() ? std::wstring() : L" with the key " + p.signerKey) +
                      L" under a root this machine trusts");
             }
-            if (StartsWithIgnoreCaseAscii(p.location, L"file://")) {
-                file =
-                    p.location.substr(StartsWithIgnoreCaseAscii(p.location, L"file:///") ? 8 : 7);
-                const bool content = !p.md5.empty() || !p.sha256.empty() || !p.signerName.empty();
+            if (ParseFileLocation(p.location).isFile) {
+                file = FileLocationPath(p.location);
                 line(L"  When missing: it is installed from the file " + file + L" (no download)" +
-                     (content ? L", only when " + checks : std::wstring()) + L".");
+                     (checks.empty() ? std::wstring() : L", only when " + checks) + L".");
             } else {
                 file = DownloadTargetPath(FolderOrTemp(o.downloadFolder, o.defaultProdCode),
                                           p.location, p.folder);

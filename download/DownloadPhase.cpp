@@ -74,6 +74,7 @@ DownloadPhase::~DownloadPhase() {
 uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
     items_.clear();
     downloadedFiles_.clear();
+    accepted_.clear();
     sink_ = sink;
 
     for (size_t i = 0; i < set_.Count(); ++i) {
@@ -112,13 +113,20 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
         Log(L"Download completed succesfully.");
         if (keep != kKeepComplete && keep != kKeepPrereqs)
             downloadedFiles_.push_back(item.targetPath);
-        if (const wchar_t* reason = RejectionReason(p, item.expectedSize, item.targetPath)) {
+        // Tested through a handle that then stays open until the file runs.
+        UniqueFile held;
+        const wchar_t* reason = HasAcceptanceKeys(p)
+                                    ? AcceptFile(p, item.expectedSize, item.targetPath, held)
+                                    : nullptr;
+        if (reason != nullptr) {
             ::DeleteFileW(item.targetPath.c_str());
             Log({L"Downloaded file was rejected.(", std::wstring_view(reason), L")."});
             if (sink_ != nullptr) sink_->ReportError(L"", DLERR_REJECTED, nullptr);
             return kInstallFailure;
         }
         Log(L"Downloaded file was accepted.");
+        if (held)
+            accepted_.push_back(Accepted{item.prerequisiteIndex, item.targetPath, std::move(held)});
         p.availableLocally = 1;
     }
     return kInstallSuccess;
@@ -169,7 +177,20 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
     }
 }
 
+bool DownloadPhase::TakeAccepted(int32_t prerequisiteIndex, const std::wstring& path,
+                                 UniqueFile& file) {
+    for (Accepted& accepted : accepted_) {
+        if (accepted.prerequisiteIndex == prerequisiteIndex && accepted.path == path &&
+            accepted.file) {
+            file = std::move(accepted.file);
+            return true;
+        }
+    }
+    return false;
+}
+
 void DownloadPhase::CleanUp() {
+    accepted_.clear();
     RemoveFilesAndCreatedFolders(downloadedFiles_, createdFolders_);
     for (const Shortcut& shortcut : shortcuts_) {
         const uint32_t age = ::GetTickCount() - shortcut.openedAt;

@@ -1,7 +1,8 @@
 // The download phase of a run: fetches every prerequisite that must be
 // downloaded into the download folder and accepts each file by its exact
 // size, MD5, SHA-256 and publisher's signature (download/Acceptance.h), each
-// as configured, then opens the web page of every prerequisite that the user
+// as configured (a file so accepted stays held open until it runs, see
+// TakeAccepted), then opens the web page of every prerequisite that the user
 // must fetch from a site. What it downloaded (unless KeepFiles keeps it) and
 // the folders it created are removed by CleanUp, at the end of the run.
 //
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Handles.h"
 #include "download/CredentialsProvider.h"
 
 namespace pravel {
@@ -59,8 +61,15 @@ class DownloadPhase {
     // "q", a message box tells the user about each page.
     void OpenSites(DownloadSink* sink);
 
-    // Deletes the downloaded files (failures ignored) and removes the folders
-    // the downloads created, newest first, when empty; deletes the internet
+    // A downloaded file of prerequisite `prerequisiteIndex` at `path` that
+    // passed its acceptance keys is held open from its test on (others can
+    // read it, nobody can change or replace it): true when there is one;
+    // `file` then takes the handle, for the start of the file.
+    bool TakeAccepted(int32_t prerequisiteIndex, const std::wstring& path, UniqueFile& file);
+
+    // Closes what is still held, deletes the downloaded files (failures
+    // ignored) and removes the folders the downloads created, newest first,
+    // when empty; deletes the internet
     // shortcuts that OpenSites made, each once it is kShortcutLifetimeMs old
     // (the shell's handler reads it after the shell returned: the wait is at
     // most that long in all). The lists are empty afterwards.
@@ -86,6 +95,12 @@ class DownloadPhase {
     uint32_t lastError_ = 0;
     std::vector<std::wstring> createdFolders_;
     std::vector<std::wstring> downloadedFiles_;
+    struct Accepted {
+        int32_t prerequisiteIndex;
+        std::wstring path;
+        UniqueFile file;
+    };
+    std::vector<Accepted> accepted_;
     struct Shortcut {
         std::wstring path;
         uint32_t openedAt;  // GetTickCount

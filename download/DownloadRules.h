@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "chainer/Configuration.h"
+
 namespace pravel {
 
 // `pattern` with `name` in place of its first "%s" (unchanged without one).
@@ -24,5 +26,18 @@ std::wstring DescribeDownloadStatus(uint32_t code);
 // value with more characters after the 32 digits matches; a shorter one does
 // not. An empty computed text (no digest) never matches.
 bool Md5Matches(const std::wstring& computed, const std::wstring& configured);
+
+// True when the prerequisite tests the content of its file (MD5, SHA256 or
+// SignerName): a file found in the download folder is then tested before
+// it counts as downloaded.
+inline bool HasContentTests(const Prerequisite& p) {
+    return !p.md5.empty() || !p.sha256.empty() || !p.signerName.empty();
+}
+
+// True when the prerequisite has any acceptance key (ExactSize, MD5, SHA256,
+// SignerName): its file is then run only as accepted (download/Acceptance.h).
+inline bool HasAcceptanceKeys(const Prerequisite& p) {
+    return p.exactSize != 0 || HasContentTests(p);
+}
 
 }  // namespace pravel

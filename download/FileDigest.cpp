@@ -12,10 +12,16 @@ namespace pravel {
 std::wstring ComputeFileMd5(const std::wstring& path) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return std::wstring();
-    LARGE_INTEGER size = {};
-    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0) return std::wstring();
+    return file ? ComputeMd5Of(file.Get()) : std::wstring();
+}
 
+std::wstring ComputeMd5Of(HANDLE file) {
+    LARGE_INTEGER size = {};
+    const LARGE_INTEGER start = {};
+    if (!::GetFileSizeEx(file, &size) || size.QuadPart <= 0 ||
+        !::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
+        return std::wstring();
+    }
     constexpr DWORD kBlock = 65536;
     std::vector<uint8_t> buffer(kBlock);
     Md5 md5;
@@ -23,7 +29,7 @@ std::wstring ComputeFileMd5(const std::wstring& path) {
     while (left > 0) {
         const DWORD wanted = left < kBlock ? static_cast<DWORD>(left) : kBlock;
         DWORD read = 0;
-        if (!::ReadFile(file.Get(), buffer.data(), wanted, &read, nullptr) || read == 0) {
+        if (!::ReadFile(file, buffer.data(), wanted, &read, nullptr) || read == 0) {
             return std::wstring();  // the file shrank or cannot be read: no digest
         }
         md5.Update(buffer.data(), read);

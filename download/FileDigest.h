@@ -1,6 +1,8 @@
 // Digests of files on disk, for the acceptance of downloaded files.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace pravel {
@@ -11,5 +13,9 @@ namespace pravel {
 // failure) when the file cannot be opened, its size cannot be read, it is
 // empty, or reading stops early.
 std::wstring ComputeFileMd5(const std::wstring& path);
+
+// The same for a file open for reading: read from its start up to the size
+// it has now, whatever its file pointer was.
+std::wstring ComputeMd5Of(HANDLE file);
 
 }  // namespace pravel

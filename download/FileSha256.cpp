@@ -35,17 +35,19 @@ bool ComputeFileSha256(const std::wstring& path, std::wstring& hex) {
     hex.clear();
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0) return false;
-    OpenFileSource source(file.Get(), static_cast<uint64_t>(size.QuadPart));
-    return ComputeSha256(source, hex);
+    return file && ComputeSha256Of(file.Get(), hex);
 }
 
-bool IsFileAcceptedBySha256(const std::wstring& configured, const std::wstring& path) {
-    if (configured.empty()) return true;
-    std::wstring hex;
-    return ComputeFileSha256(path, hex) && Sha256Matches(configured, hex);
+bool ComputeSha256Of(HANDLE file, std::wstring& hex) {
+    hex.clear();
+    LARGE_INTEGER size;
+    const LARGE_INTEGER start = {};
+    if (!::GetFileSizeEx(file, &size) || size.QuadPart <= 0 ||
+        !::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
+        return false;
+    }
+    OpenFileSource source(file, static_cast<uint64_t>(size.QuadPart));
+    return ComputeSha256(source, hex);
 }
 
 }  // namespace pravel

@@ -2,6 +2,8 @@
 // files (after the size and MD5 tests).
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace pravel {
@@ -12,8 +14,8 @@ namespace pravel {
 // be opened, sized or read, or is empty.
 bool ComputeFileSha256(const std::wstring& path, std::wstring& hex);
 
-// The acceptance step: true when `configured` is empty or the file's
-// digest matches it (letter case ignored).
-bool IsFileAcceptedBySha256(const std::wstring& configured, const std::wstring& path);
+// The same for a file open for reading: read from its start up to the size
+// it has now, whatever its file pointer was.
+bool ComputeSha256Of(HANDLE file, std::wstring& hex);
 
 }  // namespace pravel

@@ -103,7 +103,7 @@ std::wstring PublicKeyDigest(const TrustApi& api, PCCERT_CONTEXT certificate) {
 }  // namespace
 
 SignatureVerdict CheckPublisherSignature(const std::wstring& path, const std::wstring& signerName,
-                                         const std::wstring& signerKey) {
+                                         const std::wstring& signerKey, void* handle) {
     SignatureVerdict verdict;
     const TrustApi& api = Trust();
     if (!api.Available()) {
@@ -115,6 +115,11 @@ SignatureVerdict CheckPublisherSignature(const std::wstring& path, const std::ws
     WINTRUST_FILE_INFO file = {};
     file.cbStruct = sizeof(file);
     file.pcwszFilePath = path.c_str();
+    file.hFile = static_cast<HANDLE>(handle);
+    if (handle != nullptr) {
+        const LARGE_INTEGER start = {};
+        ::SetFilePointerEx(file.hFile, start, nullptr, FILE_BEGIN);
+    }
     WINTRUST_DATA data = {};
     data.cbStruct = sizeof(data);
     data.dwUIChoice = WTD_UI_NONE;

@@ -28,7 +28,9 @@ struct SignatureVerdict {
     std::wstring detail;
 };
 
+// `file`, when given, is the file at `path` open for reading: the signature
+// is then verified through that handle.
 SignatureVerdict CheckPublisherSignature(const std::wstring& path, const std::wstring& signerName,
-                                         const std::wstring& signerKey);
+                                         const std::wstring& signerKey, void* file = nullptr);
 
 }  // namespace pravel

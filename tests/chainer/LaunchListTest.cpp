@@ -61,11 +61,44 @@ TEST(LaunchList, SetupFilePaths) {
     EXPECT_EQ(L"D:\\x\\redist\\s.exe", SetupFilePath(L"redist\\s.exe", L"D:\\x\\", L"E:\\p\\"));
     EXPECT_EQ(L"D:\\x\\s.exe", SetupFilePath(L"s.exe", L"D:\\x", L"E:\\p\\"));
     EXPECT_EQ(L"E:\\p\\s.exe", SetupFilePath(L"s.exe", L"", L"E:\\p\\"));
-    EXPECT_EQ(L"C:\\dl\\t.exe", WithoutFileScheme(L"FILE:///C:\\dl\\t.exe"));
-    EXPECT_EQ(L"\\\\srv\\s\\t.exe", WithoutFileScheme(L"file://\\\\srv\\s\\t.exe"));
-    EXPECT_EQ(L"http://h/t.exe", WithoutFileScheme(L"http://h/t.exe"));
+    EXPECT_EQ(L"C:\\dl\\t.exe", FileLocationPath(L"FILE:///C:\\dl\\t.exe"));
+    EXPECT_EQ(L"\\\\srv\\s\\t.exe", FileLocationPath(L"file://\\\\srv\\s\\t.exe"));
+    EXPECT_EQ(L"http://h/t.exe", FileLocationPath(L"http://h/t.exe"));
     // User information is no part of the path (and never reaches the log).
-    EXPECT_EQ(L"\\\\srv\\s\\t.exe", WithoutFileScheme(L"file://u:pw@\\\\srv\\s\\t.exe"));
-    EXPECT_EQ(L"srv/s/t.exe", WithoutFileScheme(L"file://u:pw@srv/s/t.exe"));
-    EXPECT_EQ(L"C:\\d@x\\t.exe", WithoutFileScheme(L"file:///C:\\d@x\\t.exe"));
+    EXPECT_EQ(L"\\\\srv\\s\\t.exe", FileLocationPath(L"file://u:pw@\\\\srv\\s\\t.exe"));
+    EXPECT_EQ(L"C:\\d@x\\t.exe", FileLocationPath(L"file:///C:\\d@x\\t.exe"));
+}
+
+// A file: URL names a local path or a share: file://host/share/x is
+// \\host\share\x, never the relative path host\share\x.
+TEST(FileLocation, HostsAreSharesAndDrivesAreLocal) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"file://srv/s/t.exe", L"\\\\srv\\s\\t.exe"},
+        {L"file://u:pw@srv/s/t.exe", L"\\\\srv\\s\\t.exe"},
+        {L"file:////srv/s/t.exe", L"\\\\srv\\s\\t.exe"},
+        {L"file:///\\\\srv\\s\\t.exe", L"\\\\srv\\s\\t.exe"},
+        {L"file://localhost/share/t.exe", L"\\\\localhost\\share\\t.exe"},
+        {L"file://localhost/C:/d/t.exe", L"C:\\d\\t.exe"},
+        {L"file:///C:/d/t.exe", L"C:\\d\\t.exe"},
+        {L"file://C:/d/t.exe", L"C:\\d\\t.exe"},
+        {L"file:C:/d/t.exe", L"file:C:/d/t.exe"},  // no "//": not a file location
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.second, FileLocationPath(c.first)) << (&c - cases);
+    const FileLocation share = ParseFileLocation(L"file://dom%5Cjo:p%40ss:w@srv/s/t.exe");
+    EXPECT_TRUE(share.isFile);
+    EXPECT_EQ(L"dom\\jo", share.user);
+    EXPECT_EQ(L"p@ss:w", share.password);
+    EXPECT_EQ(L"\\\\srv\\s\\t.exe", share.path);
+    const FileLocation plain = ParseFileLocation(L"file:///C:/x.exe");
+    EXPECT_TRUE(plain.user.empty() && plain.password.empty());
+    EXPECT_FALSE(ParseFileLocation(L"https://u:p@h/x.exe").isFile);
+}
+
+TEST(FileLocation, TheShareOfAPath) {
+    EXPECT_EQ(L"\\\\srv\\s", ShareRootOf(L"\\\\srv\\s\\d\\t.exe"));
+    EXPECT_EQ(L"\\\\srv\\s", ShareRootOf(L"\\\\srv\\s"));
+    for (const wchar_t* path : {L"C:\\d\\t.exe", L"\\\\?\\C:\\t.exe", L"\\\\.\\pipe\\x", L"\\\\srv",
+                                L"\\\\srv\\", L"\\\\\\s", L"\\\\srv\\\\x", L""}) {
+        EXPECT_EQ(L"", ShareRootOf(path)) << std::wstring(path).size();
+    }
 }

@@ -38,11 +38,10 @@ class FakeEnvironment : public DecisionEnvironment {
         size = it->second;
         return true;
     }
-    bool AcceptFoundFile(const Prerequisite&, const std::wstring& path,
-                         bool deleteRejected) override {
-        judged.push_back(path + (deleteRejected ? L" (delete)" : L""));
+    bool AcceptFoundFile(const Prerequisite&, const std::wstring& path) override {
+        judged.push_back(path);
         if (rejected.count(path) == 0) return true;
-        if (deleteRejected) files.erase(path);
+        files.erase(path);
         return false;
     }
     bool LogEnabled() override { return logging; }
@@ -68,13 +67,13 @@ class FakeEnvironment : public DecisionEnvironment {
     std::vector<std::wstring> searched;
     std::set<std::wstring> searched64;
     std::vector<std::wstring> log;
+    bool logging = true;
     // Failures: the search of prerequisite `failingSearch`, the look-up of
     // `failingFind`, the log line of selection change number `failingSelection`.
     size_t failingSearch = static_cast<size_t>(-1);
     std::wstring failingFind;
     int failingSelection = 0;
     int selections = 0;
-    bool logging = true;
 };
 
 class Decision : public ::testing::Test {
@@ -220,11 +219,12 @@ TEST_F(Decision, DownloadAlreadyAtItsTargetIsAvailable) {
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(1, P(i).selected) << i;
 }
 
-// A file found in place is run only after the tests of its content (MD5,
-// SHA256, SignerName) when the prerequisite has any: one in the download
-// folder that fails is deleted (and downloaded), a file: location that
-// fails is not run. Without such tests nothing is asked.
-TEST_F(Decision, FilesFoundInPlacePassTheContentTestsFirst) {
+// A file found in the download folder counts as downloaded only after the
+// tests of its content (MD5, SHA256, SignerName) when the prerequisite has
+// any: one that fails is deleted (and downloaded). A file: location is not
+// tested here: it is tested as it is when it is to run. Without such tests
+// nothing is asked.
+TEST_F(Decision, FilesFoundInTheDownloadFolderPassTheContentTestsFirst) {
     Load({{L"Md5", std::wstring(kUrl) + L"MD5=0123456789abcdef0123456789abcdef\r\nFolder=a\r\n"},
           {L"Signed", std::wstring(kUrl) + L"SignerName=Contoso\r\nFolder=b\r\n"},
           {L"Planted", std::wstring(kUrl) + L"SHA256=" + std::wstring(64, L'a') +
@@ -241,14 +241,16 @@ TEST_F(Decision, FilesFoundInPlacePassTheContentTestsFirst) {
     EXPECT_EQ(kStateAvailableLocally, set.EffectiveState(1));
     EXPECT_EQ(kStateDownload, set.EffectiveState(2));  // planted: deleted, downloaded again
     EXPECT_EQ(0u, env.files.count(L"C:\\dl\\c\\f.exe"));
-    EXPECT_EQ(kStateDownload, set.EffectiveState(3));  // not run in place
+    EXPECT_EQ(kStateAvailableLocally, set.EffectiveState(3));  // tested when it is to run
     EXPECT_EQ(kStateAvailableLocally, set.EffectiveState(4));
-    const std::vector<std::wstring> firstPass(env.judged.begin(), env.judged.begin() + 4);
+    const std::vector<std::wstring> firstPass(env.judged.begin(), env.judged.begin() + 3);
     EXPECT_EQ(
-        (std::vector<std::wstring>{L"C:\\dl\\a\\f.exe (delete)", L"C:\\dl\\b\\f.exe (delete)",
-                                   L"C:\\dl\\c\\f.exe (delete)", L"\\\\server\\share\\x.exe"}),
+        (std::vector<std::wstring>{L"C:\\dl\\a\\f.exe", L"C:\\dl\\b\\f.exe", L"C:\\dl\\c\\f.exe"}),
         firstPass);
-    for (const auto& path : env.judged) EXPECT_EQ(std::wstring::npos, path.find(L"\\d\\")) << path;
+    for (const auto& path : env.judged) {
+        EXPECT_EQ(std::wstring::npos, path.find(L"\\d\\")) << path.size();
+        EXPECT_EQ(std::wstring::npos, path.find(L"server")) << path.size();
+    }
 }
 
 TEST_F(Decision, PresentButSelectedTakesItsLocationsState) {

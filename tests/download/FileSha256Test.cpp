@@ -26,17 +26,23 @@ TEST(FileSha256, HashesFilesAndDecidesAcceptance) {
     ASSERT_TRUE(pravel::ComputeFileSha256(bigPath, hex));
     EXPECT_EQ(pravel::Sha256::ToHex(digest), hex);
 
-    EXPECT_TRUE(pravel::IsFileAcceptedBySha256(L"", bigPath));  // no SHA256 key
-    EXPECT_TRUE(pravel::IsFileAcceptedBySha256(
-        L"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", abc));
-    EXPECT_FALSE(pravel::IsFileAcceptedBySha256(
-        L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ae", abc));
+    // Through an open handle, from the start whatever its file pointer.
+    HANDLE file = CreateFileW(abc.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    char skipped[2];
+    DWORD read = 0;
+    ReadFile(file, skipped, 2, &read, nullptr);
+    ASSERT_TRUE(pravel::ComputeSha256Of(file, hex));
+    CloseHandle(file);
+    EXPECT_TRUE(pravel::Sha256Matches(
+        L"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", hex));
+    EXPECT_FALSE(pravel::Sha256Matches(
+        L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ae", hex));
 
     // Missing and empty files fail, so a configured digest rejects them.
     const std::wstring empty = dir / L"empty.bin";
     WriteBytes(empty, "");
     EXPECT_FALSE(pravel::ComputeFileSha256(empty, hex));
     EXPECT_FALSE(pravel::ComputeFileSha256(dir / L"missing.bin", hex));
-    EXPECT_FALSE(pravel::IsFileAcceptedBySha256(
-        L"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855", empty));
 }
