@@ -81,8 +81,7 @@ int32_t ChainerApp::Run() {
     // in a silent run and no window waits for a click.
     interactive = silent_ == 0 && WindowStationVisible();
     if (silent_ == 0 && !interactive) {
-        Log(L"The window station is not visible: nobody can answer a question or close a "
-            L"window, so none waits for it.");
+        Log(L"The window station is not visible: no question is asked, no window waits.");
     }
 
     PrepareLaunchContext(set.Options());

@@ -56,9 +56,9 @@ ConfigFileStatus ReadConfigurationFile(const std::wstring& path, std::wstring& t
     if (error == 0) return ConfigFileStatus::kRead;
     // No log can be written without the file's LogFile: the debugger output
     // is the only place that can tell why the run did not start.
-    ::OutputDebugStringW(Concat({L"The configuration file ", path, L" cannot be read (error ",
-                                 DecimalPiece(error), L"): nothing was done."})
-                             .c_str());
+    ::OutputDebugStringW(
+        Concat({L"Cannot read the configuration ", path, L" (error ", DecimalPiece(error), L")."})
+            .c_str());
     return ConfigFileStatus::kUnusable;
 }
 

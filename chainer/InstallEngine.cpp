@@ -39,8 +39,8 @@ class ShareConnection {
     ~ShareConnection() {
         if (share_.empty()) return;
         if (const DWORD error = DisconnectShare(share_.c_str()); error != 0) {
-            Log({L"The connection to ", share_, L" could not be removed (error ",
-                 DecimalPiece(error), L")."});
+            Log({L"Cannot remove the connection to ", share_, L" (error ", DecimalPiece(error),
+                 L")."});
         }
     }
     ShareConnection(const ShareConnection&) = delete;
@@ -54,9 +54,8 @@ class ShareConnection {
             share_ = share;
             return;
         }
-        Log({L"The share ", share,
-             L" could not be connected with the user name of the location (error ",
-             DecimalPiece(error), L"); the file is opened without that connection."});
+        Log({L"Cannot connect ", share, L" with the user name of the location (error ",
+             DecimalPiece(error), L")."});
     }
 
   private:
@@ -203,7 +202,7 @@ bool InstallEngine::PrepareStart(const LaunchItem& item, HeldStart& held) {
     }
     if (!HasAcceptanceKeys(p)) return true;
     // Downloaded and accepted by this run: held open since its test.
-    if (downloads_.TakeAccepted(item.prerequisiteIndex, item.filePath, held.file)) return true;
+    if (downloads_.TakeAccepted(item.prerequisiteIndex, held.file)) return true;
     // Found in the download folder, or a file: location: tested now, as it
     // is, and held open until its start is over.
     const wchar_t* reason =

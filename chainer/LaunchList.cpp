@@ -45,13 +45,13 @@ bool IsSlash(wchar_t c) {
     return c == L'/' || c == L'\\';
 }
 
-bool StartsWithDrive(const std::wstring& text) {
+bool StartsWithDrive(std::wstring_view text) {
     return text.size() >= 2 && text[1] == L':' &&
            ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z'));
 }
 
 // The number of slashes (either kind) at the start of `text`.
-size_t LeadingSlashes(const std::wstring& text) {
+size_t LeadingSlashes(std::wstring_view text) {
     size_t n = 0;
     while (n < text.size() && IsSlash(text[n])) ++n;
     return n;
@@ -61,49 +61,48 @@ size_t LeadingSlashes(const std::wstring& text) {
 
 FileLocation ParseFileLocation(const std::wstring& location) {
     FileLocation parsed;
-    if (!StartsWithIgnoreCaseAscii(location, L"file://")) {
-        parsed.path = location;
-        return parsed;
-    }
+    parsed.path = location;
+    if (!StartsWithIgnoreCaseAscii(location, L"file://")) return parsed;
     parsed.isFile = true;
-    std::wstring rest = location.substr(5);
-    const size_t slashes = LeadingSlashes(rest);
-    std::wstring path;
+    std::wstring_view rest(location);
+    rest.remove_prefix(5);
+    size_t slashes = LeadingSlashes(rest);
+    bool share = slashes >= 4;  // "file:////host/share", "file://\\\\host\\share"
     if (slashes == 2) {
         // "//" and an authority: user information ("user:password@", ending
         // before the first slash), then a host, a share path or a drive.
-        rest.erase(0, 2);
+        rest.remove_prefix(2);
         const size_t at = rest.find(L'@');
-        if (at != std::wstring::npos && at < rest.find_first_of(L"/\\")) {
-            const std::wstring info = rest.substr(0, at);
+        if (at < rest.find_first_of(L"/\\")) {
+            const std::wstring_view info = rest.substr(0, at);
             const size_t colon = info.find(L':');
-            parsed.user = PercentDecode(info.substr(0, colon));
-            if (colon != std::wstring::npos)
-                parsed.password = PercentDecode(info.substr(colon + 1));
-            rest.erase(0, at + 1);
+            parsed.user = PercentDecode(std::wstring(info.substr(0, colon)));
+            if (colon != std::wstring_view::npos)
+                parsed.password = PercentDecode(std::wstring(info.substr(colon + 1)));
+            rest.remove_prefix(at + 1);
         }
+        slashes = LeadingSlashes(rest);
         const size_t hostEnd = rest.find_first_of(L"/\\");
-        const size_t inner = LeadingSlashes(rest);
-        if (inner >= 2) {
-            path = L"\\\\" + rest.substr(inner);  // "file://user@\\host\share"
+        if (slashes >= 2) {
+            share = true;  // "file://user@\\\\host\\share"
         } else if (StartsWithDrive(rest)) {
-            path = rest;  // "file://C:/x"
-        } else if (hostEnd != std::wstring::npos &&
+            slashes = 0;  // "file://C:/x"
+        } else if (hostEnd != std::wstring_view::npos &&
                    EqualsIgnoreCaseAscii(rest.substr(0, hostEnd), L"localhost") &&
                    StartsWithDrive(rest.substr(hostEnd + 1))) {
-            path = rest.substr(hostEnd + 1);  // "file://localhost/C:/x"
+            slashes = hostEnd + 1;  // "file://localhost/C:/x"
         } else {
-            path = L"\\\\" + rest;  // "file://host/share/x"
+            share = true;  // "file://host/share/x"
+            slashes = 0;
         }
-    } else if (slashes >= 4) {
-        path = L"\\\\" + rest.substr(slashes);  // "file:////host/share", "file://\\host\share"
-    } else {
-        path = rest.substr(slashes);  // "file:///C:/x"
     }
-    for (wchar_t& c : path) {
+    // Otherwise "file:///C:/x": the path follows the slashes.
+    rest.remove_prefix(slashes);
+    parsed.path.assign(share ? L"\\\\" : L"");
+    parsed.path.append(rest);
+    for (wchar_t& c : parsed.path) {
         if (c == L'/') c = L'\\';
     }
-    parsed.path = std::move(path);
     return parsed;
 }
 
@@ -112,13 +111,13 @@ std::wstring FileLocationPath(const std::wstring& location) {
 }
 
 std::wstring ShareRootOf(const std::wstring& path) {
-    if (!StartsWith(path, L"\\\\") || StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\"))
+    if (path.size() < 5 || path[0] != L'\\' || path[1] != L'\\' || path[2] == L'?' ||
+        path[2] == L'.' || path[2] == L'\\')
         return std::wstring();
     const size_t server = path.find(L'\\', 2);
-    if (server == std::wstring::npos || server == 2 || server + 1 >= path.size())
+    if (server == std::wstring::npos || server + 1 >= path.size() || path[server + 1] == L'\\')
         return std::wstring();
-    const size_t share = path.find(L'\\', server + 1);
-    return share == server + 1 ? std::wstring() : path.substr(0, share);
+    return path.substr(0, path.find(L'\\', server + 1));
 }
 
 }  // namespace pravel

@@ -1,7 +1,6 @@
 // Deciding prerequisites: state, selection with parent and child
 // propagation, effective state and local availability.
 #include <algorithm>
-#include <exception>
 
 #include "chainer/DecisionEnvironment.h"
 #include "chainer/PrerequisiteSet.h"
@@ -97,38 +96,38 @@ void PrerequisiteSet::EvaluateAll() {
     // A failure stops the decisions, not the selection: every prerequisite
     // decided before it is still selected by its decision (a missing one is
     // installed), the others stay undecided (state 8, never selected). The
-    // first failure is passed on once the selection is done.
-    std::exception_ptr failure;
+    // failure is passed on once the selection is done.
     try {
         for (size_t i = 0; i < items_.size(); ++i) Evaluate(i, false);
     } catch (...) {
-        failure = std::current_exception();
+        SelectDecided(0);
+        throw;
     }
-    for (size_t i = 0; i < items_.size(); ++i) {
+    SelectDecided(0);
+}
+
+void PrerequisiteSet::SelectDecided(size_t first) {
+    for (size_t i = first; i < items_.size(); ++i) {
         Prerequisite& p = items_[i];
         if (p.state == kStateUndefined) continue;
-        int32_t state = p.state;
-        // Whether its file is already in place only spares a download: a
-        // test that fails leaves it to the download.
         try {
+            int32_t state = p.state;
             if (state == kStateDownload && p.availableLocally) state = kStateAvailableLocally;
             if (state == kStateDownload || state == kStateAvailableLocally) {
                 p.availableLocally = 0;
                 p.availableLocally = IsAvailableLocally(p) ? 1 : 0;
                 if (p.availableLocally) Log({L"Already available, no download needed:", p.name});
             }
-        } catch (...) {
-            if (!failure) failure = std::current_exception();
-        }
-        // Select sets the prerequisite's own mark before anything that may
-        // fail; what it carries to parents and children, their own turn does.
-        try {
             Select(i, NeedsInstalling(state) || state == kStateAvailableLocally);
         } catch (...) {
-            if (!failure) failure = std::current_exception();
+            // Selected by its decision all the same (a file that could not be
+            // looked at is downloaded), and so is the rest; then the failure
+            // is passed on.
+            if (NeedsInstalling(p.state)) p.selected = 1;
+            SelectDecided(i + 1);
+            throw;
         }
     }
-    if (failure) std::rethrow_exception(failure);
 }
 
 void PrerequisiteSet::Reevaluate() {

@@ -47,7 +47,7 @@ class PrerequisiteSet {
     // a decision fails, the ones decided before it are still selected by
     // their decisions and the rest stay undecided (state 8, not selected);
     // a failure in the selection step leaves the others' selection whole.
-    // The first failure is then thrown.
+    // The failure is then thrown.
     void EvaluateAll();
     // Pass before installing (and after the installations): re-decides every
     // prerequisite in play when it starts, counts the mandatory ones that
@@ -79,6 +79,9 @@ class PrerequisiteSet {
     bool AnyToInstall() const;
 
   private:
+    // The selection step from prerequisite `first` on (undecided ones are
+    // left alone); see EvaluateAll.
+    void SelectDecided(size_t first);
     size_t FindByName(const std::wstring& name) const;
     void Log(const std::wstring& message) const;
     // The pieces joined (see Concat), joined only when logging is enabled.

@@ -17,7 +17,7 @@ const wchar_t* AcceptFile(const Prerequisite& p, uint32_t expectedSize, const st
     held.Reset();
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return L"Cannot be opened for the test";
+    if (!file) return L"Cannot be opened";
     LARGE_INTEGER size = {};
     if (expectedSize != 0 && (!::GetFileSizeEx(file.Get(), &size) ||
                               static_cast<uint64_t>(size.QuadPart) != expectedSize))

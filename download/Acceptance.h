@@ -20,7 +20,7 @@ namespace pravel {
 
 // The reason the file at `path` is rejected, for the log line that names
 // it: "Invalid size or MD5", "Invalid SHA-256", "Invalid signature", or
-// "Cannot be opened for the test" (missing, or held by another program); null
+// "Cannot be opened" (missing, or held open by another program); null
 // when the file passes. `expectedSize` is the size test (0: none). The
 // signature test first logs what it found ("Signature check of <path>: ...").
 // On acceptance `held` owns the open handle; it is empty otherwise.

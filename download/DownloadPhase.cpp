@@ -74,7 +74,6 @@ DownloadPhase::~DownloadPhase() {
 uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
     items_.clear();
     downloadedFiles_.clear();
-    accepted_.clear();
     sink_ = sink;
 
     for (size_t i = 0; i < set_.Count(); ++i) {
@@ -85,7 +84,7 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
         item.expectedSize = static_cast<uint32_t>(p.exactSize);
         item.prerequisiteIndex = static_cast<int32_t>(i);
         item.folderSpec = p.folder;
-        items_.push_back(item);
+        items_.push_back(std::move(item));
     }
     if (sink_ != nullptr) sink_->SetRange(static_cast<int32_t>(items_.size()));
 
@@ -114,10 +113,9 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
         if (keep != kKeepComplete && keep != kKeepPrereqs)
             downloadedFiles_.push_back(item.targetPath);
         // Tested through a handle that then stays open until the file runs.
-        UniqueFile held;
-        const wchar_t* reason = HasAcceptanceKeys(p)
-                                    ? AcceptFile(p, item.expectedSize, item.targetPath, held)
-                                    : nullptr;
+        const wchar_t* reason =
+            HasAcceptanceKeys(p) ? AcceptFile(p, item.expectedSize, item.targetPath, item.accepted)
+                                 : nullptr;
         if (reason != nullptr) {
             ::DeleteFileW(item.targetPath.c_str());
             Log({L"Downloaded file was rejected.(", std::wstring_view(reason), L")."});
@@ -125,8 +123,6 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
             return kInstallFailure;
         }
         Log(L"Downloaded file was accepted.");
-        if (held)
-            accepted_.push_back(Accepted{item.prerequisiteIndex, item.targetPath, std::move(held)});
         p.availableLocally = 1;
     }
     return kInstallSuccess;
@@ -168,21 +164,17 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
                             caption.c_str());
             } else {
                 // Nobody could see the box or close it: its text goes to the log.
-                Log(
-                    {L"The message of the site was not shown (nobody can see this window "
-                     L"station):",
-                     caption, L": ", texts_.openSiteMessage});
+                Log({L"Message not shown (window station not visible):", caption, L": ",
+                     texts_.openSiteMessage});
             }
         }
     }
 }
 
-bool DownloadPhase::TakeAccepted(int32_t prerequisiteIndex, const std::wstring& path,
-                                 UniqueFile& file) {
-    for (Accepted& accepted : accepted_) {
-        if (accepted.prerequisiteIndex == prerequisiteIndex && accepted.path == path &&
-            accepted.file) {
-            file = std::move(accepted.file);
+bool DownloadPhase::TakeAccepted(int32_t prerequisiteIndex, UniqueFile& file) {
+    for (DownloadItem& item : items_) {
+        if (item.prerequisiteIndex == prerequisiteIndex && item.accepted) {
+            file = std::move(item.accepted);
             return true;
         }
     }
@@ -190,7 +182,7 @@ bool DownloadPhase::TakeAccepted(int32_t prerequisiteIndex, const std::wstring& 
 }
 
 void DownloadPhase::CleanUp() {
-    accepted_.clear();
+    for (DownloadItem& item : items_) item.accepted.Reset();
     RemoveFilesAndCreatedFolders(downloadedFiles_, createdFolders_);
     for (const Shortcut& shortcut : shortcuts_) {
         const uint32_t age = ::GetTickCount() - shortcut.openedAt;

@@ -31,6 +31,7 @@ struct DownloadItem {
     int32_t status = 4;         // 4 pending, 0 transferred
     int32_t prerequisiteIndex = 0;
     std::wstring folderSpec;  // the prerequisite's Folder: "sub", "sub?name.exe" or "?name.exe"
+    UniqueFile accepted;      // the file, held open once it passed its acceptance keys
 };
 
 // Texts of the phase; the defaults are those of the string table.
@@ -61,11 +62,11 @@ class DownloadPhase {
     // "q", a message box tells the user about each page.
     void OpenSites(DownloadSink* sink);
 
-    // A downloaded file of prerequisite `prerequisiteIndex` at `path` that
-    // passed its acceptance keys is held open from its test on (others can
-    // read it, nobody can change or replace it): true when there is one;
-    // `file` then takes the handle, for the start of the file.
-    bool TakeAccepted(int32_t prerequisiteIndex, const std::wstring& path, UniqueFile& file);
+    // The downloaded file of prerequisite `prerequisiteIndex`, when it passed
+    // its acceptance keys, is held open from its test on (others can read
+    // it, nobody can change or replace it): true when there is one; `file`
+    // then takes the handle, for the start of the file.
+    bool TakeAccepted(int32_t prerequisiteIndex, UniqueFile& file);
 
     // Closes what is still held, deletes the downloaded files (failures
     // ignored) and removes the folders the downloads created, newest first,
@@ -95,12 +96,6 @@ class DownloadPhase {
     uint32_t lastError_ = 0;
     std::vector<std::wstring> createdFolders_;
     std::vector<std::wstring> downloadedFiles_;
-    struct Accepted {
-        int32_t prerequisiteIndex;
-        std::wstring path;
-        UniqueFile file;
-    };
-    std::vector<Accepted> accepted_;
     struct Shortcut {
         std::wstring path;
         uint32_t openedAt;  // GetTickCount

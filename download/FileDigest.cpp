@@ -9,12 +9,6 @@
 
 namespace pravel {
 
-std::wstring ComputeFileMd5(const std::wstring& path) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    return file ? ComputeMd5Of(file.Get()) : std::wstring();
-}
-
 std::wstring ComputeMd5Of(HANDLE file) {
     LARGE_INTEGER size = {};
     const LARGE_INTEGER start = {};

@@ -31,13 +31,6 @@ class OpenFileSource : public ByteSource {
 
 }  // namespace
 
-bool ComputeFileSha256(const std::wstring& path, std::wstring& hex) {
-    hex.clear();
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && ComputeSha256Of(file.Get(), hex);
-}
-
 bool ComputeSha256Of(HANDLE file, std::wstring& hex) {
     hex.clear();
     LARGE_INTEGER size;

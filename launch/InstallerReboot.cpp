@@ -74,10 +74,8 @@ int32_t InstallerLauncher::LaunchWithReboot(int32_t index, bool quiet) {
             // Windows did not take the request: no restart is coming, so the
             // run goes on as after a refused one (and never reports a
             // pending restart).
-            const DWORD error = ::GetLastError();
-            Log({L"The restart request failed (error ", DecimalPiece(error), L"): ",
-                 TrimWhite(FormatSystemMessage(error)),
-                 L" The run goes on as after a refused restart."});
+            Log({L"The restart request failed (error ", DecimalPiece(::GetLastError()),
+                 L"); going on as after a refused restart."});
             rebootDeclined_ = true;
         }
         return kLaunchRebootNeeded;

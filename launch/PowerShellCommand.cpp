@@ -92,13 +92,15 @@ std::wstring ScriptInvocation(const std::wstring& scriptPath) {
     // PowerShell looks the path up as a wildcard pattern: "[1]" in a folder
     // name would match "1". Every wildcard character and every backtick gets
     // a backtick, so that the pattern matches the path itself and nothing
-    // else.
-    std::wstring literal;
+    // else; quotes are doubled as in SingleQuoted.
+    std::wstring quoted = L"& '";
     for (wchar_t c : scriptPath) {
-        if (c == L'[' || c == L']' || c == L'*' || c == L'?' || c == L'`') literal += L'`';
-        literal += c;
+        if (c == L'[' || c == L']' || c == L'*' || c == L'?' || c == L'`') quoted += L'`';
+        quoted += c;
+        if (IsSingleQuote(c)) quoted += c;
     }
-    return L"& " + SingleQuoted(literal);
+    quoted += L'\'';
+    return quoted;
 }
 
 std::wstring PowerShellArguments(const std::wstring& scriptPath,

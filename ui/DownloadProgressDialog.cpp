@@ -92,7 +92,7 @@ void DownloadProgressDialog::RunPhase() {
     if (!finalSent_.load() && !cancelRequested_.load()) {
         if (!errorShown_.load()) Send(kMsgError, 0, 0);
         if (!interactive) {
-            Log(L"The progress window ends by itself after the failure: nobody can see it.");
+            Log(L"The progress window ends by itself: nobody can see it.");
             Send(kMsgFinish, 2, 0);
         }
     }

@@ -455,15 +455,9 @@ TEST_F(Engine, ARefusedRestartRequestIsNeverAPendingRestart) {
             EXPECT_FALSE(app.RebootPending());
             EXPECT_EQ(1, g_refusedRequests);
             const auto messages = log.Messages();
-            const std::wstring failed = L"The restart request failed (error 1314): ";
-            const std::wstring after = L" The run goes on as after a refused restart.";
-            EXPECT_EQ(1, std::count_if(messages.begin(), messages.end(),
-                                       [&](const auto& m) {
-                                           return m.compare(0, failed.size(), failed) == 0 &&
-                                                  m.size() > after.size() &&
-                                                  m.compare(m.size() - after.size(), after.size(),
-                                                            after) == 0;
-                                       }))
+            EXPECT_EQ(1, std::count(messages.begin(), messages.end(),
+                                    L"The restart request failed (error 1314); going on as after "
+                                    L"a refused restart."))
                 << options;
             const auto summary = std::find(messages.begin(), messages.end(),
                                            L"After running prerequisites we have:");
@@ -517,8 +511,7 @@ TEST_F(Engine, OnAWindowStationNobodyCanSeeABasicUiRunAsksNothing) {
     launch_test::LogMark log;
     ChainerApp broken;
     EXPECT_EQ(kExitMandatoryMissing, broken.RunPrerequisites(failing));
-    EXPECT_TRUE(
-        log.Has(L"The progress window ends by itself after the failure: nobody can see it."));
+    EXPECT_TRUE(log.Has(L"The progress window ends by itself: nobody can see it."));
     interactive = true;
     SetWindowStationProbe(nullptr);
     SetRebootQuestion(nullptr);
