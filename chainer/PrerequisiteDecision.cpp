@@ -22,27 +22,27 @@ bool NeedsInstalling(int32_t state) {
 
 }  // namespace
 
-const wchar_t* StateText(int32_t state) {
+const char* StateText(int32_t state) {
     switch (state) {
         case kStatePresent:
-            return L"An acceptable version was found.";
+            return "An acceptable version was found.";
         case kStateInstallFromPackage:
-            return L"No acceptable version found. It must be installed from package.";
+            return "No acceptable version found. It must be installed from package.";
         case kStateDownload:
-            return L"No acceptable version found. It must be downloaded.";
+            return "No acceptable version found. It must be downloaded.";
         case kStateOpenSite:
-            return L"No acceptable version found. It must be downloaded manually from a site.";
+            return "No acceptable version found. It must be downloaded manually from a site.";
         case kStateUnsupported:
-            return L"No acceptable version found. Operating System not supported.";
+            return "No acceptable version found. Operating System not supported.";
         case kStateAvailableLocally:
-            return L"No acceptable version found. It is already downloaded and it will be "
-                   L"installed.";
+            return "No acceptable version found. It is already downloaded and it will be "
+                   "installed.";
         case kStateNotFound:
-            return L"No acceptable version found.";
+            return "No acceptable version found.";
         case kStateNotSelected:
-            return L"Not selected for install.";
+            return "Not selected for install.";
         default:
-            return L"Undefined";
+            return "Undefined";
     }
 }
 
@@ -59,7 +59,7 @@ void PrerequisiteSet::Evaluate(size_t index, bool reevaluation) {
     if (p.state == kStateUnsupported) return;
     if (!environment_->IsOsAccepted(p.winNTVersions, p.winNT64Versions) ||
         !environment_->IsLanguageAccepted(p.languageList)) {
-        Log({L"Wrong OS or Os language for:", p.name});
+        Log({"Wrong OS or Os language for:", p.name});
         p.state = kStateUnsupported;
         return;
     }
@@ -75,7 +75,7 @@ void PrerequisiteSet::Evaluate(size_t index, bool reevaluation) {
         p.state = kStateUnsupported;
         return;
     }
-    Log({L"Searching for:", p.name});
+    Log({"Searching for:", p.name});
     if (reevaluation && p.skipSearch) return;
     const bool found =
         !p.skipSearch && environment_->EvaluateSearches(*this, index, Contains(p.options, L"x"));
@@ -89,7 +89,7 @@ void PrerequisiteSet::Evaluate(size_t index, bool reevaluation) {
         p.state = kStateInstallFromPackage;
     }
     if (p.firstState == kStateUndefined) p.firstState = p.state;
-    Log({L"Search result:", std::wstring_view(StateText(p.state))});
+    Log({"Search result:", AsciiPiece(StateText(p.state))});
 }
 
 void PrerequisiteSet::EvaluateAll() {
@@ -116,7 +116,7 @@ void PrerequisiteSet::SelectDecided(size_t first) {
             if (state == kStateDownload || state == kStateAvailableLocally) {
                 p.availableLocally = 0;
                 p.availableLocally = IsAvailableLocally(p) ? 1 : 0;
-                if (p.availableLocally) Log({L"Already available, no download needed:", p.name});
+                if (p.availableLocally) Log({"Already available, no download needed:", p.name});
             }
             Select(i, NeedsInstalling(state) || state == kStateAvailableLocally);
         } catch (...) {
@@ -164,7 +164,8 @@ void PrerequisiteSet::Select(size_t index, bool selected) {
     Prerequisite& p = At(index);
     if ((p.selected != 0) == selected) return;
     p.selected = selected ? 1 : 0;
-    Log({L"Prerequisite selected for install:", p.name});
+    Log({"Prerequisite selected for install:", p.name});
+    LogSelectionChange(p, selected);
 
     const std::wstring name = p.name;
     const std::wstring parent = p.parentPrereq;
@@ -181,7 +182,7 @@ void PrerequisiteSet::Select(size_t index, bool selected) {
             auto& logged = unknownParentsLogged_;
             if (std::find(logged.begin(), logged.end(), parent) == logged.end()) {
                 logged.push_back(parent);
-                Log({L"Parent prerequisite not found:", parent, L" (ignored)"});
+                Log({"Parent prerequisite not found:", parent, " (ignored)"});
             }
             return;
         }

@@ -83,6 +83,9 @@ class PrerequisiteSet {
     // left alone); see EvaluateAll.
     void SelectDecided(size_t first);
     size_t FindByName(const std::wstring& name) const;
+    // The line after a change of selection: what it means for `p` and why
+    // (RunExplanation.cpp).
+    void LogSelectionChange(const Prerequisite& p, bool selected) const;
     void Log(const std::wstring& message) const;
     // The pieces joined (see Concat), joined only when logging is enabled.
     void Log(std::initializer_list<TextPiece> pieces) const;

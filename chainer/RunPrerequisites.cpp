@@ -10,6 +10,7 @@
 #include "chainer/ChainerApp.h"
 #include "chainer/InstallEngine.h"
 #include "chainer/InterbootContext.h"
+#include "chainer/RunExplanation.h"
 #include "chainer/SystemEnvironment.h"
 #include "common/ErrorCodes.h"
 #include "common/Handles.h"
@@ -31,7 +32,7 @@ namespace {
 // `what` and the run goes on with the states reached so far. False when the
 // pass did not complete.
 template <typename Decide>
-bool DecideGuarded(Decide&& decide, const wchar_t* what) {
+bool DecideGuarded(Decide&& decide, const char* what) {
     int32_t failure = 0;
     try {
         decide();
@@ -41,21 +42,21 @@ bool DecideGuarded(Decide&& decide, const wchar_t* what) {
     } catch (const std::bad_alloc&) {
         failure = kHrOutOfMemory;
     } catch (const IException& exception) {
-        Log({std::wstring(what),
-             L" stopped on an exception; going on with the decisions made so "
-             L"far:",
+        Log({AsciiPiece(what),
+             " stopped on an exception; going on with the decisions made so "
+             "far:",
              DescribeException(exception)});
         PresentException(nullptr, exception);
         return false;
     }
-    Log({std::wstring(what), L" stopped on error ", HResultPiece(failure),
-         L"; going on with the decisions made so far."});
+    Log({AsciiPiece(what), " stopped on error ", HResultPiece(failure),
+         "; going on with the decisions made so far."});
     return false;
 }
 
 // The first decision pass; false when it did not complete.
 bool EvaluateAllGuarded(PrerequisiteSet& set) {
-    return DecideGuarded([&set] { set.EvaluateAll(); }, L"Deciding the prerequisites");
+    return DecideGuarded([&set] { set.EvaluateAll(); }, "Deciding the prerequisites");
 }
 
 // The decision pass after the installations; true when it completed and
@@ -63,7 +64,7 @@ bool EvaluateAllGuarded(PrerequisiteSet& set) {
 // counts as a missing mandatory prerequisite.
 bool MandatoryPresentAfterwards(InstallEngine& engine, PrerequisiteSet& set) {
     if (!DecideGuarded([&set] { set.Reevaluate(); },
-                       L"Deciding the prerequisites again after the installations")) {
+                       "Deciding the prerequisites again after the installations")) {
         return false;
     }
     return engine.CheckMandatory();
@@ -89,8 +90,8 @@ bool DecideOnWorker(PrerequisiteSet& set) {
     Evaluation evaluation{set};
     UniqueHandle thread(::CreateThread(nullptr, 0, EvaluationThread, &evaluation, 0, nullptr));
     if (!thread) {
-        Log({L"The decision thread could not be started (error ", DecimalPiece(::GetLastError()),
-             L"); no prerequisite was decided."});
+        Log({"The decision thread could not be started (error ", DecimalPiece(::GetLastError()),
+             "); no prerequisite was decided."});
         return false;
     }
     WaitWithMessagePump(thread.Get());
@@ -102,7 +103,7 @@ bool DecideOnWorker(PrerequisiteSet& set) {
 // that it did not reach.
 void LogUndecided(const PrerequisiteSet& set) {
     for (const Prerequisite& p : set.Items()) {
-        if (p.state == kStateUndefined) Log({L"The prerequisite ", p.name, L" was not decided."});
+        if (p.state == kStateUndefined) Log({"The prerequisite ", p.name, " was not decided."});
     }
 }
 
@@ -126,7 +127,7 @@ bool RestartPending(const InstallEngine& engine) {
 // The result is 1 when a mandatory prerequisite is still missing afterwards
 // (also after a restart that was needed but not performed).
 int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
-    Log(L"Starting installing prerequisites in silent mode.");
+    Log({"Starting installing prerequisites in silent mode."});
     engine.SetSilent(true);
     int32_t failure = 0;
     try {
@@ -139,15 +140,15 @@ int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
         failure = kHrOutOfMemory;
     } catch (const IException& exception) {
         Log(
-            {L"Installing the prerequisites stopped on an exception; the remaining ones were not "
-             L"installed:",
+            {"Installing the prerequisites stopped on an exception; the remaining ones were not "
+             "installed:",
              DescribeException(exception)});
         PresentException(nullptr, exception);
     }
     if (failure != 0) {
         // The run still checks what is present and summarises.
-        Log({L"Installing the prerequisites stopped on error ", HResultPiece(failure),
-             L"; the remaining ones were not installed."});
+        Log({"Installing the prerequisites stopped on error ", HResultPiece(failure),
+             "; the remaining ones were not installed."});
     }
     if (RestartPending(engine)) return kExitSuccess;
     return MandatoryPresentAfterwards(engine, set) ? kExitSuccess : kExitMandatoryMissing;
@@ -160,7 +161,7 @@ int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
 // a window that could not be shown), the prerequisites are decided again, so
 // a missing mandatory one is never reported as success.
 int32_t InstallWithWindow(InstallEngine& engine, PrerequisiteSet& set, PreparingDialog& preparing) {
-    Log(L"Starting installing prerequisites in basic UI mode.");
+    Log({"Starting installing prerequisites in basic UI mode."});
     if (preparing.Title().empty()) preparing.SetTitle(preparing.Caption());
     ProgressRun run;
     run.phase = [&engine](DownloadSink& sink) { return engine.RunDownloadPhase(&sink); };
@@ -174,13 +175,13 @@ int32_t InstallWithWindow(InstallEngine& engine, PrerequisiteSet& set, Preparing
     if (ended == 1) return kExitSuccess;
     if (RestartPending(engine) || engine.ShutdownInProgress()) return kExitSuccess;
     if (MandatoryPresentAfterwards(engine, set)) return kExitSuccess;
-    Log({L"The mandatory prerequisite ", engine.FailedMandatory(),
-         L" is still missing after the progress window ended."});
+    Log({"The mandatory prerequisite ", engine.FailedMandatory(),
+         " is still missing after the progress window ended."});
     return kExitMandatoryMissing;
 }
 
 TextPiece TrueFalse(bool value) {
-    return value ? TextPiece(L"true") : TextPiece(L"false");
+    return value ? TextPiece("true") : TextPiece("false");
 }
 
 // The summary lines; true when a reboot is pending.
@@ -188,10 +189,10 @@ bool SummariseReboot(const InstallEngine* engine) {
     const bool started = engine != nullptr && engine->RebootStarted();
     const bool declined = engine != nullptr && engine->RebootDeclined();
     const bool inProgress = engine != nullptr && engine->ShutdownInProgress();
-    Log(L"After running prerequisites we have:");
-    Log({L"  Reboot was required=", TrueFalse(started)});
-    if (started) Log({L"  Reboot was refused=", TrueFalse(declined)});
-    if (started && !declined) Log({L"  Reboot in Progress=", TrueFalse(inProgress)});
+    Log({"After running prerequisites we have:"});
+    Log({"  Reboot was required=", TrueFalse(started)});
+    if (started) Log({"  Reboot was refused=", TrueFalse(declined)});
+    if (started && !declined) Log({"  Reboot in Progress=", TrueFalse(inProgress)});
     return (started && !declined) || inProgress;
 }
 
@@ -203,7 +204,7 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
 }
 
 int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set, DecisionEnvironment& environment) {
-    Log({L"Prerequisites loaded:", DecimalPiece(set.Count())});
+    Log({"Prerequisites loaded:", DecimalPiece(set.Count())});
     set.SetEnvironment(&environment);
     int32_t result = kExitSuccess;
     bool rebootPending = false;
@@ -219,7 +220,7 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set, DecisionEnvironment& 
         }
         if (!decided) LogUndecided(set);
         if (!set.AnyToInstall()) {
-            Log(L"No prerequisite must be installed.");
+            Log({"No prerequisite must be installed."});
         } else {
             preparing_.Close();
             engine = std::make_unique<InstallEngine>(set, launchContext_);
@@ -236,8 +237,8 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set, DecisionEnvironment& 
         // be present: the run never reports success for it.
         const std::wstring undecided = decided ? std::wstring() : UndecidedMandatory(set);
         if (!undecided.empty() && !rebootPending) {
-            Log({L"The mandatory prerequisite ", undecided,
-                 L" is not known to be present: it was not decided."});
+            Log({"The mandatory prerequisite ", undecided,
+                 " is not known to be present: it was not decided."});
             result = kExitMandatoryMissing;
         }
     }
@@ -246,6 +247,7 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set, DecisionEnvironment& 
     set.SetEnvironment(nullptr);
     rebootPending_ = rebootPending ? 1 : 0;
     if (!rebootPending) InterbootContext::DeleteKey();
+    if (logEnabled) Log(ExitCodeLine(set, result));
     return result;
 }
 

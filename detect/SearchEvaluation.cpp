@@ -63,6 +63,7 @@ bool EvaluateSearches(const std::vector<PrerequisiteSearch>& searches,
                         : flag;
         }
         result.found = found;
+        runner.Decided(results.size() + 1, search, result);
         results.push_back(std::move(result));
         if (op == 0) {
             running = running && found;

@@ -37,6 +37,9 @@ class SearchRunner {
   public:
     virtual ~SearchRunner() = default;
     virtual bool Run(const PrerequisiteSearch& search, bool use64, SearchResult& result) = 0;
+    // Told every search that ran, numbered from 1, once its found flag is
+    // decided (the system runner logs why). Nothing by default.
+    virtual void Decided(size_t, const PrerequisiteSearch&, const SearchResult&) {}
 };
 
 bool IsCollectingSearch(int32_t type);

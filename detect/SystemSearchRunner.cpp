@@ -8,6 +8,8 @@
 #include "detect/PackageFinder.h"
 #include "detect/ReferenceExpansion.h"
 #include "detect/RegistryAccess.h"
+#include "detect/SearchReport.h"
+#include "diag/Logger.h"
 #include "launch/ProcessLaunch.h"
 
 namespace pravel {
@@ -102,9 +104,12 @@ bool SystemSearchRunner::Run(const PrerequisiteSearch& search, bool use64, Searc
         case kSearchValueCompare: {
             UniqueHKey key;
             std::wstring name;
-            return OpenValuePath(target, use64, key, name) &&
-                   ReadValueTyped(key.Get(), name, result.value) &&
-                   CompareWithReference(result.value, search.refContent);
+            if (!OpenValuePath(target, use64, key, name) ||
+                !ReadValueTyped(key.Get(), name, result.value)) {
+                return false;
+            }
+            values.push_back(result.value);  // what was compared, for the log
+            return CompareWithReference(result.value, search.refContent);
         }
         case kSearchRunProgram:
             return RunPayloadProgram(set_, search);
@@ -128,6 +133,11 @@ bool SystemSearchRunner::Run(const PrerequisiteSearch& search, bool use64, Searc
         default:
             return true;
     }
+}
+
+void SystemSearchRunner::Decided(size_t number, const PrerequisiteSearch& search,
+                                 const SearchResult& result) {
+    if (logEnabled) Log(DescribeSearch(number, search, result));
 }
 
 }  // namespace pravel

@@ -7,20 +7,20 @@
 namespace pravel {
 
 std::wstring LogBanner() {
-    return Concat({L"\r\n<< Quillon (", kBuildArchitecture, L") Log >>\r\n"});
+    return Concat({"\r\n<< Quillon (", kBuildArchitecture, ") Log >>\r\n"});
 }
 
 std::wstring FormatOsLine(const OsVersionInfo& os) {
     return Concat(
-        {L"OS Version: ", DecimalPiece(os.major), L".", DecimalPiece(os.minor), L".",
-         DecimalPiece(os.build), L" SP", DecimalPiece(static_cast<uint32_t>(os.servicePack)), L" (",
-         os.productType != kProductWorkstation ? TextPiece(L"server") : TextPiece(L"workstation"),
-         L") [", os.is64BitOs ? TextPiece(L"x64") : TextPiece(L"x86"), L"]\r\n"});
+        {"OS Version: ", DecimalPiece(os.major), ".", DecimalPiece(os.minor), ".",
+         DecimalPiece(os.build), " SP", DecimalPiece(static_cast<uint32_t>(os.servicePack)), " (",
+         os.productType != kProductWorkstation ? TextPiece("server") : TextPiece("workstation"),
+         ") [", os.is64BitOs ? TextPiece("x64") : TextPiece("x86"), "]\r\n"});
 }
 
 std::wstring FormatLogHeader(const OsVersionInfo& os, const std::wstring& cpuBrand) {
-    return Concat({LogBanner(), L"Program version: " PRAVEL_VERSION_TEXT "\r\n", FormatOsLine(os),
-                   L"CPU: ", cpuBrand, L"\r\n\r\n"});
+    return Concat({LogBanner(), "Program version: " PRAVEL_VERSION_TEXT "\r\n", FormatOsLine(os),
+                   "CPU: ", cpuBrand, "\r\n\r\n"});
 }
 
 std::wstring FormatLogTimestamp(const LogTime& t) {

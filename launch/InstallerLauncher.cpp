@@ -78,21 +78,25 @@ bool InstallerLauncher::StartThroughShell(LaunchItem& item, bool hidden) {
     const bool started = ShellExecuteAndWait(item.filePath, item.arguments, std::wstring(), hidden,
                                              &item.returnCode, &noProcess);
     if (noProcess) {
-        Log(L"The setup file was handed to a running program; there is no process to wait for:" +
-            item.filePath);
+        Log({"The setup file was handed to a running program; there is no process to wait for:",
+             item.filePath});
     }
     return started;
 }
 
 bool InstallerLauncher::Launch(int32_t index) {
     LaunchItem& item = Item(index);
-    Log({L"Launching file:", item.filePath});
+    Log({"Launching file:", item.filePath});
+    const bool package = IsPackageFile(item.filePath);
+    if (logEnabled && !package) {  // packages take no command line
+        Log({"Command line as configured:", RedactCommandLine(item.arguments)});
+    }
     const bool hidden = HasQuietSwitch(item.arguments);
     // Every start sets its own code; nothing from an earlier launch remains.
     item.returnCode = kFunctionFailed;
 
     bool started = false;
-    if (IsPackageFile(item.filePath)) {
+    if (package) {
         item.returnCode =
             InstallPackageFile(LongPathForm(item.filePath)) ? kInstallSuccess : kFunctionFailed;
         started = item.returnCode == kInstallSuccess;
@@ -105,9 +109,9 @@ bool InstallerLauncher::Launch(int32_t index) {
     const uint32_t code = item.returnCode;
     if (!started) {
         lastLaunchError_ = code;
-        Log({L"Launch failed. Error:", FormatSystemMessage(code)});
+        Log({"Launch failed. Error:", FormatSystemMessage(code)});
     }
-    Log({L"Return code of launched file:", DecimalPiece(code)});
+    Log({"Return code of launched file:", DecimalPiece(code)});
     if (listener_ != nullptr) listener_->LaunchFinished(ToThreadAnsi(item.listenerName), code);
     if (code == kSuccessRebootRequired || (code & 0xC0000000u) == 0xC0000000u) {
         ::Sleep(kPauseAfterRebootOrCrashMs);

@@ -1,6 +1,7 @@
 #include "launch/StartCommand.h"
 
 #include "common/Text.h"
+#include "download/TransferText.h"
 
 namespace pravel {
 
@@ -11,7 +12,8 @@ const wchar_t kLongPrefix[] = L"\\\\?\\";
 }  // namespace
 
 std::wstring WithoutLongPathPrefix(const std::wstring& path) {
-    if (StartsWithIgnoreCaseAscii(path, L"\\\\?\\UNC\\")) return L"\\\\" + path.substr(8);
+    if (StartsWithIgnoreCaseAscii(path, L"\\\\?\\UNC\\"))
+        return Concat({"\\\\", std::wstring_view(path).substr(8)});
     return StartsWith(path, kLongPrefix) ? path.substr(4) : path;
 }
 
@@ -41,15 +43,15 @@ std::wstring LongPathForm(const std::wstring& path) {
 
 std::wstring WithLeadingBlank(const std::wstring& arguments) {
     if (arguments.empty() || arguments[0] == L' ') return arguments;
-    return L" " + arguments;
+    return Concat({" ", arguments});
 }
 
 std::wstring MsiexecCommandLine(const std::wstring& finalPath, const std::wstring& arguments) {
-    return Concat({L"msiexec.exe /i \"", WithoutLongPathPrefix(finalPath), L"\"", arguments});
+    return Concat({"msiexec.exe /i \"", WithoutLongPathPrefix(finalPath), "\"", arguments});
 }
 
 std::wstring DirectCommandLine(const std::wstring& path, const std::wstring& arguments) {
-    return Concat({L"\"", path, L"\" ", arguments});
+    return Concat({"\"", path, "\" ", arguments});
 }
 
 bool IsBatchFile(const std::wstring& file) {
@@ -59,7 +61,20 @@ bool IsBatchFile(const std::wstring& file) {
 }
 
 std::wstring ElevatedBatchArguments(const std::wstring& file, const std::wstring& arguments) {
-    return Concat({L"/C \"\"", file, L"\" ", arguments, L"\""});
+    return Concat({"/C \"\"", file, "\" ", arguments, "\""});
+}
+
+std::wstring RedactCommandLine(const std::wstring& commandLine) {
+    std::wstring shown = commandLine;
+    for (size_t scheme = shown.find(L"://"); scheme != std::wstring::npos;
+         scheme = shown.find(L"://", scheme + 3)) {
+        // The URL up to the end of its user information at most: its
+        // password is all RedactUrl changes.
+        const size_t end = shown.find_first_of(L" \t\"/\\?#", scheme + 3);
+        const std::wstring url = shown.substr(scheme, end - scheme);
+        shown.replace(scheme, url.size(), RedactUrl(url));
+    }
+    return shown;
 }
 
 }  // namespace pravel

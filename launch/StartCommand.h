@@ -42,6 +42,12 @@ std::wstring MsiexecCommandLine(const std::wstring& finalPath, const std::wstrin
 // empty arguments leave the quoted path and one trailing blank.
 std::wstring DirectCommandLine(const std::wstring& path, const std::wstring& arguments);
 
+// The command line as the log shows it: the password of every URL in it
+// (text from a "://" on) replaced by "***" (RedactUrl; the user information
+// ends at the first blank, tab, double quote, "/", "\", "?" or "#" after
+// the "://"); everything else stays as it is.
+std::wstring RedactCommandLine(const std::wstring& commandLine);
+
 // True when the last four characters of `file` are ".bat" or ".cmd", in any
 // letter case (a batch file to run under the command interpreter when elevating).
 bool IsBatchFile(const std::wstring& file);

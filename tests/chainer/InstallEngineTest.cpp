@@ -203,6 +203,8 @@ TEST_F(Engine, SilentRunWithRebootModeRKeepsTheKeyAndReportsAPendingReboot) {
     EXPECT_EQ(L"  Reboot was required=true", summary[1]);
     EXPECT_EQ(L"  Reboot was refused=false", summary[2]);
     EXPECT_EQ(L"  Reboot in Progress=false", summary[3]);
+    EXPECT_EQ(L"Exit code -1: a restart is pending; HKCU\\InterbootContext is kept",
+              messages.back());
     EXPECT_TRUE(log.Has(L"Starting installing prerequisites in silent mode."));
     EXPECT_TRUE(log.Has(L"Rebooting machine..."));
     int32_t code = -5;
@@ -389,20 +391,31 @@ TEST_F(Engine, AFailureAtTheDecisionSeamNeverHidesAMissingMandatoryPrerequisite)
             FailingEnvironment environment(set_.Options());
             environment.failingSearch = failure.first;
             environment.failingSelection = failure.second;
+            launch_test::LogMark log;
             ChainerApp app;
             const int32_t result = app.RunPrerequisites(set_, environment);
 
             bool mandatoryMissing = false;
+            std::wstring reason = L"every mandatory prerequisite is present";
             for (int i = 0; i < seats; ++i) {
                 const Seat& seat = kSeats[i];
                 const bool decided = failure.first < 0 || i < failure.first;
                 const bool present = KeyExists(SeatKey(seat));
-                if (seat.mandatory && (!decided || !present)) mandatoryMissing = true;
+                if (seat.mandatory && (!decided || !present) && !mandatoryMissing) {
+                    mandatoryMissing = true;
+                    reason = std::wstring(L"the mandatory prerequisite ") + seat.name +
+                             (decided ? L" is missing" : L" was not decided");
+                }
                 if (decided && seat.mandatory && seat.installable && !seat.present) {
                     EXPECT_TRUE(present) << what << ": " << i << " was not installed";
                 }
             }
             EXPECT_EQ(mandatoryMissing ? kExitMandatoryMissing : kExitSuccess, result) << what;
+            // The last line says the same, naming the first mandatory one missing.
+            const auto messages = log.Messages();
+            ASSERT_FALSE(messages.empty()) << what;
+            EXPECT_EQ(L"Exit code " + std::to_wstring(result) + L": " + reason, messages.back())
+                << what;
         }
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\PravelTests\\EngineSeat");
@@ -465,6 +478,10 @@ TEST_F(Engine, ARefusedRestartRequestIsNeverAPendingRestart) {
             ASSERT_GE(messages.end() - summary, 3);
             EXPECT_EQ(L"  Reboot was required=true", summary[1]);
             EXPECT_EQ(L"  Reboot was refused=true", summary[2]);
+            EXPECT_EQ(mandatoryAfter ? L"Exit code 1: the mandatory prerequisite After is missing"
+                                     : L"Exit code 0: every mandatory prerequisite is present",
+                      messages.back())
+                << options;
             std::string text;
             EXPECT_FALSE(InterbootContext().GetString("RESTART_RC", text));  // the key is gone
         }

@@ -6,8 +6,10 @@
 #include "chainer/DecisionEnvironment.h"
 #include "chainer/IniDocument.h"
 #include "chainer/PrerequisiteSet.h"
+#include "chainer/RunExplanation.h"
 #include "common/ErrorCodes.h"
 #include "common/HResultError.h"
+#include "common/Text.h"
 
 using namespace pravel;
 
@@ -127,7 +129,8 @@ TEST_F(Decision, LogLinesOfADecision) {
     const std::vector<std::wstring> expected = {
         L"Searching for:Runtime",
         L"Search result:No acceptable version found. It must be installed from package.",
-        L"Prerequisite selected for install:Runtime"};
+        L"Prerequisite selected for install:Runtime",
+        L"Prerequisite Runtime is selected: it must be installed."};
     EXPECT_EQ(expected, env.log);
 }
 
@@ -315,6 +318,151 @@ TEST_F(Decision, SelectionLogsEveryChangeInBothDirections) {
     EXPECT_EQ(2u, env.Count(L"Prerequisite selected for install:A"));
 }
 
+// Every "Prerequisite selected for install:" line, whichever way the
+// selection changed, is followed at once by the line that says which way and
+// why; the last such line of each prerequisite agrees with its selection and
+// gives presence as the reason exactly when it is present.
+// Sequences of selections over a family (a parent, two children and a
+// grandchild, some present) generated exhaustively up to four steps.
+TEST_F(Decision, EverySelectionChangeIsFollowedByWhatItMeans) {
+    const std::vector<std::pair<const wchar_t*, std::wstring>> family = {
+        {L"Parent", kSetup},
+        {L"Child", std::wstring(kSetup) + L"ParentPrereq=Parent\r\n"},
+        {L"PresentChild", std::wstring(kSetup) + L"ParentPrereq=Parent\r\n"},
+        {L"Grandchild", std::wstring(kSetup) + L"ParentPrereq=Child\r\n"}};
+    const std::wstring marker = L"Prerequisite selected for install:";
+    size_t sequences = 0;
+    for (int steps = 1; steps <= 4; ++steps) {
+        int total = 1;
+        for (int i = 0; i < steps; ++i) total *= 8;  // 4 prerequisites x on/off
+        for (int code = 0; code < total; ++code) {
+            Load({family[0], family[1], family[2], family[3]});
+            env.log.clear();
+            env.present = {L"PresentChild"};
+            set.EvaluateAll();
+            for (int i = 0, c = code; i < steps; ++i, c /= 8) set.Select(c % 4, (c / 4) % 2 == 1);
+            ++sequences;
+            std::map<std::wstring, std::wstring> last;  // name -> its last explanation
+            for (size_t i = 0; i < env.log.size(); ++i) {
+                if (env.log[i].rfind(marker, 0) != 0) continue;
+                const std::wstring name = env.log[i].substr(marker.size());
+                ASSERT_LT(i + 1, env.log.size()) << code;
+                ASSERT_EQ(0u, env.log[i + 1].rfind(L"Prerequisite " + name + L" is ", 0))
+                    << code << " " << testing::PrintToString(env.log[i + 1]);
+                last[name] = env.log[i + 1];
+            }
+            for (size_t i = 0; i < set.Count(); ++i) {
+                const auto it = last.find(P(i).name);
+                if (it == last.end()) continue;
+                const bool saysSelected = it->second.find(L" is selected: ") != std::wstring::npos;
+                EXPECT_EQ(P(i).selected != 0, saysSelected) << code << " " << i;
+                const bool saysPresent =
+                    it->second.find(L"version is present.") != std::wstring::npos;
+                EXPECT_EQ(!saysSelected && P(i).state == kStatePresent, saysPresent) << code;
+            }
+        }
+    }
+    EXPECT_EQ(8u + 64u + 512u + 4096u, sequences);
+}
+
+// --- Why the run ended with its exit code -----------------------------------
+
+namespace {
+
+struct RunEnd {
+    const wchar_t* options;    // general Options
+    const wchar_t* sections;   // "name=Options" of each prerequisite, separated by ","
+    const wchar_t* installed;  // found present when decided again, separated by ","
+    int32_t exitCode;
+    const wchar_t* undecided;  // left in state 8 (a decision that stopped), or null
+    const wchar_t* line;
+};
+
+class ExitReasonOf : public ::testing::TestWithParam<RunEnd> {};
+
+}  // namespace
+
+TEST_P(ExitReasonOf, RunsEnd) {
+    const RunEnd& c = GetParam();
+    std::wstring list = L"[PREREQUISITES]\r\n";
+    std::wstring sections;
+    int n = 0;
+    for (const std::wstring& entry : Split(c.sections, L",")) {
+        if (entry.empty()) continue;
+        const std::wstring app = L"App" + std::to_wstring(++n);
+        list += app + L"=" + entry.substr(0, entry.find(L'=')) + L"\r\n";
+        sections += L"[" + app + L"]\r\n" + kSetup + L"Options=" +
+                    entry.substr(entry.find(L'=') + 1) + L"\r\n";
+    }
+    IniDocument doc;
+    doc.Parse(std::wstring(L"[GeneralOptions]\r\nOptions=") + c.options + L"\r\n" + list +
+              sections);
+    PrerequisiteSet set;
+    set.Load(doc, TextExpander());
+    FakeEnvironment env;
+    env.present = {L"Present"};
+    set.SetEnvironment(&env);
+    set.EvaluateAll();
+    for (const std::wstring& name : Split(c.installed, L",")) env.present.insert(name);
+    // Only a run that installs decides again.
+    if (Contains(c.options, L"q") || Contains(c.options, L"b")) set.Reevaluate();
+    for (auto& p : set.Items()) {  // as a decision pass that stopped leaves it
+        if (c.undecided != nullptr && p.name == c.undecided) {
+            p.state = kStateUndefined;
+            p.selected = 0;
+        }
+    }
+    EXPECT_EQ(c.line, ExitCodeLine(set, c.exitCode));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryEnd, ExitReasonOf,
+    ::testing::Values(
+        // An optional one failed.
+        RunEnd{L"q", L"A=,B=m,C=", L"B", 0, nullptr,
+               L"Exit code 0: every mandatory prerequisite is present"},
+        RunEnd{L"b", L"A=,B=m,C=m", L"B", 1, nullptr,
+               L"Exit code 1: the mandatory prerequisite C is missing"},
+        // Not decided counts as missing, in a decide-only run too (which
+        // then ends with 1); an optional one not decided is not installed.
+        RunEnd{L"q", L"A=,B=m", L"", 1, L"B",
+               L"Exit code 1: the mandatory prerequisite B was not decided"},
+        RunEnd{L"", L"A=m,B=m", L"", 1, L"B",
+               L"Exit code 1: the mandatory prerequisite A is missing"},
+        RunEnd{L"", L"Present=m,A=,B=m", L"", 1, L"B",
+               L"Exit code 1: the mandatory prerequisite B was not decided"},
+        RunEnd{L"", L"A=,B=", L"", 0, L"A",
+               L"Exit code 0: decide-only run (Options has neither q nor b); B would be "
+               L"installed"},
+        // Exit code 1 with nothing missing ("i" is never checked): the run
+        // stopped on an error.
+        RunEnd{L"q", L"A=mi,B=m", L"B", 1, nullptr, L"Exit code 1: the lines before say why"},
+        // A decide-only run ends with 0 and says which mandatory one is missing.
+        RunEnd{L"", L"Present=,A=,B=m", L"", 0, nullptr,
+               L"Exit code 0: decide-only run (Options has neither q nor b); A, B would be "
+               L"installed; the mandatory prerequisite B is missing"},
+        RunEnd{L"x", L"Present=", L"", 0, nullptr,
+               L"Exit code 0: decide-only run (Options has neither q nor b); nothing would be "
+               L"installed"},
+        RunEnd{L"q", L"A=m", L"", -1, nullptr,
+               L"Exit code -1: a restart is pending; HKCU\\InterbootContext is kept"}));
+
+// The exit code line names the mandatory prerequisite the run's verdict
+// finds missing also when it is not selected (here deselected with its
+// parent), and a decide-only run does not count it as to be installed.
+TEST_F(Decision, TheExitCodeLineNamesAMissingMandatoryPrerequisiteThatIsNotSelected) {
+    Load({{L"Parent", kSetup},
+          {L"Child", std::wstring(kSetup) + L"Options=m\r\nParentPrereq=Parent\r\n"}});
+    set.EvaluateAll();
+    set.Select(0, false);
+    ASSERT_EQ(0, P(1).selected);
+    EXPECT_EQ(L"Exit code 1: the mandatory prerequisite Child is missing", ExitCodeLine(set, 1));
+    EXPECT_EQ(
+        L"Exit code 0: decide-only run (Options has neither q nor b); nothing would be "
+        L"installed; the mandatory prerequisite Child is missing",
+        ExitCodeLine(set, 0));
+}
+
 TEST_F(Decision, UnknownParentIsLoggedOnceAndIgnored) {
     Load({{L"A", std::wstring(kSetup) + L"ParentPrereq=Nobody\r\n"},
           {L"B", std::wstring(kSetup) + L"ParentPrereq=Nobody\r\n"}});
@@ -433,6 +581,16 @@ TEST_F(Failing, AFailedDecisionAtEveryIndexKeepsTheDecidedOnesSelected) {
         ExpectVerdict(what + ", after installing");
         std::wstring missing;
         EXPECT_EQ(k > 4, set.MandatoryPresent(missing)) << what;  // Mand2 is the last mandatory one
+        // The run's last line names the first mandatory one not decided.
+        if (k <= 4) {
+            EXPECT_EQ(std::wstring(L"Exit code 1: the mandatory prerequisite ") +
+                          (k <= 1   ? L"Mand1"
+                           : k <= 3 ? L"MandPresent"
+                                    : L"Mand2") +
+                          L" was not decided",
+                      ExitCodeLine(set, 1))
+                << what;
+        }
     }
 }
 

@@ -38,14 +38,21 @@ TEST_F(FileSearch, DirectPathReportsTheFileVersion) {
     Outcome o = RunSearch(kSearchFile, tree_ / L"a\\b\\app.dll", L"1.2.3.4", L"1.2.3.4");
     EXPECT_TRUE(o.found);
     EXPECT_EQ(std::vector<std::wstring>{L"1.2.3.4"}, o.values);
-    EXPECT_FALSE(RunSearch(kSearchFile, tree_ / L"a\\b\\app.dll", L"1.2.3.5").found);
+    EXPECT_EQ(L"read \"1.2.3.4\" (accepted); VerMin=1.2.3.4, VerMax=1.2.3.4: found", o.line);
+    o = RunSearch(kSearchFile, tree_ / L"a\\b\\app.dll", L"1.2.3.5");
+    EXPECT_FALSE(o.found);
+    EXPECT_EQ(L"read \"1.2.3.4\" (below VerMin); VerMin=1.2.3.5, VerMax=: not found", o.line);
+    EXPECT_EQ(L"nothing read: not found", RunSearch(kSearchFile, tree_ / L"missing.dll").line);
 }
 
 TEST_F(FileSearch, FileWithoutVersionIsZeroAndFoundOnlyWithoutBounds) {
     Outcome o = RunSearch(kSearchFile, tree_ / L"z\\plain.dll");
     EXPECT_TRUE(o.found);
     EXPECT_EQ(std::vector<std::wstring>{L"0.0.0.0"}, o.values);
-    EXPECT_FALSE(RunSearch(kSearchFile, tree_ / L"z\\plain.dll", L"0.1").found);
+    EXPECT_EQ(L"read \"0.0.0.0\"; no VerMin or VerMax: any value counts: found", o.line);
+    o = RunSearch(kSearchFile, tree_ / L"z\\plain.dll", L"0.1");
+    EXPECT_FALSE(o.found);
+    EXPECT_EQ(L"read \"0.0.0.0\" (no version); VerMin=0.1, VerMax=: not found", o.line);
 }
 
 TEST_F(FileSearch, DepthCountsSubfolderLevels) {
@@ -97,8 +104,16 @@ TEST_F(FileSearch, SubfolderNames) {
     EXPECT_TRUE(o.found);
     EXPECT_EQ(2u, o.values.size());  // a, z
     CreateDirectoryW((tree_ / L"12.0").c_str(), nullptr);
-    EXPECT_TRUE(RunSearch(kSearchSubfolderNames, tree_.Path(), L"11").found);
-    EXPECT_FALSE(RunSearch(kSearchSubfolderNames, tree_.Path(), L"13").found);
+    o = RunSearch(kSearchSubfolderNames, tree_.Path(), L"11");
+    EXPECT_TRUE(o.found);
+    // The names in listing order, each judged up to the accepted one.
+    EXPECT_EQ(L"read \"12.0\" (accepted) and 2 more; VerMin=11, VerMax=: found", o.line);
+    o = RunSearch(kSearchSubfolderNames, tree_.Path(), L"13");
+    EXPECT_FALSE(o.found);
+    EXPECT_EQ(
+        L"read \"12.0\" (below VerMin), \"a\" (no version), \"z\" (no version); VerMin=13, "
+        L"VerMax=: not found",
+        o.line);
     EXPECT_FALSE(RunSearch(kSearchSubfolderNames, tree_ / L"missing").found);
 }
 

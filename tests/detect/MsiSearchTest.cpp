@@ -36,8 +36,13 @@ TEST_F(MsiSearch, ProductVersion) {
     Outcome o = RunSearch(kSearchMsiProduct, kProduct, L"2.5", L"2.5.7");
     EXPECT_TRUE(o.found);
     EXPECT_EQ(std::vector<std::wstring>{L"2.5.7"}, o.values);
-    EXPECT_FALSE(RunSearch(kSearchMsiProduct, kProduct, L"2.6").found);
-    EXPECT_FALSE(RunSearch(kSearchMsiProduct, kUnknown).found);
+    EXPECT_EQ(L"read \"2.5.7\" (accepted); VerMin=2.5, VerMax=2.5.7: found", o.line);
+    o = RunSearch(kSearchMsiProduct, kProduct, L"2.6");
+    EXPECT_FALSE(o.found);
+    EXPECT_EQ(L"read \"2.5.7\" (below VerMin); VerMin=2.6, VerMax=: not found", o.line);
+    o = RunSearch(kSearchMsiProduct, kUnknown);
+    EXPECT_FALSE(o.found);
+    EXPECT_EQ(L"nothing read: not found", o.line);
     EXPECT_FALSE(RunSearch(kSearchMsiProduct, L"not a guid").found);
 }
 
@@ -45,10 +50,17 @@ TEST_F(MsiSearch, RelatedProductsOfAnUpgradeCode) {
     Outcome o = RunSearch(kSearchMsiUpgradeCode, kUpgrade, L"2.0");
     EXPECT_TRUE(o.found);
     EXPECT_EQ(std::vector<std::wstring>{L"2.5.7"}, o.values);
+    EXPECT_EQ(L"read \"2.5.7\" (accepted); VerMin=2.0, VerMax=: found", o.line);
+    EXPECT_EQ(L"read \"2.5.7\" (above VerMax); VerMin=, VerMax=2.5.6: not found",
+              RunSearch(kSearchMsiUpgradeCode, kUpgrade, L"", L"2.5.6").line);
     EXPECT_FALSE(RunSearch(kSearchMsiUpgradeCode, kUnknown).found);
 }
 
 TEST_F(MsiSearch, ComponentInstalledLocally) {
-    EXPECT_TRUE(RunSearch(kSearchMsiComponent, kComponent).found);
-    EXPECT_FALSE(RunSearch(kSearchMsiComponent, kUnknown).found);
+    Outcome o = RunSearch(kSearchMsiComponent, kComponent);
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(L"the component is installed: found", o.line);
+    o = RunSearch(kSearchMsiComponent, kUnknown);
+    EXPECT_FALSE(o.found);
+    EXPECT_EQ(L"the component is not installed: not found", o.line);
 }

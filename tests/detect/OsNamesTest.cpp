@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "common/Text.h"
 #include "detect/OsNames.h"
 
 using namespace pravel;
@@ -239,11 +240,20 @@ TEST(OsExclusion, ListsOfNames) {
 }
 
 TEST(OsExclusion, GroupTextsExcludeTheirBitnessOnly) {
-    EXPECT_TRUE(IsOsExcluded(L"", kAll64BitSystems, true, L"Windows 11 x64", L"Windows 11 x64"));
-    EXPECT_TRUE(IsOsExcluded(kAll32BitSystems, L"", false, L"Windows 7 SP1 x86", L"Windows 7 x86"));
+    EXPECT_TRUE(IsOsExcluded(L"", WideFromAscii(kAll64BitSystems), true, L"Windows 11 x64",
+                             L"Windows 11 x64"));
+    EXPECT_TRUE(IsOsExcluded(WideFromAscii(kAll32BitSystems), L"", false, L"Windows 7 SP1 x86",
+                             L"Windows 7 x86"));
     // The 64-bit group text in the 32-bit list is just an unknown name there.
-    EXPECT_FALSE(
-        IsOsExcluded(kAll64BitSystems, L"", false, L"Windows 7 SP1 x86", L"Windows 7 x86"));
+    EXPECT_FALSE(IsOsExcluded(WideFromAscii(kAll64BitSystems), L"", false, L"Windows 7 SP1 x86",
+                              L"Windows 7 x86"));
+    // Only the exact text is the group: another letter case, a part of it or
+    // more than it is not.
+    const std::wstring group = WideFromAscii(kAll64BitSystems);
+    for (const std::wstring& near : {ToLowerAscii(group), group.substr(0, group.size() - 1),
+                                     group + L" ", std::wstring(group.c_str(), group.size() + 1)}) {
+        EXPECT_FALSE(IsOsExcluded(L"", near, true, L"Windows 11 x64", L"Windows 11 x64"));
+    }
 }
 
 TEST(LanguageList, EntriesEndWithSemicolons) {

@@ -77,8 +77,13 @@ TEST_F(PackageSearch, TheVersionTextIsJudgedByVersionAcceptance) {
     EXPECT_EQ(Texts{L"10.0"}, Values(L"Contoso.Tool??"));
     EXPECT_EQ(Texts{L"1.0.3"}, Values(L"Contoso.Beta??"));
     EXPECT_TRUE(RunSearch(kPackage, L"Contoso.Tool??").found);  // no bounds: present
-    EXPECT_TRUE(RunSearch(kPackage, L"Contoso.Tool??", L"9", L"10.0").found);
-    EXPECT_FALSE(RunSearch(kPackage, L"Contoso.Tool??", L"10.0.0.1").found);
+    Outcome o = RunSearch(kPackage, L"Contoso.Tool??", L"9", L"10.0");
+    EXPECT_TRUE(o.found);
+    EXPECT_EQ(L"read \"10.0\" (accepted); VerMin=9, VerMax=10.0: found", o.line);
+    o = RunSearch(kPackage, L"Contoso.Tool??", L"10.0.0.1");
+    EXPECT_FALSE(o.found);
+    EXPECT_EQ(L"read \"10.0\" (below VerMin); VerMin=10.0.0.1, VerMax=: not found", o.line);
+    EXPECT_EQ(L"nothing read: not found", RunSearch(kPackage, L"Missing.Tool??").line);
     EXPECT_FALSE(RunSearch(kPackage, L"Contoso.Tool??", L"", L"9.9").found);
     EXPECT_FALSE(RunSearch(kPackage, L"Missing.Tool??").found);
 }

@@ -1,4 +1,5 @@
 // Registry searches against keys the tests create in the Wine registry.
+#include "common/Text.h"
 #include "detect/SearchTestSupport.h"
 #include "support/WinTestSupport.h"
 
@@ -105,6 +106,54 @@ TEST_F(RegistrySearch, ValueComparisons) {
     EXPECT_FALSE(RunSearch(kSearchValueCompare, kUser + L"\\Blob", L"", L"", L"D").found);
     EXPECT_FALSE(RunSearch(kSearchValueCompare, kUser + L"\\Absent", L"", L"", L"Dx").found);
 }
+
+// The log line of each registry search: what it read from the registry
+// (data as text, a DWORD in decimal, names) and what decided it.
+namespace {
+
+struct RegistryLineCase {
+    int32_t type;
+    const wchar_t* path;    // after "HKCU\Software\PravelTests\Registry"
+    const wchar_t* bounds;  // "VerMin|VerMax|RefContent"
+    const wchar_t* line;    // after "Search 1 (<SearchString>): "
+};
+
+class RegistryLine : public RegistrySearch,
+                     public ::testing::WithParamInterface<RegistryLineCase> {};
+
+}  // namespace
+
+TEST_P(RegistryLine, SaysWhatWasReadAndWhatDecided) {
+    TestKey names(HKEY_CURRENT_USER, kUserKey + L"\\Names");
+    names.AddSubkey(L"1.5");
+    names.AddSubkey(L"beta");
+    names.SetString(L"9.1.2", L"x");
+    const RegistryLineCase& c = GetParam();
+    const std::vector<std::wstring> bounds = Split(c.bounds, L"|");
+    const Outcome o = RunSearch(c.type, kUser + c.path, bounds.at(0), bounds.at(1), bounds.at(2));
+    EXPECT_EQ(c.line, o.line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryRegistryKind, RegistryLine,
+    ::testing::Values(
+        RegistryLineCase{kSearchRegistryValue, L"\\Version", L"|4.7|",
+                         L"read \"4.8.03761\" (above VerMax); VerMin=, VerMax=4.7: not found"},
+        RegistryLineCase{kSearchRegistryValue, L"\\Multi", L"||",
+                         L"read \"1.0\"; no VerMin or VerMax: any value counts: found"},
+        RegistryLineCase{kSearchRegistryValue, L"\\Nope", L"||", L"nothing read: not found"},
+        RegistryLineCase{kSearchSubkeyNames, L"\\Names", L"2||",
+                         L"read \"1.5\" (below VerMin), \"beta\" (no version); VerMin=2, "
+                         L"VerMax=: not found"},
+        RegistryLineCase{kSearchValueNames, L"\\Names", L"9.1|9.2|",
+                         L"read \"9.1.2\" (accepted); VerMin=9.1, VerMax=9.2: found"},
+        RegistryLineCase{kSearchKeyMissing, L"\\Missing", L"||", L"the key did not open: found"},
+        RegistryLineCase{kSearchValueMissing, L"\\Release", L"||", L"the value exists: not found"},
+        // A DWORD is compared as its decimal text; binary data is not read.
+        RegistryLineCase{
+            kSearchValueCompare, L"\\Release", L"||G528039",
+            L"read \"528040\"; RefContent G528039 (greater, digits only) holds: found"},
+        RegistryLineCase{kSearchValueCompare, L"\\Blob", L"||D", L"nothing read: not found"}));
 
 TEST_F(RegistrySearch, LongValuesAreReadWhole) {
     const std::wstring longText(5000, L'7');

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "common/Text.h"
 #include "detect/RegistryPath.h"
 #include "detect/SearchEvaluation.h"
+#include "detect/SearchReport.h"
 
 using namespace pravel;
 
@@ -20,7 +22,13 @@ class ScriptedRunner : public SearchRunner {
         }
         return search.searchString == L"true";
     }
+    void Decided(size_t number, const PrerequisiteSearch& search,
+                 const SearchResult& result) override {
+        decided.push_back(std::to_wstring(number) + L" " + search.searchString +
+                          (result.found ? L" found" : L" not found"));
+    }
     std::vector<std::wstring> ran;
+    std::vector<std::wstring> decided;  // "<number> <SearchString> found|not found"
     bool lastUse64 = false;
 };
 
@@ -102,6 +110,21 @@ TEST(SearchCombination, CollectingTypesAreJudgedByVersion) {
     EXPECT_EQ(L"4.7", results[0].foundValues[0]);
 }
 
+// The runner is told every search that ran, numbered from 1, with the found
+// flag that counted (version acceptance for the collecting types), and none
+// that did not run.
+TEST(SearchCombination, EverySearchThatRanIsReportedWithItsVerdict) {
+    ScriptedRunner runner;
+    std::vector<SearchResult> results;
+    EXPECT_FALSE(EvaluateSearches({Flag(true), Collect(L"4.7", L"4.8"), Flag(true)}, results, 0,
+                                  false, runner));
+    EXPECT_EQ((std::vector<std::wstring>{L"1 true found", L"2 v:4.7 not found"}), runner.decided);
+    runner.decided.clear();
+    EXPECT_TRUE(
+        EvaluateSearches({Flag(false), Collect(L"5"), Flag(false)}, results, 1, false, runner));
+    EXPECT_EQ((std::vector<std::wstring>{L"1 false not found", L"2 v:5 found"}), runner.decided);
+}
+
 TEST(ReferenceComparison, Operators) {
     EXPECT_TRUE(CompareWithReference(L"abc", L"Mabc"));
     EXPECT_FALSE(CompareWithReference(L"abc", L"MABC"));
@@ -165,4 +188,86 @@ TEST(RegistryPaths, RootsKeysAndValues) {
     }
     EXPECT_FALSE(ParseRegistryKeyPath(L"HKLM", path));
     EXPECT_FALSE(ParseRegistryValuePath(L"novalue", path));
+}
+
+// --- The log line of one search ---------------------------------------------
+
+namespace {
+
+struct Described {
+    int32_t type;
+    const wchar_t* bounds;  // "VerMin|VerMax|RefContent"
+    const wchar_t* read;    // the values read, separated by "|"; null: none
+    bool found;
+    const wchar_t* expected;  // after "Search 2 (S): "
+};
+
+class SearchLine : public ::testing::TestWithParam<Described> {};
+
+}  // namespace
+
+TEST_P(SearchLine, SaysWhatWasReadAndWhatDecided) {
+    const Described& c = GetParam();
+    const std::vector<std::wstring> bounds = Split(c.bounds, L"|");
+    PrerequisiteSearch search;
+    search.type = c.type;
+    search.searchString = L"S";
+    search.verMin = bounds.at(0);
+    search.verMax = bounds.at(1);
+    search.refContent = bounds.at(2);
+    SearchResult result;
+    if (c.read != nullptr) result.foundValues = Split(c.read, L"|");
+    result.found = c.found;
+    EXPECT_EQ(std::wstring(L"Search 2 (S): ") + c.expected, DescribeSearch(2, search, result));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, SearchLine,
+    ::testing::Values(
+        Described{kSearchRegistryValue, L"||", nullptr, false, L"nothing read: not found"},
+        Described{kSearchFile, L"||", L"0.0.0.0", true,
+                  L"read \"0.0.0.0\"; no VerMin or VerMax: any value counts: found"},
+        // Each verdict up to the first accepted value, then the bounds.
+        Described{kSearchSubkeyNames, L"14.2|15|", L"v14|abc|14.1|15.0.1|15.0-rc.1|14.40|14.50",
+                  true,
+                  L"read \"v14\" (below VerMin), \"abc\" (no version), \"14.1\" (below VerMin), "
+                  L"\"15.0.1\" (above VerMax), \"15.0-rc.1\" (pre-release), \"14.40\" "
+                  L"(accepted) and 1 more; VerMin=14.2, VerMax=15: found"},
+        // Ten values at most.
+        Described{kSearchValueNames, L"||", L"a|b|c|d|e|f|g|h|i|j|k|l", true,
+                  L"read \"a\", \"b\", \"c\", \"d\", \"e\", \"f\", \"g\", \"h\", \"i\", \"j\" "
+                  L"and 2 more; no VerMin or VerMax: any value counts: found"},
+        // Type 9: the value read and its comparison; VerMin and VerMax do not apply.
+        Described{kSearchValueCompare, L"1|2|G10", L"14", true,
+                  L"read \"14\"; RefContent G10 (greater, digits only) holds: found"},
+        Described{kSearchValueCompare, L"||Qabc", L"abc", false,
+                  L"read \"abc\"; RefContent Qabc (unknown operator) does not hold: not found"},
+        Described{kSearchValueCompare, L"||Mabc", nullptr, false, L"nothing read: not found"},
+        // What the system answered; types 6 and 8 are found when it says no.
+        Described{kSearchKeyMissing, L"||", nullptr, true, L"the key did not open: found"},
+        Described{kSearchValueMissing, L"||", nullptr, false, L"the value exists: not found"},
+        Described{kSearchRunProgram, L"||", nullptr, false,
+                  L"the program did not exit with 0: not found"},
+        Described{kSearchMsiComponent, L"||", nullptr, true, L"the component is installed: found"},
+        Described{-1, L"||", nullptr, true, L"no such SearchType: it counts as found: found"}));
+
+TEST(SearchLine, EveryComparisonLetterIsNamed) {
+    const std::pair<const wchar_t*, const wchar_t*> letters[] = {{L"M", L"(equals)"},
+                                                                 {L"D", L"(differs)"},
+                                                                 {L"C", L"(contains)"},
+                                                                 {L"X", L"(does not contain)"},
+                                                                 {L"S", L"(starts with)"},
+                                                                 {L"E", L"(ends with)"},
+                                                                 {L"G", L"(greater, digits only)"},
+                                                                 {L"L", L"(less, digits only)"}};
+    PrerequisiteSearch search;
+    search.type = kSearchValueCompare;
+    SearchResult result;
+    result.foundValues = {L"1"};
+    for (const auto& [letter, named] : letters) {
+        search.refContent = std::wstring(letter) + L"1";
+        EXPECT_NE(std::wstring::npos,
+                  DescribeSearch(1, search, result).find(search.refContent + L" " + named))
+            << testing::PrintToString(letter);
+    }
 }

@@ -1,4 +1,5 @@
-// Runs single searches against the real system, as a prerequisite would.
+// Runs single searches against the real system, as a prerequisite would,
+// with the process log on: each outcome carries the line its search logged.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include "chainer/PrerequisiteSet.h"
 #include "detect/SearchEvaluation.h"
 #include "detect/SystemSearchRunner.h"
+#include "launch/LaunchTestLog.h"
 
 namespace search_test {
 
@@ -14,6 +16,7 @@ struct Outcome {
     bool found = false;
     std::vector<std::wstring> values;
     std::wstring value;
+    std::wstring line;  // what the search logged, after "Search 1 (<SearchString>): "
 };
 
 inline Outcome RunSearch(int32_t type, const std::wstring& searchString,
@@ -29,10 +32,16 @@ inline Outcome RunSearch(int32_t type, const std::wstring& searchString,
     pravel::SystemSearchRunner runner(set);
     std::vector<pravel::SearchResult> results;
     Outcome outcome;
+    const launch_test::LogMark mark;
     outcome.found = pravel::EvaluateSearches({search}, results, 0, use64, runner);
     if (!results.empty()) {
         outcome.values = results[0].foundValues;
         outcome.value = results[0].value;
+    }
+    const std::wstring start = L"Search 1 (" + searchString + L"): ";
+    for (const std::wstring& message : mark.Messages()) {
+        if (message.compare(0, start.size(), start) == 0)
+            outcome.line = message.substr(start.size());
     }
     return outcome;
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "common/Bitness.h"
 #include "common/Text.h"
 #include "diag/LogFormat.h"
@@ -55,4 +58,40 @@ TEST(LogFormat, LinePiecesJoinLikeTheirStrings) {
     std::wstring line = L"x=";
     AppendPieces(line, {std::wstring_view(L"12", 1), L";"});
     EXPECT_EQ(L"x=1;", line);
+}
+
+// Table entries kept as narrow ASCII texts: widened and compared with wide
+// texts, they behave as the same entries kept wide would, for every pair of
+// a set with prefixes, case variants, an embedded null and non-ASCII text.
+TEST(LogFormat, NarrowTableTextsActLikeWideOnes) {
+    const char* narrow[] = {"",
+                            "a",
+                            "A",
+                            "ab",
+                            "aB",
+                            "abc",
+                            "ProgramFiles",
+                            "programfiles",
+                            "ProgramFilesFolder",
+                            "~\x7f\t",
+                            "HKLM",
+                            "hklm"};
+    std::vector<std::wstring> texts;
+    for (const char* n : narrow) texts.push_back(WideFromAscii(n));
+    texts.push_back(std::wstring(L"ab\0", 3));
+    texts.push_back(L"\u00e1b");
+    texts.push_back(L"\u0130");  // folds only outside ASCII: not "i"
+    texts.push_back(L"i");
+    for (const char* n : narrow) {
+        std::wstring wide;
+        for (const char* c = n; *c != '\0'; ++c) wide += static_cast<wchar_t>(*c);
+        EXPECT_EQ(wide, WideFromAscii(n));
+        EXPECT_EQ(Concat({L"<", wide, L">"}), Concat({"<", AsciiPiece(n), ">"}));
+        for (const std::wstring& text : texts) {
+            EXPECT_EQ(text == wide, EqualsAscii(text, n)) << n;
+            EXPECT_EQ(EqualsIgnoreCaseAscii(text, std::wstring_view(wide)),
+                      EqualsIgnoreCaseAscii(text, n))
+                << n;
+        }
+    }
 }

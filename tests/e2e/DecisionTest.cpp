@@ -125,7 +125,62 @@ TEST_F(DecisionRun, EveryPrerequisiteIsDecidedAndExplained) {
     ASSERT_NE(messages.end(), summary);
     ASSERT_NE(messages.end(), summary + 1);
     EXPECT_EQ(L"  Reboot was required=false", *(summary + 1));
+    // A run that only decides says so last, with what it would install.
+    EXPECT_EQ(
+        L"Exit code 0: decide-only run (Options has neither q nor b); Absent, "
+        L"LangAccepted, SkipSearch, Child, DownloadedExact, DownloadedWrongSize, "
+        L"DownloadedAnySize, FromShare, Site would be installed",
+        messages.back());
+    // Every search says what it found and what decided it.
+    EXPECT_TRUE(has(L"Search 1 (HKCU\\Software\\PravelTests\\E2EPresent): the key opened: found"));
+    EXPECT_TRUE(has(
+        L"Search 1 (HKCU\\Software\\PravelTests\\E2EMissing): the key did not open: not found"));
+    EXPECT_TRUE(has(L"Prerequisite Absent is selected: it must be installed."));
     EXPECT_FALSE(InterbootContextExists());
+}
+
+// The log of a decide-only run: the value each search read and the
+// comparison that decided it, only the searches that ran, and why the run
+// ends with 0 although a mandatory prerequisite is missing.
+TEST_F(DecisionRun, SearchesAndTheEndOfTheRunAreExplained) {
+    const std::wstring key = std::wstring(kPresentKey) + L"\\Search";
+    HKEY handle = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, (key + L"\\3.1").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &handle, nullptr);
+    RegCloseKey(handle);
+    RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                    nullptr);
+    RegSetValueExW(handle, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"1.5"),
+                   4 * sizeof(wchar_t));
+    const DWORD level = 12;
+    RegSetValueExW(handle, L"Level", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&level),
+                   sizeof(level));
+    RegCloseKey(handle);
+    const std::wstring root = L"HKCU\\" + key;
+    const std::wstring ini =
+        IniWithLog(log_) + L"[PREREQUISITES]\r\nApp1=Runtime\r\nApp2=Level\r\nApp3=Names\r\n" +
+        Section(1, L"SetupFile=r.exe\r\nOptions=m\r\nSearchType1=2\r\nSearchString1=" + root +
+                       L"\\Version\r\nVerMin1=2.0\r\n") +
+        Section(2, L"SetupFile=l.exe\r\nOperator=1\r\nSearchType1=9\r\nSearchString1=" + root +
+                       L"\\Level\r\nRefContent1=G10\r\nSearchType2=6\r\nSearchString2=" + root +
+                       L"\r\n") +
+        Section(3, L"SetupFile=n.exe\r\nSearchType1=1\r\nSearchString1=" + root +
+                       L"\r\nVerMin1=3\r\nVerMax1=3.9\r\n");
+    const std::wstring log = RunAndReadLog(ini);
+    const auto has = [&](const std::wstring& line) { return HasMessage(log, line); };
+    EXPECT_TRUE(has(L"Search 1 (" + root +
+                    L"\\Version): read \"1.5\" (below VerMin); VerMin=2.0, VerMax=: not found"))
+        << Narrow(log);
+    EXPECT_TRUE(has(L"Search 1 (" + root +
+                    L"\\Level): read \"12\"; RefContent G10 (greater, digits only) holds: found"));
+    EXPECT_FALSE(HasMessageStartingWith(log, L"Search 2 ("))
+        << "Operator=1: the first found search ends the searches";
+    EXPECT_TRUE(
+        has(L"Search 1 (" + root + L"): read \"3.1\" (accepted); VerMin=3, VerMax=3.9: found"));
+    EXPECT_EQ(
+        L"Exit code 0: decide-only run (Options has neither q nor b); Runtime would be "
+        L"installed; the mandatory prerequisite Runtime is missing",
+        Messages(log).back());
 }
 
 TEST_F(DecisionRun, NothingToInstall) {
