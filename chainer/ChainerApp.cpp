@@ -14,9 +14,11 @@
 #include "detect/SystemInfo.h"
 #include "diag/Logger.h"
 #include "ui/AppModule.h"
+#include "ui/ConfiguredTexts.h"
 #include "ui/MessageBox.h"
 #include "ui/ResourceIds.h"
 #include "ui/TextTemplate.h"
+#include "ui/WindowTexts.h"
 
 namespace pravel {
 
@@ -33,12 +35,12 @@ const std::wstring& ExtractionFolderOnce(const GeneralOptions& options) {
 void LogGuardFailure(const InstallerGuardOutcome& outcome) {
     if (outcome.result == InstallerGuardResult::kOpenFailed) {
         Log(
-            {L"The Windows Installer mutex Global\\_MSIExecute exists but could not be opened "
-             L"(error ",
-             DecimalPiece(outcome.detail), L"). No prerequisite was run."});
+            {"The Windows Installer mutex Global\\_MSIExecute exists but could not be opened "
+             "(error ",
+             DecimalPiece(outcome.detail), "). No prerequisite was run."});
     } else {
-        Log({L"Waiting for the Windows Installer mutex Global\\_MSIExecute failed (result ",
-             DecimalPiece(outcome.detail), L"). No prerequisite was run."});
+        Log({"Waiting for the Windows Installer mutex Global\\_MSIExecute failed (result ",
+             DecimalPiece(outcome.detail), "). No prerequisite was run."});
     }
 }
 
@@ -73,7 +75,7 @@ int32_t ChainerApp::Run() {
     if (!settings.logFile.empty()) {
         logEnabled = true;
         TheLogger().SetLogFile(settings.logFile);
-        Log({L"Configuration file:", configurationPath_});
+        Log({"Configuration file:", configurationPath_});
     }
 
     silent_ = Contains(set.Options().options, L"q") ? 1 : 0;
@@ -81,13 +83,14 @@ int32_t ChainerApp::Run() {
     // in a silent run and no window waits for a click.
     interactive = silent_ == 0 && WindowStationVisible();
     if (silent_ == 0 && !interactive) {
-        Log(L"The window station is not visible: no question is asked, no window waits.");
+        Log({"The window station is not visible: no question is asked, no window waits."});
     }
 
     PrepareLaunchContext(set.Options());
-    preparing_.Show(LoadText(IDS_PREPARING), false);  // only in an interactive run
+    ::SetCurrentDirectoryW(programFolder_.c_str());  // also for a relative Icon
+    UseConfiguredTexts(document);
     PrepareWindowTexts();
-    ::SetCurrentDirectoryW(programFolder_.c_str());
+    preparing_.Show(LoadText(IDS_PREPARING), false);  // only in an interactive run
 
     const InstallerGuardOutcome guard = WaitForInstallerIdle();
     if (!MayRun(guard)) {
@@ -110,7 +113,11 @@ void ChainerApp::PrepareLaunchContext(const GeneralOptions& options) {
 
 void ChainerApp::PrepareWindowTexts() {
     productName_.clear();
-    GetProductName(programPath_, productName_);
+    if (const std::wstring* name = TheWindowTexts().Find(kTextProductName)) {
+        productName_ = *name;
+    } else {
+        GetProductName(programPath_, productName_);
+    }
     windowTitle_ = FormatTemplate(LoadText(IDS_SETUP_CAPTION), {productName_});
     preparing_.SetProgramPath(programPath_);
     preparing_.SetProductName(productName_);

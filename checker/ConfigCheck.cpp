@@ -14,6 +14,7 @@
 #include "common/Text.h"
 #include "detect/SearchEvaluation.h"
 #include "download/Sha256.h"
+#include "ui/WindowTexts.h"
 
 namespace pravel {
 
@@ -58,6 +59,7 @@ class Checker {
     void CheckSections();
     void CheckKeys(const IniSection& section);
     void CheckUnknownKey(const IniSection& section, const IniPair& pair);
+    void CheckTextKey(const IniSection& section, const IniPair& pair);
     void CheckList();
     void CheckGeneralOptions();
     void CheckChainer();
@@ -174,10 +176,20 @@ void Checker::CheckSections() {
                             HowToList(n));
                 continue;
             }
+        } else if (section.Name() == L"Texts" || StartsWith(section.Name(), L"Texts.")) {
+            if (TextsSectionLanguage(section.Name()) < 0) {
+                Error(section.Line(),
+                      L"[" + section.Name() +
+                          L"] is not a language section: after \"Texts.\" pravel expects a "
+                          L"Windows language identifier in decimal without leading zeros "
+                          L"(1031 for German, 1041 for Japanese); it never reads this section");
+                continue;
+            }
         } else if (!IsIn(fixed, section.Name())) {
             // Suggestions: the fixed names, and the listed App<n> of the
             // same number ("app2", "Ap2": [App2]).
             std::vector<std::wstring> known = fixed;
+            known.push_back(L"Texts");
             std::wstring digits;
             BaseOf(section.Name(), digits);
             if (!digits.empty() && list != nullptr && index_.Key(*list, L"App" + digits)) {
@@ -268,8 +280,50 @@ void Checker::CheckKeys(const IniSection& section) {
     }
 }
 
+void Checker::CheckTextKey(const IniSection& section, const IniPair& pair) {
+    const std::vector<std::wstring>& keys = TextKeys();
+    const auto at = std::find(keys.begin(), keys.end(), pair.key);
+    if (at == keys.end()) {
+        const std::wstring close = ClosestName(pair.key, keys);
+        Error(pair.line, L"pravel never reads the key " + Quoted(pair.key) + L" in [" +
+                             section.Name() + L"]" +
+                             (close.empty() ? std::wstring()
+                                            : L"; did you mean " + Quoted(close) + L"?" +
+                                                  (EqualsIgnoreCaseAscii(close, pair.key)
+                                                       ? L" (key names are case-sensitive)"
+                                                       : L"")));
+        return;
+    }
+    const size_t index = static_cast<size_t>(at - keys.begin());
+    const std::wstring builtIn = Quoted(BuiltInText(index));
+    if (pair.value.empty()) {
+        Warning(pair.line, pair.key + L" is empty: pravel shows the built-in text " + builtIn);
+        return;
+    }
+    const uint8_t placeholders = kTextKeys[index].placeholders;
+    const TextRefusal why = CheckText(pair.value, placeholders);
+    if (why == TextRefusal::kNone) return;
+    std::wstring reason = RefusalReason(why);
+    if (why == TextRefusal::kPlaceholders) {
+        size_t found = 0;
+        for (size_t i = 0; i + 1 < pair.value.size(); ++i) {
+            if (pair.value[i] != L'%') continue;
+            if (pair.value[i + 1] == L's') ++found;
+            ++i;
+        }
+        reason = L"it has " + ToDecimal(static_cast<int64_t>(found)) +
+                 L" \"%s\" where the built-in text has " + ToDecimal(placeholders);
+    }
+    Error(pair.line, pair.key + L" is refused (" + reason + L"): pravel shows the built-in text " +
+                         builtIn + L" instead");
+}
+
 void Checker::CheckUnknownKey(const IniSection& section, const IniPair& pair) {
     const std::wstring& name = section.Name();
+    if (TextsSectionLanguage(name) >= 0) {
+        CheckTextKey(section, pair);
+        return;
+    }
     const std::wstring& key = pair.key;
     // The names it may mean: a fixed list, and numbered ones for its number.
     static const std::vector<std::wstring> kNone;

@@ -9,6 +9,9 @@
 #include "detect/SearchEvaluation.h"
 #include "detect/VersionNumber.h"
 #include "download/DownloadTarget.h"
+#include "ui/WindowTexts.h"
+
+#include <algorithm>
 
 namespace pravel {
 
@@ -145,8 +148,8 @@ std::wstring OptionWords(const Prerequisite& p) {
     return text;
 }
 
-std::wstring Systems(const std::wstring& list, const wchar_t* bitness, const wchar_t* group) {
-    if (list == group) return std::wstring(L"not on any ") + bitness + L" Windows";
+std::wstring Systems(const std::wstring& list, const wchar_t* bitness, const char* group) {
+    if (EqualsAscii(list, group)) return std::wstring(L"not on any ") + bitness + L" Windows";
     return std::wstring(L"not on ") + bitness + L" " + list;
 }
 
@@ -254,6 +257,38 @@ std::wstring LogSentence(const std::wstring& logFile, const std::wstring& progra
     return std::wstring();
 }
 
+// Which languages the window texts are translated into, or empty without
+// any [Texts] section.
+std::wstring TextsSentence(const IniDocument& document) {
+    std::wstring languages;
+    bool common = false;
+    std::vector<int32_t> seen;
+    for (const IniSection& section : document.Sections()) {
+        const int32_t n = TextsSectionLanguage(section.Name());
+        if (n < 0 || std::find(seen.begin(), seen.end(), n) != seen.end()) continue;
+        seen.push_back(n);
+        if (n == 0) {
+            common = true;
+            continue;
+        }
+        const std::wstring name = LanguageName(n);
+        if (!languages.empty()) languages += L", ";
+        languages += (name.empty() ? L"language" : name) + L" " + ToDecimal(n) +
+                     (IsRightToLeftLanguage(static_cast<uint16_t>(n)) ? L" (right to left)" : L"");
+    }
+    if (seen.empty()) return std::wstring();
+    std::wstring text = L"Window texts: ";
+    if (!languages.empty()) {
+        text += L"translated for " + languages +
+                L" (a user whose Windows shows one of them, or "
+                L"another variant of its language, sees that translation)";
+    }
+    if (common) {
+        text += std::wstring(languages.empty() ? L"" : L"; ") + L"[Texts] for every other language";
+    }
+    return text + L"; a key that is missing or refused shows the built-in English text.";
+}
+
 }  // namespace
 
 std::wstring ExplainConfiguration(const CheckReport& report) {
@@ -271,6 +306,9 @@ std::wstring ExplainConfiguration(const CheckReport& report) {
     const bool hasChainer = document.ReadChainerSettings(settings);
     line(L"  " + LogSentence(settings.logFile, ProgramNameFor(report.fileName)));
     line(L"  " + RunEndText(hasChainer, settings, report.fileName, o.keepFiles));
+
+    const std::wstring texts = TextsSentence(document);
+    if (!texts.empty()) line(L"  " + texts);
 
     const DocumentIndex index(document);
     for (size_t i = 0; i < set.Count(); ++i) {

@@ -4,6 +4,7 @@
 
 #include "common/IntegerRule.h"
 #include "common/Text.h"
+#include "ui/WindowTexts.h"
 
 namespace pravel {
 
@@ -108,6 +109,67 @@ const std::vector<std::wstring>& SearchKeyBases() {
     static const std::vector<std::wstring> bases = {
         L"SearchType", L"VerMin", L"VerMax", L"SearchString", L"RefContent", L"SearchCmdLine"};
     return bases;
+}
+
+const std::vector<std::wstring>& TextKeys() {
+    static const std::vector<std::wstring> keys = [] {
+        std::vector<std::wstring> names;
+        for (uint8_t k = 0; k < kTextKeyCount; ++k) names.push_back(TextKeyName(TextKey(k)));
+        return names;
+    }();
+    return keys;
+}
+
+const wchar_t* BuiltInText(size_t index) {
+    static const wchar_t* const kTexts[kTextKeyCount] = {
+        L"(the ProductName of pravel.exe's version resource)",
+        L"%s Setup",
+        L"Preparing...",
+        L"Searching for prerequisites...",
+        L"Downloading %s",
+        L"Installing %s",
+        L"Opening site of %s",
+        L"You must reboot your computer in order to continue the installation. Press Yes to "
+        L"restart now or press No to abort the installation and manually restart later.",
+        L"Confirmation",
+        L"Connect to %s",
+        L"The server %s at %s requires a username and password. Please enter them below.",
+        L"Skip",
+        L"Cancel",
+        L"User name:",
+        L"Password:",
+        L"Remember my credentials",
+        L"Ok",
+        L"(the icon of pravel.exe)",
+    };
+    return index < kTextKeyCount ? kTexts[index] : L"";
+}
+
+std::wstring LanguageName(int language) {
+    const int primary = language & 0x3FF;
+    if (primary == 0x04) {  // Chinese: the script by the country
+        const int sub = language >> 10;
+        return sub == 2 || sub == 4 ? L"Chinese (Simplified)" : L"Chinese (Traditional)";
+    }
+    static const struct {
+        int primary;
+        const wchar_t* name;
+    } kNames[] = {
+        {0x01, L"Arabic"},     {0x02, L"Bulgarian"},  {0x03, L"Catalan"},    {0x05, L"Czech"},
+        {0x06, L"Danish"},     {0x07, L"German"},     {0x08, L"Greek"},      {0x09, L"English"},
+        {0x0A, L"Spanish"},    {0x0B, L"Finnish"},    {0x0C, L"French"},     {0x0D, L"Hebrew"},
+        {0x0E, L"Hungarian"},  {0x0F, L"Icelandic"},  {0x10, L"Italian"},    {0x11, L"Japanese"},
+        {0x12, L"Korean"},     {0x13, L"Dutch"},      {0x14, L"Norwegian"},  {0x15, L"Polish"},
+        {0x16, L"Portuguese"}, {0x18, L"Romanian"},   {0x19, L"Russian"},    {0x1A, L"Croatian"},
+        {0x1B, L"Slovak"},     {0x1D, L"Swedish"},    {0x1E, L"Thai"},       {0x1F, L"Turkish"},
+        {0x20, L"Urdu"},       {0x21, L"Indonesian"}, {0x22, L"Ukrainian"},  {0x24, L"Slovenian"},
+        {0x25, L"Estonian"},   {0x26, L"Latvian"},    {0x27, L"Lithuanian"}, {0x29, L"Persian"},
+        {0x2A, L"Vietnamese"}, {0x39, L"Hindi"},
+    };
+    for (const auto& entry : kNames) {
+        if (entry.primary == primary) return entry.name;
+    }
+    return std::wstring();
 }
 
 bool IsIn(const std::vector<std::wstring>& names, const std::wstring& name) {

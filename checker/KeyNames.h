@@ -14,6 +14,15 @@ const std::vector<std::wstring>& PrerequisiteKeys();
 // Base names of the keys of search k (each followed by k).
 const std::vector<std::wstring>& SearchKeyBases();
 
+// The keys of [Texts] and [Texts.<n>] (in the order of ui/WindowTexts.h).
+const std::vector<std::wstring>& TextKeys();
+// The built-in English text of text key `index` (of TextKeys()); for Icon
+// and the product name what pravel shows without the key.
+const wchar_t* BuiltInText(size_t index);
+// "German", "Chinese (Simplified)", ...: the language of a language
+// identifier; empty when unknown.
+std::wstring LanguageName(int language);
+
 constexpr const wchar_t* kGeneral = L"GeneralOptions";
 constexpr const wchar_t* kChainer = L"PREREQ_CHAINER";
 constexpr const wchar_t* kList = L"PREREQUISITES";

@@ -80,6 +80,7 @@ add_library(pravel_win STATIC
   download/SignatureCheck.cpp
   download/FileDigest.cpp
   download/InternetShortcut.cpp
+  ui/ConfiguredTexts.cpp
   ui/CredentialsDialog.cpp
   ui/CredentialsPrompt.cpp
   ui/DialogWindow.cpp

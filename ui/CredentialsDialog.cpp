@@ -37,8 +37,8 @@ bool CredentialsDialog::Ask(HWND owner, CredentialsEntry& entry) {
     const INT_PTR result = RunModal(IDD_CREDENTIALS, owner);
     entry_ = nullptr;
     if (result == -1) {
-        Log({L"The credentials dialog could not be created (error ", DecimalPiece(::GetLastError()),
-             L")."});
+        Log({"The credentials dialog could not be created (error ", DecimalPiece(::GetLastError()),
+             ")."});
     }
     return result == IDOK;
 }

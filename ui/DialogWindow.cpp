@@ -4,6 +4,7 @@
 
 #include "common/SystemLibrary.h"
 #include "ui/AppModule.h"
+#include "ui/ConfiguredTexts.h"
 #include "ui/ResourceIds.h"
 
 namespace pravel {
@@ -18,6 +19,7 @@ HINSTANCE ModuleInstance() {
 }  // namespace
 
 HWND DialogWindow::CreateModeless(int templateId, HWND owner) {
+    templateId_ = templateId;
     TheModule().AddCreateData(this);
     HWND window =
         ::CreateDialogParamW(ModuleInstance(), MAKEINTRESOURCEW(templateId), owner, Procedure, 0);
@@ -28,6 +30,7 @@ HWND DialogWindow::CreateModeless(int templateId, HWND owner) {
 }
 
 INT_PTR DialogWindow::RunModal(int templateId, HWND owner) {
+    templateId_ = templateId;
     TheModule().AddCreateData(this);
     const INT_PTR result =
         ::DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(templateId), owner, Procedure, 0);
@@ -45,6 +48,8 @@ INT_PTR CALLBACK DialogWindow::Procedure(HWND window, UINT message, WPARAM wPara
         ::SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
         self->window_.store(window);
     }
+    // The configured texts are in place before the dialog lays itself out.
+    if (message == WM_INITDIALOG) ApplyControlTexts(window, self->templateId_);
     const INT_PTR handled = self->OnMessage(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(window, DWLP_USER, 0);
@@ -55,12 +60,15 @@ INT_PTR CALLBACK DialogWindow::Procedure(HWND window, UINT message, WPARAM wPara
 
 void SetProgramIcons(HWND window) {
     HINSTANCE instance = ModuleInstance();
-    HANDLE big =
-        ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_PRAVEL), IMAGE_ICON,
-                     ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED);
-    HANDLE small =
-        ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_PRAVEL), IMAGE_ICON,
-                     ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED);
+    HANDLE big = ConfiguredIcon();
+    HANDLE small = big;
+    if (big == nullptr) {
+        big = ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_PRAVEL), IMAGE_ICON,
+                           ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED);
+        small = ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_PRAVEL), IMAGE_ICON,
+                             ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                             LR_SHARED);
+    }
     if (big != nullptr) ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
     if (small != nullptr) {
         ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));

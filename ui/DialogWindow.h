@@ -33,9 +33,11 @@ class DialogWindow {
   private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     std::atomic<HWND> window_{nullptr};
+    int templateId_ = 0;
 };
 
-// Sets the big and small window icons from icon resource 128.
+// Sets the big and small window icons: the configured icon, else icon
+// resource 128.
 void SetProgramIcons(HWND window);
 
 // Centres `window` without resizing or activating it: a child in its

@@ -40,12 +40,12 @@ DownloadProgressDialog::~DownloadProgressDialog() {
 int DownloadProgressDialog::Run(HWND owner, const std::wstring& caption) {
     caption_ = caption;
     if (!InitProgressControls()) {
-        Log(L"The progress bar class is not available (comctl32.dll could not be loaded).");
+        Log({"The progress bar class is not available (comctl32.dll could not be loaded)."});
     }
     INT_PTR result = window_.Modal(IDD_PROGRESS, owner);
     if (result == -1 || (result == 0 && !worker_)) {
-        Log({L"The progress window could not be created (error ", DecimalPiece(::GetLastError()),
-             L"); nothing was downloaded or installed."});
+        Log({"The progress window could not be created (error ", DecimalPiece(::GetLastError()),
+             "); nothing was downloaded or installed."});
         result = -1;
     }
     if (worker_) {
@@ -76,14 +76,13 @@ void DownloadProgressDialog::RunPhase() {
         failure = kHrOutOfMemory;
     } catch (const IException& exception) {
         // Logged with its stack trace, and shown where a person can read it.
-        Log(L"The download and installation phase stopped on an exception:" +
-            DescribeException(exception));
+        Log({"The download and installation phase stopped on an exception:",
+             DescribeException(exception)});
         PresentException(Window(), exception);
         result = kInstallFailure;
     }
     if (failure != 0) {
-        Log({L"The download and installation phase stopped on error ", HResultPiece(failure),
-             L"."});
+        Log({"The download and installation phase stopped on error ", HResultPiece(failure), "."});
         result = kInstallFailure;
     }
     phaseResult_.store(result);
@@ -92,7 +91,7 @@ void DownloadProgressDialog::RunPhase() {
     if (!finalSent_.load() && !cancelRequested_.load()) {
         if (!errorShown_.load()) Send(kMsgError, 0, 0);
         if (!interactive) {
-            Log(L"The progress window ends by itself: nobody can see it.");
+            Log({"The progress window ends by itself: nobody can see it."});
             Send(kMsgFinish, 2, 0);
         }
     }
@@ -200,8 +199,8 @@ void DownloadProgressDialog::OnInit(HWND window) {
     taskbarUsed_.store(taskbar_ != nullptr);
     worker_.Reset(::CreateThread(nullptr, 0, WorkerMain, this, 0, nullptr));
     if (!worker_) {
-        Log({L"The progress window's worker thread could not be started (error ",
-             DecimalPiece(::GetLastError()), L"); nothing was downloaded or installed."});
+        Log({"The progress window's worker thread could not be started (error ",
+             DecimalPiece(::GetLastError()), "); nothing was downloaded or installed."});
         End(window, 2);
     }
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ui/AppModule.h"
+#include "ui/WindowTexts.h"
 
 namespace pravel {
 
@@ -16,6 +17,10 @@ constexpr int kLargestBuffer = 1 << 17;  // an entry holds at most 65535 charact
 // fills the buffer up to its last place. False when the entry is missing or
 // memory runs out.
 bool LoadGrowing(UINT id, std::wstring& text) {
+    if (const std::wstring* configured = TheWindowTexts().FindString(id)) {
+        text = *configured;
+        return true;
+    }
     HINSTANCE instance = TheModule().Instance();
     if (instance == nullptr) instance = ::GetModuleHandleW(nullptr);
     try {
@@ -76,6 +81,7 @@ int ShowMessage(HWND owner, UINT type, const wchar_t* text, const wchar_t* capti
         ::OutputDebugStringW(body.c_str());
         return 0;
     }
+    if (TheWindowTexts().RightToLeft()) type |= MB_RTLREADING | MB_RIGHT;
     return ::MessageBoxW(owner, body.c_str(), hasCaption ? title.c_str() : nullptr, type);
 }
 

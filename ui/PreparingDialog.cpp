@@ -39,8 +39,8 @@ void PreparingDialog::Show(const std::wstring& status, bool skipAllowed) {
         window = CreateModeless(IDD_PREPARING, ::GetActiveWindow());
         if (window == nullptr) {
             createFailed_ = true;
-            Log({L"The preparing window could not be created (error ",
-                 DecimalPiece(::GetLastError()), L")."});
+            Log({"The preparing window could not be created (error ",
+                 DecimalPiece(::GetLastError()), ")."});
             return;
         }
         TheModule().TrackWindow(window);
@@ -74,7 +74,7 @@ void PreparingDialog::Close() {
                                                    kPumpCheckMs, &ignored) != 0;
         if (!::IsWindow(window) || Window() != window) break;
         if (!pumping || ::GetTickCount() - start >= kCloseWaitMs) {
-            Log(L"The preparing window did not close: its thread takes no messages.");
+            Log({"The preparing window did not close: its thread takes no messages."});
             break;
         }
         ::Sleep(10);

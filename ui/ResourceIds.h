@@ -22,6 +22,8 @@
 #define IDC_CRED_PASSWORD 1062
 #define IDC_CRED_REMEMBER 1063
 #define IDC_CRED_EXPLANATION 1067
+#define IDC_CRED_USER_LABEL 1064
+#define IDC_CRED_PASSWORD_LABEL 1065
 
 // String table.
 #define IDS_INSTALLING 153        // "Installing %s"

@@ -118,8 +118,10 @@ TEST_F(BasicUi, TheProgressWindowInstallsAndEndsByItself) {
     EXPECT_EQ(ReadRecords(inst_.Dir().Path()).size(), 1u);
     const std::wstring log = ReadUtf16(log_);
     EXPECT_TRUE(HasMessage(log, L"Starting installing prerequisites in basic UI mode."));
-    EXPECT_EQ(Summary(), (std::vector<std::wstring>{L"After running prerequisites we have:",
-                                                    L"  Reboot was required=false"}));
+    EXPECT_EQ(Summary(),
+              (std::vector<std::wstring>{L"After running prerequisites we have:",
+                                         L"  Reboot was required=false",
+                                         L"Exit code 0: every mandatory prerequisite is present"}));
     EXPECT_FALSE(InterbootContextExists());
 }
 
@@ -152,6 +154,8 @@ TEST_F(BasicUi, CancelEndsTheWindowAndAMissingMandatoryPrerequisiteGivesOne) {
     EXPECT_LT(GetTickCount() - start, 1000u) << "Cancel ends the window at once";
     ASSERT_TRUE(process.WaitFor(60000));
     EXPECT_EQ(process.ExitCode(), 1u) << "a cancelled run with a mandatory prerequisite missing";
+    EXPECT_EQ(L"Exit code 1: the mandatory prerequisite A is missing",
+              Messages(ReadUtf16(log_)).back());
 }
 
 TEST_F(BasicUi, CancelWithOnlyOptionalPrerequisitesMissingGivesZero) {
@@ -191,9 +195,10 @@ TEST_F(BasicUi, RebootQuestionAnsweredNo) {
     RefuseRestart();
     ASSERT_TRUE(process.WaitFor(60000)) << "the window did not end by itself";
     EXPECT_EQ(process.ExitCode(), 0u);
-    EXPECT_EQ(Summary(), (std::vector<std::wstring>{L"After running prerequisites we have:",
-                                                    L"  Reboot was required=true",
-                                                    L"  Reboot was refused=true"}));
+    EXPECT_EQ(Summary(), (std::vector<std::wstring>{
+                             L"After running prerequisites we have:", L"  Reboot was required=true",
+                             L"  Reboot was refused=true",
+                             L"Exit code 0: every mandatory prerequisite is present"}));
     EXPECT_FALSE(InterbootContextExists());
 }
 
