@@ -31,7 +31,7 @@ const wchar_t* AcceptFile(const Prerequisite& p, uint32_t expectedSize, const st
     if (!p.signerName.empty()) {
         const SignatureVerdict verdict =
             CheckPublisherSignature(path, p.signerName, p.signerKey, file.Get());
-        Log({L"Signature check of ", path, L": ", verdict.detail});
+        Log({"Signature check of ", path, ": ", verdict.detail});
         if (!verdict.accepted) return L"Invalid signature";
     }
     held = std::move(file);

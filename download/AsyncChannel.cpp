@@ -19,9 +19,46 @@ constexpr DWORD kPollMs = 10;
 constexpr DWORD kCloseWaitMs = 30000;
 constexpr uint32_t kTimeout = 12002;  // ERROR_INTERNET_TIMEOUT
 
+// A connect made on a thread of its own (AsyncChannel::Connect), shared by
+// that thread and the waiting one: whoever lets go of it last frees it.
+struct ConnectCall {
+    const WinInetApi* api = nullptr;
+    HINTERNET session = nullptr;
+    std::wstring host, user, password;
+    INTERNET_PORT port = 0;
+    DWORD service = 0, flags = 0;
+    DWORD_PTR context = 0;
+    HINTERNET result = nullptr;
+    DWORD error = 0;
+    UniqueHandle done;
+    std::atomic<int> state{0};  // 0 running, 1 returned, 2 given up
+    std::atomic<int> owners{2};
+    void Release() {
+        if (--owners == 0) delete this;
+    }
+};
+
+DWORD WINAPI RunConnect(void* data) {
+    auto* call = static_cast<ConnectCall*>(data);
+    const HINTERNET connection =
+        call->api->InternetConnectW(call->session, call->host.c_str(), call->port,
+                                    call->user.empty() ? nullptr : call->user.c_str(),
+                                    call->password.empty() ? nullptr : call->password.c_str(),
+                                    call->service, call->flags, call->context);
+    call->error = connection != nullptr ? 0 : ::GetLastError();
+    call->result = connection;
+    ::SetEvent(call->done.Get());
+    if (call->state.exchange(1) == 2 && connection != nullptr)
+        call->api->InternetCloseHandle(connection);
+    call->Release();
+    return 0;
+}
+
 std::atomic<uint32_t> g_stallMs{TransferTimings().stallMs};
 std::atomic<uint32_t> g_firstPauseMs{TransferTimings().firstPauseMs};
 std::atomic<uint32_t> g_maxPauseMs{TransferTimings().maxPauseMs};
+std::atomic<uint32_t> g_slowWindowMs{TransferTimings().slowWindowMs};
+std::atomic<uint32_t> g_slowBytes{TransferTimings().slowBytes};
 
 }  // namespace
 
@@ -30,6 +67,8 @@ TransferTimings CurrentTransferTimings() {
     timings.stallMs = g_stallMs.load();
     timings.firstPauseMs = g_firstPauseMs.load();
     timings.maxPauseMs = g_maxPauseMs.load();
+    timings.slowWindowMs = g_slowWindowMs.load();
+    timings.slowBytes = g_slowBytes.load();
     return timings;
 }
 
@@ -38,6 +77,8 @@ TransferTimings SetTransferTimings(const TransferTimings& timings) {
     g_stallMs.store(timings.stallMs);
     g_firstPauseMs.store(timings.firstPauseMs);
     g_maxPauseMs.store(timings.maxPauseMs);
+    g_slowWindowMs.store(timings.slowWindowMs);
+    g_slowBytes.store(timings.slowBytes);
     return previous;
 }
 
@@ -67,7 +108,7 @@ struct AsyncChannel::Record {
 AsyncChannel::AsyncChannel(const WinInetApi& api, DownloadSink* sink) : api_(api), sink_(sink) {}
 
 AsyncChannel::~AsyncChannel() {
-    CloseAll();
+    CloseAll();  // abandons (never frees) a record that a pending call may still use
     delete record_;
 }
 
@@ -87,6 +128,17 @@ void AsyncChannel::Begin(Operation operation) {
     record_->pendingOperation = operation;
     stalled_ = false;
     stallMs_ = CurrentTransferTimings().stallMs;
+    began_ = ::GetTickCount();
+}
+
+bool AsyncChannel::GiveUp(bool cancelled) {
+    if (!cancelled && ::GetTickCount() - began_ < stallMs_) return false;
+    callPending_ = true;
+    stalled_ = !cancelled;
+    if (stalled_)
+        Log({"Download: nothing arrived for ", DecimalPiece(stallMs_ / 1000),
+             " s; the connection is treated as broken"});
+    return true;
 }
 
 uint32_t AsyncChannel::Finish(bool succeeded, DWORD error) {
@@ -96,22 +148,54 @@ uint32_t AsyncChannel::Finish(bool succeeded, DWORD error) {
         if (succeeded) return 0;
         return error == 0 ? ERROR_INTERNAL_ERROR : error;
     }
-    const DWORD start = ::GetTickCount();
     while (!record_->completed.load()) {
-        if (sink_ != nullptr && sink_->IsCancelled()) {
-            callPending_ = true;
-            return DLERR_CANCELLED;
-        }
-        if (::GetTickCount() - start >= stallMs_) {
-            Log({L"Download: nothing arrived for ", DecimalPiece(stallMs_ / 1000),
-                 L" s; the connection is treated as broken"});
-            callPending_ = true;
-            stalled_ = true;
-            return kTimeout;
-        }
+        if (GiveUp(sink_ != nullptr && sink_->IsCancelled()))
+            return stalled_ ? kTimeout : DLERR_CANCELLED;
         ::WaitForSingleObject(record_->completionEvent.Get(), kPollMs);
     }
     return record_->asyncResult.load() != 0 ? 0 : record_->asyncError.load();
+}
+
+uint32_t AsyncChannel::Connect(HINTERNET session, const std::wstring& host, INTERNET_PORT port,
+                               const std::wstring& user, const std::wstring& password,
+                               DWORD service, DWORD flags) {
+    Begin(kConnect);
+    auto* call = new ConnectCall();
+    call->api = &api_;
+    call->session = session;
+    call->host = host;
+    call->user = user;
+    call->password = password;
+    call->port = port;
+    call->service = service;
+    call->flags = flags;
+    call->context = Context();
+    call->done.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HANDLE thread =
+        call->done ? ::CreateThread(nullptr, 0, &RunConnect, call, 0, nullptr) : nullptr;
+    if (thread == nullptr) {
+        const DWORD error = ::GetLastError();
+        delete call;
+        return error != 0 ? error : ERROR_NOT_ENOUGH_MEMORY;
+    }
+    ::CloseHandle(thread);
+    while (::WaitForSingleObject(call->done.Get(), kPollMs) != WAIT_OBJECT_0) {
+        if (GiveUp(sink_ != nullptr && sink_->IsCancelled())) {
+            // Returned meanwhile: nobody else closes what it got.
+            if (call->state.exchange(2) == 1 && call->result != nullptr)
+                api_.InternetCloseHandle(call->result);
+            call->Release();
+            return stalled_ ? kTimeout : DLERR_CANCELLED;
+        }
+    }
+    const HINTERNET connection = call->result;
+    const DWORD error = call->error;
+    call->Release();
+    const uint32_t outcome = Finish(connection != nullptr, error);
+    if (outcome == 0)
+        connection_ =
+            connection != nullptr ? connection : reinterpret_cast<HINTERNET>(AsyncResult());
+    return outcome;
 }
 
 uintptr_t AsyncChannel::AsyncResult() const {
@@ -168,10 +252,10 @@ std::wstring AsyncChannel::LastResponseText() {
     DWORD length = 0;
     api.InternetGetLastResponseInfoW(&error, nullptr, &length);
     if (length == 0) return std::wstring();
-    std::vector<wchar_t> text(length + 2);
+    std::wstring text(length + 2, L'\0');
     length = static_cast<DWORD>(text.size());
-    if (!api.InternetGetLastResponseInfoW(&error, text.data(), &length)) return std::wstring();
-    return std::wstring(text.data());
+    if (!api.InternetGetLastResponseInfoW(&error, &text[0], &length)) return std::wstring();
+    return text.c_str();
 }
 
 bool AsyncChannel::WaitCompleted(DWORD timeoutMs) {
@@ -193,35 +277,36 @@ void AsyncChannel::CloseAll() {
 }
 
 void AsyncChannel::Close(HINTERNET& handle) {
+    // A call left pending by a cancel or a stall is not waited for: Windows
+    // cancels it when its handle closes, Wine lets it run until the server
+    // answers (a stalled server: for as long as it stalls). A connect may be
+    // pending before there is any handle. Either way its record (with the
+    // buffer a pending read writes to) goes with that call and the channel
+    // goes on with a new one.
+    if (callPending_) {
+        Abandon();
+        return;
+    }
     if (handle == nullptr) return;
-    const bool pending = callPending_;
-    callPending_ = false;
     ::ResetEvent(record_->closingEvent.Get());
     api_.InternetCloseHandle(handle);
     handle = nullptr;
     // The callback must be done with the handle before the record is used
     // again: a pending call completes (or is cancelled) first, then the
-    // handle reports that it is closing. A call left pending by a cancel or
-    // a stall is not waited for: Windows cancels it when its handle closes,
-    // Wine lets it run until the server answers (a stalled server: for as
-    // long as it stalls). Then, or when the closing is not reported in time,
-    // the record (with the buffer a pending read writes to) stays with the
-    // old handle and the channel goes on with a new one.
-    if (pending) {
-        Abandon();
-        return;
-    }
+    // handle reports that it is closing. When the closing is not reported in
+    // time, the record stays with the old handle too.
     if (!WaitCompleted(kCloseWaitMs) ||
         ::WaitForSingleObject(record_->closingEvent.Get(), kCloseWaitMs) != WAIT_OBJECT_0) {
-        Log({L"Download: an internet handle did not report its closing within ",
-             DecimalPiece(kCloseWaitMs), L" ms"});
+        Log({"Download: an internet handle did not report its closing within ",
+             DecimalPiece(kCloseWaitMs), " ms"});
         Abandon();
     }
 }
 
 void AsyncChannel::Abandon() {
-    // The other open handle reports to the same record: it is closed
-    // without waiting as well.
+    callPending_ = false;
+    // Every open handle reports to the same record: each is closed without
+    // waiting.
     for (HINTERNET* other : {&handle_, &connection_}) {
         if (*other != nullptr) api_.InternetCloseHandle(*other);
         *other = nullptr;

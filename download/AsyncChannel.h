@@ -42,6 +42,10 @@ struct TransferTimings {
     // further attempt up to maxPauseMs.
     uint32_t firstPauseMs = 1000;
     uint32_t maxPauseMs = 15000;
+    // A connection that brings fewer than slowBytes in slowWindowMs (a
+    // server that trickles) counts as broken too.
+    uint32_t slowWindowMs = 120000;
+    uint32_t slowBytes = 1024;
 };
 TransferTimings CurrentTransferTimings();
 // Installs `timings`; returns the previous ones.
@@ -81,9 +85,24 @@ class AsyncChannel {
     };
     void Begin(Operation operation);
     // The outcome of the call begun last: 0, its error, DLERR_CANCELLED or
-    // 12002 (stalled); see above.
+    // 12002 (stalled since Begin); see above.
     uint32_t Finish(bool succeeded, DWORD error);
     bool Stalled() const { return stalled_; }
+
+    // Connects to a server (InternetConnectW on `session`; empty user and
+    // password are passed as none) and takes the new connection handle;
+    // the outcome as Finish gives it. Windows starts the connect and
+    // completes it through the callback; Wine logs in to an FTP server
+    // inside the call itself, blocking the calling thread until the server
+    // greets (about 60 s against one that accepts and never does, whatever
+    // time-out the caller sets). So the call is made on a thread of its own
+    // and waited for like a pending call: a cancel is answered within 10 ms,
+    // a stall ends the wait after the stall time. A call given up that way
+    // closes the handle it gets when it returns at last; its record is
+    // abandoned like that of any call left pending.
+    uint32_t Connect(HINTERNET session, const std::wstring& host, INTERNET_PORT port,
+                     const std::wstring& user, const std::wstring& password, DWORD service,
+                     DWORD flags);
 
     // What the completion of the last call delivered (valid after Finish
     // returned 0 for a call that pended).
@@ -98,9 +117,8 @@ class AsyncChannel {
 
     HINTERNET Connection() const { return connection_; }
     HINTERNET Handle() const { return handle_; }
-    // Takes ownership of a new handle (the immediate result of the call, or
-    // AsyncResult() when it pended).
-    void SetConnection(HINTERNET connection) { connection_ = connection; }
+    // Takes ownership of a new request or file handle (the immediate result
+    // of the call, or AsyncResult() when it pended).
     void SetHandle(HINTERNET handle) { handle_ = handle; }
     // Closes the request/file handle, or both handles. Each close waits
     // until the callback is done with the handle (at most 30 s) unless the
@@ -115,6 +133,9 @@ class AsyncChannel {
     struct Record;
     void Close(HINTERNET& handle);
     void Abandon();
+    // True when the current call is to be left pending: the user cancelled
+    // (`cancelled`), or the stall time has passed since Begin (logged).
+    bool GiveUp(bool cancelled);
     // Waits until the callback stored the completion of the current call;
     // false when `timeoutMs` passed first.
     bool WaitCompleted(DWORD timeoutMs);
@@ -127,6 +148,7 @@ class AsyncChannel {
     bool callPending_ = false;  // the last call was left pending (cancel, stall)
     bool stalled_ = false;
     uint32_t stallMs_ = 0;
+    DWORD began_ = 0;
 };
 
 }  // namespace pravel

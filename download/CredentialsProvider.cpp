@@ -71,15 +71,15 @@ void CredentialsProvider::Store(const std::wstring& user, const std::wstring& pa
 }
 
 std::wstring ServerPlace(const std::wstring& scheme, const std::wstring& host, unsigned port) {
-    return ToLowerAscii(scheme) + L"://" + ToLowerAscii(host) + L":" + ToDecimalUnsigned(port);
+    return Concat({ToLowerAscii(scheme), "://", ToLowerAscii(host), ":", DecimalPiece(port)});
 }
 
 std::wstring ProxyPlace(const std::wstring& proxySetting) {
-    return L"proxy " + ToLowerAscii(proxySetting);
+    return Concat({"proxy ", ToLowerAscii(proxySetting)});
 }
 
 std::wstring SharePlace(const std::wstring& server) {
-    return L"share \\\\" + ToLowerAscii(server);
+    return Concat({"share \\\\", ToLowerAscii(server)});
 }
 
 bool AskForCredentials(CredentialsProvider* provider, DownloadSink* sink, const std::wstring& url,

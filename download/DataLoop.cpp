@@ -1,18 +1,20 @@
 // The data loop of HTTP(S) and FTP transfers: reads the open source into the
-// ".part" file, reconnects with a resume offset when the connection breaks
-// or stalls (AsyncChannel bounds every wait by the stall time), and gives up
-// with DLERR_INCOMPLETE after kMaxIdleReconnects reconnects in a row that
-// brought no new byte, keeping the ".part" file for the next run. Offsets and
-// sizes are 64-bit throughout.
+// ".part" file (download/PartFile.h), reconnects with a resume offset when
+// the connection breaks, stalls (AsyncChannel bounds every wait by the stall
+// time) or trickles (fewer than TransferTimings::slowBytes in slowWindowMs),
+// and gives up with DLERR_INCOMPLETE after kMaxIdleReconnects reconnects in
+// a row that brought little (BroughtLittle), keeping the ".part" file for the
+// next run. An answer's end completes the file only when the file has the
+// size an answer stated (or no answer ever stated one). Offsets and sizes
+// are 64-bit throughout.
 #include <windows.h>
 
 #include "common/ErrorCodes.h"
-#include "common/Handles.h"
 #include "common/Text.h"
 #include "diag/Logger.h"
 #include "download/DownloadSink.h"
 #include "download/DownloaderParts.h"
-#include "download/PartFile.h"
+#include "download/TransferText.h"
 
 namespace pravel {
 
@@ -24,43 +26,31 @@ constexpr DWORD kPollMs = 10;
 
 }  // namespace
 
-uint32_t Downloader::StartPartAt(uint64_t offset, const std::wstring& validator) {
-    LARGE_INTEGER at = {};
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    // A ".part" file longer than the offset the server agreed to is cut.
-    if (!::SetFilePointerEx(partFile_, at, nullptr, FILE_BEGIN) || !::SetEndOfFile(partFile_))
-        return ::GetLastError();
-    if (offset == 0) WritePartValidator(partPath_, validator);
+uint32_t Downloader::Adopt(const OpenResult& answer) {
+    if (answer.start == 0) {
+        if (const uint32_t error = CreateFoldersOf(partPath_); error != 0) return error;
+        return part_.Begin(answer.validator, knownTotal_);
+    }
+    // The offset asked for was the file's size a moment ago; nothing else
+    // writes to it.
+    if (answer.start != part_.Size()) return kTimeout;
+    if (knownTotal_ != part_.Total()) part_.SetTotal(knownTotal_);
     return 0;
 }
 
-uint32_t Downloader::DataLoop(uint64_t offset, const OpenResult& opened) {
-    uint64_t announced = opened.announced;
-    if (sink_ != nullptr) sink_->TransferStarting(1, announced, target_.c_str());
+uint32_t Downloader::DataLoop(const OpenResult& opened) {
+    if (sink_ != nullptr) sink_->TransferStarting(1, knownTotal_, target_.c_str());
     if (Cancelled()) return Fail(DLERR_CANCELLED, target_);
-    if (const uint32_t error = CreateFoldersOf(partPath_); error != 0)
-        return Fail(error, Concat({L"cannot create the folder of ", partPath_}));
+    if (const uint32_t error = Adopt(opened); error != 0)
+        return Fail(error, Concat({"cannot write ", partPath_}));
+    if (sink_ != nullptr) sink_->BytesWritten(part_.Size());
 
-    UniqueFile file(::CreateFileW(partPath_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  offset == 0 ? CREATE_ALWAYS : OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        const DWORD error = ::GetLastError();
-        if (Cancelled()) return Fail(DLERR_CANCELLED, target_);
-        return Fail(error, Concat({L"cannot open ", partPath_}));
-    }
-    partFile_ = file.Get();
-    struct ForgetFile {
-        HANDLE& file;
-        ~ForgetFile() { file = nullptr; }
-    } forget{partFile_};
-    if (const uint32_t error = StartPartAt(offset, opened.validator); error != 0)
-        return Fail(error, Concat({L"cannot continue ", partPath_}));
-    if (sink_ != nullptr) sink_->BytesWritten(offset);
-
-    int idleReconnects = 0;    // reconnects in a row after which no byte came
-    bool reconnected = false;  // whether any reconnect happened yet
-    uint64_t sizeAtLastReconnect = 0;
+    const TransferTimings timings = CurrentTransferTimings();
+    int idleReconnects = 0;               // in a row, that brought little
+    uint64_t sizeAtStart = part_.Size();  // of the current connection
+    uint64_t lastGrowth = 0;              // what the connection before brought
+    DWORD windowStart = ::GetTickCount();
+    uint64_t windowBytes = 0;
     for (;;) {
         // How much can be read now. The counts and the buffer belong to the
         // channel's current record: fetched again for every call, because a
@@ -89,87 +79,89 @@ uint32_t Downloader::DataLoop(uint64_t offset, const OpenResult& opened) {
                 read = static_cast<int32_t>(count) > 0 ? count : read;
             }
             if (error == 0 && read != 0) {
-                DWORD written = 0;
-                if (!::WriteFile(file.Get(), buffer, read, &written, nullptr) || written != read)
-                    return Fail(::GetLastError(), Concat({L"cannot write ", partPath_}));
+                if (const uint32_t failure = part_.Append(buffer, read); failure != 0)
+                    return Fail(failure, Concat({"cannot write ", partPath_}));
                 if (sink_ != nullptr) sink_->BytesWritten(read);
-                while (sink_ != nullptr && sink_->IsPaused() && !sink_->IsCancelled())
+                windowBytes += read;
+                bool paused = false;
+                while (sink_ != nullptr && sink_->IsPaused() && !sink_->IsCancelled()) {
                     ::Sleep(kPollMs);
+                    paused = true;
+                }
                 if (Cancelled()) return Fail(DLERR_CANCELLED, target_);
-                continue;
+                const DWORD now = ::GetTickCount();
+                if (paused || now - windowStart < timings.slowWindowMs) continue;
+                if (windowBytes >= timings.slowBytes) {
+                    windowStart = now;
+                    windowBytes = 0;
+                    continue;
+                }
+                Log({"Download: fewer than ", DecimalPiece(timings.slowBytes), " bytes arrived in ",
+                     DecimalPiece(timings.slowWindowMs / 1000),
+                     " s; the connection is treated as broken"});
+                error = kTimeout;
             }
         }
         if (error == DLERR_CANCELLED) return Fail(error, target_);
 
-        bool reconnect = false;
+        const uint64_t have = part_.Size();
         if (error == 0) {
-            // Nothing more is available.
-            const uint64_t have = OpenFileSize(file.Get());
-            if (announced == 0 || have >= announced) {
-                file.Reset();
-                return PutInPlace();
+            // The answer ended. Complete only at the size an answer stated.
+            if (knownTotal_ == 0 || have == knownTotal_) return PutInPlace();
+            if (have > knownTotal_) {
+                Log({"Download: the source sent more than ", DecimalPiece(knownTotal_), " bytes; ",
+                     partPath_, " starts over"});
+                part_.Discard();
             }
             if (!allowReconnect_)
                 return Fail(DLERR_INCOMPLETE,
-                            Concat({L"the source ended after ", DecimalPiece(have), L" of ",
-                                    DecimalPiece(announced), L" bytes"}));
-            reconnect = true;
-        } else if (allowReconnect_ && IsBrokenConnection(error)) {
-            reconnect = true;
+                            Concat({"the source ended after ", DecimalPiece(have), " of ",
+                                    DecimalPiece(knownTotal_), " bytes"}));
+        } else if (!allowReconnect_ || !IsBrokenConnection(error)) {
+            return Fail(error, Concat({"reading the source of ", target_}));
         }
-        if (!reconnect) return Fail(error, Concat({L"reading the source of ", target_}));
 
-        // A server that keeps breaking the connection, or stalling, without
-        // sending anything new would be reconnected for ever.
-        ::FlushFileBuffers(file.Get());
-        const uint64_t have = OpenFileSize(file.Get());
-        idleReconnects = reconnected && have == sizeAtLastReconnect ? idleReconnects + 1 : 0;
-        reconnected = true;
-        sizeAtLastReconnect = have;
+        // A server that keeps breaking the connection, stalling or
+        // trickling without sending much would be reconnected for ever.
+        part_.Flush();
+        const uint64_t growth = part_.Size() > sizeAtStart ? part_.Size() - sizeAtStart : 0;
+        idleReconnects = BroughtLittle(growth, lastGrowth) ? idleReconnects + 1 : 0;
+        lastGrowth = growth;
         if (idleReconnects >= kMaxIdleReconnects)
-            return Fail(DLERR_INCOMPLETE, Concat({DecimalPiece(kMaxIdleReconnects),
-                                                  L" reconnects brought no new byte; ", partPath_,
-                                                  L" is kept at ", DecimalPiece(have), L" bytes"}));
-        // The first reconnect after progress is immediate; one that brought
-        // nothing is followed by growing pauses.
+            return Fail(
+                DLERR_INCOMPLETE,
+                Concat({DecimalPiece(kMaxIdleReconnects), " connections in a row brought little; ",
+                        partPath_, " is kept at ", DecimalPiece(part_.Size()), " bytes"}));
+        // A reconnect after progress is immediate; one after little is
+        // preceded by growing pauses.
         if (idleReconnects > 0 && !PauseBeforeAttempt(idleReconnects - 1))
             return Fail(DLERR_CANCELLED, target_);
-        Log({L"Download reconnects after ", DecimalPiece(error), L" at ", DecimalPiece(have),
-             L" bytes: ", target_});
-        error = Reconnect(announced);
-        if (error != 0) return Fail(error, Concat({L"reconnecting for ", target_}));
+        Log({"Download reconnects after ", DecimalPiece(error), " at ", DecimalPiece(part_.Size()),
+             " bytes: ", target_});
+        error = Reconnect();
+        if (error != 0) return Fail(error, Concat({"reconnecting for ", target_}));
+        sizeAtStart = part_.Size();
+        windowStart = ::GetTickCount();
+        windowBytes = 0;
     }
 }
 
-uint32_t Downloader::Reconnect(uint64_t& announced) {
-    const uint64_t size = OpenFileSize(partFile_);
-    uint64_t offset = resume_ ? size : 0;
+uint32_t Downloader::Reconnect() {
     OpenResult opened;
-    const uint32_t error = OpenWithFailover(offset, opened);
+    const uint32_t error = OpenWithFailover(opened);
     if (Cancelled()) return DLERR_CANCELLED;
     if (error != 0) return error;
-    if (offset != size) {
-        if (offset != 0) return kTimeout;
-        // The source sends the whole file again (it ignores ranges, or the
-        // file changed behind the URL): the ".part" file starts over.
-        if (const uint32_t failure = StartPartAt(0, opened.validator); failure != 0) return failure;
-        if (sink_ != nullptr) sink_->TransferStarting(1, opened.announced, target_.c_str());
-    }
-    announced = opened.announced;
-    LARGE_INTEGER end = {};
-    ::SetFilePointerEx(partFile_, end, nullptr, FILE_END);
-    return 0;
+    // The file starts over (the source ignores ranges, or the file changed
+    // behind the URL).
+    if (opened.start == 0 && sink_ != nullptr)
+        sink_->TransferStarting(1, knownTotal_, target_.c_str());
+    return Adopt(opened);
 }
 
 uint32_t Downloader::PutInPlace() {
-    ::DeleteFileW(target_.c_str());
-    if (!::MoveFileW(partPath_.c_str(), target_.c_str())) {
-        if (!::CopyFileW(partPath_.c_str(), target_.c_str(), FALSE))
-            return Fail(::GetLastError(), Concat({L"cannot put ", partPath_, L" in place"}));
-        ::DeleteFileW(partPath_.c_str());
-    }
-    ::DeleteFileW(PartTagPath(partPath_).c_str());
-    Log({L"Download complete: ", target_});
+    if (const uint32_t error = part_.MoveTo(target_); error != 0)
+        return Fail(error, Concat({"cannot put ", partPath_, " in place"}));
+    Log({"Download complete: ", target_});
     if (sink_ != nullptr) sink_->TransferFinished(1, 0);
     return 0;
 }

@@ -92,16 +92,16 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
     for (DownloadItem& item : items_) {
         Prerequisite& p = set_.At(static_cast<size_t>(item.prerequisiteIndex));
         if (sink_ != nullptr && sink_->IsCancelled()) {
-            Log(L"Download was canceled.");
+            Log({"Download was canceled."});
             return kInstallSuccess;
         }
         if (sink_ != nullptr) {
             sink_->ShowStep(FormatWithName(texts_.downloading, p.name).c_str(), kStepKind);
         }
-        Log({L"Starting download of:", p.name});
+        Log({"Starting download of:", p.name});
         lastError_ = DownloadOne(item);
         if (lastError_ != 0) {
-            Log({L"Download failed. Error:", DownloadStatusText(lastError_)});
+            Log({"Download failed. Error:", DownloadStatusText(lastError_)});
             if (IsMandatory(p)) {
                 if (sink_ != nullptr)
                     sink_->ReportError(p.name.c_str(), DLERR_MANDATORY_FAILED, nullptr);
@@ -109,7 +109,7 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
             }
             continue;
         }
-        Log(L"Download completed succesfully.");
+        Log({"Download completed succesfully."});
         if (keep != kKeepComplete && keep != kKeepPrereqs)
             downloadedFiles_.push_back(item.targetPath);
         // Tested through a handle that then stays open until the file runs.
@@ -118,11 +118,11 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
                                  : nullptr;
         if (reason != nullptr) {
             ::DeleteFileW(item.targetPath.c_str());
-            Log({L"Downloaded file was rejected.(", std::wstring_view(reason), L")."});
+            Log({"Downloaded file was rejected.(", std::wstring_view(reason), ")."});
             if (sink_ != nullptr) sink_->ReportError(L"", DLERR_REJECTED, nullptr);
             return kInstallFailure;
         }
-        Log(L"Downloaded file was accepted.");
+        Log({"Downloaded file was accepted."});
         p.availableLocally = 1;
     }
     return kInstallSuccess;
@@ -155,7 +155,7 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
             sink->ShowStep(caption.c_str(), kStepKind);
         }
         HWND owner = ::GetForegroundWindow();
-        Log(L"Launching URL:" + RedactUrl(p.location));
+        Log({"Launching URL:", RedactUrl(p.location)});
         const std::wstring shortcut = OpenUrlThroughShortcut(p.location, ProgramTempFolder());
         if (!shortcut.empty()) shortcuts_.push_back(Shortcut{shortcut, ::GetTickCount()});
         if (sink != nullptr && !quiet) {
@@ -164,7 +164,7 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
                             caption.c_str());
             } else {
                 // Nobody could see the box or close it: its text goes to the log.
-                Log({L"Message not shown (window station not visible):", caption, L": ",
+                Log({"Message not shown (window station not visible):", caption, ": ",
                      texts_.openSiteMessage});
             }
         }

@@ -9,23 +9,23 @@ namespace {
 
 struct StatusMeaning {
     uint32_t code;
-    const wchar_t* meaning;
+    const char* meaning;
 };
 
 const StatusMeaning kMeanings[] = {
-    {DLERR_BAD_TARGET, L"the target path is not absolute"},
-    {DLERR_CANCELLED, L"the download was cancelled"},
-    {DLERR_INCOMPLETE, L"the server ended the transfer before the whole file arrived"},
-    {DLERR_OFFSET_BEYOND_END, L"the partly downloaded file is larger than the file on the server"},
-    {DLERR_AUTH_REQUIRED, L"the server or proxy requires a user name and password"},
-    {DLERR_NOT_MODIFIED, L"the server answered that the file is not modified"},
-    {DLERR_FORBIDDEN, L"the server refuses access to the file"},
-    {DLERR_NOT_FOUND, L"the server has no such file"},
-    {DLERR_REJECTED, L"the downloaded file has the wrong size or digest"},
-    {DLERR_SIZE_MISMATCH, L"the server announces another size than ExactSize"},
-    {DLERR_MANDATORY_FAILED, L"a mandatory prerequisite could not be downloaded"},
-    {DLERR_HTTP_ERROR_STATUS, L"the server answered with an error status"},
-    {DLERR_INSECURE_REDIRECT, L"an HTTPS download was redirected to plain HTTP"},
+    {DLERR_BAD_TARGET, "the target path is not absolute"},
+    {DLERR_CANCELLED, "the download was cancelled"},
+    {DLERR_INCOMPLETE, "the server ended the transfer before the whole file arrived"},
+    {DLERR_OFFSET_BEYOND_END, "the partly downloaded file is larger than the file on the server"},
+    {DLERR_AUTH_REQUIRED, "the server or proxy requires a user name and password"},
+    {DLERR_NOT_MODIFIED, "the server answered that the file is not modified"},
+    {DLERR_FORBIDDEN, "the server refuses access to the file"},
+    {DLERR_NOT_FOUND, "the server has no such file"},
+    {DLERR_REJECTED, "the downloaded file has the wrong size or digest"},
+    {DLERR_SIZE_MISMATCH, "the server announces another size than ExactSize"},
+    {DLERR_MANDATORY_FAILED, "a mandatory prerequisite could not be downloaded"},
+    {DLERR_HTTP_ERROR_STATUS, "the server answered with an error status"},
+    {DLERR_INSECURE_REDIRECT, "an HTTPS download was redirected to plain HTTP"},
 };
 
 }  // namespace
@@ -39,7 +39,7 @@ std::wstring FormatWithName(const std::wstring& pattern, const std::wstring& nam
 
 std::wstring DownloadStatusMeaning(uint32_t code) {
     for (const StatusMeaning& entry : kMeanings) {
-        if (entry.code == code) return entry.meaning;
+        if (entry.code == code) return WideFromAscii(entry.meaning);
     }
     return std::wstring();
 }
@@ -47,7 +47,7 @@ std::wstring DownloadStatusMeaning(uint32_t code) {
 std::wstring DescribeDownloadStatus(uint32_t code) {
     const std::wstring meaning = DownloadStatusMeaning(code);
     if (meaning.empty()) return std::wstring();
-    return Concat({HResultPiece(static_cast<int32_t>(code)), L" (", meaning, L")"});
+    return Concat({HResultPiece(static_cast<int32_t>(code)), " (", meaning, ")"});
 }
 
 bool Md5Matches(const std::wstring& computed, const std::wstring& configured) {

@@ -26,22 +26,30 @@ std::wstring Hex(uint32_t code) {
     return FormatHResult(static_cast<int32_t>(code));
 }
 
-bool Crack(const WinInetApi& api, const std::wstring& text, Downloader::SourceUrl& url,
-           DWORD& error) {
-    std::vector<wchar_t> host(text.size() + 1), path(text.size() + 1), extra(text.size() + 1),
-        user(text.size() + 1), password(text.size() + 1);
+}  // namespace
+
+bool transfer::CrackUrl(const WinInetApi& api, const std::wstring& text, Downloader::SourceUrl& url,
+                        DWORD& error) {
+    // One buffer, five fields of the URL's length each.
+    const DWORD room = static_cast<DWORD>(text.size() + 1);
+    std::wstring buffer(5 * static_cast<size_t>(room), L'\0');
+    wchar_t* const host = &buffer[0];
+    wchar_t* const path = host + room;
+    wchar_t* const extra = path + room;
+    wchar_t* const user = extra + room;
+    wchar_t* const password = user + room;
     URL_COMPONENTSW parts = {};
     parts.dwStructSize = sizeof(parts);
-    parts.lpszHostName = host.data();
-    parts.dwHostNameLength = static_cast<DWORD>(host.size());
-    parts.lpszUrlPath = path.data();
-    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
-    parts.lpszExtraInfo = extra.data();
-    parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
-    parts.lpszUserName = user.data();
-    parts.dwUserNameLength = static_cast<DWORD>(user.size());
-    parts.lpszPassword = password.data();
-    parts.dwPasswordLength = static_cast<DWORD>(password.size());
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = room;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = room;
+    parts.lpszExtraInfo = extra;
+    parts.dwExtraInfoLength = room;
+    parts.lpszUserName = user;
+    parts.dwUserNameLength = room;
+    parts.lpszPassword = password;
+    parts.dwPasswordLength = room;
     if (!api.InternetCrackUrlW(text.c_str(), 0, 0, &parts)) {
         error = ::GetLastError();
         if (error == 0) error = ERROR_INVALID_PARAMETER;
@@ -50,22 +58,19 @@ bool Crack(const WinInetApi& api, const std::wstring& text, Downloader::SourceUr
     url.text = text;
     // The password never reaches the log, in whatever form it was written.
     url.shown = RedactUrl(text);
-    for (const std::wstring& secret :
-         {std::wstring(password.data()), PercentDecode(password.data())}) {
+    url.password = PercentDecode(password);
+    for (const std::wstring& secret : {std::wstring(password), url.password}) {
         for (size_t at; !secret.empty() && (at = url.shown.find(secret)) != std::wstring::npos;)
             url.shown.replace(at, secret.size(), L"***");
     }
     url.scheme = parts.nScheme;
     url.port = parts.nPort;
-    url.host = host.data();
-    url.path = path.data();
-    url.extra = extra.data();
-    url.user = PercentDecode(user.data());
-    url.password = PercentDecode(password.data());
+    url.host = host;
+    url.path = path;
+    url.extra = extra;
+    url.user = PercentDecode(user);
     return true;
 }
-
-}  // namespace
 
 uint32_t transfer::CreateFoldersOf(const std::wstring& path) {
     const std::wstring folder = FolderOf(path);
@@ -91,11 +96,12 @@ uint32_t Downloader::Download(const std::wstring& url, const std::wstring& targe
 uint32_t Downloader::Download(const std::vector<std::wstring>& urls, const std::wstring& target) {
     const uint32_t result = Run(urls, target);
     CloseSession();
+    part_.Close();
     if (!connectedShare_.empty()) {
         // Only a connection this transfer made; nothing is left behind.
         if (const DWORD error = DisconnectShare(connectedShare_.c_str()); error != 0)
-            Log({L"Download: cannot remove the connection to ", connectedShare_, L" (",
-                 DecimalPiece(error), L")"});
+            Log({"Download: cannot remove the connection to ", connectedShare_, " (",
+                 DecimalPiece(error), ")"});
         connectedShare_.clear();
     }
     return result;
@@ -107,28 +113,22 @@ bool Downloader::Cancelled() {
 
 uint32_t Downloader::Fail(uint32_t code, std::wstring_view what) {
     if (code == DLERR_CANCELLED) {
-        Log({L"Download cancelled: ", target_});
+        Log({"Download cancelled: ", target_});
         return code;
     }
-    std::wstring line = L"Download error " + Hex(code) + L" (" + ToDecimalUnsigned(code) + L"): ";
-    Log(line.append(what));
+    Log({"Download error ", Hex(code), " (", DecimalPiece(code), "): ", what});
     if (code != DLERR_NOT_MODIFIED && sink_ != nullptr) sink_->ReportError(nullptr, code, nullptr);
     return code;
 }
 
-void Downloader::DiscardPart() {
-    if (partFile_ == nullptr) {
-        DeletePartFiles(partPath_);
-        return;
-    }
-    LARGE_INTEGER start = {};
-    if (::SetFilePointerEx(partFile_, start, nullptr, FILE_BEGIN)) ::SetEndOfFile(partFile_);
+uint64_t Downloader::ResumeOffset() const {
+    return resume_ ? part_.Size() : 0;
 }
 
 uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstring& target) {
     target_ = target;
     partPath_ = target + L".part";
-    partFile_ = nullptr;
+    knownTotal_ = 0;
     allowReconnect_ = true;
     statusCode_ = 0;
 
@@ -136,8 +136,8 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
     if (!api_->Available()) {
         const char* missing = api_->FirstMissing();
         return Fail(ERROR_PROC_NOT_FOUND,
-                    Concat({L"wininet.dll or its function ", WidenLatin1(missing ? missing : ""),
-                            L" is not available"}));
+                    Concat({"wininet.dll or its function ", WidenLatin1(missing ? missing : ""),
+                            " is not available"}));
     }
 
     std::vector<SourceUrl> sources;
@@ -145,8 +145,8 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
     for (const std::wstring& text : urls) {
         SourceUrl url;
         DWORD error = 0;
-        if (!Crack(*api_, text, url, error))
-            return Fail(error, Concat({L"cannot crack URL ", RedactUrl(text)}));
+        if (!CrackUrl(*api_, text, url, error))
+            return Fail(error, Concat({"cannot crack URL ", RedactUrl(text)}));
         switch (url.scheme) {
             case INTERNET_SCHEME_FTP:
             case INTERNET_SCHEME_HTTP:
@@ -156,7 +156,7 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
                 allowReconnect_ = false;
                 break;
             default:
-                return Fail(kUnrecognizedScheme, Concat({L"unsupported scheme in ", url.shown}));
+                return Fail(kUnrecognizedScheme, Concat({"unsupported scheme in ", url.shown}));
         }
         sources.push_back(std::move(url));
     }
@@ -170,23 +170,29 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
         return Fail(error, L"cannot open the internet session");
 
     if (!IsAbsoluteTarget(target_))
-        return Fail(DLERR_BAD_TARGET, Concat({L"target is not absolute: ", target_}));
+        return Fail(DLERR_BAD_TARGET, Concat({"target is not absolute: ", target_}));
 
-    uint64_t offset = 0;
-    if (resume_ && ::GetFileAttributesW(partPath_.c_str()) != INVALID_FILE_ATTRIBUTES)
-        offset = PartFileSize(partPath_);
-    if (offset != 0) Log({L"Download resumes ", partPath_, L" at ", DecimalPiece(offset)});
+    // What an earlier run left: continued only with its tag.
+    bool dropped = false;
+    if (const uint32_t error = part_.Load(partPath_, resume_, dropped); error != 0)
+        return Fail(error, Concat({"cannot open ", partPath_}));
+    if (dropped) Log({"Download: ", partPath_, " has no valid tag; the file starts over"});
+    knownTotal_ = part_.Total();
+    if (part_.Size() != 0)
+        Log({"Download resumes ", partPath_, " at ", DecimalPiece(part_.Size())});
 
     OpenResult opened;
-    const uint32_t error = OpenWithFailover(offset, opened);
+    const uint32_t error = OpenWithFailover(opened);
     if (Cancelled()) return Fail(DLERR_CANCELLED, target_);
-    if (error != 0) return Fail(error, Concat({L"cannot open the source for ", target_}));
-    if (expectedSize_ != 0 && opened.announced != 0 && expectedSize_ != opened.announced)
-        return Fail(DLERR_SIZE_MISMATCH,
-                    Concat({L"the source announces ", DecimalPiece(opened.announced),
-                            L" bytes, expected ", DecimalPiece(expectedSize_)}));
-    if (opened.isFile) return CopyFileSource(opened.filePath);
-    return DataLoop(offset, opened);
+    if (error != 0) return Fail(error, Concat({"cannot open the source for ", target_}));
+    if (opened.isFile) {
+        // A copy never resumes: nothing of it may look like a ".part" file
+        // to continue.
+        part_.Close();
+        part_.Discard();
+        return CopyFileSource(opened.filePath);
+    }
+    return DataLoop(opened);
 }
 
 // --- session -------------------------------------------------------------------
@@ -215,7 +221,7 @@ void Downloader::CloseSession() {
 
 bool Downloader::PauseBeforeAttempt(int attempt) {
     const uint32_t pause = PauseBeforeAttemptMs(CurrentTransferTimings(), attempt);
-    Log({L"Download: waiting ", DecimalPiece(pause), L" ms before the next attempt"});
+    Log({"Download: waiting ", DecimalPiece(pause), " ms before the next attempt"});
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < pause) {
         if (Cancelled()) return false;
@@ -224,7 +230,7 @@ bool Downloader::PauseBeforeAttempt(int attempt) {
     return !Cancelled();
 }
 
-uint32_t Downloader::OpenWithFailover(uint64_t& offset, OpenResult& result) {
+uint32_t Downloader::OpenWithFailover(OpenResult& result) {
     std::vector<SourceUrl>& urls = *urls_;
     int budget = retryCount_ > static_cast<int>(urls.size()) - 1
                      ? retryCount_
@@ -235,25 +241,20 @@ uint32_t Downloader::OpenWithFailover(uint64_t& offset, OpenResult& result) {
     int pauses = 0;
     for (;;) {
         result = OpenResult();
-        uint64_t tryOffset = offset;
-        const uint32_t outcome = OpenOne(urls[index], tryOffset, result);
+        const uint32_t outcome = OpenOne(urls[index], result);
         ++attempts;
-        if (outcome == 0) {
-            offset = tryOffset;
-            return 0;
-        }
-        if (outcome == DLERR_CANCELLED) return outcome;
-        Log({L"Download source failed with ", DecimalPiece(outcome), L": ", urls[index].shown});
+        if (outcome == 0 || outcome == DLERR_CANCELLED) return outcome;
+        Log({"Download source failed with ", DecimalPiece(outcome), ": ", urls[index].shown});
         // A server that cannot be reached, or whose connection broke or
         // stalled before it answered, is tried again.
-        const bool always =
-            outcome == kNameNotResolved || outcome == kCannotConnect || IsBrokenConnection(outcome);
+        const bool always = outcome == kNameNotResolved || outcome == kCannotConnect ||
+                            outcome == kInvalidResponse || IsBrokenConnection(outcome);
         // A server error status moves on like a missing file: another mirror
         // may serve the file.
         const bool withMirrors = outcome == ERROR_PATH_NOT_FOUND || outcome == kExtendedError ||
                                  outcome == kItemNotFound || outcome == kFtpDropped ||
                                  outcome == DLERR_NOT_FOUND || outcome == DLERR_HTTP_ERROR_STATUS ||
-                                 outcome == DLERR_INSECURE_REDIRECT;
+                                 outcome == DLERR_INSECURE_REDIRECT || outcome == kRedirectFailed;
         if (budget <= 0 || !(always || (withMirrors && urls.size() > 1))) return outcome;
         if (Cancelled()) return DLERR_CANCELLED;
         --budget;
@@ -264,16 +265,38 @@ uint32_t Downloader::OpenWithFailover(uint64_t& offset, OpenResult& result) {
     }
 }
 
-uint32_t Downloader::OpenOne(const SourceUrl& url, uint64_t& offset, OpenResult& result) {
-    channel_->CloseAll();
-    switch (url.scheme) {
-        case INTERNET_SCHEME_HTTP:
-        case INTERNET_SCHEME_HTTPS:
-            return OpenHttp(url, offset, result);
-        case INTERNET_SCHEME_FTP:
-            return OpenFtp(url, offset, result);
-        default:
-            return OpenFileSource(url, offset, result);
+uint32_t Downloader::OpenOne(const SourceUrl& url, OpenResult& result) {
+    for (;;) {
+        channel_->CloseAll();
+        uint32_t error = 0;
+        switch (url.scheme) {
+            case INTERNET_SCHEME_HTTP:
+            case INTERNET_SCHEME_HTTPS:
+                error = OpenHttp(url, result);
+                break;
+            case INTERNET_SCHEME_FTP:
+                error = OpenFtp(url, result);
+                break;
+            default:
+                error = OpenFileSource(url, result);
+                break;
+        }
+        if (error != 0 || result.total == 0) return error;
+        if (expectedSize_ != 0 && result.total != expectedSize_) {
+            Log({"Download: the source announces ", DecimalPiece(result.total),
+                 " bytes, ExactSize is ", DecimalPiece(expectedSize_)});
+            return DLERR_SIZE_MISMATCH;
+        }
+        if (result.start == 0 || knownTotal_ == 0 || result.total == knownTotal_) {
+            knownTotal_ = result.total;
+            return 0;
+        }
+        // The rest of another file: the one behind the URL changed size.
+        Log({"Download: the file now has ", DecimalPiece(result.total), " bytes instead of ",
+             DecimalPiece(knownTotal_), "; ", partPath_, " starts over"});
+        part_.Discard();
+        knownTotal_ = 0;
+        result = OpenResult();
     }
 }
 

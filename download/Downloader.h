@@ -17,8 +17,9 @@
 //                         failover and the pauses between attempts
 //   HttpExchange.cpp      one HTTP(S) request and what its answer means
 //   FtpAndFileSources.cpp FTP files and file:/share sources
-//   DataLoop.cpp          reading into the ".part" file, reconnects, the
-//                         bound on reconnects that bring nothing
+//   DataLoop.cpp          reading into the ".part" file (PartFile.h),
+//                         reconnects, the bound on reconnects that bring
+//                         little and on connections that trickle
 #pragma once
 
 #include <windows.h>
@@ -29,6 +30,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "download/PartFile.h"
 
 namespace pravel {
 
@@ -46,8 +49,8 @@ class Downloader {
     Downloader(const Downloader&) = delete;
     Downloader& operator=(const Downloader&) = delete;
 
-    // 0 = unknown. A source that announces a different size fails with
-    // DLERR_SIZE_MISMATCH.
+    // 0 = unknown. Any answer that states a different size of the file
+    // fails with DLERR_SIZE_MISMATCH.
     void SetExpectedSize(uint32_t size) { expectedSize_ = size; }
     // Sent as "Accept-Encoding" to HTTP servers when non-empty.
     void SetAcceptEncoding(const std::wstring& value) { acceptEncoding_ = value; }
@@ -69,16 +72,21 @@ class Downloader {
                                        DWORD streamNumber, DWORD callbackReason, HANDLE source,
                                        HANDLE destination, LPVOID data);
 
-    // Reconnects that bring no new byte, in a row, before DLERR_INCOMPLETE.
+    // Connections in a row that bring little (BroughtLittle in
+    // download/TransferText.h): the one that makes this many ends the
+    // transfer with DLERR_INCOMPLETE instead of another reconnect.
     static constexpr int kMaxIdleReconnects = 5;
+    // Redirects followed for one request (the next one fails the source).
+    static constexpr int kMaxRedirects = 10;
 
     struct SourceUrl;  // a cracked source URL (internal)
 
   private:
-    // What opening a source found out.
+    // What an answer (or a file: source) brings.
     struct OpenResult {
-        uint64_t announced = 0;  // size of the whole file, 0 = unknown
-        bool isFile = false;     // a file: source, copied instead of read
+        uint64_t start = 0;   // the offset its first byte belongs at
+        uint64_t total = 0;   // the size of the whole file it states, 0 = none
+        bool isFile = false;  // a file: source, copied instead of read
         std::wstring filePath;
         std::wstring validator;  // of an HTTP answer: see ResumeValidator
     };
@@ -90,53 +98,45 @@ class Downloader {
     // Opens the first source that answers, moving on along the list as the
     // outcome allows (a server that cannot be reached or stalls: always,
     // within the budget; a missing file: only with mirrors). Before a URL is
-    // tried again, pauses (PauseBeforeAttempt). `offset` is the resume
-    // offset asked for and, on success, the one the source agreed to (0: the
-    // file starts over).
-    uint32_t OpenWithFailover(uint64_t& offset, OpenResult& result);
-    uint32_t OpenOne(const SourceUrl& url, uint64_t& offset, OpenResult& result);
+    // tried again, pauses (PauseBeforeAttempt). Every attempt asks for the
+    // rest of the ".part" file as it is at that moment (ResumeOffset).
+    uint32_t OpenWithFailover(OpenResult& result);
+    // One attempt; an answer's stated size is checked against ExactSize and
+    // against the size known so far (another size: the file changed, the
+    // ".part" file starts over).
+    uint32_t OpenOne(const SourceUrl& url, OpenResult& result);
+    uint64_t ResumeOffset() const;
     // Waits before repeated attempt `attempt` of a series (growing pauses,
     // AsyncChannel.h); false when the user cancelled meanwhile (answered
     // within 10 ms).
     bool PauseBeforeAttempt(int attempt);
     bool Cancelled();
     uint32_t Fail(uint32_t code, std::wstring_view what);
-    // The ".part" file cannot be continued: truncated when the data loop
-    // has it open, otherwise deleted with its tag.
-    void DiscardPart();
 
     // --- HttpExchange.cpp ----------------------------------------------------
-    // Connects, opens the request (Range and If-Range for a resume) and
-    // sends it. A resume that the server refuses (416), or answers from
-    // another offset than asked, starts over from byte 0 once. An HTTPS
-    // request that a redirect took to plain HTTP fails with
-    // DLERR_INSECURE_REDIRECT before anything of the answer is read.
-    uint32_t OpenHttp(const SourceUrl& url, uint64_t& offset, OpenResult& result);
-    uint32_t SendHttp(const SourceUrl& url, const std::wstring& headers, bool conditional,
-                      uint64_t& offset, OpenResult& result, bool& restart);
-    bool Authenticate(const SourceUrl& url, bool proxy);
-    // The text of a response header of the current request; false when the
-    // answer has none.
-    bool QueryHeader(DWORD query, std::wstring& value);
-    // The URL the current request ended on (after redirects); empty when
-    // it cannot be read.
-    std::wstring FinalUrl();
+    // Requests the file (Range and If-Range for a resume) and follows
+    // redirects itself, each hop checked before anything is sent to it
+    // (download/HttpExchange.cpp). A resume that the server refuses (416),
+    // or answers from another offset than asked, empties the ".part" file
+    // and starts over from byte 0 once.
+    uint32_t OpenHttp(const SourceUrl& url, OpenResult& result);
+    // The text of a response header of the current request (`index`: which
+    // one of several); false when the answer has none.
+    bool QueryHeader(DWORD query, std::wstring& value, DWORD index = 0);
 
     // --- FtpAndFileSources.cpp -----------------------------------------------
-    uint32_t OpenFtp(const SourceUrl& url, uint64_t& offset, OpenResult& result);
-    uint32_t ConnectFtp(const SourceUrl& url, const std::wstring& user,
-                        const std::wstring& password);
+    uint32_t OpenFtp(const SourceUrl& url, OpenResult& result);
     uint32_t RestartFtpAt(uint64_t offset, bool& accepted);
-    uint32_t OpenFileSource(const SourceUrl& url, uint64_t& offset, OpenResult& result);
+    uint32_t OpenFileSource(const SourceUrl& url, OpenResult& result);
     uint32_t CopyFileSource(const std::wstring& path);
     DWORD OnCopyProgress(uint64_t total, uint64_t transferred, DWORD reason);
 
     // --- DataLoop.cpp --------------------------------------------------------
-    uint32_t DataLoop(uint64_t offset, const OpenResult& opened);
-    // Makes the open ".part" file end at `offset`; at 0 (a new file) keeps
-    // the answer's validator beside it.
-    uint32_t StartPartAt(uint64_t offset, const std::wstring& validator);
-    uint32_t Reconnect(uint64_t& announced);
+    uint32_t DataLoop(const OpenResult& opened);
+    // The ".part" file takes an answer: from byte 0 it begins afresh (tag
+    // first), otherwise the answer must start at the file's end.
+    uint32_t Adopt(const OpenResult& answer);
+    uint32_t Reconnect();
     uint32_t PutInPlace();
 
     DownloadSink* sink_;
@@ -147,7 +147,10 @@ class Downloader {
     std::unique_ptr<AsyncChannel> channel_;
     std::wstring target_;
     std::wstring partPath_;
-    HANDLE partFile_ = nullptr;  // the data loop's open ".part" file (not owned)
+    PartFile part_;
+    // The size of the whole file, once an answer (or the ".part" file's tag)
+    // stated it; 0 = unknown.
+    uint64_t knownTotal_ = 0;
     // The share folder this transfer connected (with a URL's or entered user
     // name); the connection is removed when the transfer ends.
     std::wstring connectedShare_;

@@ -46,6 +46,8 @@ constexpr uint32_t kCertCommonName = 12038;
 constexpr uint32_t kClientAuthCert = 12044;
 constexpr uint32_t kInvalidCa = 12045;
 constexpr uint32_t kFtpDropped = 12111;
+constexpr uint32_t kInvalidResponse = 12152;  // no answer that can be read
+constexpr uint32_t kRedirectFailed = 12156;   // too many redirects, or to another scheme
 constexpr uint32_t kDisconnected = 12163;
 
 inline bool IsCertificateError(uint32_t code) {
@@ -61,6 +63,11 @@ inline bool IsBrokenConnection(uint32_t code) {
 
 // Creates every missing folder of the file `path`; 0 or the Win32 error.
 uint32_t CreateFoldersOf(const std::wstring& path);
+
+// Cracks `text` into `url` (user name and password percent-decoded, the
+// shown form without the password); false with the error otherwise.
+bool CrackUrl(const WinInetApi& api, const std::wstring& text, Downloader::SourceUrl& url,
+              DWORD& error);
 
 }  // namespace transfer
 

@@ -35,20 +35,6 @@ bool IsShareLogonError(uint32_t code) {
 
 // --- FTP ---------------------------------------------------------------------
 
-uint32_t Downloader::ConnectFtp(const SourceUrl& url, const std::wstring& user,
-                                const std::wstring& password) {
-    channel_->Begin(AsyncChannel::kConnect);
-    HINTERNET connection = api_->InternetConnectW(
-        session_, url.host.c_str(), url.port, user.empty() ? nullptr : user.c_str(),
-        password.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE,
-        channel_->Context());
-    const uint32_t error = channel_->Finish(connection != nullptr, ::GetLastError());
-    if (error != 0) return error;
-    channel_->SetConnection(
-        connection != nullptr ? connection : reinterpret_cast<HINTERNET>(channel_->AsyncResult()));
-    return 0;
-}
-
 // Asks the server to start the next transfer at `offset`. The type is set
 // to binary first: servers refuse REST in ASCII mode, and the file is then
 // opened in binary mode anyway. `accepted` is false when the server refused
@@ -60,10 +46,10 @@ uint32_t Downloader::RestartFtpAt(uint64_t offset, bool& accepted) {
                                   L"TYPE I", channel_->Context(), nullptr);
     uint32_t error = channel_->Finish(done != FALSE, ::GetLastError());
     if (error == DLERR_CANCELLED || channel_->Stalled()) return error;
-    if (error != 0) Log({L"Download: the FTP server refused TYPE I (", DecimalPiece(error), L")"});
+    if (error != 0) Log({"Download: the FTP server refused TYPE I (", DecimalPiece(error), ")"});
 
     channel_->Begin(AsyncChannel::kFtpCommand);
-    const std::wstring command = L"REST " + ToDecimalUnsigned(offset);
+    const std::wstring command = Concat({"REST ", DecimalPiece(offset)});
     done = api_->FtpCommandW(channel_->Connection(), FALSE, FTP_TRANSFER_TYPE_BINARY,
                              command.c_str(), channel_->Context(), nullptr);
     error = channel_->Finish(done != FALSE, ::GetLastError());
@@ -76,34 +62,41 @@ uint32_t Downloader::RestartFtpAt(uint64_t offset, bool& accepted) {
         accepted = true;
         return 0;
     }
-    Log({L"Download: the FTP server refused ", command, L" (",
-         (error != 0 ? L"error " + ToDecimalUnsigned(error) : L"reply " + TrimWhite(reply)),
-         L"); the file starts over"});
+    if (error != 0) {
+        Log({"Download: the FTP server refused ", command, " (error ", DecimalPiece(error),
+             "); the file starts over"});
+    } else {
+        Log({"Download: the FTP server refused ", command, " (reply ", TrimWhite(reply),
+             "); the file starts over"});
+    }
     return 0;
 }
 
-uint32_t Downloader::OpenFtp(const SourceUrl& url, uint64_t& offset, OpenResult& result) {
+uint32_t Downloader::OpenFtp(const SourceUrl& url, OpenResult& result) {
     if (credentials_ != nullptr) credentials_->BeginAttempts();
     std::wstring user = url.user;
     std::wstring password = url.password;
     bool restarted = false;
     for (;;) {
+        channel_->CloseAll();
         for (;;) {
-            const uint32_t error = ConnectFtp(url, user, password);
+            const uint32_t error = channel_->Connect(session_, url.host, url.port, user, password,
+                                                     INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE);
             if (error == 0) break;
             if (!IsFtpLoginError(error)) return error;
-            Log({L"Download: the FTP server refused the login (", DecimalPiece(error), L") for ",
+            Log({"Download: the FTP server refused the login (", DecimalPiece(error), ") for ",
                  url.shown});
             if (!AskForCredentials(credentials_, sink_, url.shown, kFtpRealm, L"",
                                    ServerPlace(L"ftp", url.host, url.port), user, password))
                 return error;
         }
 
+        // The rest of the ".part" file as it is now.
+        const uint64_t offset = ResumeOffset();
         bool restAccepted = false;
-        if (resume_ && offset != 0) {
+        if (offset != 0) {
             const uint32_t error = RestartFtpAt(offset, restAccepted);
             if (error != 0) return error;
-            if (!restAccepted) offset = 0;
         }
 
         channel_->Begin(AsyncChannel::kOpenFtpFile);
@@ -122,50 +115,43 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, uint64_t& offset, OpenResult&
             const std::wstring reply = file == nullptr && lastError != ERROR_IO_PENDING
                                            ? AsyncChannel::LastResponseText()
                                            : channel_->ResponseText();
-            Log({L"Download: cannot open the FTP file ", url.path, L" (", DecimalPiece(error),
-                 L"): ", TrimWhite(reply)});
-            if (restAccepted && !restarted && error != DLERR_CANCELLED && !channel_->Stalled()) {
-                // The server took the offset but cannot send from it (a
-                // ".part" file longer than the file): start over once.
-                Log({L"Download: ", partPath_, L" cannot be continued at ", DecimalPiece(offset),
-                     L"; it is deleted and the file starts over"});
-                channel_->CloseAll();
-                DiscardPart();
-                offset = 0;
-                restarted = true;
-                continue;
+            Log({"Download: cannot open the FTP file ", url.path, " (", DecimalPiece(error),
+                 "): ", TrimWhite(reply)});
+            // The server took the offset but cannot send from it (a ".part"
+            // file longer than the file): start over once.
+            if (!restAccepted || restarted || error == DLERR_CANCELLED || channel_->Stalled())
+                return error;
+            Log({"Download: ", partPath_, " cannot be continued at ", DecimalPiece(offset),
+                 "; it is deleted and the file starts over"});
+        } else {
+            channel_->SetHandle(
+                file != nullptr ? file : reinterpret_cast<HINTERNET>(channel_->AsyncResult()));
+            // Wine's FtpGetFileSize answers 0: the size is then unknown and
+            // the data loop ends when the server ends the data connection, as
+            // it does on Windows for a server that reports no size.
+            DWORD high = 0;
+            DWORD low = api_->FtpGetFileSize(channel_->Handle(), &high);
+            if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) low = high = 0;
+            const uint64_t size = (static_cast<uint64_t>(high) << 32) | low;
+            const uint64_t start = restAccepted ? offset : 0;
+            if (size == 0 || start < size) {
+                result.start = start;
+                result.total = size;
+                return 0;
             }
-            return error;
-        }
-        channel_->SetHandle(file != nullptr ? file
-                                            : reinterpret_cast<HINTERNET>(channel_->AsyncResult()));
-
-        // Wine's FtpGetFileSize answers 0: the size is then unknown and the
-        // data loop ends when the server ends the data connection, as it
-        // does on Windows for a server that reports no size.
-        DWORD high = 0;
-        DWORD low = api_->FtpGetFileSize(channel_->Handle(), &high);
-        if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) low = high = 0;
-        const uint64_t size = (static_cast<uint64_t>(high) << 32) | low;
-        if (size != 0 && offset >= size) {
-            channel_->CloseAll();
             if (restarted) return DLERR_OFFSET_BEYOND_END;
-            Log({L"Download: ", partPath_,
-                 L" is at or beyond the end of the file; the file "
-                 L"starts over"});
-            DiscardPart();
-            offset = 0;
-            restarted = true;
-            continue;
+            Log({"Download: ", partPath_,
+                 " is at or beyond the end of the file; the file starts over"});
         }
-        result.announced = size;
-        return 0;
+        // Emptied now, so that the next attempt asks from byte 0.
+        part_.Discard();
+        restarted = true;
     }
 }
 
 // --- file: sources -------------------------------------------------------------
 
-uint32_t Downloader::OpenFileSource(const SourceUrl& url, uint64_t& offset, OpenResult& result) {
+uint32_t Downloader::OpenFileSource(const SourceUrl& url, OpenResult& result) {
     if (credentials_ != nullptr) credentials_->BeginAttempts();
     // Wine cracks some file: URLs ("file://\\server\share\x", "file://dir\x")
     // into the host part and leaves the path empty; Windows fills the path.
@@ -181,7 +167,7 @@ uint32_t Downloader::OpenFileSource(const SourceUrl& url, uint64_t& offset, Open
                                  password.empty() ? nullptr : password.c_str());
             if (error == 0) connectedShare_ = folder;
             if (error != 0)
-                Log({L"Download: cannot connect ", folder, L" (", DecimalPiece(error), L")"});
+                Log({"Download: cannot connect ", folder, " (", DecimalPiece(error), ")"});
         }
         if (error == 0) {
             if (path.empty()) return ERROR_INVALID_PARAMETER;
@@ -192,11 +178,10 @@ uint32_t Downloader::OpenFileSource(const SourceUrl& url, uint64_t& offset, Open
                 error = ::GetLastError();
                 if (error == 0) error = ERROR_FILE_NOT_FOUND;
             } else {
-                result.announced =
+                result.total =
                     (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
                 result.isFile = true;
                 result.filePath = path;
-                offset = 0;
                 return 0;
             }
         }
@@ -211,14 +196,14 @@ uint32_t Downloader::OpenFileSource(const SourceUrl& url, uint64_t& offset, Open
 
 uint32_t Downloader::CopyFileSource(const std::wstring& path) {
     if (const uint32_t error = CreateFoldersOf(partPath_); error != 0)
-        return Fail(error, Concat({L"cannot create the folder of ", partPath_}));
+        return Fail(error, Concat({"cannot create the folder of ", partPath_}));
     copyReported_ = 0;
     copyLastTick_ = ::GetTickCount();
     if (!::CopyFileExW(path.c_str(), partPath_.c_str(), &Downloader::CopyProgress, this, nullptr,
                        0)) {
         const DWORD error = ::GetLastError();
         if (Cancelled()) return Fail(DLERR_CANCELLED, target_);
-        return Fail(error, Concat({L"cannot copy ", path, L" to ", partPath_}));
+        return Fail(error, Concat({"cannot copy ", path, " to ", partPath_}));
     }
     return PutInPlace();
 }

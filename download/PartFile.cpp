@@ -1,81 +1,141 @@
 #include "download/PartFile.h"
 
-#include <vector>
-
 #include "common/Handles.h"
+#include "download/TransferText.h"
 
 namespace pravel {
 
 namespace {
 
-constexpr DWORD kMaxValidatorBytes = 4096;
+constexpr DWORD kMaxTagChars = 2048;
+
+// The tag's text (UTF-16 on disk); false when it is missing, unreadable or
+// implausibly long.
+bool ReadTag(const std::wstring& path, std::wstring& text) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    text.assign(kMaxTagChars + 1, L'\0');
+    DWORD read = 0;
+    if (!file ||
+        !::ReadFile(file.Get(), &text[0], (kMaxTagChars + 1) * sizeof(wchar_t), &read, nullptr))
+        return false;
+    text.resize(read / sizeof(wchar_t));
+    return text.size() <= kMaxTagChars;
+}
 
 }  // namespace
 
-std::wstring PartTagPath(const std::wstring& partPath) {
-    return partPath + L".tag";
-}
-
-uint64_t OpenFileSize(HANDLE file) {
-    LARGE_INTEGER size = {};
-    return ::GetFileSizeEx(file, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
-}
-
-uint64_t PartFileSize(const std::wstring& partPath) {
-    UniqueFile file(::CreateFileW(partPath.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file ? OpenFileSize(file.Get()) : 0;
-}
-
-std::wstring ReadPartValidator(const std::wstring& partPath) {
-    UniqueFile file(::CreateFileW(PartTagPath(partPath).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::wstring();
-    std::vector<char> bytes(kMaxValidatorBytes + 1);
-    DWORD read = 0;
-    if (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-        read == 0 || read > kMaxValidatorBytes)
-        return std::wstring();
-    const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
-                                             static_cast<int>(read), nullptr, 0);
-    if (length <= 0 || length > 1024) return std::wstring();
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(read),
-                          &text[0], length);
-    // A validator is one header value: no line breaks.
-    if (text.find_first_of(L"\r\n") != std::wstring::npos) return std::wstring();
-    return text;
-}
-
-void WritePartValidator(const std::wstring& partPath, const std::wstring& validator) {
-    const std::wstring tagPath = PartTagPath(partPath);
-    if (validator.empty() || validator.size() > 1024) {
-        ::DeleteFileW(tagPath.c_str());
-        return;
+uint32_t PartFile::Load(const std::wstring& path, bool resume, bool& dropped) {
+    Close();
+    path_ = path;
+    tagPath_ = path + L".tag";
+    size_ = total_ = 0;
+    validator_.clear();
+    dropped = false;
+    const bool present = ::GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
+    std::wstring tag;
+    if (!present || !resume || !ReadTag(tagPath_, tag) || !ParsePartTag(tag, total_, validator_)) {
+        dropped = present && resume;
+        total_ = 0;
+        validator_.clear();
+        DeleteFiles();
+        return 0;
     }
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, validator.c_str(), static_cast<int>(validator.size()),
-                              nullptr, 0, nullptr, nullptr);
-    std::string bytes(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, validator.c_str(), static_cast<int>(validator.size()),
-                              &bytes[0], size, nullptr, nullptr);
-    UniqueFile file(::CreateFileW(tagPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    file_ = ::CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file_ == INVALID_HANDLE_VALUE) {
+        file_ = nullptr;
+        return ::GetLastError();
+    }
+    LARGE_INTEGER end = {};
+    LARGE_INTEGER zero = {};
+    if (!::SetFilePointerEx(file_, zero, &end, FILE_END)) end.QuadPart = 0;
+    size_ = static_cast<uint64_t>(end.QuadPart);
+    if (total_ != 0 && size_ > total_) Discard();
+    return 0;
+}
+
+uint32_t PartFile::Begin(const std::wstring& validator, uint64_t total) {
+    if (file_ == nullptr) {
+        file_ = ::CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file_ == INVALID_HANDLE_VALUE) {
+            file_ = nullptr;
+            return ::GetLastError();
+        }
+    } else {
+        Discard();
+    }
+    size_ = 0;
+    validator_ = validator;
+    total_ = total;
+    WriteTag();
+    return 0;
+}
+
+void PartFile::SetTotal(uint64_t total) {
+    total_ = total;
+    WriteTag();
+}
+
+void PartFile::WriteTag() {
+    const std::wstring text = FormatPartTag(total_, validator_);
+    const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    UniqueFile file(::CreateFileW(tagPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    if (!file || bytes.empty() ||
-        !::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) ||
-        written != bytes.size()) {
+    if (!file || text.size() > kMaxTagChars ||
+        !::WriteFile(file.Get(), text.data(), bytes, &written, nullptr) || written != bytes) {
+        // Without a tag the next run starts over: safe, only slower.
         file.Reset();
-        ::DeleteFileW(tagPath.c_str());
+        ::DeleteFileW(tagPath_.c_str());
     }
 }
 
-void DeletePartFiles(const std::wstring& partPath) {
-    ::DeleteFileW(partPath.c_str());
-    ::DeleteFileW(PartTagPath(partPath).c_str());
+uint32_t PartFile::Append(const char* data, DWORD count) {
+    DWORD written = 0;
+    if (file_ == nullptr) return ERROR_INVALID_HANDLE;
+    if (!::WriteFile(file_, data, count, &written, nullptr) || written != count)
+        return ::GetLastError() != 0 ? ::GetLastError() : ERROR_WRITE_FAULT;
+    size_ += count;
+    return 0;
+}
+
+void PartFile::Discard() {
+    size_ = 0;
+    if (file_ == nullptr) {
+        DeleteFiles();
+        return;
+    }
+    ::DeleteFileW(tagPath_.c_str());
+    LARGE_INTEGER zero = {};
+    if (::SetFilePointerEx(file_, zero, nullptr, FILE_BEGIN)) ::SetEndOfFile(file_);
+}
+
+void PartFile::Flush() {
+    if (file_ != nullptr) ::FlushFileBuffers(file_);
+}
+
+void PartFile::Close() {
+    if (file_ != nullptr) ::CloseHandle(file_);
+    file_ = nullptr;
+}
+
+void PartFile::DeleteFiles() {
+    ::DeleteFileW(path_.c_str());
+    ::DeleteFileW(tagPath_.c_str());
+}
+
+uint32_t PartFile::MoveTo(const std::wstring& target) {
+    Close();
+    ::DeleteFileW(target.c_str());
+    if (!::MoveFileW(path_.c_str(), target.c_str())) {
+        if (!::CopyFileW(path_.c_str(), target.c_str(), FALSE)) return ::GetLastError();
+        ::DeleteFileW(path_.c_str());
+    }
+    ::DeleteFileW(tagPath_.c_str());
+    size_ = 0;
+    return 0;
 }
 
 }  // namespace pravel

@@ -60,8 +60,8 @@ const TrustApi& Trust() {
 
 // "0x800B0100 No signature was present in the subject."
 std::wstring StatusText(uint32_t status) {
-    return FormatHResult(static_cast<int32_t>(status)) + L" " +
-           TrimWhite(FormatSystemMessage(status));
+    return Concat(
+        {FormatHResult(static_cast<int32_t>(status)), " ", TrimWhite(FormatSystemMessage(status))});
 }
 
 // Closes the verification state however the check ends.
@@ -107,7 +107,7 @@ SignatureVerdict CheckPublisherSignature(const std::wstring& path, const std::ws
     SignatureVerdict verdict;
     const TrustApi& api = Trust();
     if (!api.Available()) {
-        verdict.detail = L"wintrust.dll or crypt32.dll is not available";
+        verdict.detail = WideFromAscii("wintrust.dll or crypt32.dll is not available");
         return verdict;
     }
 
@@ -135,7 +135,7 @@ SignatureVerdict CheckPublisherSignature(const std::wstring& path, const std::ws
                                    status == kNoRevocationCheck;
     if (status != 0 && !revocationUnknown) {
         verdict.detail =
-            L"the signature does not verify: " + StatusText(static_cast<uint32_t>(status));
+            Concat({"the signature does not verify: ", StatusText(static_cast<uint32_t>(status))});
         return verdict;
     }
 
@@ -143,7 +143,7 @@ SignatureVerdict CheckPublisherSignature(const std::wstring& path, const std::ws
     CRYPT_PROVIDER_SGNR* signer = provider != nullptr ? api.Signer(provider, 0, FALSE, 0) : nullptr;
     CRYPT_PROVIDER_CERT* signerCert = signer != nullptr ? api.SignerCert(signer, 0) : nullptr;
     if (signerCert == nullptr || signerCert->pCert == nullptr || signer->pChainContext == nullptr) {
-        verdict.detail = L"the signer cannot be read";
+        verdict.detail = WideFromAscii("the signer cannot be read");
         return verdict;
     }
 
@@ -157,16 +157,21 @@ SignatureVerdict CheckPublisherSignature(const std::wstring& path, const std::ws
                          &policyStatus) ||
         policyStatus.dwError != 0) {
         const uint32_t error = policyStatus.dwError != 0 ? policyStatus.dwError : ::GetLastError();
-        verdict.detail = L"the signer's certificate chain is not trusted: " + StatusText(error);
+        verdict.detail =
+            Concat({"the signer's certificate chain is not trusted: ", StatusText(error)});
         return verdict;
     }
 
-    // 3. The publisher's name.
-    wchar_t name[512] = {};
-    api.NameString(signerCert->pCert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 512);
-    if (signerName != name) {
-        verdict.detail =
-            L"signed by \"" + std::wstring(name) + L"\", not by \"" + signerName + L"\"";
+    // 3. The publisher's name, over the whole length the system gives: a name
+    // with an embedded U+0000 must not pass as the text before it.
+    wchar_t text[512] = {};
+    const DWORD length =
+        api.NameString(signerCert->pCert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, text, 512);
+    std::wstring name(text, length > 0 ? length - 1 : 0);  // without the terminating NUL
+    const bool matches = length < 512 && name == signerName;
+    for (wchar_t& c : name) c = c == 0 ? L'?' : c;  // as the log shows it
+    if (!matches) {
+        verdict.detail = Concat({"signed by \"", name, "\", not by \"", signerName, "\""});
         return verdict;
     }
 
@@ -174,14 +179,15 @@ SignatureVerdict CheckPublisherSignature(const std::wstring& path, const std::ws
     if (!signerKey.empty()) {
         const std::wstring key = PublicKeyDigest(api, signerCert->pCert);
         if (key.empty() || !EqualsIgnoreCaseAscii(key, signerKey)) {
-            verdict.detail = L"signed by \"" + std::wstring(name) + L"\" with the key " + key +
-                             L", not " + signerKey;
+            verdict.detail =
+                Concat({"signed by \"", name, "\" with the key ", key, ", not ", signerKey});
             return verdict;
         }
     }
     verdict.accepted = true;
-    verdict.detail = L"signed by \"" + std::wstring(name) + L"\"" +
-                     (revocationUnknown ? L" (revocation status unknown)" : L"");
+    verdict.detail = revocationUnknown
+                         ? Concat({"signed by \"", name, "\" (revocation status unknown)"})
+                         : Concat({"signed by \"", name, "\""});
     return verdict;
 }
 

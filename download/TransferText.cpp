@@ -32,7 +32,8 @@ std::wstring RedactUrl(const std::wstring& url) {
     if (at == std::wstring::npos || at < start) return url;
     const size_t colon = url.find(L':', start);
     if (colon == std::wstring::npos || colon > at) return url;  // a user name only
-    return url.substr(0, colon + 1) + L"***" + url.substr(at);
+    const std::wstring_view text(url);
+    return Concat({text.substr(0, colon + 1), "***", text.substr(at)});
 }
 
 std::wstring RealmFromChallenge(const std::wstring& challenge) {
@@ -125,6 +126,54 @@ std::wstring ResumeValidator(const std::wstring& entityTag, const std::wstring& 
     const std::wstring tag = TrimWhite(entityTag);
     if (!tag.empty() && !StartsWith(tag, L"W/")) return tag;
     return TrimWhite(lastModified);
+}
+
+std::wstring BasicAuthorization(const std::wstring& user, const std::wstring& password) {
+    // The UTF-8 bytes of "user:password" (UTF-16 surrogate pairs joined
+    // where wchar_t has 16 bits) go straight into base64, six bits a letter.
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::wstring out = L"Basic ";
+    uint32_t bits = 0;
+    int pending = 0;  // bits in `bits` not yet written
+    const auto put = [&](uint32_t byte) {
+        bits = bits << 8 | byte;
+        for (pending += 8; pending >= 6;) out += kAlphabet[(bits >> (pending -= 6)) & 63];
+    };
+    const std::wstring text = Concat({user, ":", password});
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t c = static_cast<uint32_t>(text[i]);
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(text[++i]) - 0xDC00);
+        const int extra = c < 0x80 ? 0 : (c < 0x800 ? 1 : (c < 0x10000 ? 2 : 3));
+        static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+        put(kLead[extra] | (c >> (6 * extra)));
+        for (int k = extra - 1; k >= 0; --k) put(0x80 | ((c >> (6 * k)) & 0x3F));
+    }
+    if (pending > 0) out += kAlphabet[(bits << (6 - pending)) & 63];
+    while (out.size() % 4 != 2) out += L'=';  // "Basic " has 6 letters
+    return out;
+}
+
+std::wstring FormatPartTag(uint64_t total, const std::wstring& validator) {
+    return Concat({DecimalPiece(total), "\n", validator, "\n"});
+}
+
+bool ParsePartTag(const std::wstring& text, uint64_t& total, std::wstring& validator) {
+    // Digits, a line end, the validator (no line break in it), a line end.
+    const size_t first = text.find(L'\n');
+    if (first == 0 || first == std::wstring::npos ||
+        text.find_first_of(L"\r\n", first + 1) != text.size() - 1 ||
+        text.find_first_not_of(L"0123456789") != first ||
+        !ParseDecimal64(text.substr(0, first), total))
+        return false;
+    validator = text.substr(first + 1, text.size() - first - 2);
+    return true;
+}
+
+bool BroughtLittle(uint64_t growth, uint64_t previousGrowth) {
+    return growth < 1024 || growth <= previousGrowth - previousGrowth / 3;
 }
 
 }  // namespace pravel

@@ -66,4 +66,30 @@ bool ParseContentRange(const std::wstring& text, ContentRange& range);
 // Last-Modified date; empty when the answer had neither.
 std::wstring ResumeValidator(const std::wstring& entityTag, const std::wstring& lastModified);
 
+// --- credentials ---------------------------------------------------------------
+
+// The value of an Authorization header for Basic authentication: "Basic "
+// and the base64 form of "user:password" in UTF-8.
+std::wstring BasicAuthorization(const std::wstring& user, const std::wstring& password);
+
+// --- the ".part" file ----------------------------------------------------------
+
+// The tag kept beside a ".part" file (download/PartFile.h): the size of the
+// whole file (0 = unknown) and the validator of the answer that began the
+// file (empty: the server gave none), as "<size>\n<validator>\n". Parsing
+// fails for any other form (an older tag, a tag cut short): such a ".part"
+// file starts over.
+std::wstring FormatPartTag(uint64_t total, const std::wstring& validator);
+bool ParsePartTag(const std::wstring& text, uint64_t& total, std::wstring& validator);
+
+// Whether a reconnect counts as one without progress: the connection
+// before it grew the ".part" file by `growth` bytes, and the one before
+// that by `previousGrowth` (0 for the first connection). Too little: under
+// 1 KiB, or at most two thirds of what the connection before brought (a
+// server that sends less and less before each stall or break, say half of
+// what was asked). Such reconnects in a row end the transfer
+// (Downloader::kMaxIdleReconnects); a link that breaks after similar amounts
+// rarely shrinks five times in a row by a third.
+bool BroughtLittle(uint64_t growth, uint64_t previousGrowth);
+
 }  // namespace pravel

@@ -33,6 +33,7 @@ WinInetApi LoadTable() {
     Load(api.FtpCommandW, "FtpCommandW");
     Load(api.FtpOpenFileW, "FtpOpenFileW");
     Load(api.FtpGetFileSize, "FtpGetFileSize");
+    Load(api.InternetCombineUrlW, "InternetCombineUrlW");
     return api;
 }
 
@@ -81,6 +82,7 @@ const char* WinInetApi::FirstMissing() const {
         {reinterpret_cast<const void*>(FtpCommandW), "FtpCommandW"},
         {reinterpret_cast<const void*>(FtpOpenFileW), "FtpOpenFileW"},
         {reinterpret_cast<const void*>(FtpGetFileSize), "FtpGetFileSize"},
+        {reinterpret_cast<const void*>(InternetCombineUrlW), "InternetCombineUrlW"},
     };
     for (const Entry& e : entries)
         if (e.fn == nullptr) return e.name;

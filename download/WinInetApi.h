@@ -28,6 +28,7 @@ struct WinInetApi {
     decltype(&::FtpCommandW) FtpCommandW;
     decltype(&::FtpOpenFileW) FtpOpenFileW;
     decltype(&::FtpGetFileSize) FtpGetFileSize;
+    decltype(&::InternetCombineUrlW) InternetCombineUrlW;
 
     // True when every WinINet function above was found.
     bool Available() const;

@@ -38,11 +38,14 @@ class QuickPauses : public ::testing::Environment {
 }  // namespace
 
 ScopedTransferTimings::ScopedTransferTimings(uint32_t stallMs, uint32_t firstPauseMs,
-                                             uint32_t maxPauseMs) {
+                                             uint32_t maxPauseMs, uint32_t slowWindowMs,
+                                             uint32_t slowBytes) {
     pravel::TransferTimings timings;
     timings.stallMs = stallMs;
     timings.firstPauseMs = firstPauseMs;
     timings.maxPauseMs = maxPauseMs;
+    timings.slowWindowMs = slowWindowMs;
+    timings.slowBytes = slowBytes;
     previous_ = pravel::SetTransferTimings(timings);
 }
 
@@ -151,6 +154,8 @@ uint32_t RecordingSink::ReportError(const wchar_t* context, uint32_t code, void*
         api.InternetSetOptionW(handle, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
         return 0;
     }
+    if (code == 0xE0000012u && answerCredentials && handle != nullptr)
+        return answerCredentials(*static_cast<pravel::CredentialsProvider*>(handle)) ? 1237 : code;
     if (code == 0xE0000012u && credentialAnswers > 0 && handle != nullptr) {
         --credentialAnswers;
         static_cast<pravel::CredentialsProvider*>(handle)->Store(user, password);
@@ -170,6 +175,23 @@ bool RecordingProvider::GetStored(std::wstring& user, std::wstring& password) {
     return got;
 }
 
+std::wstring RedirectTo(const std::wstring& url) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    const std::string bytes(url.begin(), url.end());
+    std::wstring out = L"redirect64=";
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t group = static_cast<uint8_t>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) group |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size()) group |= static_cast<uint8_t>(bytes[i + 2]);
+        for (size_t k = 0; k < 4; ++k)
+            out += i + k <= bytes.size()
+                       ? static_cast<wchar_t>(kAlphabet[(group >> (18 - 6 * k)) & 63])
+                       : L'=';
+    }
+    return out;
+}
+
 std::string MakeContent(size_t size, uint32_t seed) {
     std::string bytes(size, '\0');
     uint32_t x = seed * 2654435761u + 1;
@@ -180,6 +202,13 @@ std::string MakeContent(size_t size, uint32_t seed) {
         bytes[i] = static_cast<char>(x);
     }
     return bytes;
+}
+
+void WritePart(const std::wstring& partPath, const std::string& bytes, uint64_t total,
+               const std::string& validator) {
+    WriteBytes(partPath, bytes);
+    const std::string tag = std::to_string(total) + "\n" + validator + "\n";
+    WriteUtf16(partPath + L".tag", std::wstring(tag.begin(), tag.end()), false);
 }
 
 std::wstring Md5Of(const std::string& bytes) {

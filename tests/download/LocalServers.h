@@ -70,9 +70,11 @@ class RecordingSink : public pravel::DownloadSink {
     // answer 0 when true, otherwise answer 1.
     bool acceptCertificates = false;
     // Answer to DLERR_AUTH_REQUIRED: store these in the provider and answer
-    // 1237 (while `credentialAnswers` > 0), otherwise answer the code.
+    // 1237 (while `credentialAnswers` > 0), otherwise answer the code. With
+    // `answerCredentials` set, it decides instead (true: answer 1237).
     std::wstring user, password;
     int credentialAnswers = 0;
+    std::function<bool(pravel::CredentialsProvider&)> answerCredentials;
     // Called from BytesWritten (on the transfer's thread).
     std::function<void(uint64_t total)> onBytes;
 
@@ -98,15 +100,25 @@ class RecordingProvider : public pravel::CredentialsProvider {
 // tests look at what happens, not at how long the engine waits.)
 class ScopedTransferTimings {
   public:
-    ScopedTransferTimings(uint32_t stallMs, uint32_t firstPauseMs, uint32_t maxPauseMs);
+    ScopedTransferTimings(uint32_t stallMs, uint32_t firstPauseMs, uint32_t maxPauseMs,
+                          uint32_t slowWindowMs = 120000, uint32_t slowBytes = 1024);
     ~ScopedTransferTimings() { pravel::SetTransferTimings(previous_); }
 
   private:
     pravel::TransferTimings previous_;
 };
 
+// "redirect64=" and the URL-safe base64 form of `url`: the test server's
+// redirect to a URL with a query of its own (which a configuration value
+// cannot percent-encode).
+std::wstring RedirectTo(const std::wstring& url);
+
 // Deterministic file content.
 std::string MakeContent(size_t size, uint32_t seed);
+// A ".part" file as a transfer leaves it: its bytes, and its tag naming the
+// size of the whole file (0 = unknown) and the validator ("" = none).
+void WritePart(const std::wstring& partPath, const std::string& bytes, uint64_t total,
+               const std::string& validator = std::string());
 std::wstring Md5Of(const std::string& bytes);
 
 }  // namespace download_test

@@ -74,6 +74,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{L"signed-publisher.exe", L"contoso test publisher", nullptr, false, L"signed by"},
         Case{L"signed-other.exe", kPublisher, nullptr, false,
              L"signed by \"Fabrikam Test Publisher\", not by"},
+        // A name that equals the publisher's up to an embedded U+0000 is
+        // another name (shown with "?" in its place).
+        Case{L"signed-nulname.exe", kPublisher, nullptr, false,
+             L"signed by \"Contoso Test Publisher?.example\", not by"},
         Case{L"unsigned.exe", kPublisher, nullptr, false,
              L"the signature does not verify: 0x800B0100"},
         Case{L"tampered.exe", kPublisher, nullptr, false,

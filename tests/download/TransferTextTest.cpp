@@ -192,3 +192,55 @@ TEST(TransferText, PasswordsOfUrlsNeverReachTheLog) {
     };
     for (const auto& [url, shown] : cases) EXPECT_EQ(shown, RedactUrl(url)) << url;
 }
+
+TEST(TransferText, BasicCredentialsAreUtf8InBase64) {
+    EXPECT_EQ(L"Basic QWxhZGRpbjpvcGVuIHNlc2FtZQ==",
+              BasicAuthorization(L"Aladdin", L"open sesame"));
+    EXPECT_EQ(L"Basic YTpi", BasicAuthorization(L"a", L"b"));
+    EXPECT_EQ(L"Basic YTpiYw==", BasicAuthorization(L"a", L"bc"));
+    EXPECT_EQ(L"Basic Og==", BasicAuthorization(L"", L""));
+    // RFC 7617's example: "test" and "123£" in UTF-8.
+    EXPECT_EQ(L"Basic dGVzdDoxMjPCow==", BasicAuthorization(L"test", L"123\u00A3"));
+    // Three- and four-byte forms ("€", U+1F511 as written in this wchar_t).
+    EXPECT_EQ(L"Basic 4oKsOvCflJE=", BasicAuthorization(L"\u20AC", L"\U0001F511"));
+}
+
+TEST(TransferText, PartTagsNameTheSizeAndTheValidator) {
+    EXPECT_EQ(L"1048576\n\"5-abc\"\n", FormatPartTag(1048576, L"\"5-abc\""));
+    uint64_t total = 7;
+    std::wstring validator = L"x";
+    ASSERT_TRUE(ParsePartTag(FormatPartTag(4297064448ull, L"Tue, 08 Dec 2026 10:00:00 GMT"), total,
+                             validator));
+    EXPECT_EQ(4297064448ull, total);
+    EXPECT_EQ(L"Tue, 08 Dec 2026 10:00:00 GMT", validator);
+    ASSERT_TRUE(ParsePartTag(L"0\n\n", total, validator));  // size unknown, no validator
+    EXPECT_EQ(0u, total);
+    EXPECT_EQ(L"", validator);
+    // An older tag (the validator alone), a tag cut short, anything else.
+    for (const wchar_t* bad : {L"\"5-abc\"", L"100\n\"5-abc\"", L"100", L"", L"\n\n", L" 1\n\n",
+                               L"1\na\nb\n", L"1\na\r\n", L"x1\n\n", L"-1\n\n"})
+        EXPECT_FALSE(ParsePartTag(bad, total, validator)) << bad;
+}
+
+// A reconnect brings little when the connection before it grew the file by
+// less than 1 KiB or by at most two thirds of what the connection before
+// that brought: a server that halves what it sends is caught within five
+// reconnects, a link that breaks after similar amounts is not.
+TEST(TransferText, ReconnectsThatBringLittle) {
+    EXPECT_TRUE(BroughtLittle(0, 0));
+    EXPECT_TRUE(BroughtLittle(1023, 0));
+    EXPECT_FALSE(BroughtLittle(1024, 0));
+    EXPECT_TRUE(BroughtLittle(666667, 1000000));
+    EXPECT_FALSE(BroughtLittle(666668, 1000000));
+    EXPECT_TRUE(BroughtLittle(58594, 117187));  // half of what was asked, rounded up
+    EXPECT_FALSE(BroughtLittle(4000000, 5000000));
+    // A server that sends half of what was asked, then stalls: every
+    // connection after the first brings little.
+    uint64_t previous = 0;
+    int idle = 0;
+    for (uint64_t remaining = 4u << 20; remaining > 1; remaining -= remaining / 2) {
+        idle += BroughtLittle(remaining / 2, previous) ? 1 : 0;
+        previous = remaining / 2;
+    }
+    EXPECT_EQ(21, idle);
+}

@@ -340,7 +340,8 @@ TEST_F(DownloadRun, DroppedConnectionsAndAnEarlierPartAreResumed) {
     RegDeleteTreeW(HKEY_CURRENT_USER, kPresentKey);
     http_->ClearLog();
     CreateDirectoryW(DownloadFolder().c_str(), nullptr);
-    WriteBytes(DownloadFolder() + L"\\redist.exe.part", installer_->substr(0, 5000));
+    WritePart(DownloadFolder() + L"\\redist.exe.part", installer_->substr(0, 5000),
+              installer_->size());
     EXPECT_EQ(0u, RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
                             App(1, L"Url=" + Url(L"redist.exe") + L"\r\nMD5=" + InstallerMd5() +
                                        L"\r\n")))
@@ -429,6 +430,119 @@ TEST_F(DownloadRun, PasswordsInUrlsNeverReachTheLog) {
     EXPECT_EQ(2u, installed);  // HTTP and the trusted HTTPS download ran
 }
 
+// A server that breaks off the first answer, refuses the resume (416), then
+// resets two connections: the file in place has exactly the server's bytes.
+TEST_F(DownloadRun, ABreakA416AndTwoResetsGiveTheRightBytes) {
+    const std::wstring script =
+        L"id=seq&script=break:" + std::to_wstring(installer_->size() / 3) + L",416,reset,reset";
+    EXPECT_EQ(0u, RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                                App(1, L"Url=" + Url(L"redist.exe?" + script) + L"\r\n"),
+                            L"KeepFiles=complete\r\n"))
+        << Narrow(log);
+    EXPECT_TRUE(*installer_ == ReadBytes(DownloadFolder() + L"\\redist.exe")) << Narrow(log);
+    EXPECT_EQ(1u, records.size());
+    EXPECT_EQ(5u, Requests().size());
+}
+
+// Redirects in a run with the progress window, whose credentials dialog a
+// user (this test) answers: every hop is checked before anything is sent to
+// it, and a pair goes only to the host it was typed for.
+class RedirectRun : public DownloadRun {
+  protected:
+    // Starts the run and answers each credentials dialog with the next pair
+    // of `answers` (host named in its text, user, password); then waits for
+    // the end, closing the window after a failure. The captions seen are
+    // kept in `asked`.
+    DWORD RunAnswering(const std::wstring& url,
+                       const std::vector<std::vector<std::wstring>>& answers) {
+        WriteIni(
+            L"[PREREQUISITES]\r\nApp1=Runtime\r\n" + App(1, L"Url=" + url + L"\r\nOptions=m\r\n"),
+            L"", L"b");
+        Process process(inst_.Exe());
+        EXPECT_TRUE(process.Started());
+        for (const auto& answer : answers) {
+            HWND dialog = WaitForDialog({1061, 1062, IDOK}, 30000, 0);
+            if (dialog == nullptr) break;
+            asked.push_back(WindowText(dialog));
+            EXPECT_NE(std::wstring::npos, ItemText(dialog, 1067).find(answer[0]))
+                << Narrow(ItemText(dialog, 1067));
+            SetDlgItemTextW(dialog, 1061, answer[1].c_str());
+            SetDlgItemTextW(dialog, 1062, answer[2].c_str());
+            for (int i = 0; i < 100 && !ItemEnabled(dialog, IDOK); ++i) Sleep(20);
+            PressButton(dialog, IDOK);
+            for (int i = 0; i < 200 && IsWindow(dialog); ++i) Sleep(10);
+        }
+        // A failed download stays shown until the user closes the window.
+        for (int i = 0; i < 600 && !process.WaitFor(100); ++i) {
+            if (ReadUtf16(log_).find(L"Download failed. Error:") == std::wstring::npos) continue;
+            if (HWND window = WaitForDialog({1034, 1035, IDCANCEL}, 100, 0))
+                PressButton(window, IDCANCEL);
+        }
+        EXPECT_TRUE(process.WaitFor(0));
+        log = ReadUtf16(log_);
+        records = ReadRecords(records_.Path());
+        return process.ExitCode();
+    }
+    std::vector<std::wstring> asked;
+};
+
+TEST_F(RedirectRun, APairTypedForOneHostNeverReachesAnotherHost) {
+    const std::string port = std::to_string(http_->Port());
+    const std::string other =
+        "http://localhost:" + port + "/files/redist.exe?auth=other:pw2&realm=Second";
+    const DWORD code =
+        RunAnswering(Url(L"redist.exe?auth=setup:secret&realm=First&" +
+                         RedirectTo(std::wstring(other.begin(), other.end()))),
+                     {{L"127.0.0.1", L"setup", L"secret"}, {L"localhost", L"other", L"pw2"}});
+    EXPECT_EQ(0u, code) << Narrow(log);
+    ASSERT_EQ(2u, asked.size()) << Narrow(log);
+    EXPECT_EQ(L"Connect to 127.0.0.1", asked[0]);
+    EXPECT_EQ(L"Connect to localhost", asked[1]);  // the host that asks
+    EXPECT_EQ(1u, records.size());
+    int atOther = 0;
+    for (const auto& request : Requests()) {
+        if (request.substr(request.rfind('\t') + 1) != "localhost:" + port) continue;
+        ++atOther;
+        EXPECT_EQ(std::string::npos, request.find("Basic c2V0dXA6c2VjcmV0")) << request;
+    }
+    EXPECT_EQ(2, atOther);
+    EXPECT_TRUE(HasMessage(
+        log, L"Download: redirected (302) to " + std::wstring(other.begin(), other.end())))
+        << Narrow(log);
+}
+
+TEST_F(RedirectRun, AnHttpsDownloadSendsNothingToAPlainServer) {
+    ASSERT_TRUE(authority_->Trusted());
+    LocalServer plain("http", "dlrunplain", root_->Path());
+    const std::wstring target =
+        L"redirect=http://127.0.0.1:" + std::to_wstring(plain.Port()) + L"/files/redist.exe";
+    const std::wstring secure =
+        L"https://localhost:" + std::to_wstring(https_->Port()) + L"/files/redist.exe?";
+    EXPECT_EQ(1u, RunAnswering(secure + target, {})) << Narrow(log);
+    EXPECT_EQ(1u, RunAnswering(secure + L"auth=setup:secret&" + target,
+                               {{L"localhost", L"setup", L"secret"}}))
+        << Narrow(log);
+    EXPECT_EQ(1u, asked.size());
+    EXPECT_TRUE(plain.Requests().empty()) << plain.Requests()[0];
+    EXPECT_TRUE(HasMessageStartingWith(log, L"Download: the redirect of https://localhost:"))
+        << Narrow(log);
+    EXPECT_TRUE(records.empty());
+}
+
+TEST_F(RedirectRun, ARedirectLoopEndsAfterTenHops) {
+    const std::wstring url = Url(L"redist.exe?redirect=self");
+    EXPECT_EQ(1u, RunAnswering(url, {})) << Narrow(log);
+    int hops = 0;
+    for (const auto& message : Messages(log))
+        hops += message == L"Download: redirected (302) to " + url;
+    EXPECT_EQ(10, hops) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Download: the redirect of " + url + L" to " + url +
+                                    L" is not followed (more than 10 redirects)"))
+        << Narrow(log);
+    EXPECT_EQ(11u, Requests().size());
+    EXPECT_TRUE(records.empty());
+}
+
 // A download written as https:// that a redirect takes to plain HTTP fails:
 // the mandatory prerequisite stays missing and nothing it fetched runs.
 TEST_F(DownloadRun, AnHttpsDownloadRedirectedToPlainHttpIsNeverRun) {
@@ -440,7 +554,7 @@ TEST_F(DownloadRun, AnHttpsDownloadRedirectedToPlainHttpIsNeverRun) {
                   App(1, L"Url=https://localhost:" + std::to_wstring(https_->Port()) +
                              L"/files/redist.exe?redirect=" + plain + L"\r\nOptions=m\r\n"));
     EXPECT_EQ(1u, code) << Narrow(log);
-    EXPECT_TRUE(HasMessageStartingWith(log, L"Download: the HTTPS download https://localhost:"))
+    EXPECT_TRUE(HasMessageStartingWith(log, L"Download: the redirect of https://localhost:"))
         << Narrow(log);
     EXPECT_TRUE(HasMessage(log,
                            L"Download failed. Error:0xE0000027 (an HTTPS download was "

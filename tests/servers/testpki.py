@@ -18,11 +18,14 @@ DIR receives (PEM unless said otherwise):
   lookalike-ca.crt/.key   "Pravel Test Root CA" again: same name, other key,
                           never trusted
   lookalike.crt/.key      "Contoso Test Publisher" issued by the look-alike
+  nulname.crt/.key        "Contoso Test Publisher", U+0000, ".example": a name
+                          that equals the publisher's up to an embedded NUL
   <name>.spki-sha256      SHA-256 of the certificate's public key (DER
                           SubjectPublicKeyInfo), 64 lowercase hex digits
 With --sign, FILE is signed (osslsigncode, Authenticode) into
   signed-publisher.exe, signed-rekeyed.exe, signed-other.exe,
-  signed-lookalike.exe, unsigned.exe (a plain copy), tampered.exe (signed by
+  signed-lookalike.exe, signed-nulname.exe, unsigned.exe (a plain copy),
+  tampered.exe (signed by
   the publisher, then one byte of its code changed)
 With --sign-program, PROGRAM is signed by the publisher into
   signed-program.exe (a signed pravel.exe, as a setup author ships it);
@@ -84,6 +87,44 @@ def make_crl(out, ca):
     shutil.rmtree(db)
 
 
+def make_nul_leaf(out, name, ca):
+    """A code-signing certificate whose common name has an embedded U+0000
+    (openssl's -subj cannot write one), issued by `ca`."""
+    import datetime
+    from cryptography import x509
+    from cryptography.hazmat.primitives import hashes, serialization
+    from cryptography.hazmat.primitives.asymmetric import rsa
+    from cryptography.x509.oid import ExtendedKeyUsageOID, NameOID
+
+    with open(ca[0], "rb") as f:
+        ca_key = serialization.load_pem_private_key(f.read(), password=None)
+    with open(ca[1], "rb") as f:
+        ca_crt = x509.load_pem_x509_certificate(f.read())
+    key = rsa.generate_private_key(public_exponent=65537, key_size=2048)
+    now = datetime.datetime.utcnow()
+    subject = x509.Name([
+        x509.NameAttribute(NameOID.COMMON_NAME, "Contoso Test Publisher\x00.example"),
+        x509.NameAttribute(NameOID.ORGANIZATION_NAME, "Contoso")])
+    crt = (x509.CertificateBuilder().subject_name(subject).issuer_name(ca_crt.subject)
+           .public_key(key.public_key()).serial_number(x509.random_serial_number())
+           .not_valid_before(now - datetime.timedelta(days=1))
+           .not_valid_after(now + datetime.timedelta(days=int(DAYS)))
+           .add_extension(x509.BasicConstraints(ca=False, path_length=None), critical=False)
+           .add_extension(x509.KeyUsage(True, False, False, False, False, False, False, False,
+                                        False), critical=True)
+           .add_extension(x509.ExtendedKeyUsage([ExtendedKeyUsageOID.CODE_SIGNING]),
+                          critical=False)
+           .sign(ca_key, hashes.SHA256()))
+    key_path, crt_path = os.path.join(out, name + ".key"), os.path.join(out, name + ".crt")
+    with open(key_path, "wb") as f:
+        f.write(key.private_bytes(serialization.Encoding.PEM,
+                                  serialization.PrivateFormat.TraditionalOpenSSL,
+                                  serialization.NoEncryption()))
+    with open(crt_path, "wb") as f:
+        f.write(crt.public_bytes(serialization.Encoding.PEM))
+    return key_path, crt_path
+
+
 def spki_sha256(crt):
     pub = subprocess.run(["openssl", "x509", "-in", crt, "-pubkey", "-noout"], check=True,
                          capture_output=True).stdout
@@ -129,6 +170,7 @@ def main():
                   ca[1]),
         "lookalike": (make_leaf(out, "lookalike", "/CN=Contoso Test Publisher/O=Contoso",
                                 lookalike_ca, CODE), lookalike_ca[1]),
+        "nulname": (make_nul_leaf(out, "nulname", ca), ca[1]),
     }
     for name, (leaf, _) in leaves.items():
         with open(os.path.join(out, name + ".spki-sha256"), "w") as f:

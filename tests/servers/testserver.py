@@ -6,6 +6,7 @@
                                                    --cert F --key F: that certificate)
   testserver.py proxy --state DIR --user U --password P --realm R
   testserver.py ftp   --root DIR --state DIR [--refuse-rest] [--user U --password P]
+  testserver.py silent --state DIR                (accepts connections, never sends a byte)
 
 --name N names the port and log files (default: the mode). The FTP server
 never answers RETR of a file whose name begins with "stall".
@@ -14,7 +15,7 @@ Each server listens on a free port and writes it to STATE/<mode>.port. It
 stops when that file is deleted (polled every 0.2 s) or after --lifetime
 seconds (default 600). Every request is appended to STATE/<mode>.log as one
 tab-separated line: path, Range (or "-"), Authorization (or "-"), If-Range
-(or "-").
+(or "-"), Host (or "-").
 
 Files are served with an ETag ("size-mtime" in hexadecimal) and a
 Last-Modified date; a Range request whose If-Range names another validator
@@ -35,8 +36,22 @@ HTTP scenarios are chosen by the query of /files/<name>?...:
   no_etag=1          no ETag (Last-Modified only)
   status=NNN         answer NNN with a small body
   auth=U:P&realm=R   401 with WWW-Authenticate until Basic U:P arrives
-  redirect=PATH      302 to PATH on this server
+  redirect=URL       302 to URL (a path on this server, or absolute; "self":
+                     this very URL again, for ever)
+  redirect64=B       302 to the URL whose URL-safe base64 form is B
   rate=BYTES         throttle the body to BYTES per second
+  trickle=S          one byte of the body every S seconds
+  half_stall=T       send half of what was asked, then stall T seconds and close
+  script=A,B,...     answer the requests of this URL (per id=...) in turn with
+                     ok, break:N (cut after N bytes of the body), 416, reset
+                     (the connection reset, no answer), shift (206 from 1000
+                     bytes after the offset asked, or before it near the end),
+                     whole (200 ignoring Range), wbreak:N (whole, cut after
+                     N), nolen (206 with neither Content-Range nor
+                     Content-Length, or 200 without Content-Length; nolen:N
+                     cut after N bytes), stall:N
+                     (N bytes, then nothing for stall=T seconds, default 30);
+                     after the last, ok
   id=X               separates the "once" state of different transfers
 """
 import argparse
@@ -47,6 +62,7 @@ import http.server
 import os
 import socket
 import socketserver
+import struct
 import subprocess
 import sys
 import threading
@@ -57,12 +73,14 @@ LOCK = threading.Lock()
 DROPS_DONE = set()  # (id, path, offset)
 STALLS_DONE = set()  # (id, path, offset)
 DELAYS_DONE = set()  # (id, path)
+SCRIPT_STEPS = {}  # (id, path) -> requests answered
 
 
-def log_request(state, mode, path, rng, auth, if_range=None):
+def log_request(state, mode, path, rng, auth, if_range=None, host=None):
     with LOCK:
         with open(os.path.join(state, mode + ".log"), "a") as f:
-            f.write("%s\t%s\t%s\t%s\n" % (path, rng or "-", auth or "-", if_range or "-"))
+            f.write("%s\t%s\t%s\t%s\t%s\n" % (path, rng or "-", auth or "-", if_range or "-",
+                                               host or "-"))
 
 
 def write_port(state, mode, port):
@@ -87,6 +105,11 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
+    def handle_error(self, request, client_address):
+        # A client that gave up on a connection (a stall, a cancel) is no error.
+        if not isinstance(sys.exc_info()[1], (ConnectionResetError, BrokenPipeError)):
+            super().handle_error(request, client_address)
+
 
 class FileHandler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
@@ -103,7 +126,7 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
         rng = self.headers.get("Range")
         if_range = self.headers.get("If-Range")
         log_request(self.state, self.mode, self.path, rng, self.headers.get("Authorization"),
-                    if_range)
+                    if_range, self.headers.get("Host"))
         if "auth" in q:
             expected = "Basic " + base64.b64encode(q["auth"].encode()).decode()
             if self.headers.get("Authorization") != expected:
@@ -120,8 +143,11 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
                 time.sleep(float(q["delay"]))
         if "status" in q:
             return self.simple(int(q["status"]), b"error page " + q["status"].encode())
+        if "redirect64" in q:
+            q["redirect"] = base64.urlsafe_b64decode(q["redirect64"].encode()).decode()
         if "redirect" in q:
-            return self.simple(302, b"moved", [("Location", q["redirect"])])
+            target = self.path if q["redirect"] == "self" else q["redirect"]
+            return self.simple(302, b"moved", [("Location", target)])
         if not url.path.startswith("/files/"):
             return self.simple(404, b"not found")
         path = os.path.join(self.root, url.path[len("/files/"):])
@@ -132,6 +158,31 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
         etag = '"%x-%x"' % (size, mtime)
         modified = email.utils.formatdate(mtime / 1e9, usegmt=True)
         validators = [modified] if q.get("no_etag") == "1" else [etag, modified]
+        step = ""
+        if "script" in q:
+            steps = q["script"].split(",")
+            with LOCK:
+                key = (q.get("id", ""), url.path)
+                n = SCRIPT_STEPS.get(key, 0)
+                SCRIPT_STEPS[key] = n + 1
+            step = steps[n] if n < len(steps) else "ok"
+            if step == "reset":
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                           struct.pack("ii", 1, 0))
+                self.connection.close()
+                self.close_connection = True
+                return
+            if step == "416":
+                return self.simple(416, b"range not satisfiable",
+                                   [("Content-Range", "bytes */%d" % size)])
+            name, _, count = step.partition(":")
+            stall = q.pop("stall", "30")  # only for the step that stalls
+            if name in ("break", "wbreak") or (name == "nolen" and count):
+                q["drop_always"] = count
+            elif name == "stall":
+                q["stall_at"], q["stall"] = "-" + count, stall
+            if name in ("whole", "wbreak"):
+                q["ignore_range"] = "1"
         start = 0
         partial = False
         if (rng and q.get("ignore_range") != "1" and rng.startswith("bytes=")
@@ -144,12 +195,15 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
                                        [("Content-Range", "bytes */%d" % size)])
                 partial = True
                 start = min(max(start + int(q.get("range_shift", "0")), 0), size - 1)
-        no_length = q.get("no_length") == "1"
+        if step == "shift":
+            partial = True
+            start = start + 1000 if start + 1000 < size else start - 1000
+        no_length = q.get("no_length") == "1" or step.startswith("nolen")
         self.send_response(206 if partial else 200)
         if q.get("no_etag") != "1":
             self.send_header("ETag", etag)
         self.send_header("Last-Modified", modified)
-        if partial:
+        if partial and not step.startswith("nolen"):
             self.send_header("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))
         if no_length:
             self.send_header("Connection", "close")
@@ -166,12 +220,19 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
         drop_always = int(q["drop_always"]) if "drop_always" in q else None
         stall = float(q.get("stall", "0"))
         stall_at = int(q.get("stall_at", "0"))
+        if stall_at < 0 or q.get("stall_at") == "-0":  # counted from this answer's start
+            stall_at = start - stall_at
+        if "half_stall" in q:  # the stall comes where the body is cut
+            stall, stall_at = float(q["half_stall"]), start + (size - start) // 2
+            drop_always = (size - start) // 2
+        trickle = float(q.get("trickle", "0"))
         if stall and q.get("stall_once") == "1":
             with LOCK:
                 if (tid, path, stall_at) in STALLS_DONE:
                     stall = 0
                 STALLS_DONE.add((tid, path, stall_at))
         rate = int(q.get("rate", "0"))
+        chunk = max(1, min(65536, rate // 10)) if rate else 65536
         limit = size
         for d in drops:
             with LOCK:
@@ -181,11 +242,10 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
             limit = min(limit, start + drop_always)
         sent_from = time.time()
         pos = start
-        chunk = 65536
         try:
             with open(path, "rb") as f:
                 f.seek(start)
-                if not rate and not stall and limit == size:
+                if not rate and not stall and not trickle and limit == size:
                     self.wfile.flush()
                     self.connection.sendfile(f, start, size - start)
                     return
@@ -195,6 +255,10 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
                         time.sleep(stall)
                         stall = 0
                     n = min(chunk, limit - pos)
+                    if trickle:
+                        n = 1
+                        self.wfile.flush()
+                        time.sleep(trickle)
                     if stall and pos < stall_at:
                         n = min(n, stall_at - pos)
                     data = f.read(n)
@@ -208,6 +272,9 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
                         if delay > 0:
                             self.wfile.flush()
                             time.sleep(delay)
+                if stall and pos >= stall_at:
+                    self.wfile.flush()
+                    time.sleep(stall)
             self.wfile.flush()
         except (BrokenPipeError, ConnectionResetError):
             return
@@ -357,9 +424,32 @@ def serve_ftp(args):
     server.close_all()
 
 
+def serve_silent(args):
+    """Accepts connections and never sends a byte (a server that never
+    greets); each connection is held until the server stops."""
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(16)
+    listener.settimeout(0.2)
+    write_port(args.state, args.mode, listener.getsockname()[1])
+    port_file = os.path.join(args.state, args.mode + ".port")
+    held = []
+    end = time.time() + args.lifetime
+    while time.time() < end and os.path.exists(port_file):
+        try:
+            connection, _ = listener.accept()
+            held.append(connection)
+            log_request(args.state, args.mode, "connect", None, None)
+        except socket.timeout:
+            pass
+    for connection in held:
+        connection.close()
+
+
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("mode", choices=["http", "https", "proxy", "ftp"])
+    parser.add_argument("mode", choices=["http", "https", "proxy", "ftp", "silent"])
     parser.add_argument("--root", default=".")
     parser.add_argument("--state", required=True)
     parser.add_argument("--lifetime", type=float, default=600)
@@ -378,6 +468,8 @@ def main():
         serve_http(args, kind == "https")
     elif kind == "proxy":
         serve_proxy(args)
+    elif kind == "silent":
+        serve_silent(args)
     else:
         serve_ftp(args)
 
