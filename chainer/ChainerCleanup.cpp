@@ -26,7 +26,7 @@ bool FoundByFind(const std::wstring& path) {
 
 // Runs one step of the program's end; an error ends only that step.
 template <typename Step>
-void Guarded(const wchar_t* what, Step step) noexcept {
+void Guarded(const char* what, Step step) noexcept {
     int32_t failure = 0;
     try {
         step();
@@ -39,7 +39,7 @@ void Guarded(const wchar_t* what, Step step) noexcept {
         failure = kHrFail;
     }
     try {
-        Log({std::wstring_view(what), L" stopped on error ", HResultPiece(failure), L"."});
+        Log({AsciiPiece(what), " stopped on error ", HResultPiece(failure), "."});
     } catch (...) {
     }
 }
@@ -67,9 +67,9 @@ void ChainerApp::CleanUp() {
 }
 
 ChainerApp::~ChainerApp() {
-    Guarded(L"Removing the clean-up files", [this] { CleanUp(); });
-    Guarded(L"Starting the clean-up script", [this] { scriptRunner_.Run(); });
-    Guarded(L"The launch context's clean-up",
+    Guarded("Removing the clean-up files", [this] { CleanUp(); });
+    Guarded("Starting the clean-up script", [this] { scriptRunner_.Run(); });
+    Guarded("The launch context's clean-up",
             [this] { launchContext_.CleanUp(FileSystemRemoval()); });
 }
 

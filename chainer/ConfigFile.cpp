@@ -57,7 +57,7 @@ ConfigFileStatus ReadConfigurationFile(const std::wstring& path, std::wstring& t
     // No log can be written without the file's LogFile: the debugger output
     // is the only place that can tell why the run did not start.
     ::OutputDebugStringW(
-        Concat({L"Cannot read the configuration ", path, L" (error ", DecimalPiece(error), L")."})
+        Concat({"Cannot read the configuration ", path, " (error ", DecimalPiece(error), ")."})
             .c_str());
     return ConfigFileStatus::kUnusable;
 }

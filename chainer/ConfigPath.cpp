@@ -6,8 +6,7 @@ namespace pravel {
 
 std::wstring ConfigurationPathFor(const std::wstring& programPath) {
     const std::wstring folder = FolderOf(programPath);
-    return Concat(
-        {WithTrailingBackslash(folder), StripExtension(FileNameOf(programPath)), L".ini"});
+    return Concat({WithTrailingBackslash(folder), StripExtension(FileNameOf(programPath)), ".ini"});
 }
 
 std::wstring ConfigurationText(const uint8_t* bytes, size_t size) {

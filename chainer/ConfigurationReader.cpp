@@ -8,34 +8,34 @@ namespace pravel {
 
 namespace {
 
-bool ReadBool(const IniSection& section, const wchar_t* key) {
+bool ReadBool(const IniSection& section, const char* key) {
     const IniPair* pair = section.FindKey(key);
-    return pair != nullptr && EqualsIgnoreCaseAscii(pair->value, L"true");
+    return pair != nullptr && EqualsIgnoreCaseAscii(pair->value, "true");
 }
 
 int32_t ReadKeepFiles(const IniSection& section) {
-    const IniPair* pair = section.FindKey(L"KeepFiles");
+    const IniPair* pair = section.FindKey("KeepFiles");
     if (pair == nullptr) return kKeepNone;
-    if (pair->value == L"complete") return kKeepComplete;
-    if (pair->value == L"minimum") return kKeepMinimum;
-    if (pair->value == L"prereqs") return kKeepPrereqs;
+    if (EqualsAscii(pair->value, "complete")) return kKeepComplete;
+    if (EqualsAscii(pair->value, "minimum")) return kKeepMinimum;
+    if (EqualsAscii(pair->value, "prereqs")) return kKeepPrereqs;
     return kKeepNone;
 }
 
-int32_t ReadInteger(const IniSection& section, const std::wstring& key) {
+int32_t ReadInteger(const IniSection& section, const char* key) {
     const IniPair* pair = section.FindKey(key);
     return pair == nullptr ? 0 : ParseConfigInteger(pair->value);
 }
 
-std::wstring Numbered(const wchar_t* key, int n) {
-    return key + ToDecimal(n);
+std::wstring Numbered(const char* key, int n) {
+    return Concat({AsciiPiece(key), ToDecimal(n)});
 }
 
 // A key whose value is copied as it is into a text field of a record. The
 // tables below take 1.5 KiB less in pravel.exe than one call per key.
 template <typename Record>
 struct TextKey {
-    const wchar_t* key;
+    const char* key;
     std::wstring Record::*field;
 };
 
@@ -54,85 +54,85 @@ void ReadTexts(const IniSection& section, const TextKey<Record> (&keys)[N], Reco
 }
 
 constexpr TextKey<GeneralOptions> kGeneralTexts[] = {
-    {L"MainAppCmdLine", &GeneralOptions::mainAppCmdLine},
-    {L"Options", &GeneralOptions::options},
-    {L"UpdatesUrl", &GeneralOptions::updatesUrl},
-    {L"ProductVersion", &GeneralOptions::productVersion},
-    {L"MinWIVer", &GeneralOptions::minWiVer},
-    {L"DownloadFolder", &GeneralOptions::downloadFolder},
-    {L"MainAppURL", &GeneralOptions::mainAppUrl},
-    {L"UwpAppxURL", &GeneralOptions::uwpAppxUrl},
-    {L"LanguageList", &GeneralOptions::languageList},
-    {L"Langs", &GeneralOptions::langs},
-    {L"PackageCode", &GeneralOptions::packageCode},
-    {L"DefaultProdCode", &GeneralOptions::defaultProdCode},
-    {L"ProductCode", &GeneralOptions::productCode},
-    {L"UpgradeCode", &GeneralOptions::upgradeCode},
-    {L"SaveExtUIStub", &GeneralOptions::saveExtUiStub},
-    {L"FileExtractFirst", &GeneralOptions::fileExtractFirst},
-    {L"MsiCertData", &GeneralOptions::msiCertData},
-    {L"AppxVersion", &GeneralOptions::appxVersion},
-    {L"AppxPkId", &GeneralOptions::appxPkId},
+    {"MainAppCmdLine", &GeneralOptions::mainAppCmdLine},
+    {"Options", &GeneralOptions::options},
+    {"UpdatesUrl", &GeneralOptions::updatesUrl},
+    {"ProductVersion", &GeneralOptions::productVersion},
+    {"MinWIVer", &GeneralOptions::minWiVer},
+    {"DownloadFolder", &GeneralOptions::downloadFolder},
+    {"MainAppUR", &GeneralOptions::mainAppUrl},
+    {"UwpAppxUR", &GeneralOptions::uwpAppxUrl},
+    {"LanguageList", &GeneralOptions::languageList},
+    {"Langs", &GeneralOptions::langs},
+    {"PackageCode", &GeneralOptions::packageCode},
+    {"DefaultProdCode", &GeneralOptions::defaultProdCode},
+    {"ProductCode", &GeneralOptions::productCode},
+    {"UpgradeCode", &GeneralOptions::upgradeCode},
+    {"SaveExtUIStub", &GeneralOptions::saveExtUiStub},
+    {"FileExtractFirst", &GeneralOptions::fileExtractFirst},
+    {"MsiCertData", &GeneralOptions::msiCertData},
+    {"AppxVersion", &GeneralOptions::appxVersion},
+    {"AppxPkId", &GeneralOptions::appxPkId},
 };
 
 constexpr TextKey<Prerequisite> kVersionTexts[] = {
-    {L"VerMin", &Prerequisite::verMin},
-    {L"VerMax", &Prerequisite::verMax},
+    {"VerMin", &Prerequisite::verMin},
+    {"VerMax", &Prerequisite::verMax},
 };
 
 constexpr TextKey<Prerequisite> kPrerequisiteTexts[] = {
-    {L"CommandLine", &Prerequisite::commandLine},
-    {L"BasicUiCommandLine", &Prerequisite::basicUiCommandLine},
-    {L"NoUiCommandLine", &Prerequisite::noUiCommandLine},
-    {L"Options", &Prerequisite::options},
-    {L"MD5", &Prerequisite::md5},
-    {L"SHA256", &Prerequisite::sha256},
-    {L"SignerName", &Prerequisite::signerName},
-    {L"SignerKey", &Prerequisite::signerKey},
-    {L"Folder", &Prerequisite::folder},
-    {L"RetValPropName", &Prerequisite::retValPropName},
-    {L"InstallCond", &Prerequisite::installCond},
-    {L"ParentPrereq", &Prerequisite::parentPrereq},
-    {L"WinNTVersions", &Prerequisite::winNTVersions},
-    {L"WinNT64Versions", &Prerequisite::winNT64Versions},
-    {L"LanguageList", &Prerequisite::languageList},
+    {"CommandLine", &Prerequisite::commandLine},
+    {"BasicUiCommandLine", &Prerequisite::basicUiCommandLine},
+    {"NoUiCommandLine", &Prerequisite::noUiCommandLine},
+    {"Options", &Prerequisite::options},
+    {"MD5", &Prerequisite::md5},
+    {"SHA256", &Prerequisite::sha256},
+    {"SignerName", &Prerequisite::signerName},
+    {"SignerKey", &Prerequisite::signerKey},
+    {"Folder", &Prerequisite::folder},
+    {"RetValPropName", &Prerequisite::retValPropName},
+    {"InstallCond", &Prerequisite::installCond},
+    {"ParentPrereq", &Prerequisite::parentPrereq},
+    {"WinNTVersions", &Prerequisite::winNTVersions},
+    {"WinNT64Versions", &Prerequisite::winNT64Versions},
+    {"LanguageList", &Prerequisite::languageList},
 };
 
 // The keys of search k other than SearchType<k> and SearchString<k>.
 constexpr TextKey<PrerequisiteSearch> kSearchTexts[] = {
-    {L"VerMin", &PrerequisiteSearch::verMin},
-    {L"VerMax", &PrerequisiteSearch::verMax},
-    {L"RefContent", &PrerequisiteSearch::refContent},
-    {L"SearchCmdLine", &PrerequisiteSearch::searchCmdLine},
+    {"VerMin", &PrerequisiteSearch::verMin},
+    {"VerMax", &PrerequisiteSearch::verMax},
+    {"RefContent", &PrerequisiteSearch::refContent},
+    {"SearchCmdLine", &PrerequisiteSearch::searchCmdLine},
 };
 
 constexpr TextKey<ChainerSettings> kChainerTexts[] = {
-    {L"CleanupFiles", &ChainerSettings::cleanupFiles},
-    {L"CleanupFolders", &ChainerSettings::cleanupFolders},
-    {L"LogFile", &ChainerSettings::logFile},
-    {L"CleanupScript", &ChainerSettings::cleanupScript},
+    {"CleanupFiles", &ChainerSettings::cleanupFiles},
+    {"CleanupFolders", &ChainerSettings::cleanupFolders},
+    {"LogFile", &ChainerSettings::logFile},
+    {"CleanupScript", &ChainerSettings::cleanupScript},
 };
 
 }  // namespace
 
 void IniDocument::ReadGeneralOptions(GeneralOptions& o) const {
-    const IniSection* s = FindSection(L"GeneralOptions");
+    const IniSection* s = FindSection("GeneralOptions");
     if (s == nullptr) return;
     ReadTexts(*s, kGeneralTexts, o);
-    if (s->ReadString(L"ExtractionFolder", o.extractionFolder)) {
+    if (s->ReadString("ExtractionFolder", o.extractionFolder)) {
         o.extractionFolder = NormalizeFolderPath(o.extractionFolder);
     }
     o.keepFiles = ReadKeepFiles(*s);
-    o.packJars = ReadBool(*s, L"PackJars");
-    o.allPlatforms = ReadBool(*s, L"AllPlatforms");
-    o.is64PlatformTransf = ReadBool(*s, L"Is64PlatformTransf");
-    o.extUiStub = !s->StringOrEmpty(L"ExtUIStub").empty();
+    o.packJars = ReadBool(*s, "PackJars");
+    o.allPlatforms = ReadBool(*s, "AllPlatforms");
+    o.is64PlatformTransf = ReadBool(*s, "Is64PlatformTransf");
+    o.extUiStub = !s->StringOrEmpty("ExtUIStub").empty();
 }
 
 bool IniDocument::ReadPrerequisite(int n, Prerequisite& p) const {
-    const IniSection* list = FindSection(L"PREREQUISITES");
+    const IniSection* list = FindSection("PREREQUISITES");
     if (list == nullptr) return false;
-    const std::wstring appKey = Numbered(L"App", n);
+    const std::wstring appKey = Numbered("App", n);
     const IniPair* entry = list->FindKey(appKey);
     if (entry == nullptr) return false;
     const IniSection* s = FindSection(appKey);
@@ -140,24 +140,24 @@ bool IniDocument::ReadPrerequisite(int n, Prerequisite& p) const {
 
     p.name = entry->value;
     ReadTexts(*s, kVersionTexts, p);
-    if (s->ReadString(L"SetupFile", p.location)) {
+    if (s->ReadString("SetupFile", p.location)) {
         p.locationKind = kLocationSetupFile;
-    } else if (s->ReadString(L"OpenSite", p.location)) {
+    } else if (s->ReadString("OpenSite", p.location)) {
         p.locationKind = kLocationOpenSite;
-    } else if (s->ReadString(L"Url", p.location)) {
+    } else if (s->ReadString("Url", p.location)) {
         p.locationKind = kLocationUrl;
     } else {
         return false;
     }
     ReadTexts(*s, kPrerequisiteTexts, p);
-    p.exactSize = ReadInteger(*s, L"ExactSize");
-    p.op = ReadInteger(*s, L"Operator");
+    p.exactSize = ReadInteger(*s, "ExactSize");
+    p.op = ReadInteger(*s, "Operator");
 
     for (int k = 1;; ++k) {
-        const IniPair* type = s->FindKey(Numbered(L"SearchType", k));
+        const IniPair* type = s->FindKey(Numbered("SearchType", k));
         if (type == nullptr) break;
         PrerequisiteSearch search;
-        if (!s->ReadString(Numbered(L"SearchString", k), search.searchString)) return false;
+        if (!s->ReadString(Numbered("SearchString", k), search.searchString)) return false;
         search.type = ParseConfigInteger(type->value);
         ReadTexts(*s, kSearchTexts, search, k);
         p.searches.push_back(std::move(search));
@@ -166,7 +166,7 @@ bool IniDocument::ReadPrerequisite(int n, Prerequisite& p) const {
 }
 
 bool IniDocument::ReadChainerSettings(ChainerSettings& settings) const {
-    const IniSection* s = FindSection(L"PREREQ_CHAINER");
+    const IniSection* s = FindSection("PREREQ_CHAINER");
     if (s == nullptr) return false;
     ReadTexts(*s, kChainerTexts, settings);
     return true;

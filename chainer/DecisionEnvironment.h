@@ -45,6 +45,6 @@ class DecisionEnvironment {
 };
 
 // The log text of a decision state.
-const wchar_t* StateText(int32_t state);
+const char* StateText(int32_t state);
 
 }  // namespace pravel

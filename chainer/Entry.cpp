@@ -38,17 +38,17 @@ int PravelMain(HINSTANCE instance) {
     } catch (const std::bad_alloc&) {
         failure = kHrOutOfMemory;
     } catch (const IException& exception) {
-        Log({L"The run stopped on an exception:", DescribeException(exception)});
+        Log({"The run stopped on an exception:", DescribeException(exception)});
         PresentException(nullptr, exception);
         exitCode = kExitMandatoryMissing;
     } catch (const std::exception& exception) {
-        Log(L"The run stopped on a standard library exception.");
+        Log({"The run stopped on a standard library exception."});
         PresentException(nullptr, exception);
         exitCode = kExitMandatoryMissing;
     }
     if (failure != 0) {
         // Nothing was decided or installed: never report that as success.
-        Log({L"The run stopped on error ", HResultPiece(failure), L"."});
+        Log({"The run stopped on error ", HResultPiece(failure), "."});
         exitCode = kExitMandatoryMissing;
     }
     TheModule().Term();

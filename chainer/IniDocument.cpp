@@ -15,14 +15,37 @@ const IniPair* IniSection::FindKey(std::wstring_view key) const {
     return nullptr;
 }
 
-bool IniSection::ReadString(std::wstring_view key, std::wstring& out) const {
-    const IniPair* pair = FindKey(key);
+const IniPair* IniSection::FindKey(const char* key) const {
+    for (const auto& pair : pairs_) {
+        if (EqualsAscii(pair.key, key)) return &pair;
+    }
+    return nullptr;
+}
+
+namespace {
+
+bool CopyValue(const IniPair* pair, std::wstring& out) {
     if (pair == nullptr) return false;
     out = pair->value;
     return true;
 }
 
+}  // namespace
+
+bool IniSection::ReadString(std::wstring_view key, std::wstring& out) const {
+    return CopyValue(FindKey(key), out);
+}
+
+bool IniSection::ReadString(const char* key, std::wstring& out) const {
+    return CopyValue(FindKey(key), out);
+}
+
 std::wstring IniSection::StringOrEmpty(std::wstring_view key) const {
+    const IniPair* pair = FindKey(key);
+    return pair == nullptr ? std::wstring() : pair->value;
+}
+
+std::wstring IniSection::StringOrEmpty(const char* key) const {
     const IniPair* pair = FindKey(key);
     return pair == nullptr ? std::wstring() : pair->value;
 }
@@ -82,6 +105,13 @@ void IniDocument::Parse(const std::wstring& text) {
 const IniSection* IniDocument::FindSection(std::wstring_view name) const {
     for (const auto& section : sections_) {
         if (section.Name() == name) return &section;
+    }
+    return nullptr;
+}
+
+const IniSection* IniDocument::FindSection(const char* name) const {
+    for (const auto& section : sections_) {
+        if (EqualsAscii(section.Name(), name)) return &section;
     }
     return nullptr;
 }

@@ -41,11 +41,15 @@ class IniSection {
 
     // The first pair whose key equals `key` exactly, or null.
     const IniPair* FindKey(std::wstring_view key) const;
+    // The same for a narrow ASCII key (the program's own key names).
+    const IniPair* FindKey(const char* key) const;
 
     // Copies the value of `key` into `out` when the key is present.
     bool ReadString(std::wstring_view key, std::wstring& out) const;
+    bool ReadString(const char* key, std::wstring& out) const;
     // The value of `key`, or an empty text when it is absent.
     std::wstring StringOrEmpty(std::wstring_view key) const;
+    std::wstring StringOrEmpty(const char* key) const;
 
   private:
     std::wstring name_;
@@ -61,6 +65,7 @@ class IniDocument {
 
     // The first section named `name` exactly, or null.
     const IniSection* FindSection(std::wstring_view name) const;
+    const IniSection* FindSection(const char* name) const;
     const std::vector<IniSection>& Sections() const { return sections_; }
     const std::vector<IniIgnoredLine>& IgnoredLines() const { return ignored_; }
 

@@ -39,8 +39,8 @@ class ShareConnection {
     ~ShareConnection() {
         if (share_.empty()) return;
         if (const DWORD error = DisconnectShare(share_.c_str()); error != 0) {
-            Log({L"Cannot remove the connection to ", share_, L" (error ", DecimalPiece(error),
-                 L")."});
+            Log({"Cannot remove the connection to ", share_, " (error ", DecimalPiece(error),
+                 ")."});
         }
     }
     ShareConnection(const ShareConnection&) = delete;
@@ -54,8 +54,8 @@ class ShareConnection {
             share_ = share;
             return;
         }
-        Log({L"Cannot connect ", share, L" with the user name of the location (error ",
-             DecimalPiece(error), L")."});
+        Log({"Cannot connect ", share, " with the user name of the location (error ",
+             DecimalPiece(error), ")."});
     }
 
   private:
@@ -208,11 +208,11 @@ bool InstallEngine::PrepareStart(const LaunchItem& item, HeldStart& held) {
     const wchar_t* reason =
         AcceptFile(p, static_cast<uint32_t>(p.exactSize), item.filePath, held.file);
     if (reason != nullptr) {
-        Log({L"The file found for ", p.name, L" was rejected.(", std::wstring_view(reason), L"): ",
-             item.filePath, L" is not run."});
+        Log({"The file found for ", p.name, " was rejected.(", std::wstring_view(reason),
+             "): ", item.filePath, " is not run."});
         return false;
     }
-    Log({L"The file found for ", p.name, L" was accepted: ", item.filePath});
+    Log({"The file found for ", p.name, " was accepted: ", item.filePath});
     return true;
 }
 

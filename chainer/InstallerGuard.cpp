@@ -15,7 +15,7 @@ InstallerGuardOutcome WaitForInstallerIdle() {
         if (error == ERROR_FILE_NOT_FOUND) return {InstallerGuardResult::kIdle, 0};
         return {InstallerGuardResult::kOpenFailed, error};
     }
-    Log(L"Another Windows Installer transaction is in progress. Waiting for it to end...");
+    Log({"Another Windows Installer transaction is in progress. Waiting for it to end..."});
     // The preparing window of an interactive run is up meanwhile: it keeps
     // answering while the transaction lasts.
     const DWORD result = WaitPumpingMessages(mutex.Get());

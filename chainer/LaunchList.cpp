@@ -22,7 +22,7 @@ std::wstring CompleteCommandLine(const Prerequisite& prerequisite, int32_t uiMod
         uiPart = &prerequisite.noUiCommandLine;
     }
     if (uiPart == nullptr) return base;
-    return Concat({base, L" ", *uiPart});
+    return Concat({base, " ", *uiPart});
 }
 
 int32_t RebootModeOf(const std::wstring& options) {

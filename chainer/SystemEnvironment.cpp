@@ -78,12 +78,12 @@ bool SystemEnvironment::AcceptFoundFile(const Prerequisite& p, const std::wstrin
     }
     const wchar_t* reason = RejectionReason(p, static_cast<uint32_t>(p.exactSize), path);
     if (reason != nullptr) {
-        pravel::Log({L"The file found for ", p.name, L" was rejected.(", std::wstring_view(reason),
-                     L"): ", path, L" is deleted and downloaded again."});
+        pravel::Log({"The file found for ", p.name, " was rejected.(", std::wstring_view(reason),
+                     "): ", path, " is deleted and downloaded again."});
         ::DeleteFileW(path.c_str());
         return false;
     }
-    pravel::Log({L"The file found for ", p.name, L" was accepted: ", path});
+    pravel::Log({"The file found for ", p.name, " was accepted: ", path});
     judged_.push_back(Judged{path, size, written});
     return true;
 }

@@ -117,6 +117,40 @@ std::wstring WidenLatin1(const std::string& text) {
     return out;
 }
 
+std::wstring WideFromAscii(const char* text) {
+    std::wstring out;
+    for (; *text != '\0'; ++text)
+        out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*text)));
+    return out;
+}
+
+bool EqualsAscii(std::wstring_view text, const char* ascii) {
+    size_t i = 0;
+    for (; ascii[i] != '\0'; ++i) {
+        if (i == text.size() ||
+            text[i] != static_cast<wchar_t>(static_cast<unsigned char>(ascii[i])))
+            return false;
+    }
+    return i == text.size();
+}
+
+bool EqualsIgnoreCaseAscii(std::wstring_view text, const char* ascii) {
+    size_t i = 0;
+    for (; ascii[i] != '\0'; ++i) {
+        if (i == text.size() || ToLowerAscii(text[i]) != ToLowerAscii(static_cast<wchar_t>(
+                                                             static_cast<unsigned char>(ascii[i]))))
+            return false;
+    }
+    return i == text.size();
+}
+
+AsciiPiece::AsciiPiece(const char* text) {
+    size_t n = 0;
+    while (text[n] != '\0') ++n;
+    data_ = text;
+    size_ = n | kNarrow;
+}
+
 std::wstring FolderOf(const std::wstring& path) {
     const size_t slash = path.rfind(L'\\');
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);

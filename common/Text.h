@@ -42,6 +42,13 @@ std::wstring LowerHex(const uint8_t* bytes, size_t count);
 std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t count);
 // ASCII/Latin-1 bytes to text, one character per byte.
 std::wstring WidenLatin1(const std::string& text);
+// A narrow ASCII text (a table entry kept as `const char*`: one byte per
+// character, half the size of a wide one) widened, one character per byte.
+std::wstring WideFromAscii(const char* text);
+// `text` equals the narrow ASCII text `ascii` exactly, or ignoring ASCII
+// case; nothing is copied.
+bool EqualsAscii(std::wstring_view text, const char* ascii);
+bool EqualsIgnoreCaseAscii(std::wstring_view text, const char* ascii);
 
 // Path helpers working on backslash-separated paths.
 // Text before the last backslash (empty when there is none).
@@ -86,9 +93,9 @@ class TextPiece {
     TextPiece() = default;
     const void* data_;
     size_t size_;  // kNarrow set for a narrow literal
+    static constexpr size_t kNarrow = ~(~size_t(0) >> 1);
 
   private:
-    static constexpr size_t kNarrow = ~(~size_t(0) >> 1);
     static consteval size_t NarrowLength(const char* literal) {
         size_t n = 0;
         for (; literal[n] != 0; ++n) {
@@ -97,6 +104,13 @@ class TextPiece {
         }
         return n | kNarrow;
     }
+};
+
+// A narrow ASCII text known only at run time (a table entry kept as
+// `const char*`) as a piece for Concat, widened when the pieces are joined.
+class AsciiPiece : public TextPiece {
+  public:
+    explicit AsciiPiece(const char* text);
 };
 
 // The decimal text of a number as a piece for Concat, kept in the object

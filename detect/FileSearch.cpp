@@ -49,7 +49,7 @@ bool SearchFolder(const std::wstring& folder, const std::wstring& name, int32_t 
         if (!list) return false;
         do {
             if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDotEntry(data.cFileName)) {
-                subfolders.push_back(Concat({folder, std::wstring_view(data.cFileName), L"\\"}));
+                subfolders.push_back(Concat({folder, std::wstring_view(data.cFileName), "\\"}));
             }
         } while (::FindNextFileW(list.Get(), &data));
     }

@@ -37,7 +37,7 @@ std::wstring CreateCloneFile() {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const uint32_t unique = ::GetTickCount() ^ (::GetCurrentThreadId() << 16) ^
                                 static_cast<uint32_t>(::InterlockedIncrement(&counter));
-        const std::wstring path = Concat({folder, L"shim_clone", DecimalPiece(unique), L".tmp"});
+        const std::wstring path = Concat({folder, "shim_clone", DecimalPiece(unique), ".tmp"});
         UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_TEMPORARY, nullptr));
         if (file) return path;
@@ -106,8 +106,8 @@ uint32_t GetFileVersion(const std::wstring& path, FileVersion& version) {
 
 std::wstring FormatFileVersion(const FileVersion& v) {
     // Each part is 0..65535.
-    return Concat({DecimalPiece(v.ms >> 16), L".", DecimalPiece(v.ms & 0xFFFF), L".",
-                   DecimalPiece(v.ls >> 16), L".", DecimalPiece(v.ls & 0xFFFF)});
+    return Concat({DecimalPiece(v.ms >> 16), ".", DecimalPiece(v.ms & 0xFFFF), ".",
+                   DecimalPiece(v.ls >> 16), ".", DecimalPiece(v.ls & 0xFFFF)});
 }
 
 bool GetShellLibraryVersion(const std::wstring& path, uint32_t& major) {

@@ -17,25 +17,25 @@ namespace pravel {
 namespace {
 
 struct ShellFolder {
-    const wchar_t* name;
+    const char* name;
     int csidl;
 };
 
 constexpr ShellFolder kShellFolders[] = {
-    {L"ProgramFilesFolder", CSIDL_PROGRAM_FILES},
-    {L"CommonFilesFolder", CSIDL_PROGRAM_FILES_COMMON},
-    {L"DesktopFolder", CSIDL_DESKTOPDIRECTORY},
-    {L"AllUsersDesktopFolder", CSIDL_COMMON_DESKTOPDIRECTORY},
-    {L"AppDataFolder", CSIDL_APPDATA},
-    {L"FavoritesFolder", CSIDL_FAVORITES},
-    {L"StartMenuFolder", CSIDL_STARTMENU},
-    {L"ProgramMenuFolder", CSIDL_PROGRAMS},
-    {L"StartupFolder", CSIDL_STARTUP},
-    {L"FontsFolder", CSIDL_FONTS},
-    {L"LocalAppDataFolder", CSIDL_LOCAL_APPDATA},
-    {L"CommonAppDataFolder", CSIDL_COMMON_APPDATA},
-    {L"ProgramFiles64Folder", CSIDL_PROGRAM_FILES},
-    {L"ProgramFiles", CSIDL_PROGRAM_FILES},
+    {"ProgramFilesFolder", CSIDL_PROGRAM_FILES},
+    {"CommonFilesFolder", CSIDL_PROGRAM_FILES_COMMON},
+    {"DesktopFolder", CSIDL_DESKTOPDIRECTORY},
+    {"AllUsersDesktopFolder", CSIDL_COMMON_DESKTOPDIRECTORY},
+    {"AppDataFolder", CSIDL_APPDATA},
+    {"FavoritesFolder", CSIDL_FAVORITES},
+    {"StartMenuFolder", CSIDL_STARTMENU},
+    {"ProgramMenuFolder", CSIDL_PROGRAMS},
+    {"StartupFolder", CSIDL_STARTUP},
+    {"FontsFolder", CSIDL_FONTS},
+    {"LocalAppDataFolder", CSIDL_LOCAL_APPDATA},
+    {"CommonAppDataFolder", CSIDL_COMMON_APPDATA},
+    {"ProgramFiles64Folder", CSIDL_PROGRAM_FILES},
+    {"ProgramFiles", CSIDL_PROGRAM_FILES},
 };
 
 CRITICAL_SECTION* SetupExeDirLock() {
@@ -108,19 +108,19 @@ bool EnvironmentFolder(const wchar_t* variable, std::wstring& folder) {
     wchar_t value[MAX_PATH] = {};
     const DWORD length = ::GetEnvironmentVariableW(variable, value, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return false;
-    folder = Concat({std::wstring_view(value, length), L"\\"});
+    folder = Concat({std::wstring_view(value, length), "\\"});
     return true;
 }
 
 bool TableFolder(const std::wstring& name, std::wstring& folder) {
     for (const auto& entry : kShellFolders) {
-        if (name != entry.name) continue;
+        if (!EqualsAscii(name, entry.name)) continue;
         if (ShellFolderPath(entry.csidl, folder) || ShFolderPath(entry.csidl, folder)) return true;
         if (IsModernShell()) return false;
-        if (name == L"ProgramFilesFolder" || name == L"ProgramFiles") {
+        if (EqualsAscii(name, "ProgramFilesFolder") || EqualsAscii(name, "ProgramFiles")) {
             return EnvironmentFolder(L"PROGRAMFILES", folder);
         }
-        if (name == L"AppDataFolder") return EnvironmentFolder(L"APPDATA", folder);
+        if (EqualsAscii(name, "AppDataFolder")) return EnvironmentFolder(L"APPDATA", folder);
         return false;
     }
     return false;
@@ -162,26 +162,29 @@ void SetSetupExeDir(const std::wstring& folder) {
 }
 
 bool ResolveFolderProperty(const std::wstring& name, bool use64, std::wstring& folder) {
-    if (name == L"ProgramFiles64Folder" && EnvironmentFolder(L"ProgramW6432", folder)) return true;
-    if (name == L"SystemFolder") {
+    if (EqualsAscii(name, "ProgramFiles64Folder") && EnvironmentFolder(L"ProgramW6432", folder))
+        return true;
+    if (EqualsAscii(name, "SystemFolder")) {
         return ShellFolderPath(use64 ? CSIDL_SYSTEM : CSIDL_SYSTEMX86, folder);
     }
-    if (name == L"System32Folder" || name == L"WindowsFolder" || name == L"WindowsVolume") {
+    if (EqualsAscii(name, "System32Folder") || EqualsAscii(name, "WindowsFolder") ||
+        EqualsAscii(name, "WindowsVolume")) {
         wchar_t path[MAX_PATH] = {};
-        const UINT length = name == L"System32Folder" ? ::GetSystemDirectoryW(path, MAX_PATH)
-                                                      : ::GetWindowsDirectoryW(path, MAX_PATH);
+        const UINT length = EqualsAscii(name, "System32Folder")
+                                ? ::GetSystemDirectoryW(path, MAX_PATH)
+                                : ::GetWindowsDirectoryW(path, MAX_PATH);
         if (length == 0 || length >= MAX_PATH) return false;
         folder.assign(path, length);
-        if (name == L"WindowsVolume") folder = folder.substr(0, 3);
+        if (EqualsAscii(name, "WindowsVolume")) folder = folder.substr(0, 3);
         return true;
     }
-    if (name == L"TempFolder") {
+    if (EqualsAscii(name, "TempFolder")) {
         const std::wstring& temp = ProgramTempFolder();
         if (temp.empty()) return false;
         folder = WithTrailingBackslash(temp);
         return true;
     }
-    if (name == L"SETUPEXEDIR") {
+    if (EqualsAscii(name, "SETUPEXEDIR")) {
         folder = SetupExeDir();
         return !folder.empty();
     }

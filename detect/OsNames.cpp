@@ -10,26 +10,26 @@ namespace {
 // Windows 10 builds with a release name; some have a server name of their own.
 struct Win10Release {
     uint32_t build;
-    const wchar_t* release;
-    const wchar_t* server64Name;  // null: the server uses the workstation name
+    const char* release;
+    const char* server64Name;  // null: the server uses the workstation name
 };
 
 constexpr Win10Release kWin10Releases[] = {
-    {10240, L"1507", nullptr},
-    {10586, L"1511", nullptr},
-    {14393, L"1607", L"Windows Server 2016 x64"},
-    {15063, L"1703", nullptr},
-    {16299, L"1709", nullptr},
-    {17134, L"1803", nullptr},
-    {17763, L"1809", L"Windows Server 2019 x64"},
-    {18362, L"1903", nullptr},
-    {18363, L"1909", nullptr},
-    {19041, L"2004", nullptr},
-    {19042, L"20H2", nullptr},
-    {19043, L"21H1", nullptr},
-    {19044, L"21H2", nullptr},
-    {19045, L"22H2", nullptr},
-    {20348, L"21H2", L"Windows Server 2022 x64"},
+    {10240, "1507", nullptr},
+    {10586, "1511", nullptr},
+    {14393, "1607", "Windows Server 2016 x64"},
+    {15063, "1703", nullptr},
+    {16299, "1709", nullptr},
+    {17134, "1803", nullptr},
+    {17763, "1809", "Windows Server 2019 x64"},
+    {18362, "1903", nullptr},
+    {18363, "1909", nullptr},
+    {19041, "2004", nullptr},
+    {19042, "20H2", nullptr},
+    {19043, "21H1", nullptr},
+    {19044, "21H2", nullptr},
+    {19045, "22H2", nullptr},
+    {20348, "21H2", "Windows Server 2022 x64"},
 };
 
 // Families named by service pack. `servers` says which systems take the
@@ -38,16 +38,16 @@ enum class ServerRule { kServer64, kIsServer, kNone };
 
 struct ServicePackName {
     int32_t servicePack;  // -1: any other service pack
-    const wchar_t* name;
+    const char* name;
 };
 
 struct ServicePackFamily {
     uint32_t major, minor;
     ServerRule servers;
-    const wchar_t* serverGeneric;  // generic name for servers
-    bool serverBits;               // servers' names get " x86"/" x64" appended
+    const char* serverGeneric;  // generic name for servers
+    bool serverBits;            // servers' names get " x86"/" x64" appended
     ServicePackName serverNames[4];
-    const wchar_t* clientGeneric;
+    const char* clientGeneric;
     bool clientBits;
     ServicePackName clientNames[4];
 };
@@ -56,81 +56,79 @@ constexpr ServicePackFamily kFamilies[] = {
     {6,
      3,
      ServerRule::kServer64,
-     L"Windows Server 2012 R2 x64",
+     "Windows Server 2012 R2 x64",
      false,
-     {{-1, L"Windows Server 2012 R2 x64"}},
-     L"Windows 8.1",
+     {{-1, "Windows Server 2012 R2 x64"}},
+     "Windows 8.1",
      true,
-     {{-1, L"Windows 8.1"}}},
+     {{-1, "Windows 8.1"}}},
     {6,
      2,
      ServerRule::kServer64,
-     L"Windows Server 2012 x64",
+     "Windows Server 2012 x64",
      false,
-     {{-1, L"Windows Server 2012 x64"}},
-     L"Windows 8",
+     {{-1, "Windows Server 2012 x64"}},
+     "Windows 8",
      true,
-     {{-1, L"Windows 8"}}},
+     {{-1, "Windows 8"}}},
     {6,
      1,
      ServerRule::kServer64,
-     L"Windows Server 2008 R2 x64",
+     "Windows Server 2008 R2 x64",
      false,
-     {{0, L"Windows Server 2008 R2 RTM x64"},
-      {1, L"Windows Server 2008 R2 SP1 x64"},
-      {-1, L"Windows Server 2008 R2 x64"}},
-     L"Windows 7",
+     {{0, "Windows Server 2008 R2 RTM x64"},
+      {1, "Windows Server 2008 R2 SP1 x64"},
+      {-1, "Windows Server 2008 R2 x64"}},
+     "Windows 7",
      true,
-     {{0, L"Windows 7 RTM"}, {1, L"Windows 7 SP1"}, {-1, L"Windows 7"}}},
+     {{0, "Windows 7 RTM"}, {1, "Windows 7 SP1"}, {-1, "Windows 7"}}},
     {6,
      0,
      ServerRule::kIsServer,
-     L"Windows Server 2008",
+     "Windows Server 2008",
      true,
-     {{0, L"Windows Server 2008 RTM"},
-      {1, L"Windows Server 2008 RTM"},
-      {2, L"Windows Server 2008 SP2"},
-      {-1, L"Windows Server 2008"}},
-     L"Windows Vista",
+     {{0, "Windows Server 2008 RTM"},
+      {1, "Windows Server 2008 RTM"},
+      {2, "Windows Server 2008 SP2"},
+      {-1, "Windows Server 2008"}},
+     "Windows Vista",
      true,
-     {{0, L"Windows Vista RTM"},
-      {1, L"Windows Vista SP1"},
-      {2, L"Windows Vista SP2"},
-      {-1, L"Windows Vista"}}},
+     {{0, "Windows Vista RTM"},
+      {1, "Windows Vista SP1"},
+      {2, "Windows Vista SP2"},
+      {-1, "Windows Vista"}}},
     {5,
      2,
      ServerRule::kIsServer,
-     L"Windows Server 2003",
+     "Windows Server 2003",
      true,
-     {{1, L"Windows Server 2003 SP1"},
-      {2, L"Windows Server 2003 SP2"},
-      {-1, L"Windows Server 2003"}},
-     L"Windows XP x64",
+     {{1, "Windows Server 2003 SP1"}, {2, "Windows Server 2003 SP2"}, {-1, "Windows Server 2003"}},
+     "Windows XP x64",
      false,
-     {{1, L"Windows XP SP1 x64"}, {2, L"Windows XP SP2 x64"}, {-1, L"Windows XP x64"}}},
+     {{1, "Windows XP SP1 x64"}, {2, "Windows XP SP2 x64"}, {-1, "Windows XP x64"}}},
     {5,
      1,
      ServerRule::kNone,
      nullptr,
      false,
      {},
-     L"Windows XP x86",
+     "Windows XP x86",
      false,
-     {{1, L"Windows XP SP1 x86"},
-      {2, L"Windows XP SP2 x86"},
-      {3, L"Windows XP SP3 x86"},
-      {-1, L"Windows XP x86"}}},
+     {{1, "Windows XP SP1 x86"},
+      {2, "Windows XP SP2 x86"},
+      {3, "Windows XP SP3 x86"},
+      {-1, "Windows XP x86"}}},
 };
 
-constexpr const wchar_t* kNotIdentified = L"OsNotIdentified";
+constexpr const char* kNotIdentified = "OsNotIdentified";
 
 TextPiece Bits(const OsVersionInfo& os) {
-    return os.is64BitOs ? TextPiece(L" x64") : TextPiece(L" x86");
+    return os.is64BitOs ? TextPiece(" x64") : TextPiece(" x86");
 }
 
 // `name`, followed by Bits when `withBits`.
-std::wstring WithBits(std::wstring_view name, bool withBits, const OsVersionInfo& os) {
-    return withBits ? Concat({name, Bits(os)}) : std::wstring(name);
+std::wstring WithBits(const char* name, bool withBits, const OsVersionInfo& os) {
+    return withBits ? Concat({AsciiPiece(name), Bits(os)}) : WideFromAscii(name);
 }
 bool IsServer64(const OsVersionInfo& os) {
     return os.isServer && os.is64BitOs;
@@ -154,7 +152,7 @@ bool UsesServerNames(const ServicePackFamily& family, const OsVersionInfo& os) {
     }
 }
 
-const wchar_t* ByServicePack(const ServicePackName (&names)[4], int32_t servicePack) {
+const char* ByServicePack(const ServicePackName (&names)[4], int32_t servicePack) {
     for (const auto& entry : names) {
         if (entry.name == nullptr) break;
         if (entry.servicePack == servicePack || entry.servicePack == -1) return entry.name;
@@ -166,21 +164,22 @@ const wchar_t* ByServicePack(const ServicePackName (&names)[4], int32_t serviceP
 
 std::wstring DetailedOsName(const OsVersionInfo& os) {
     if (os.major == 11 && os.minor == 0) {
-        if (os.build == 22000) return L"Windows 11 version 21H2 x64";
-        if (os.build == 22621) return L"Windows 11 version 22H2 x64 (Preview)";
-        return IsServer64(os) ? L"Windows Server x64" : L"Windows 11 x64";
+        if (os.build == 22000) return WideFromAscii("Windows 11 version 21H2 x64");
+        if (os.build == 22621) return WideFromAscii("Windows 11 version 22H2 x64 (Preview)");
+        return WideFromAscii(IsServer64(os) ? "Windows Server x64" : "Windows 11 x64");
     }
     if (os.major == 10 && os.minor == 0) {
         for (const auto& release : kWin10Releases) {
             if (release.build != os.build) continue;
-            if (release.server64Name != nullptr && IsServer64(os)) return release.server64Name;
-            return Concat({L"Windows 10 version ", std::wstring_view(release.release), Bits(os)});
+            if (release.server64Name != nullptr && IsServer64(os))
+                return WideFromAscii(release.server64Name);
+            return Concat({"Windows 10 version ", AsciiPiece(release.release), Bits(os)});
         }
-        if (IsServer64(os)) return L"Windows Server x64";
-        return WithBits(L"Windows 10", true, os);
+        if (IsServer64(os)) return WideFromAscii("Windows Server x64");
+        return WithBits("Windows 10", true, os);
     }
     const ServicePackFamily* family = FindFamily(os);
-    if (family == nullptr) return kNotIdentified;
+    if (family == nullptr) return WideFromAscii(kNotIdentified);
     if (UsesServerNames(*family, os)) {
         return WithBits(ByServicePack(family->serverNames, os.servicePack), family->serverBits, os);
     }
@@ -189,14 +188,14 @@ std::wstring DetailedOsName(const OsVersionInfo& os) {
 
 std::wstring GenericOsName(const OsVersionInfo& os) {
     if (os.major == 11 && os.minor == 0) {
-        return IsServer64(os) ? L"Windows Server x64" : L"Windows 11 x64";
+        return WideFromAscii(IsServer64(os) ? "Windows Server x64" : "Windows 11 x64");
     }
     if (os.major == 10 && os.minor == 0) {
-        if (IsServer64(os)) return L"Windows Server x64";
-        return WithBits(L"Windows 10", true, os);
+        if (IsServer64(os)) return WideFromAscii("Windows Server x64");
+        return WithBits("Windows 10", true, os);
     }
     const ServicePackFamily* family = FindFamily(os);
-    if (family == nullptr) return kNotIdentified;
+    if (family == nullptr) return WideFromAscii(kNotIdentified);
     if (UsesServerNames(*family, os)) {
         return WithBits(family->serverGeneric, family->serverBits, os);
     }
@@ -208,7 +207,7 @@ bool IsOsExcluded(const std::wstring& winNTVersions, const std::wstring& winNT64
                   const std::wstring& genericName) {
     const std::wstring& list = is64BitOs ? winNT64Versions : winNTVersions;
     if (list.empty()) return false;
-    if (list == (is64BitOs ? kAll64BitSystems : kAll32BitSystems)) return true;
+    if (EqualsAscii(list, is64BitOs ? kAll64BitSystems : kAll32BitSystems)) return true;
     for (const auto& entry : Split(list, L", ")) {
         if (entry.empty()) continue;
         if (entry == detailedName || entry == genericName) return true;

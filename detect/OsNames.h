@@ -14,11 +14,12 @@ namespace pravel {
 std::wstring DetailedOsName(const OsVersionInfo& os);
 std::wstring GenericOsName(const OsVersionInfo& os);
 
-// Texts that, given as the whole list, exclude every system of their bitness.
-constexpr const wchar_t* kAll64BitSystems =
-    L"Windows XP/Vista/Windows 7/Windows 8 x64/Windows 8.1 x64/Windows 10 x64/Windows 11 x64";
-constexpr const wchar_t* kAll32BitSystems =
-    L"Windows 9x/ME/NT/2000/XP/Vista/Windows 7/Windows 8 x86/Windows 8.1 x86/Windows 10 x86";
+// Texts that, given as the whole list, exclude every system of their bitness
+// (ASCII, kept narrow).
+constexpr const char* kAll64BitSystems =
+    "Windows XP/Vista/Windows 7/Windows 8 x64/Windows 8.1 x64/Windows 10 x64/Windows 11 x64";
+constexpr const char* kAll32BitSystems =
+    "Windows 9x/ME/NT/2000/XP/Vista/Windows 7/Windows 8 x86/Windows 8.1 x86/Windows 10 x86";
 
 // True when the list for this bitness (WinNT64Versions on 64-bit Windows,
 // else WinNTVersions) excludes a system with these names: the list is the

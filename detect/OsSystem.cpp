@@ -28,7 +28,7 @@ bool IsLanguageAccepted(const std::wstring& languageList) {
     if (logEnabled) {
         wchar_t name[128] = {};
         ::GetLocaleInfoW(MAKELCID(language, SORT_DEFAULT), LOCALE_SLANGUAGE, name, 128);
-        Log({L"SystemDefault LangID=", DecimalPiece(language), L"-", std::wstring_view(name)});
+        Log({"SystemDefault LangID=", DecimalPiece(language), "-", std::wstring_view(name)});
     }
     return IsLanguageListAccepting(languageList, language);
 }

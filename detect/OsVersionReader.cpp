@@ -4,6 +4,7 @@
 
 #include "common/Handles.h"
 #include "common/IntegerRule.h"
+#include "common/Text.h"
 #include "common/Wow64.h"
 #include "detect/OsVersionInfo.h"
 
@@ -13,12 +14,13 @@ namespace {
 
 constexpr REGSAM kReadAccess = KEY_READ | KEY_WOW64_64KEY;
 
-bool QueryDword(HKEY key, const wchar_t* name, uint32_t& out) {
+// `name` is ASCII.
+bool QueryDword(HKEY key, const char* name, uint32_t& out) {
     DWORD value = 0;
     DWORD size = sizeof(value);
     DWORD type = 0;
-    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS ||
+    if (::RegQueryValueExW(key, WideFromAscii(name).c_str(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
         type != REG_DWORD) {
         return false;
     }
@@ -28,11 +30,12 @@ bool QueryDword(HKEY key, const wchar_t* name, uint32_t& out) {
 
 // Reads a string value into a buffer of `bytes` bytes; the text is cut at its
 // first NUL. False when the value is missing or larger than the buffer.
-bool QueryString(HKEY key, const wchar_t* name, size_t bytes, std::wstring& out) {
+// `name` is ASCII.
+bool QueryString(HKEY key, const char* name, size_t bytes, std::wstring& out) {
     std::wstring buffer(bytes / sizeof(wchar_t) + 1, L'\0');
     DWORD size = static_cast<DWORD>(bytes);
-    if (::RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&buffer[0]),
-                           &size) != ERROR_SUCCESS) {
+    if (::RegQueryValueExW(key, WideFromAscii(name).c_str(), nullptr, nullptr,
+                           reinterpret_cast<BYTE*>(&buffer[0]), &size) != ERROR_SUCCESS) {
         return false;
     }
     buffer.resize(size / sizeof(wchar_t));
@@ -42,25 +45,25 @@ bool QueryString(HKEY key, const wchar_t* name, size_t bytes, std::wstring& out)
 }
 
 struct SuiteEntry {
-    const wchar_t* name;
+    const char* name;
     uint16_t flag;
 };
 
 constexpr SuiteEntry kSuites[] = {
-    {L"Small Business", 0x0001},
-    {L"Enterprise", 0x0002},
-    {L"BackOffice", 0x0004},
-    {L"CommunicationServer", 0x0008},
-    {L"Terminal Server", 0x0010},
-    {L"Small Business(Restricted)", 0x0020},
-    {L"EmbeddedNT", 0x0040},
-    {L"DataCenter", 0x0080},
-    {L"Personal", 0x0200},
-    {L"Blade", 0x0400},
-    {L"Embedded(Restricted)", 0x0800},
-    {L"Security Appliance", 0x1000},
-    {L"Storage Server", 0x2000},
-    {L"Compute Server", 0x4000},
+    {"Small Business", 0x0001},
+    {"Enterprise", 0x0002},
+    {"BackOffice", 0x0004},
+    {"CommunicationServer", 0x0008},
+    {"Terminal Server", 0x0010},
+    {"Small Business(Restricted)", 0x0020},
+    {"EmbeddedNT", 0x0040},
+    {"DataCenter", 0x0080},
+    {"Personal", 0x0200},
+    {"Blade", 0x0400},
+    {"Embedded(Restricted)", 0x0800},
+    {"Security Appliance", 0x1000},
+    {"Storage Server", 0x2000},
+    {"Compute Server", 0x4000},
 };
 
 void ReadVersion(OsVersionInfo& os) {
@@ -69,19 +72,19 @@ void ReadVersion(OsVersionInfo& os) {
                         kReadAccess, key.Put()) != ERROR_SUCCESS) {
         return;
     }
-    QueryDword(key.Get(), L"CurrentMajorVersionNumber", os.major);
-    QueryDword(key.Get(), L"CurrentMinorVersionNumber", os.minor);
+    QueryDword(key.Get(), "CurrentMajorVersionNumber", os.major);
+    QueryDword(key.Get(), "CurrentMinorVersionNumber", os.minor);
     std::wstring text;
-    if (os.major == 0 && QueryString(key.Get(), L"CurrentVersion", 32, text) && text.size() == 3) {
+    if (os.major == 0 && QueryString(key.Get(), "CurrentVersion", 32, text) && text.size() == 3) {
         os.major = static_cast<uint32_t>(text[0] - L'0');
         os.minor = static_cast<uint32_t>(text[2] - L'0');
     }
-    if (QueryString(key.Get(), L"CurrentBuildNumber", 520, text)) {
+    if (QueryString(key.Get(), "CurrentBuildNumber", 520, text)) {
         os.build = static_cast<uint32_t>(ParseConfigInteger(text));
     }
     if (os.major == 10 && os.build >= 22000) os.major = 11;
-    if (QueryString(key.Get(), L"ReleaseId", 520, text)) os.releaseId = ParseConfigInteger(text);
-    if (QueryString(key.Get(), L"CSDVersion", 256, text)) {
+    if (QueryString(key.Get(), "ReleaseId", 520, text)) os.releaseId = ParseConfigInteger(text);
+    if (QueryString(key.Get(), "CSDVersion", 256, text)) {
         os.csdVersion = text.substr(0, 127);
         os.servicePack = os.csdVersion.empty() ? 0 : os.csdVersion.back() - L'0';
         if (os.servicePack < 0 || os.servicePack > 9) os.servicePack = 0;
@@ -95,12 +98,13 @@ void ReadProductOptions(OsVersionInfo& os) {
         return;
     }
     std::wstring type;
-    if (QueryString(key.Get(), L"ProductType", 520, type)) {
-        if (type == L"WinNT") {
+    if (QueryString(key.Get(), "ProductType", 520, type)) {
+        if (EqualsAscii(type, "WinNT")) {
             os.productType = kProductWorkstation;
             os.isServer = false;
         } else {
-            os.productType = type == L"ServerNT" ? kProductServer : kProductDomainController;
+            os.productType =
+                EqualsAscii(type, "ServerNT") ? kProductServer : kProductDomainController;
             os.isServer = true;
         }
     }
@@ -115,7 +119,7 @@ void ReadProductOptions(OsVersionInfo& os) {
             if (end == std::wstring::npos) end = suites.size();
             const std::wstring entry = suites.substr(start, end - start);
             for (const auto& suite : kSuites) {
-                if (entry == suite.name) os.suiteMask |= suite.flag;
+                if (EqualsAscii(entry, suite.name)) os.suiteMask |= suite.flag;
             }
             start = end + 1;
         }

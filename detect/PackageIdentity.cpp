@@ -8,11 +8,11 @@ namespace {
 
 struct ArchitectureName {
     int32_t value;
-    const wchar_t* text;
+    const char* text;
 };
 
 constexpr ArchitectureName kArchitectures[] = {
-    {11, L"neutral"}, {9, L"x64"}, {0, L"x86"}, {5, L"arm"}, {12, L"arm64"},
+    {11, "neutral"}, {9, "x64"}, {0, "x86"}, {5, "arm"}, {12, "arm64"},
 };
 
 bool IsEmptyPart(int32_t part) {
@@ -23,7 +23,7 @@ bool IsEmptyPart(int32_t part) {
 
 std::wstring ArchitectureText(int32_t architecture) {
     for (const ArchitectureName& entry : kArchitectures) {
-        if (entry.value == architecture) return entry.text;
+        if (entry.value == architecture) return WideFromAscii(entry.text);
     }
     return std::wstring();
 }

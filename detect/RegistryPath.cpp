@@ -8,15 +8,15 @@ namespace {
 
 RegistryRoot RootOf(const std::wstring& name) {
     struct Alias {
-        const wchar_t* shortName;
-        const wchar_t* longName;
+        const char* shortName;
+        const char* longName;
         RegistryRoot root;
     };
     static const Alias kAliases[] = {
-        {L"HKLM", L"HKEY_LOCAL_MACHINE", RegistryRoot::kLocalMachine},
-        {L"HKCU", L"HKEY_CURRENT_USER", RegistryRoot::kCurrentUser},
-        {L"HKCR", L"HKEY_CLASSES_ROOT", RegistryRoot::kClassesRoot},
-        {L"HKCC", L"HKEY_CURRENT_CONFIG", RegistryRoot::kCurrentConfig},
+        {"HKLM", "HKEY_LOCAL_MACHINE", RegistryRoot::kLocalMachine},
+        {"HKCU", "HKEY_CURRENT_USER", RegistryRoot::kCurrentUser},
+        {"HKCR", "HKEY_CLASSES_ROOT", RegistryRoot::kClassesRoot},
+        {"HKCC", "HKEY_CURRENT_CONFIG", RegistryRoot::kCurrentConfig},
     };
     for (const auto& alias : kAliases) {
         if (EqualsIgnoreCaseAscii(name, alias.shortName) ||

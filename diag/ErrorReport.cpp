@@ -35,15 +35,16 @@ class TemplateWriter {
         Word(LOWORD(value));
         Word(HIWORD(value));
     }
-    void Text(const wchar_t* text) {
-        for (; *text != L'\0'; ++text) Word(static_cast<WORD>(*text));
+    // `text` is ASCII, widened one character per byte.
+    void Text(const char* text) {
+        for (; *text != '\0'; ++text) Word(static_cast<WORD>(static_cast<unsigned char>(*text)));
         Word(0);
     }
     void AlignDword() {
         if (words_.size() % 2 != 0) Word(0);
     }
     void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD classAtom,
-              const wchar_t* title) {
+              const char* title) {
         AlignDword();
         Dword(style | WS_CHILD);
         Dword(0);
@@ -219,7 +220,7 @@ std::wstring SourceOf(const IException& exception) {
     std::wstring_view name(file);
     const size_t slash = name.find_last_of(L"\\/");
     if (slash != std::wstring_view::npos) name.remove_prefix(slash + 1);
-    return Concat({name, L":", ToDecimal(program->Line())});
+    return Concat({name, ":", ToDecimal(program->Line())});
 }
 
 }  // namespace
@@ -237,9 +238,9 @@ void Present(HWND owner, const std::wstring& message, const std::wstring& detail
         return;
     }
     const std::wstring text =
-        Concat({L"[", kindName, L"] ", source, L": ", details.empty() ? message : details});
+        Concat({"[", kindName, "] ", source, ": ", details.empty() ? message : details});
     ::OutputDebugStringW(text.c_str());
-    Log({L"Error report:", text});
+    Log({"Error report:", text});
 }
 
 }  // namespace
@@ -264,25 +265,25 @@ void ShowErrorReport(HWND owner, const std::wstring& message, const std::wstring
     t.Word(static_cast<WORD>(layout.height));
     t.Word(0);  // no menu
     t.Word(0);  // default class
-    t.Text(L"Error");
+    t.Text("Error");
     t.Word(8);
-    t.Text(L"MS Shell Dlg");
+    t.Text("MS Shell Dlg");
     WORD count = 0;
-    t.Item(WS_VISIBLE | SS_ICON, 10, 10, 21, 21, kIdIcon, kClassStatic, L"");
+    t.Item(WS_VISIBLE | SS_ICON, 10, 10, 21, 21, kIdIcon, kClassStatic, "");
     ++count;
     t.Item(WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 38, 10, 306, static_cast<short>(layout.textHeight),
-           kIdMessage, kClassStatic, L"");
+           kIdMessage, kClassStatic, "");
     ++count;
     t.Item(WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 296, static_cast<short>(37 + extra), 50, 14,
-           IDOK, kClassButton, L"Close");
+           IDOK, kClassButton, "Close");
     ++count;
     if (hasDetails) {
         t.Item(WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 5, static_cast<short>(37 + extra), 50, 14,
-               kIdToggle, kClassButton, L"Details >>");
+               kIdToggle, kClassButton, "Details >>");
         t.Item(kDetailsStyle, 4, static_cast<short>(55 + extra), 342, 200, kIdDetails, kClassEdit,
-               L"");
+               "");
         t.Item(WS_TABSTOP | BS_PUSHBUTTON, 296, static_cast<short>(260 + extra), 50, 14, kIdCopy,
-               kClassButton, L"Copy");
+               kClassButton, "Copy");
         count += 3;
     }
     t.SetItemCount(count);
@@ -297,8 +298,8 @@ void ShowErrorReport(HWND owner, const std::wstring& message, const std::wstring
 
 std::wstring DescribeException(const IException& exception) {
     const auto* program = dynamic_cast<const Exception*>(&exception);
-    return Concat({exception.KindName(), L": ",
-                   program != nullptr ? TextPiece(program->Message()) : TextPiece(L"")});
+    return Concat({exception.KindName(), ": ",
+                   program != nullptr ? TextPiece(program->Message()) : TextPiece("")});
 }
 
 void PresentException(HWND owner, const IException& exception) noexcept {
@@ -318,8 +319,8 @@ void PresentException(HWND owner, const std::exception& exception) noexcept {
         std::wstring message;
         for (const char* p = exception.what(); p != nullptr && *p != '\0'; ++p)
             message += static_cast<wchar_t>(static_cast<unsigned char>(*p));
-        Present(owner, message, std::wstring(), ExceptionKindName(kKindStd),
-                L"platform\\core\\ExceptionPresenter");
+        Present(owner, message, std::wstring(), WideFromAscii(ExceptionKindName(kKindStd)),
+                WideFromAscii("platform\\core\\ExceptionPresenter"));
     } catch (...) {
         ::OutputDebugStringW(L"The error report could not be shown.");
     }

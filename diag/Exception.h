@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/ErrorCodes.h"
+#include "common/Text.h"
 #include "diag/ExceptionText.h"
 
 namespace pravel {
@@ -38,7 +39,7 @@ class Exception : public IException {
     [[noreturn]] void Raise() const override { throw *this; }
     IException* Clone(bool withStackTrace) const override;
     int32_t Kind() const override { return kKindGeneric; }
-    std::wstring KindName() const override { return ExceptionKindName(Kind()); }
+    std::wstring KindName() const override { return WideFromAscii(ExceptionKindName(Kind())); }
     void* ProcessObject() const override { return nullptr; }
 
     const std::wstring& Message() const { return message_; }
@@ -64,7 +65,7 @@ class SehException : public Exception {
     [[noreturn]] void Raise() const override { throw *this; }
     IException* Clone(bool withStackTrace) const override;
     int32_t Kind() const override { return kKindSeh; }
-    std::wstring KindName() const override { return SehKindName(sehKind_); }
+    std::wstring KindName() const override { return WideFromAscii(SehKindName(sehKind_)); }
 
     int32_t SehKind() const { return sehKind_; }
 

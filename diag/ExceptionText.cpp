@@ -8,42 +8,42 @@ namespace {
 
 struct CodeName {
     uint32_t code;
-    const wchar_t* name;
+    const char* name;
 };
 
 constexpr CodeName kCodeNames[] = {
-    {0x80000001u, L"GUARD_PAGE"},
-    {0x80000002u, L"DATATYPE_MISALIGNMENT"},
-    {0x80000003u, L"BREAKPOINT"},
-    {0x80000004u, L"SINGLE_STEP"},
-    {0xC0000005u, L"ACCESS_VIOLATION"},
-    {0xC0000006u, L"IN_PAGE_ERROR"},
-    {0xC0000008u, L"INVALID_HANDLE"},
-    {0xC000001Du, L"ILLEGAL_INSTRUCTION"},
-    {0xC0000025u, L"NONCONTINUABLE_EXCEPTION"},
-    {0xC0000026u, L"INVALID_DISPOSITION"},
-    {0xC000008Cu, L"ARRAY_BOUNDS_EXCEEDED"},
-    {0xC000008Du, L"FLT_DENORMAL_OPERAND"},
-    {0xC000008Eu, L"FLT_DIVIDE_BY_ZERO"},
-    {0xC000008Fu, L"FLT_INEXACT_RESULT"},
-    {0xC0000090u, L"FLT_INVALID_OPERATION"},
-    {0xC0000091u, L"FLT_OVERFLOW"},
-    {0xC0000092u, L"FLT_STACK_CHECK"},
-    {0xC0000093u, L"FLT_UNDERFLOW"},
-    {0xC0000094u, L"INT_DIVIDE_BY_ZERO"},
-    {0xC0000095u, L"INT_OVERFLOW"},
-    {0xC0000096u, L"PRIV_INSTRUCTION"},
-    {0xC00000FDu, L"STACK_OVERFLOW"},
+    {0x80000001u, "GUARD_PAGE"},
+    {0x80000002u, "DATATYPE_MISALIGNMENT"},
+    {0x80000003u, "BREAKPOINT"},
+    {0x80000004u, "SINGLE_STEP"},
+    {0xC0000005u, "ACCESS_VIOLATION"},
+    {0xC0000006u, "IN_PAGE_ERROR"},
+    {0xC0000008u, "INVALID_HANDLE"},
+    {0xC000001Du, "ILLEGAL_INSTRUCTION"},
+    {0xC0000025u, "NONCONTINUABLE_EXCEPTION"},
+    {0xC0000026u, "INVALID_DISPOSITION"},
+    {0xC000008Cu, "ARRAY_BOUNDS_EXCEEDED"},
+    {0xC000008Du, "FLT_DENORMAL_OPERAND"},
+    {0xC000008Eu, "FLT_DIVIDE_BY_ZERO"},
+    {0xC000008Fu, "FLT_INEXACT_RESULT"},
+    {0xC0000090u, "FLT_INVALID_OPERATION"},
+    {0xC0000091u, "FLT_OVERFLOW"},
+    {0xC0000092u, "FLT_STACK_CHECK"},
+    {0xC0000093u, "FLT_UNDERFLOW"},
+    {0xC0000094u, "INT_DIVIDE_BY_ZERO"},
+    {0xC0000095u, "INT_OVERFLOW"},
+    {0xC0000096u, "PRIV_INSTRUCTION"},
+    {0xC00000FDu, "STACK_OVERFLOW"},
 };
 
-constexpr const wchar_t* kKindNames[] = {
-    L"EXCEPTION_STD", L"EXCEPTION_UNHANDLED", L"EXCEPTION_GENERIC",         L"EXCEPTION_WIN32",
-    L"EXCEPTION_CMD", L"EXCEPTION_XML_PARSE", L"EXCEPTION_ERROR_SIGNALING", L"EXCEPTION_SEH",
+constexpr const char* kKindNames[] = {
+    "EXCEPTION_STD", "EXCEPTION_UNHANDLED", "EXCEPTION_GENERIC",         "EXCEPTION_WIN32",
+    "EXCEPTION_CMD", "EXCEPTION_XML_PARSE", "EXCEPTION_ERROR_SIGNALING", "EXCEPTION_SEH",
 };
 
-constexpr const wchar_t* kSehKindNames[] = {
-    L"SEH_GENERIC",         L"SEH_AV_READ_NULLPTR", L"SEH_AV_READ_BADPTR", L"SEH_AV_WRITE_NULLPTR",
-    L"SEH_AV_WRITE_BADPTR", L"SEH_AV_DEP_NULLPTR",  L"SEH_AV_DEP_BADPTR",
+constexpr const char* kSehKindNames[] = {
+    "SEH_GENERIC",         "SEH_AV_READ_NULLPTR", "SEH_AV_READ_BADPTR", "SEH_AV_WRITE_NULLPTR",
+    "SEH_AV_WRITE_BADPTR", "SEH_AV_DEP_NULLPTR",  "SEH_AV_DEP_BADPTR",
 };
 
 constexpr uint32_t kAccessViolation = 0xC0000005u;
@@ -62,34 +62,27 @@ std::wstring Hex(uint64_t value, int minDigits) {
 }
 
 std::wstring CodeAndAddress(uint32_t code, uint64_t address) {
-    return Concat({L"(0x", Hex(code, 8), L") at address [0x", Hex(address, 8), L"]\r\n"});
-}
-
-std::wstring WidenAscii(const char* text) {
-    std::wstring wide;
-    for (; *text != '\0'; ++text) wide += static_cast<wchar_t>(static_cast<unsigned char>(*text));
-    return wide;
+    return Concat({"(0x", Hex(code, 8), ") at address [0x", Hex(address, 8), "]\r\n"});
 }
 
 }  // namespace
 
 const wchar_t kStackTraceHeader[] = L"\r\n*** Stack Trace (x86) ***\r\n\r\n";
-const wchar_t kMoreFramesLine[] = L"<--------------------MORE--FRAMES-------------------->\r\n";
 
-const wchar_t* ExceptionKindName(int32_t kind) {
+const char* ExceptionKindName(int32_t kind) {
     if (kind < 0 || kind >= static_cast<int32_t>(sizeof(kKindNames) / sizeof(kKindNames[0])))
-        return L"Exception ???";
+        return "Exception ???";
     return kKindNames[kind];
 }
 
-const wchar_t* SehKindName(int32_t sehKind) {
+const char* SehKindName(int32_t sehKind) {
     if (sehKind < 0 ||
         sehKind >= static_cast<int32_t>(sizeof(kSehKindNames) / sizeof(kSehKindNames[0])))
         return kSehKindNames[kSehGeneric];
     return kSehKindNames[sehKind];
 }
 
-const wchar_t* SehCodeName(uint32_t code) {
+const char* SehCodeName(uint32_t code) {
     for (const CodeName& entry : kCodeNames) {
         if (entry.code == code) return entry.name;
     }
@@ -116,9 +109,9 @@ std::wstring HexAddress(uint64_t value) {
 }
 
 std::wstring FaultFirstLine(uint32_t code, uint64_t address) {
-    const wchar_t* name = SehCodeName(code);
-    if (name == nullptr) return L"Unknown SEH Exception " + CodeAndAddress(code, address);
-    return Concat({std::wstring_view(name), L" ", CodeAndAddress(code, address)});
+    const char* name = SehCodeName(code);
+    if (name == nullptr) return Concat({"Unknown SEH Exception ", CodeAndAddress(code, address)});
+    return Concat({AsciiPiece(name), " ", CodeAndAddress(code, address)});
 }
 
 std::wstring UnhandledFaultLine(uint32_t code, uint64_t address) {
@@ -126,9 +119,9 @@ std::wstring UnhandledFaultLine(uint32_t code, uint64_t address) {
 }
 
 std::wstring FrameLine(uint64_t pc, const char* name, const char* file, long line) {
-    std::wstring text = Concat({L"[0x", Hex(pc, 8), L"]  "});
+    std::wstring text = Concat({"[0x", Hex(pc, 8), "]  "});
     if (name != nullptr && *name != '\0') {
-        AppendPieces(text, {WidenAscii(name), L"()"});
+        AppendPieces(text, {WideFromAscii(name), "()"});
     } else {
         text += L"-----";
     }
@@ -137,14 +130,14 @@ std::wstring FrameLine(uint64_t pc, const char* name, const char* file, long lin
         for (const char* p = file; *p != '\0'; ++p) {
             if (*p == '\\' || *p == '/') base = p + 1;
         }
-        AppendPieces(text, {L" -> ", WidenAscii(base), L":", ToDecimal(line)});
+        AppendPieces(text, {" -> ", WideFromAscii(base), ":", ToDecimal(line)});
     }
     text += L"\r\n";
     return text;
 }
 
 std::wstring ModuleBaseLine(uint64_t base) {
-    return Concat({L"[0x", Hex(base, 8), L"]  MODULE_BASE_ADDRESS\r\n"});
+    return Concat({"[0x", Hex(base, 8), "]  MODULE_BASE_ADDRESS\r\n"});
 }
 
 bool ParseFrameSource(const std::wstring& trace, std::wstring& file, int32_t& line) {
@@ -174,7 +167,7 @@ std::wstring TextBeforeStackTrace(const std::wstring& message) {
 
 std::wstring WithStackTrace(const std::wstring& message, const std::wstring& trace) {
     if (trace.empty() || message.find(kStackTraceHeader) != std::wstring::npos) return message;
-    return Concat({message, L"\r\n", trace});
+    return Concat({message, "\r\n", trace});
 }
 
 ReportLayout ComputeReportLayout(const std::wstring& message) {

@@ -35,11 +35,11 @@ enum SehKind : int32_t {
 };
 
 // "EXCEPTION_STD" .. "EXCEPTION_SEH"; "Exception ???" for any other number.
-const wchar_t* ExceptionKindName(int32_t kind);
+const char* ExceptionKindName(int32_t kind);
 // "SEH_GENERIC" .. "SEH_AV_DEP_BADPTR"; "SEH_GENERIC" for any other number.
-const wchar_t* SehKindName(int32_t sehKind);
+const char* SehKindName(int32_t sehKind);
 // The name of a structured-exception code ("ACCESS_VIOLATION"), or null.
-const wchar_t* SehCodeName(uint32_t code);
+const char* SehCodeName(uint32_t code);
 
 // The fault kind: only an access violation (0xC0000005) with its access type
 // (0 read, 1 write, 8 execute) and address gives a specific kind.
@@ -55,7 +55,9 @@ std::wstring UnhandledFaultLine(uint32_t code, uint64_t address);
 
 // The stack-trace pieces, exactly as they appear in reports.
 extern const wchar_t kStackTraceHeader[];  // "\r\n*** Stack Trace (x86) ***\r\n\r\n"
-extern const wchar_t kMoreFramesLine[];
+// ASCII, kept narrow: joined with AppendPieces.
+inline constexpr char kMoreFramesLine[] =
+    "<--------------------MORE--FRAMES-------------------->\r\n";
 // "[0x........]  name() -> file:line\r\n"; a null `name` gives "-----", a null
 // `file` leaves out the source part; folders are removed from `file`.
 std::wstring FrameLine(uint64_t pc, const char* name, const char* file, long line);

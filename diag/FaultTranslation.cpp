@@ -16,7 +16,7 @@ namespace pravel {
 
 namespace {
 
-constexpr wchar_t kSource[] = L"platform\\core\\ExceptionHandling";
+constexpr char kSource[] = "platform\\core\\ExceptionHandling";
 constexpr int32_t kLineNoRecord = 117;
 constexpr int32_t kLineDefault = 92;
 constexpr size_t kMessageBuffer = 1024;
@@ -302,7 +302,8 @@ void RunGuarded(void (*call)(void*), void* argument) {
 
 SehException TranslateFault(const EXCEPTION_RECORD* record, const CONTEXT* context) {
     if (record == nullptr)
-        return SehException(kSource, kLineNoRecord, kSehGeneric, L"Unidentified SEH Exception !");
+        return SehException(WideFromAscii(kSource), kLineNoRecord, kSehGeneric,
+                            WideFromAscii("Unidentified SEH Exception !"));
     const auto address = reinterpret_cast<uintptr_t>(record->ExceptionAddress);
     std::wstring message = FaultFirstLine(record->ExceptionCode, address);
     if (message.size() > kMessageBuffer - 1) message.resize(kMessageBuffer - 1);
@@ -311,8 +312,8 @@ SehException TranslateFault(const EXCEPTION_RECORD* record, const CONTEXT* conte
     const int32_t kind =
         ClassifyFault(record->ExceptionCode, hasInfo, hasInfo ? record->ExceptionInformation[0] : 0,
                       hasInfo ? record->ExceptionInformation[1] : 0);
-    message.insert(0, Concat({L"[", std::wstring_view(SehKindName(kind)), L"] "}));
-    std::wstring file = kSource;
+    message.insert(0, Concat({"[", AsciiPiece(SehKindName(kind)), "] "}));
+    std::wstring file = WideFromAscii(kSource);
     int32_t line = kLineDefault;
     std::wstring oneFrame;
     RenderStackTrace(oneFrame, context, 1);
@@ -321,7 +322,7 @@ SehException TranslateFault(const EXCEPTION_RECORD* record, const CONTEXT* conte
 }
 
 std::wstring UnhandledFaultReport(const EXCEPTION_RECORD* record, const CONTEXT* context) {
-    std::wstring text = Concat({L"[", std::wstring_view(ExceptionKindName(kKindUnhandled)), L"] "});
+    std::wstring text = Concat({"[", AsciiPiece(ExceptionKindName(kKindUnhandled)), "] "});
     if (record != nullptr) {
         text += UnhandledFaultLine(record->ExceptionCode,
                                    reinterpret_cast<uintptr_t>(record->ExceptionAddress));
@@ -350,10 +351,11 @@ template <typename BuildText>
         const std::wstring text = buildText();
         if (CanShowErrorReport()) {
             ShowErrorReport(nullptr, TextBeforeStackTrace(text), text,
-                            ExceptionKindName(kKindUnhandled), kSource);
+                            WideFromAscii(ExceptionKindName(kKindUnhandled)),
+                            WideFromAscii(kSource));
         } else {
             ::OutputDebugStringW(text.c_str());
-            Log({L"The program stopped on a fault that nothing handled:", text});
+            Log({"The program stopped on a fault that nothing handled:", text});
         }
     } catch (...) {
         ::OutputDebugStringW(L"[EXCEPTION_UNHANDLED] the report could not be built");
@@ -388,7 +390,7 @@ void ReportFaultAtTerminate() noexcept {
     const ThreadSlot* slot = CurrentSlot();
     const DWORD code = slot != nullptr ? slot->record.ExceptionCode : 0;
     ReportAndEnd(code, [&]() {
-        return Concat({L"[", std::wstring_view(ExceptionKindName(kKindUnhandled)), L"] ", message});
+        return Concat({"[", AsciiPiece(ExceptionKindName(kKindUnhandled)), "] ", message});
     });
 }
 

@@ -31,9 +31,9 @@ std::wstring WithLogExtension(const std::wstring& path) {
     const size_t slash = path.rfind(L'\\');
     const size_t dot = path.rfind(L'.');
     if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) {
-        return path + L".LOG";
+        return Concat({path, ".LOG"});
     }
-    return path.substr(0, dot + 1) + L"LOG";
+    return Concat({std::wstring_view(path).substr(0, dot + 1), "LOG"});
 }
 
 // Creates `folder` with an access list that grants everyone access. False
@@ -100,7 +100,7 @@ Logger::~Logger() {
 
 void Logger::SetLogFile(const std::wstring& path) {
     LockGuard guard(lock_);
-    DebugOut({L"Logger::SetLogFile( ", path, L" ) while OLD path is:", path_});
+    DebugOut({"Logger::SetLogFile( ", path, " ) while OLD path is:", path_});
     if (!file_) path_ = path;
 }
 
@@ -125,19 +125,19 @@ bool Logger::NextFallback(int& next, std::wstring& candidate, bool guarded,
             std::wstring appData;
             if (!GetCommonAppDataFolder(appData)) continue;
             const std::wstring folder =
-                Concat({appData, EndsWith(appData, L"\\") ? TextPiece(L"") : TextPiece(L"\\"),
-                        L"QUILLON_LOGS"});
+                Concat({appData, EndsWith(appData, L"\\") ? TextPiece("") : TextPiece("\\"),
+                        "QUILLON_LOGS"});
             if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
                 CreateFolderForEveryone(folder);
             }
             if (guarded) {
                 folderHold = HoldPlainFolder(folder);
                 if (!folderHold) {
-                    DebugOut({L"LOGGER->skipping linked or unusable folder:", folder});
+                    DebugOut({"LOGGER->skipping linked or unusable folder:", folder});
                     continue;
                 }
             }
-            candidate = Concat({folder, L"\\", fileName});
+            candidate = Concat({folder, "\\", fileName});
             return true;
         }
         if (which == 1) {
@@ -148,16 +148,16 @@ bool Logger::NextFallback(int& next, std::wstring& candidate, bool guarded,
         wchar_t temp[MAX_PATH + 1] = {};
         const DWORD length = ::GetTempPathW(MAX_PATH, temp);
         if (length == 0 || length > MAX_PATH) continue;
-        const std::wstring folder = Concat({std::wstring_view(temp, length), L"QUILLON_LOGS"});
+        const std::wstring folder = Concat({std::wstring_view(temp, length), "QUILLON_LOGS"});
         if (!::CreateDirectoryW(folder.c_str(), nullptr)) continue;
         if (guarded) {
             folderHold = HoldPlainFolder(folder);
             if (!folderHold) {
-                DebugOut({L"LOGGER->skipping linked or unusable folder:", folder});
+                DebugOut({"LOGGER->skipping linked or unusable folder:", folder});
                 continue;
             }
         }
-        candidate = Concat({folder, L"\\", fileName});
+        candidate = Concat({folder, "\\", fileName});
         return true;
     }
     return false;
@@ -179,23 +179,23 @@ bool Logger::OpenLocked() {
                                       flags, nullptr));
         const DWORD error = ::GetLastError();
         if (!file) {
-            DebugOut({L"LOGGER->failed to create LOG at:", candidate});
+            DebugOut({"LOGGER->failed to create LOG at:", candidate});
             path_.clear();
             continue;
         }
         if (guarded && (HasReparseAttribute(candidate) || !IsPlainSingleFile(file.Get()))) {
-            DebugOut({L"LOGGER->refusing linked LOG at:", candidate});
+            DebugOut({"LOGGER->refusing linked LOG at:", candidate});
             path_.clear();
             continue;
         }
         folderHold.Reset();
         if (error == ERROR_ALREADY_EXISTS) {
-            DebugOut({L"LOGGER->Reusing LOG file at:", candidate, L"\r\n"});
+            DebugOut({"LOGGER->Reusing LOG file at:", candidate, "\r\n"});
             ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
             path_ = candidate;
             file_ = std::move(file);
         } else if (error == ERROR_SUCCESS) {
-            DebugOut({L"LOGGER->Creating LOG file at:", candidate, L"\r\n"});
+            DebugOut({"LOGGER->Creating LOG file at:", candidate, "\r\n"});
             path_ = candidate;
             file_ = std::move(file);
             WriteLocked(std::wstring(1, static_cast<wchar_t>(0xFEFF)));

@@ -6,6 +6,7 @@
 
 #include "common/Handles.h"
 #include "common/SystemLibrary.h"
+#include "common/Text.h"
 #include "diag/ExceptionText.h"
 
 namespace pravel {
@@ -174,7 +175,7 @@ void RenderStackTrace(std::wstring& output, const CONTEXT* context, int maxFrame
             // address its caller pushed.
             if (maxFrames > 0 && StepOutOfStrayFrame(api, process, copy)) {
                 text += DescribeFrame(api, process, frame.AddrPC.Offset);
-                if (++count == maxFrames) text += kMoreFramesLine;
+                if (++count == maxFrames) AppendPieces(text, {kMoreFramesLine});
                 StartFrame(frame, copy);
             }
             while (count < maxFrames) {
@@ -184,7 +185,7 @@ void RenderStackTrace(std::wstring& output, const CONTEXT* context, int maxFrame
                     break;
                 }
                 text += DescribeFrame(api, process, frame.AddrPC.Offset);
-                if (++count == maxFrames) text += kMoreFramesLine;
+                if (++count == maxFrames) AppendPieces(text, {kMoreFramesLine});
             }
             text += ModuleBaseLine(reinterpret_cast<uintptr_t>(::GetModuleHandleW(nullptr)));
             output += text;

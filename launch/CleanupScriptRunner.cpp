@@ -66,21 +66,21 @@ bool CleanupScriptRunner::Run() {
 
     const std::wstring powerShell = FindWindowsPowerShell();
     if (powerShell.empty()) {
-        Log({L"Windows PowerShell was not found: the clean-up script ", scriptPath_,
-             L" was not started."});
+        Log({"Windows PowerShell was not found: the clean-up script ", scriptPath_,
+             " was not started."});
         return true;
     }
     const std::wstring privateScript = NewPrivateScriptPath();
     const std::wstring arguments = PowerShellArguments(privateScript, paths_.Paths(), retryCount_);
     if (privateScript.empty() || !::CopyFileW(scriptPath_.c_str(), privateScript.c_str(), TRUE)) {
         const DWORD error = ::GetLastError();
-        Log({L"The clean-up script ", scriptPath_, L" could not be copied to ",
-             privateScript.empty() ? TextPiece(L"the temporary folder") : TextPiece(privateScript),
-             L" (error ", DecimalPiece(error), L"): it was not started."});
+        Log({"The clean-up script ", scriptPath_, " could not be copied to ",
+             privateScript.empty() ? TextPiece("the temporary folder") : TextPiece(privateScript),
+             " (error ", DecimalPiece(error), "): it was not started."});
         return false;
     }
-    Log({L"Starting the clean-up script ", scriptPath_, L" with ",
-         DecimalPiece(paths_.Paths().size()), L" paths."});
+    Log({"Starting the clean-up script ", scriptPath_, " with ",
+         DecimalPiece(paths_.Paths().size()), " paths."});
     return ShellExecuteNoWait(powerShell, arguments, FolderOf(scriptPath_), elevate_);
 }
 

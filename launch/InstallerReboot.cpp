@@ -68,14 +68,14 @@ int32_t InstallerLauncher::LaunchWithReboot(int32_t index, bool quiet) {
     const bool restart = item.rebootMode == 1 ||
                          (item.rebootMode == 2 && confirm_ && confirm_(item.prerequisiteIndex));
     if (restart) {
-        Log(L"Rebooting machine...");
+        Log({"Rebooting machine..."});
         rebootStarted_ = true;
         if (!Reboot(quiet) && !rebootDeclined_) {
             // Windows did not take the request: no restart is coming, so the
             // run goes on as after a refused one (and never reports a
             // pending restart).
-            Log({L"The restart request failed (error ", DecimalPiece(::GetLastError()),
-                 L"); going on as after a refused restart."});
+            Log({"The restart request failed (error ", DecimalPiece(::GetLastError()),
+                 "); going on as after a refused restart."});
             rebootDeclined_ = true;
         }
         return kLaunchRebootNeeded;

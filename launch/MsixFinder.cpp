@@ -24,7 +24,7 @@ std::vector<std::wstring> MsixFinder::Find(const std::wstring& name, const std::
             const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
             if (FAILED(hr)) {
                 try {
-                    Log({L"Package search: COM initialisation failed:", HResultPiece(hr)});
+                    Log({"Package search: COM initialisation failed:", HResultPiece(hr)});
                 } catch (...) {
                 }
                 return;
@@ -34,7 +34,7 @@ std::vector<std::wstring> MsixFinder::Find(const std::wstring& name, const std::
         };
         DWORD error = 0;
         if (!RunOnNewThread(query, error)) {
-            Log({L"Package search: the search thread could not be created:", DecimalPiece(error)});
+            Log({"Package search: the search thread could not be created:", DecimalPiece(error)});
             return {};
         }
         return std::move(result_);

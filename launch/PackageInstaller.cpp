@@ -41,7 +41,7 @@ struct PackageJob {
 void InstallInApartment(PackageJob& job) noexcept {
     const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     if (FAILED(hr)) {
-        LogQuietly({L"Package installation: COM initialisation failed:", HResultPiece(hr)});
+        LogQuietly({"Package installation: COM initialisation failed:", HResultPiece(hr)});
         return;
     }
     InstallExceptionTranslation();
@@ -79,7 +79,7 @@ bool InstallPackageFile(const std::wstring& path) {
     DWORD error = 0;
     if (!RunOnNewThread(outer, error)) job.threadError = error;
     if (job.threadError != 0) {
-        Log({L"Package installation: a thread could not be created:",
+        Log({"Package installation: a thread could not be created:",
              DecimalPiece(job.threadError)});
         ThrowWin32(job.threadError);
     }

@@ -23,8 +23,8 @@ ActivationFactoryCache g_managerFactory(kPackageManagerClass, kIidActivationFact
 ActivationFactoryCache g_uriFactory(kUriClass, kIidUriRuntimeClassFactory);
 
 // Logs the failed call; always false.
-bool Failed(const wchar_t* what, HRESULT hr) {
-    Log({L"Package manager call failed:", std::wstring_view(what), L" ", HResultPiece(hr)});
+bool Failed(const char* what, HRESULT hr) {
+    Log({"Package manager call failed:", AsciiPiece(what), " ", HResultPiece(hr)});
     return false;
 }
 
@@ -41,23 +41,23 @@ void** Out(UniqueCom<Interface>& owner) {
 bool ActivatePackageManager(UniqueCom<IPackageManager>& manager) {
     void* factory = nullptr;
     HRESULT hr = g_managerFactory.Get(&factory);
-    if (FAILED(hr)) return Failed(L"activation factory of PackageManager", hr);
+    if (FAILED(hr)) return Failed("activation factory of PackageManager", hr);
     UniqueCom<IInspectable> instance;
     hr = static_cast<IActivationFactory*>(factory)->ActivateInstance(instance.Put());
-    if (FAILED(hr = Checked(hr, instance.Get()))) return Failed(L"PackageManager activation", hr);
+    if (FAILED(hr = Checked(hr, instance.Get()))) return Failed("PackageManager activation", hr);
     hr = instance.Get()->QueryInterface(kIidPackageManager, Out(manager));
-    if (FAILED(hr = Checked(hr, manager.Get()))) return Failed(L"IPackageManager", hr);
+    if (FAILED(hr = Checked(hr, manager.Get()))) return Failed("IPackageManager", hr);
     return true;
 }
 
 bool CreateUri(const std::wstring& path, UniqueCom<IUriRuntimeClass>& uri) {
     void* factory = nullptr;
     HRESULT hr = g_uriFactory.Get(&factory);
-    if (FAILED(hr)) return Failed(L"activation factory of Uri", hr);
+    if (FAILED(hr)) return Failed("activation factory of Uri", hr);
     UniqueHString text;
-    if (!MakeHString(path, text)) return Failed(L"WindowsCreateString", E_OUTOFMEMORY);
+    if (!MakeHString(path, text)) return Failed("WindowsCreateString", E_OUTOFMEMORY);
     hr = static_cast<IUriRuntimeClassFactory*>(factory)->CreateUri(text.Get(), uri.Put());
-    if (FAILED(hr = Checked(hr, uri.Get()))) return Failed(L"CreateUri", hr);
+    if (FAILED(hr = Checked(hr, uri.Get()))) return Failed("CreateUri", hr);
     return true;
 }
 
@@ -115,27 +115,27 @@ bool Deploy(const std::wstring& path) {
     UniqueCom<IDeploymentOperation> operation;
     HRESULT hr =
         manager.Get()->AddPackageAsync(uri.Get(), nullptr, kDeploymentOptionsNone, operation.Put());
-    if (FAILED(hr = Checked(hr, operation.Get()))) return Failed(L"AddPackageAsync", hr);
+    if (FAILED(hr = Checked(hr, operation.Get()))) return Failed("AddPackageAsync", hr);
 
     UniqueCom<CompletionSignal> signal(CompletionSignal::Create());
-    if (!signal) return Failed(L"CreateEventExW", HResultFromWin32(::GetLastError()));
+    if (!signal) return Failed("CreateEventExW", HResultFromWin32(::GetLastError()));
     hr = operation.Get()->put_Completed(signal.Get());
-    if (FAILED(hr)) return Failed(L"put_Completed", hr);
+    if (FAILED(hr)) return Failed("put_Completed", hr);
     if (::WaitForSingleObject(signal.Get()->Event(), INFINITE) != WAIT_OBJECT_0) {
-        return Failed(L"WaitForSingleObject", HResultFromWin32(::GetLastError()));
+        return Failed("WaitForSingleObject", HResultFromWin32(::GetLastError()));
     }
 
     UniqueCom<IDeploymentResult> result;
     hr = operation.Get()->GetResults(result.Put());
-    if (FAILED(hr)) return Failed(L"GetResults", hr);
+    if (FAILED(hr)) return Failed("GetResults", hr);
     UniqueCom<IAsyncInfo> info;
     hr = operation.Get()->QueryInterface(kIidAsyncInfo, Out(info));
-    if (FAILED(hr = Checked(hr, info.Get()))) return Failed(L"IAsyncInfo", hr);
+    if (FAILED(hr = Checked(hr, info.Get()))) return Failed("IAsyncInfo", hr);
     int32_t status = kAsyncStarted;
     hr = info.Get()->get_Status(&status);
-    if (FAILED(hr)) return Failed(L"get_Status", hr);
+    if (FAILED(hr)) return Failed("get_Status", hr);
     if (status != kAsyncCompleted) {
-        Log({L"Package deployment ended with status:", ToDecimal(status)});
+        Log({"Package deployment ended with status:", ToDecimal(status)});
         return false;
     }
     return true;
@@ -144,17 +144,17 @@ bool Deploy(const std::wstring& path) {
 bool ReadIdentity(IPackage* package, PackageIdentity& identity) {
     UniqueCom<IPackageId> id;
     HRESULT hr = package->get_Id(id.Put());
-    if (FAILED(hr = Checked(hr, id.Get()))) return Failed(L"Package.Id", hr);
+    if (FAILED(hr = Checked(hr, id.Get()))) return Failed("Package.Id", hr);
     UniqueHString text;
-    if (FAILED(hr = id.Get()->get_Name(text.Put()))) return Failed(L"PackageId.Name", hr);
+    if (FAILED(hr = id.Get()->get_Name(text.Put()))) return Failed("PackageId.Name", hr);
     identity.name = HStringText(text.Get());
-    if (FAILED(hr = id.Get()->get_Publisher(text.Put()))) return Failed(L"PackageId.Publisher", hr);
+    if (FAILED(hr = id.Get()->get_Publisher(text.Put()))) return Failed("PackageId.Publisher", hr);
     identity.publisher = HStringText(text.Get());
     if (FAILED(hr = id.Get()->get_Architecture(&identity.architecture))) {
-        return Failed(L"PackageId.Architecture", hr);
+        return Failed("PackageId.Architecture", hr);
     }
     PackageVersion version = {};
-    if (FAILED(hr = id.Get()->get_Version(&version))) return Failed(L"PackageId.Version", hr);
+    if (FAILED(hr = id.Get()->get_Version(&version))) return Failed("PackageId.Version", hr);
     identity.version[0] = version.major;
     identity.version[1] = version.minor;
     identity.version[2] = version.build;
@@ -169,13 +169,13 @@ std::vector<std::wstring> Find(const PackageCriteria& criteria) {
     UniqueCom<IPackageIterable> packages;
     HRESULT hr = manager.Get()->FindPackagesByUserSecurityId(nullptr, packages.Put());
     if (FAILED(hr = Checked(hr, packages.Get()))) {
-        Failed(L"FindPackagesForUser", hr);
+        Failed("FindPackagesForUser", hr);
         return versions;
     }
     UniqueCom<IPackageIterator> iterator;
     hr = packages.Get()->First(iterator.Put());
     if (FAILED(hr = Checked(hr, iterator.Get()))) {
-        Failed(L"First", hr);
+        Failed("First", hr);
         return versions;
     }
     WinRtBoolean hasCurrent = 0;
@@ -186,13 +186,13 @@ std::vector<std::wstring> Find(const PackageCriteria& criteria) {
         if (FAILED(hr = Checked(hr, package.Get()))) break;
         PackageIdentity identity;
         if (!ReadIdentity(package.Get(), identity)) {
-            Log({L"Package search: skipped a package whose identity could not be read."});
+            Log({"Package search: skipped a package whose identity could not be read."});
         } else if (PackageMatches(criteria, identity)) {
             versions.push_back(PackageVersionText(PackageVersionNumber(identity.version)));
         }
         hr = iterator.Get()->MoveNext(&hasCurrent);
     }
-    if (FAILED(hr)) Failed(L"walking the packages", hr);
+    if (FAILED(hr)) Failed("walking the packages", hr);
     return versions;
 }
 
@@ -205,7 +205,7 @@ bool DeployPackage(const std::wstring& path) noexcept {
         CallOtherModules(deploy);  // a fault inside the platform ends here
         return deployed;
     } catch (const IException& exception) {
-        Log({L"Package installation stopped on ", DescribeException(exception)});
+        Log({"Package installation stopped on ", DescribeException(exception)});
         return false;
     } catch (...) {
         return false;
@@ -219,7 +219,7 @@ std::vector<std::wstring> FindPackageVersions(const PackageCriteria& criteria) n
         CallOtherModules(find);  // a fault inside the platform ends here
         return versions;
     } catch (const IException& exception) {
-        Log({L"Package search stopped on ", DescribeException(exception)});
+        Log({"Package search stopped on ", DescribeException(exception)});
         return {};
     } catch (...) {
         return {};

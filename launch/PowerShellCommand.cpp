@@ -105,9 +105,9 @@ std::wstring ScriptInvocation(const std::wstring& scriptPath) {
 
 std::wstring PowerShellArguments(const std::wstring& scriptPath,
                                  const std::vector<std::wstring>& paths, int32_t retryCount) {
-    return Concat({L"-NoProfile -NonInteractive -NoLogo -ExecutionPolicy RemoteSigned -Command \"",
-                   ScriptInvocation(scriptPath), L" -paths ", PathsArgument(paths),
-                   L" -retry_count ", ToDecimal(retryCount), L"\""});
+    return Concat({"-NoProfile -NonInteractive -NoLogo -ExecutionPolicy RemoteSigned -Command \"",
+                   ScriptInvocation(scriptPath), " -paths ", PathsArgument(paths), " -retry_count ",
+                   ToDecimal(retryCount), "\""});
 }
 
 std::wstring PrivateScriptPath(const std::wstring& tempFileName) {

@@ -28,7 +28,8 @@ void WaitForExit(const UniqueHandle& process, uint32_t* exitCode) {
 std::wstring SystemProgramPath(const wchar_t* name) {
     wchar_t folder[MAX_PATH] = {};
     const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    return std::wstring(folder, length < MAX_PATH ? length : 0) + L"\\" + name;
+    return Concat(
+        {std::wstring_view(folder, length < MAX_PATH ? length : 0), "\\", std::wstring_view(name)});
 }
 
 bool CreateProcessAndWait(const std::wstring& application, const std::wstring& commandLine,

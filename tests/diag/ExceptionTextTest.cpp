@@ -2,22 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include "common/Text.h"
+
 namespace pravel {
 namespace {
 
 TEST(ExceptionText, KindNamesWithFallBacks) {
-    EXPECT_EQ(std::wstring(L"EXCEPTION_STD"), ExceptionKindName(0));
-    EXPECT_EQ(std::wstring(L"EXCEPTION_UNHANDLED"), ExceptionKindName(1));
-    EXPECT_EQ(std::wstring(L"EXCEPTION_GENERIC"), ExceptionKindName(2));
-    EXPECT_EQ(std::wstring(L"EXCEPTION_ERROR_SIGNALING"), ExceptionKindName(6));
-    EXPECT_EQ(std::wstring(L"EXCEPTION_SEH"), ExceptionKindName(7));
-    EXPECT_EQ(std::wstring(L"Exception ???"), ExceptionKindName(8));
-    EXPECT_EQ(std::wstring(L"Exception ???"), ExceptionKindName(-1));
-    EXPECT_EQ(std::wstring(L"SEH_GENERIC"), SehKindName(0));
-    EXPECT_EQ(std::wstring(L"SEH_AV_WRITE_BADPTR"), SehKindName(4));
-    EXPECT_EQ(std::wstring(L"SEH_AV_DEP_BADPTR"), SehKindName(6));
-    EXPECT_EQ(std::wstring(L"SEH_GENERIC"), SehKindName(7));
-    EXPECT_EQ(std::wstring(L"SEH_GENERIC"), SehKindName(-3));
+    EXPECT_EQ(std::string("EXCEPTION_STD"), ExceptionKindName(0));
+    EXPECT_EQ(std::string("EXCEPTION_UNHANDLED"), ExceptionKindName(1));
+    EXPECT_EQ(std::string("EXCEPTION_GENERIC"), ExceptionKindName(2));
+    EXPECT_EQ(std::string("EXCEPTION_ERROR_SIGNALING"), ExceptionKindName(6));
+    EXPECT_EQ(std::string("EXCEPTION_SEH"), ExceptionKindName(7));
+    EXPECT_EQ(std::string("Exception ???"), ExceptionKindName(8));
+    EXPECT_EQ(std::string("Exception ???"), ExceptionKindName(-1));
+    EXPECT_EQ(std::string("SEH_GENERIC"), SehKindName(0));
+    EXPECT_EQ(std::string("SEH_AV_WRITE_BADPTR"), SehKindName(4));
+    EXPECT_EQ(std::string("SEH_AV_DEP_BADPTR"), SehKindName(6));
+    EXPECT_EQ(std::string("SEH_GENERIC"), SehKindName(7));
+    EXPECT_EQ(std::string("SEH_GENERIC"), SehKindName(-3));
 }
 
 TEST(ExceptionText, AccessViolationsAreClassifiedByTypeAndAddress) {
@@ -42,7 +44,7 @@ TEST(ExceptionText, FirstLineForKnownAndUnknownCodes) {
               FaultFirstLine(0xE06D7363u, 0x7ffe12345678ull));
     EXPECT_EQ(L"(0x80000003) at address [0x00000010]\r\n", UnhandledFaultLine(0x80000003u, 16));
     EXPECT_EQ(nullptr, SehCodeName(0xE06D7363u));
-    EXPECT_EQ(std::wstring(L"STACK_OVERFLOW"), SehCodeName(0xC00000FDu));
+    EXPECT_EQ(std::string("STACK_OVERFLOW"), SehCodeName(0xC00000FDu));
 }
 
 TEST(ExceptionText, FrameLinesAndTheirSourceLocation) {
@@ -53,7 +55,8 @@ TEST(ExceptionText, FrameLinesAndTheirSourceLocation) {
 
     std::wstring file = L"unchanged";
     int32_t number = 7;
-    EXPECT_TRUE(ParseFrameSource(kStackTraceHeader + line + kMoreFramesLine, file, number));
+    EXPECT_TRUE(
+        ParseFrameSource(kStackTraceHeader + line + WideFromAscii(kMoreFramesLine), file, number));
     EXPECT_EQ(L"Faulty.cpp", file);
     EXPECT_EQ(42, number);
     file = L"unchanged";

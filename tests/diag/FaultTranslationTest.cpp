@@ -11,6 +11,7 @@
 
 #include "common/HResultError.h"
 #include "common/SystemLibrary.h"
+#include "common/Text.h"
 #include "diag/StackTrace.h"
 #include "support/WinTestSupport.h"
 
@@ -424,7 +425,7 @@ TEST(StackTrace, OneFrameEndsWithMoreFramesAndModuleBase) {
     std::wstring trace;
     RenderCurrentStackTrace(trace, 1);
     ASSERT_EQ(0u, trace.find(kStackTraceHeader)) << trace;
-    const std::wstring tail = std::wstring(kMoreFramesLine) + L"[" +
+    const std::wstring tail = WideFromAscii(kMoreFramesLine) + L"[" +
                               HexAddress(reinterpret_cast<uintptr_t>(::GetModuleHandleW(nullptr))) +
                               L"]  MODULE_BASE_ADDRESS\r\n";
     ASSERT_GE(trace.size(), tail.size());
