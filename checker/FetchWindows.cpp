@@ -16,8 +16,8 @@
 #include "download/Downloader.h"
 #include "download/FileDigest.h"
 #include "download/FileSha256.h"
-#include "download/Sha256.h"
 #include "download/SignatureCheck.h"
+#include "download/SignerKey.h"
 
 namespace pravel {
 
@@ -156,18 +156,7 @@ void ReadSigner(const std::wstring& path, FileFacts& facts) {
         wchar_t name[512] = {};
         api.NameString(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 512);
         facts.signer = name;
-        BYTE* encoded = nullptr;
-        DWORD encodedSize = 0;
-        if (api.Encode(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO,
-                       &certificate->pCertInfo->SubjectPublicKeyInfo, CRYPT_ENCODE_ALLOC_FLAG,
-                       nullptr, &encoded, &encodedSize)) {
-            Sha256 sha;
-            sha.Update(encoded, encodedSize);
-            uint8_t digest[32];
-            sha.Final(digest);
-            facts.signerKey = Sha256::ToHex(digest);
-            ::LocalFree(encoded);
-        }
+        facts.signerKey = SignerKeyOf(api.Encode, certificate);
         api.FreeCertificate(certificate);
     }
     api.CloseStore(store, 0);

@@ -46,7 +46,7 @@ int HexDigitValue(wchar_t c) {
 }
 
 std::wstring LowerHex(const uint8_t* bytes, size_t count) {
-    static const wchar_t kDigits[] = L"0123456789abcdef";
+    static const char kDigits[] = "0123456789abcdef";
     std::wstring hex;
     hex.reserve(count * 2);
     for (size_t i = 0; i < count; ++i) {
@@ -93,13 +93,7 @@ std::wstring ZeroPadded(uint32_t value, int width) {
     return digits;
 }
 
-std::wstring FormatHResult(int32_t hr) {
-    static const wchar_t kDigits[] = L"0123456789ABCDEF";
-    const uint32_t value = static_cast<uint32_t>(hr);
-    std::wstring out = L"0x";
-    for (int shift = 28; shift >= 0; shift -= 4) out.push_back(kDigits[(value >> shift) & 0xF]);
-    return out;
-}
+std::wstring FormatHResult(int32_t hr) { return Concat({HResultPiece(hr)}); }
 
 std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t count) {
     std::wstring out;
@@ -214,7 +208,7 @@ DecimalPiece::DecimalPiece(uint64_t value) {
 }
 
 HResultPiece::HResultPiece(int32_t hr) {
-    static const wchar_t kDigits[] = L"0123456789ABCDEF";
+    static const char kDigits[] = "0123456789ABCDEF";
     const uint32_t value = static_cast<uint32_t>(hr);
     digits_[0] = L'0';
     digits_[1] = L'x';

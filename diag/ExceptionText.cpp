@@ -52,7 +52,7 @@ std::wstring Hex(uint64_t value, int minDigits) {
     wchar_t digits[17];
     int count = 0;
     do {
-        digits[count++] = L"0123456789abcdef"[value & 0xF];
+        digits[count++] = "0123456789abcdef"[value & 0xF];
         value >>= 4;
     } while (value != 0);
     std::wstring text;

@@ -11,7 +11,7 @@
 #include "common/Handles.h"
 #include "common/SystemLibrary.h"
 #include "common/Text.h"
-#include "download/Sha256.h"
+#include "download/SignerKey.h"
 #include "launch/ProcessLaunch.h"
 
 namespace pravel {
@@ -81,24 +81,6 @@ class TrustState {
     const TrustApi& api_;
     WINTRUST_DATA& data_;
 };
-
-// Lowercase hexadecimal SHA-256 of the certificate's DER-encoded
-// SubjectPublicKeyInfo; empty when it cannot be encoded.
-std::wstring PublicKeyDigest(const TrustApi& api, PCCERT_CONTEXT certificate) {
-    BYTE* encoded = nullptr;
-    DWORD size = 0;
-    if (!api.Encode(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO,
-                    &certificate->pCertInfo->SubjectPublicKeyInfo, CRYPT_ENCODE_ALLOC_FLAG, nullptr,
-                    &encoded, &size)) {
-        return std::wstring();
-    }
-    UniqueLocalMem owner(encoded);
-    Sha256 sha;
-    sha.Update(encoded, size);
-    uint8_t digest[32];
-    sha.Final(digest);
-    return Sha256::ToHex(digest);
-}
 
 }  // namespace
 
@@ -177,7 +159,7 @@ SignatureVerdict CheckPublisherSignature(const std::wstring& path, const std::ws
 
     // 4. The publisher's key.
     if (!signerKey.empty()) {
-        const std::wstring key = PublicKeyDigest(api, signerCert->pCert);
+        const std::wstring key = SignerKeyOf(api.Encode, signerCert->pCert);
         if (key.empty() || !EqualsIgnoreCaseAscii(key, signerKey)) {
             verdict.detail =
                 Concat({"signed by \"", name, "\" with the key ", key, ", not ", signerKey});
