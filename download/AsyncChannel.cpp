@@ -97,6 +97,10 @@ struct AsyncChannel::Record {
     std::atomic<uintptr_t> asyncResult{0};
     std::atomic<int> pendingOperation{0};
     std::atomic<bool> completed{true};
+    // Set by the callback before it signals the event: the event needs a
+    // reset before the next call (most calls complete at once and never
+    // signal it, so most need none).
+    std::atomic<bool> signalled{false};
     std::wstring lastResponseText;
     UniqueHandle completionEvent;
     UniqueHandle closingEvent;
@@ -124,7 +128,7 @@ uint32_t AsyncChannel::Init() {
 
 void AsyncChannel::Begin(Operation operation) {
     record_->completed.store(false);
-    ::ResetEvent(record_->completionEvent.Get());
+    if (record_->signalled.exchange(false)) ::ResetEvent(record_->completionEvent.Get());
     record_->pendingOperation = operation;
     stalled_ = false;
     stallMs_ = CurrentTransferTimings().stallMs;
@@ -237,6 +241,7 @@ void CALLBACK AsyncChannel::StatusCallback(HINTERNET, DWORD_PTR context, DWORD s
             const int operation = record->pendingOperation;
             if (operation != kRead && operation != kSendRequest && operation != kQueryData)
                 record->lastResponseText = LastResponseText();
+            record->signalled.store(true);
             ::SetEvent(record->completionEvent.Get());
             record->completed.store(true);  // last access: the worker may reuse the record now
             break;
