@@ -93,7 +93,9 @@ std::wstring ZeroPadded(uint32_t value, int width) {
     return digits;
 }
 
-std::wstring FormatHResult(int32_t hr) { return Concat({HResultPiece(hr)}); }
+std::wstring FormatHResult(int32_t hr) {
+    return Concat({HResultPiece(hr)});
+}
 
 std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t count) {
     std::wstring out;
