@@ -483,10 +483,21 @@ void CheckEncoding(const uint8_t* bytes, size_t size, CheckReport& report) {
     };
     if (size < 2) return;  // an empty configuration: nothing to lose
     if (bytes[0] == 0xFF && bytes[1] == 0xFE) return;
+    // A UTF-8 source such as pravel.ini.utf8 is made into the file pravel
+    // reads by scripts/make-ini, not saved by hand.
+    const std::wstring& name = report.fileName;
+    const bool source = EndsWith(ToLowerAscii(name), L".utf8") && name.size() > 5;
+    const std::wstring fix =
+        source ? L"this is a UTF-8 source: this project's scripts/make-ini turns it into the "
+                 L"UTF-16LE file pravel reads (scripts/make-ini " +
+                     name + L" writes " + name.substr(0, name.size() - 5) +
+                     L" beside it); check and ship that one"
+               : L"save it as \"UTF-16 LE\"";
     if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
         error(
             L"the file is UTF-8 (it begins with a UTF-8 byte-order mark); pravel reads only "
-            L"UTF-16LE with a byte-order mark and finds nothing in it: save it as \"UTF-16 LE\"");
+            L"UTF-16LE with a byte-order mark and finds nothing in it: " +
+            fix);
         report.readable = false;
     } else if (bytes[0] == 0xFE && bytes[1] == 0xFF) {
         error(
@@ -502,8 +513,8 @@ void CheckEncoding(const uint8_t* bytes, size_t size, CheckReport& report) {
     } else {
         error(
             L"the file is not UTF-16LE (UTF-8 or ANSI text without a byte-order mark); pravel "
-            L"reads only UTF-16LE with a byte-order mark and finds nothing in it: save it as "
-            L"\"UTF-16 LE\"");
+            L"reads only UTF-16LE with a byte-order mark and finds nothing in it: " +
+            fix);
         report.readable = false;
     }
 }
