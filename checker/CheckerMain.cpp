@@ -18,6 +18,7 @@
 #include "checker/Explain.h"
 #include "checker/Fetch.h"
 #include "checker/Progress.h"
+#include "checker/ShippedFiles.h"
 #include "checker/Utf8.h"
 #include "common/ErrorCodes.h"
 
@@ -132,6 +133,14 @@ std::wstring FileNameOfPath(const std::wstring& path) {
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+// The folder of `path` (before its last "\" or "/"; "" for a bare name, "/"
+// for a file at the root).
+std::wstring FolderOfPath(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return std::wstring();
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
 void PrintFound(const pravel::Finding& finding, void* file) {
     Print(pravel::FormatFinding(*static_cast<const std::wstring*>(file), finding));
     std::fflush(stdout);
@@ -168,6 +177,7 @@ int Check(const std::vector<std::wstring>& args) {
     }
     pravel::CheckReport report =
         pravel::CheckConfiguration(bytes.data(), bytes.size(), FileNameOfPath(path));
+    pravel::CheckShippedFiles(report, pravel::FolderLookup(FolderOfPath(path)));
     for (const pravel::Finding& finding : report.findings) {
         Print(pravel::FormatFinding(path, finding));
     }
