@@ -2,11 +2,16 @@
 ;
 ;   makensis -DPACKAGE=<folder> -DPRODUCT=<folder> ContosoAgentSetup.nsi
 ;
-; PACKAGE holds pravel.exe, its pravel.ini and what that ships (redist\...);
-; PRODUCT the files of the product. pravel and its configuration are unpacked
-; into the installer's own temporary folder ($PLUGINSDIR) on every run, which
-; NSIS removes when the installer ends: a configuration with [PREREQ_CHAINER]
-; (the log, and its deletion after each run) fits.
+; PACKAGE holds pravel.exe, two configurations and what they ship
+; (redist\...): pravel.ini with Options=b (a progress window) for a run with
+; windows, pravel-silent.ini with Options=q for a silent run
+; (ContosoAgentSetup.exe /S, as deployment tools run it). pravel reads the
+; configuration that bears its own name, so a silent run unpacks pravel.exe
+; as pravel-silent.exe; the setup holds pravel.exe and every payload once.
+; PRODUCT holds the files of the product. pravel and its configuration are
+; unpacked into the installer's own temporary folder ($PLUGINSDIR) on every
+; run, which NSIS removes when the installer ends: a configuration with
+; [PREREQ_CHAINER] (the log, and its deletion after each run) fits.
 Unicode true
 Name "Contoso Agent"
 OutFile "ContosoAgentSetup.exe"
@@ -18,11 +23,19 @@ RequestExecutionLevel admin
 Section "Prerequisites"
   InitPluginsDir
   SetOutPath "$PLUGINSDIR\prerequisites"
-  File "${PACKAGE}\pravel.exe"
+  IfSilent 0 with_windows
+  File "/oname=pravel-silent.exe" "${PACKAGE}\pravel.exe"  ; reads pravel-silent.ini
+  File "${PACKAGE}\pravel-silent.ini"
+  StrCpy $1 "pravel-silent.exe"
+  Goto unpacked
+with_windows:
+  File "${PACKAGE}\pravel.exe"  ; reads pravel.ini
   File "${PACKAGE}\pravel.ini"
+  StrCpy $1 "pravel.exe"
+unpacked:
   File /nonfatal /r "${PACKAGE}\redist"
   ClearErrors
-  ExecWait '"$PLUGINSDIR\prerequisites\pravel.exe"' $0
+  ExecWait '"$PLUGINSDIR\prerequisites\$1"' $0
   IfErrors prerequisites_missing
   SetOutPath "$TEMP"  ; leaves the folder, so that it can be removed
   StrCmp $0 "0" prerequisites_present
