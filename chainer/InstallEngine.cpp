@@ -78,6 +78,7 @@ InstallEngine::InstallEngine(PrerequisiteSet& set, const LaunchContext& context)
                             : WithTrailingBackslash(context.extractionFolder)),
       launcher_(&store_),
       downloads_(set) {
+    downloads_.SetPackageFolder(context.programFolder);
     launcher_.SetRebootConfirmation([this](int32_t index) { return ConfirmReboot(index); });
 }
 
@@ -120,10 +121,15 @@ void InstallEngine::BuildLaunchList(bool silent) {
         if (state == kStateInstallFromPackage) {
             item.filePath = SetupFilePath(p.location, extractionFolder_, context_.programFolder);
         } else {
+            // A file: location runs where it lies; a download where this run's
+            // phase put it or found it (in the package), else in the download folder.
             const FileLocation local = ParseFileLocation(p.location);
+            const std::wstring obtained = downloads_.FileOf(static_cast<int32_t>(i));
             item.filePath = local.isFile ? local.path
-                                         : DownloadTargetPath(ProcessDownloadFolder(set_.Options()),
-                                                              p.location, p.folder);
+                            : !obtained.empty()
+                                ? obtained
+                                : DownloadTargetPath(ProcessDownloadFolder(set_.Options()),
+                                                     p.location, p.folder);
             item.arguments = ExpandReferences(item.arguments, false);
         }
         item.displayName = p.name;

@@ -6,10 +6,11 @@
 //
 // What runs is what was accepted: a setup file with acceptance keys
 // (ExactSize, MD5, SHA256, SignerName) that was downloaded, found in the
-// download folder or named by a file: location is started only while the
-// handle through which it passed its tests is still open (read access,
-// sharing read only), so that nobody can have changed or replaced it since;
-// no path is opened anew between the test and the start.
+// download folder or in the package's "downloads" folder
+// (download/PackageLookup.h), or named by a file: location is started only
+// while the handle through which it passed its tests is still open (read
+// access, sharing read only), so that nobody can have changed or replaced it
+// since; no path is opened anew between the test and the start.
 #pragma once
 
 #include <atomic>

@@ -77,6 +77,7 @@ add_library(pravel_win STATIC
   launch/WindowsRuntime.cpp
   download/Acceptance.cpp
   download/DownloadPhase.cpp
+  download/PackageLookup.cpp
   download/SignatureCheck.cpp
   download/FileDigest.cpp
   download/InternetShortcut.cpp

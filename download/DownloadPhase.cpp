@@ -16,6 +16,7 @@
 #include "download/DownloadTarget.h"
 #include "download/Downloader.h"
 #include "download/InternetShortcut.h"
+#include "download/PackageLookup.h"
 #include "download/TransferText.h"
 #include "launch/FileOperations.h"
 #include "launch/ProcessLaunch.h"
@@ -98,6 +99,12 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
         if (sink_ != nullptr) {
             sink_->ShowStep(FormatWithName(texts_.downloading, p.name).c_str(), kStepKind);
         }
+        if (TakeFromPackage(p, packageFolder_, item.targetPath, item.accepted)) {
+            item.status = 0;
+            p.availableLocally = 1;
+            if (sink_ != nullptr) sink_->TransferFinished(1, 0);
+            continue;
+        }
         Log({"Starting download of:", p.name});
         lastError_ = DownloadOne(item);
         if (lastError_ != 0) {
@@ -169,6 +176,13 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
             }
         }
     }
+}
+
+std::wstring DownloadPhase::FileOf(int32_t prerequisiteIndex) const {
+    for (const DownloadItem& item : items_) {
+        if (item.prerequisiteIndex == prerequisiteIndex && item.status == 0) return item.targetPath;
+    }
+    return std::wstring();
 }
 
 bool DownloadPhase::TakeAccepted(int32_t prerequisiteIndex, UniqueFile& file) {

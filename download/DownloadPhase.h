@@ -2,7 +2,9 @@
 // downloaded into the download folder and accepts each file by its exact
 // size, MD5, SHA-256 and publisher's signature (download/Acceptance.h), each
 // as configured (a file so accepted stays held open until it runs, see
-// TakeAccepted), then opens the web page of every prerequisite that the user
+// TakeAccepted; a file the package brings along in its "downloads" folder is
+// taken in place of the download when it passes them, see
+// download/PackageLookup.h), then opens the web page of every prerequisite that the user
 // must fetch from a site. What it downloaded (unless KeepFiles keeps it) and
 // the folders it created are removed by CleanUp, at the end of the run.
 //
@@ -62,6 +64,15 @@ class DownloadPhase {
     // "q", a message box tells the user about each page.
     void OpenSites(DownloadSink* sink);
 
+    // The folder of the program (with or without a trailing backslash): a
+    // download its package brings along in "downloads" is taken from there
+    // instead (download/PackageLookup.h). Empty (the default): not looked up.
+    void SetPackageFolder(const std::wstring& folder) { packageFolder_ = folder; }
+
+    // Where this run's phase put the file of prerequisite `prerequisiteIndex`
+    // (downloaded, or found in the package); empty when it has none.
+    std::wstring FileOf(int32_t prerequisiteIndex) const;
+
     // The downloaded file of prerequisite `prerequisiteIndex`, when it passed
     // its acceptance keys, is held open from its test on (others can read
     // it, nobody can change or replace it): true when there is one; `file`
@@ -89,6 +100,7 @@ class DownloadPhase {
     uint32_t DownloadOne(DownloadItem& item);
 
     PrerequisiteSet& set_;
+    std::wstring packageFolder_;
     DownloadSink* sink_ = nullptr;
     CredentialsProvider credentials_;
     DownloadPhaseTexts texts_;

@@ -1,5 +1,7 @@
 #include "download/DownloadTarget.h"
 
+#include <algorithm>
+
 #include "common/Text.h"
 
 namespace pravel {
@@ -51,6 +53,29 @@ std::wstring DownloadTargetPath(const std::wstring& downloadFolder, const std::w
     const std::wstring folder =
         WithTrailingBackslash(WithTrailingBackslash(downloadFolder) + folderPart);
     return folder + (filePart.empty() ? FileNameFromUrl(url) : filePart);
+}
+
+std::wstring PackageDownloadPath(const std::wstring& programFolder, const std::wstring& url,
+                                 const std::wstring& folderSpec) {
+    return DownloadTargetPath(WithTrailingBackslash(programFolder) + L"downloads", url, folderSpec);
+}
+
+const char* DownloadPlaceProblem(const std::wstring& url, const std::wstring& folderSpec) {
+    // The place below a folder named "." (DownloadTargetPath's form: ".\" first).
+    const std::wstring place = DownloadTargetPath(L".", url, folderSpec).substr(2);
+    if (place.empty() || place.back() == L'\\' || place.back() == L'/') return "names no file";
+    size_t start = 0;
+    for (size_t end = 0; end <= place.size(); ++end) {
+        if (end < place.size() && place[end] != L'\\' && place[end] != L'/') continue;
+        const std::wstring_view part(place.data() + start, end - start);
+        // Windows drops trailing dots and blanks of a part: ". ." and "..." climb too.
+        if (part.find_first_not_of(L". ") == std::wstring_view::npos &&
+            std::count(part.begin(), part.end(), L'.') >= 2)
+            return "climbs out of the folder";
+        if (part.find(L':') != std::wstring_view::npos) return "names a drive or a stream";
+        start = end + 1;
+    }
+    return nullptr;
 }
 
 }  // namespace pravel

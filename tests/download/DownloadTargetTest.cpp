@@ -37,3 +37,34 @@ TEST(DownloadTargetPath, FolderAndFileParts) {
     EXPECT_EQ(L"C:\\dl\\given.bin",
               DownloadTargetPath(L"C:\\dl\\", L"http://h/f.exe", L"sub", L"given.bin"));
 }
+
+TEST(PackageDownloadPath, ThePlaceOfTheDownloadBelowDownloadsBesideTheProgram) {
+    EXPECT_EQ(L"C:\\pkg\\downloads\\f.exe",
+              PackageDownloadPath(L"C:\\pkg\\", L"http://h/f.exe", L""));
+    EXPECT_EQ(L"C:\\pkg\\downloads\\sub\\mine.exe",
+              PackageDownloadPath(L"C:\\pkg", L"http://h/f.exe", L"sub?mine.exe"));
+}
+
+TEST(DownloadPlaceProblem, OnlyAFileBelowTheFolderIsAPlace) {
+    const struct {
+        const wchar_t* url;
+        const wchar_t* folder;
+        const char* problem;  // null: a place below the folder
+    } cases[] = {
+        {L"http://h/f.exe", L"", nullptr},
+        {L"http://h/f.exe", L"a\\b?c.exe", nullptr},
+        {L"http://h/f.exe", L"a/b..c", nullptr},
+        {L"http://h/f.exe", L"..", "climbs out of the folder"},
+        {L"http://h/f.exe", L"a\\..\\..", "climbs out of the folder"},
+        {L"http://h/f.exe", L"?../x.exe", "climbs out of the folder"},
+        {L"http://h/f.exe", L"a\\. .", "climbs out of the folder"},
+        {L"http://h/f.exe", L"a\\...", "climbs out of the folder"},
+        {L"http://h/f.exe", L"C:\\Windows", "names a drive or a stream"},
+        {L"http://h/f.exe", L"?f.exe:stream", "names a drive or a stream"},
+        {L"http://h/dir/", L"", "names no file"},
+    };
+    for (const auto& c : cases) {
+        const char* problem = DownloadPlaceProblem(c.url, c.folder);
+        EXPECT_STREQ(c.problem, problem) << std::string(c.folder, c.folder + wcslen(c.folder));
+    }
+}
