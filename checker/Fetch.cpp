@@ -81,15 +81,21 @@ void Fetcher::One(size_t i, const std::wstring& folder) {
     std::wstring note = name + L": " + shown + L" serves " + size + L" bytes, stored as " + target +
                         L": ExactSize=" + size + L"; MD5=" + facts.md5 + L"; SHA256=" +
                         facts.sha256;
-    if (facts.signedFile) {
+    if (facts.signedFile && facts.signatureVerified) {
         note += L"; SignerName=" + facts.signer + L"; SignerKey=" + facts.signerKey;
         const std::wstring remark = platform_.SignatureRemark();
         if (!remark.empty()) note += L" (" + remark + L")";
+    } else if (facts.signedFile) {
+        note += (facts.signer.empty()
+                     ? std::wstring(L"; its signature")
+                     : L"; signed by " + Quoted(facts.signer) + L", but the signature") +
+                L" does not verify: " + facts.signatureProblem;
     } else if (!facts.signatureUnread.empty()) {
         note += L"; its signature is not read: " + facts.signatureUnread;
     } else {
         note += L"; the file is not signed";
     }
+    if (!facts.otherSignatures.empty()) note += L"; other signatures: " + facts.otherSignatures;
     Report(url, Severity::kNote, note);
     const FetchAcceptance verdict = platform_.Accept(p, target, facts);
     if (p.exactSize != 0 && !verdict.size) {

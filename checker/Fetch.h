@@ -31,6 +31,12 @@ struct FileFacts {
     std::wstring signerKey;  // SHA-256 of its public key, 64 lowercase digits
     // Not empty when this build cannot tell whether the file is signed (why).
     std::wstring signatureUnread;
+    // Set by a build that verifies signatures itself (the native one):
+    // whether the first signature, the one Windows judges, verifies, why
+    // not, and the file's other signatures in words.
+    bool signatureVerified = true;
+    std::wstring signatureProblem;
+    std::wstring otherSignatures;
 };
 
 // The verdicts of the acceptance tests, each on its own; a test the

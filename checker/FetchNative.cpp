@@ -1,9 +1,9 @@
 // The native build's FetchPlatform: libcurl for the transfer (redirects,
 // the usual http_proxy/https_proxy/no_proxy environment, credentials in
-// the URL, resume), the program's own MD5 and SHA-256, and OpenSSL to read
-// the signer of a PE file's Authenticode signature. Whether the signature
-// verifies and its chain ends in a root Windows trusts is decided only by
-// the Windows build.
+// the URL, resume), the program's own MD5 and SHA-256, and OpenSSL to verify
+// a PE file's Authenticode signatures (checker/AuthenticodeNative.h).
+// Whether the signer's certificate chains to a root Windows trusts is
+// decided only by the Windows build.
 //
 // Resume: the transfer writes "<target>.part". When the answer that began
 // it named a validator (a strong entity tag, else its Last-Modified date),
@@ -15,9 +15,6 @@
 #include "checker/FetchNative.h"
 
 #include <curl/curl.h>
-#include <openssl/objects.h>
-#include <openssl/pkcs7.h>
-#include <openssl/x509.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "checker/AuthenticodeNative.h"
 #include "checker/Utf8.h"
 #include "common/Text.h"
 #include "download/DownloadRules.h"
@@ -242,116 +240,28 @@ std::wstring Describe(CURLcode code, CURL* curl, const char* detail, bool ftp) {
     return text;
 }
 
-// --- The signer of a PE file's Authenticode signature ------------------------
-
-uint32_t Le32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+// The note's words for signature `s` among the others of the file.
+std::wstring OtherSignature(const AuthenticodeSignature& s) {
+    return (s.signer.empty() ? std::wstring(L"a signature") : Quoted(s.signer)) +
+           (s.nested ? L" (nested, " : L" (") +
+           (s.verifies ? std::wstring(L"verifies)") : L"does not verify: " + s.problem + L")");
 }
 
-bool ReadAt(FILE* file, uint64_t offset, uint8_t* buffer, size_t size) {
-    return std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0 &&
-           std::fread(buffer, 1, size, file) == size;
-}
-
-// The DER of the PKCS#7 signature in the certificate table of a PE file;
-// empty with `why` set when it has none or is not a PE file.
-std::vector<uint8_t> AuthenticodeBlob(FILE* file, uint64_t fileSize, std::wstring& why) {
-    uint8_t dos[64];
-    if (!ReadAt(file, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') {
-        why = L"not a Windows program (PE) file: its signature is read by pravel-check.exe only";
-        return {};
+// The signatures of a PE file, verified (checker/AuthenticodeNative.h): the
+// first is the one Windows judges and SignerName is tested against.
+void ReadSignatures(FILE* file, uint64_t size, FileFacts& facts) {
+    const AuthenticodeFindings found = VerifyAuthenticode(file, size);
+    facts.signatureUnread = found.unread;
+    if (found.signatures.empty()) return;
+    const AuthenticodeSignature& first = found.signatures.front();
+    facts.signedFile = true;
+    facts.signer = first.signer;
+    facts.signerKey = first.signerKey;
+    facts.signatureVerified = first.verifies;
+    facts.signatureProblem = first.problem;
+    for (size_t i = 1; i < found.signatures.size(); ++i) {
+        facts.otherSignatures += (i == 1 ? L"" : L", ") + OtherSignature(found.signatures[i]);
     }
-    const uint32_t pe = Le32(dos + 0x3C);
-    uint8_t header[24 + 240];
-    if (pe > fileSize || !ReadAt(file, pe, header, 24 + 2) || std::memcmp(header, "PE\0\0", 4)) {
-        why = L"not a Windows program (PE) file: its signature is read by pravel-check.exe only";
-        return {};
-    }
-    const uint16_t optionalSize = Le16(header + 20);
-    const uint16_t magic = Le16(header + 24);
-    const size_t directories = magic == 0x20B ? 112 : 96;  // PE32+ or PE32
-    const size_t need = directories + 5 * 8;
-    if ((magic != 0x10B && magic != 0x20B) || optionalSize < need ||
-        !ReadAt(file, pe + 24, header + 24, need)) {
-        why = L"a PE file without a certificate table";
-        return {};
-    }
-    if (Le32(header + 24 + directories - 4) < 5) return {};  // NumberOfRvaAndSizes
-    const uint32_t offset = Le32(header + 24 + directories + 4 * 8);
-    const uint32_t size = Le32(header + 24 + directories + 4 * 8 + 4);
-    if (offset == 0 || size < 8) return {};  // not signed
-    uint8_t entry[8];
-    if (offset + static_cast<uint64_t>(size) > fileSize || !ReadAt(file, offset, entry, 8)) {
-        why = L"its certificate table lies outside the file";
-        return {};
-    }
-    const uint32_t length = Le32(entry);
-    if (length < 8 || length > size || Le16(entry + 6) != 2) {  // WIN_CERT_TYPE_PKCS_SIGNED_DATA
-        why = L"its certificate table holds no PKCS#7 signature";
-        return {};
-    }
-    std::vector<uint8_t> blob(length - 8);
-    if (!ReadAt(file, offset + 8, blob.data(), blob.size())) {
-        why = L"its signature cannot be read";
-        return {};
-    }
-    return blob;
-}
-
-// The certificate's simple display name, as Windows shows it: the first of
-// common name, organisational unit, organisation and e-mail address.
-std::wstring SimpleDisplayName(X509* certificate) {
-    X509_NAME* subject = X509_get_subject_name(certificate);
-    for (int nid : {NID_commonName, NID_organizationalUnitName, NID_organizationName,
-                    NID_pkcs9_emailAddress}) {
-        const int at = X509_NAME_get_index_by_NID(subject, nid, -1);
-        if (at < 0) continue;
-        unsigned char* utf8 = nullptr;
-        const int length =
-            ASN1_STRING_to_UTF8(&utf8, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(subject, at)));
-        if (length < 0) continue;
-        const std::wstring name = Utf16FromUtf8(std::string(reinterpret_cast<char*>(utf8), length));
-        OPENSSL_free(utf8);
-        return name;
-    }
-    return std::wstring();
-}
-
-void ReadSigner(FILE* file, uint64_t size, FileFacts& facts) {
-    std::wstring& unread = facts.signatureUnread;
-    const std::vector<uint8_t> blob = AuthenticodeBlob(file, size, unread);
-    if (blob.empty()) return;
-    const unsigned char* cursor = blob.data();
-    PKCS7* message = d2i_PKCS7(nullptr, &cursor, static_cast<long>(blob.size()));
-    if (message == nullptr || !PKCS7_type_is_signed(message)) {
-        if (message != nullptr) PKCS7_free(message);
-        unread = L"its signature is not a PKCS#7 signed message";
-        return;
-    }
-    STACK_OF(X509)* signers = PKCS7_get0_signers(message, nullptr, 0);
-    X509* signer =
-        signers != nullptr && sk_X509_num(signers) > 0 ? sk_X509_value(signers, 0) : nullptr;
-    if (signer == nullptr) {
-        unread = L"its signature names no signer certificate";
-    } else {
-        facts.signedFile = true;
-        facts.signer = SimpleDisplayName(signer);
-        unsigned char* key = nullptr;
-        const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(signer), &key);
-        if (length > 0) {
-            Sha256 sha;
-            sha.Update(key, static_cast<size_t>(length));
-            uint8_t digest[32];
-            sha.Final(digest);
-            facts.signerKey = Sha256::ToHex(digest);
-            OPENSSL_free(key);
-        }
-    }
-    if (signers != nullptr) sk_X509_free(signers);
-    PKCS7_free(message);
 }
 
 }  // namespace
@@ -497,7 +407,7 @@ FileFacts NativeFetch::Inspect(const std::wstring& target) {
     sha.Final(shaDigest);
     facts.md5 = Md5::ToHex(md5Digest);
     facts.sha256 = Sha256::ToHex(shaDigest);
-    if (facts.readable) ReadSigner(file, facts.size, facts);
+    if (facts.readable) ReadSignatures(file, facts.size, facts);
     std::fclose(file);
     return facts;
 }
@@ -517,6 +427,8 @@ FetchAcceptance NativeFetch::Accept(const Prerequisite& p, const std::wstring&,
         verdict.signatureDetail = L"its signature cannot be read here: " + facts.signatureUnread;
     } else if (!facts.signedFile) {
         verdict.signatureDetail = L"the file is not signed";
+    } else if (!facts.signatureVerified) {
+        verdict.signatureDetail = L"its signature does not verify: " + facts.signatureProblem;
     } else if (facts.signer != p.signerName) {
         verdict.signatureDetail =
             L"signed by \"" + facts.signer + L"\", not by \"" + p.signerName + L"\"";
@@ -531,8 +443,9 @@ FetchAcceptance NativeFetch::Accept(const Prerequisite& p, const std::wstring&,
 }
 
 std::wstring NativeFetch::SignatureRemark() const {
-    return L"read from the signature without verifying it; whether it verifies and its chain "
-           L"ends in a root Windows trusts is decided on Windows: pravel-check.exe, or under Wine";
+    return L"its image digest and the signer's signature verify; whether the signer's "
+           L"certificate chains to a root Windows trusts is decided on Windows: "
+           L"pravel-check.exe, or under Wine";
 }
 
 }  // namespace pravel

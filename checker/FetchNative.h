@@ -1,5 +1,5 @@
 // The native build's FetchPlatform (checker/FetchNative.cpp): libcurl, the
-// program's own digests and OpenSSL for the signer of a PE signature.
+// program's own digests and OpenSSL to verify a PE file's signatures.
 #pragma once
 
 #include "checker/Fetch.h"

@@ -20,13 +20,16 @@ DIR receives (PEM unless said otherwise):
   lookalike.crt/.key      "Contoso Test Publisher" issued by the look-alike
   nulname.crt/.key        "Contoso Test Publisher", U+0000, ".example": a name
                           that equals the publisher's up to an embedded NUL
+  standin.crt/.key        "Microsoft Corporation", code signing, self-signed: a
+                          stand-in that only a check of the chain tells apart
   <name>.spki-sha256      SHA-256 of the certificate's public key (DER
                           SubjectPublicKeyInfo), 64 lowercase hex digits
 With --sign, FILE is signed (osslsigncode, Authenticode) into
   signed-publisher.exe, signed-rekeyed.exe, signed-other.exe,
-  signed-lookalike.exe, signed-nulname.exe, unsigned.exe (a plain copy),
-  tampered.exe (signed by
-  the publisher, then one byte of its code changed)
+  signed-lookalike.exe, signed-nulname.exe, signed-standin.exe,
+  signed-nested.exe (by the publisher, with a nested SHA-1 signature by
+  "Fabrikam Test Publisher"), unsigned.exe (a plain copy), tampered.exe
+  (signed by the publisher, then one byte of its code changed)
 With --sign-program, PROGRAM is signed by the publisher into
   signed-program.exe (a signed pravel.exe, as a setup author ships it);
 and DIR/done is written last. Everything is made afresh on every call.
@@ -45,12 +48,15 @@ def run(*args):
     subprocess.run(list(args), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
 
-def make_ca(out, name, subject):
+def make_ca(out, name, subject, extensions=None):
+    """A self-signed certificate: an authority, or with `extensions` (lines of
+    CODE, say) a self-signed leaf."""
     key, crt = os.path.join(out, name + ".key"), os.path.join(out, name + ".crt")
+    lines = (extensions or "basicConstraints=critical,CA:TRUE\n"
+             "keyUsage=critical,keyCertSign,cRLSign\n").splitlines()
     run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", DAYS,
         "-subj", subject, "-keyout", key, "-out", crt,
-        "-addext", "basicConstraints=critical,CA:TRUE",
-        "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        *[arg for line in lines for arg in ("-addext", line)])
     return key, crt
 
 
@@ -133,9 +139,10 @@ def spki_sha256(crt):
     return hashlib.sha256(der).hexdigest()
 
 
-def sign(leaf, chain, source, target):
-    run("osslsigncode", "sign", "-certs", leaf[1], "-key", leaf[0], "-ac", chain,
-        "-h", "sha256", "-n", "Pravel test", "-in", source, "-out", target)
+def sign(leaf, chain, source, target, *extra):
+    run("osslsigncode", "sign", "-certs", leaf[1], "-key", leaf[0],
+        *(["-ac", chain] if chain else []), "-h", "sha256", "-n", "Pravel test",
+        *extra, "-in", source, "-out", target)
 
 
 CODE = "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n" \
@@ -171,6 +178,8 @@ def main():
         "lookalike": (make_leaf(out, "lookalike", "/CN=Contoso Test Publisher/O=Contoso",
                                 lookalike_ca, CODE), lookalike_ca[1]),
         "nulname": (make_nul_leaf(out, "nulname", ca), ca[1]),
+        "standin": (make_ca(out, "standin", "/CN=Microsoft Corporation/O=Microsoft Corporation",
+                            CODE), None),
     }
     for name, (leaf, _) in leaves.items():
         with open(os.path.join(out, name + ".spki-sha256"), "w") as f:
@@ -179,6 +188,9 @@ def main():
     if args.sign:
         for name, (leaf, chain) in leaves.items():
             sign(leaf, chain, args.sign, os.path.join(out, "signed-" + name + ".exe"))
+        leaf, chain = leaves["other"]
+        sign(leaf, chain, os.path.join(out, "signed-publisher.exe"),
+             os.path.join(out, "signed-nested.exe"), "-nest", "-h", "sha1")
         shutil.copyfile(args.sign, os.path.join(out, "unsigned.exe"))
         # One byte of the code changed after signing: the digest no longer matches.
         tampered = os.path.join(out, "tampered.exe")
