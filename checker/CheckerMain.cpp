@@ -1,4 +1,4 @@
-// pravel-check [--explain] [--fetch DIR] FILE: checks a configuration file
+// pravel-check [--explain] [--fetch DIR | --layout DIR] FILE: checks a configuration file
 // the way pravel reads it and prints one "FILE:LINE: error|warning|note:
 // TEXT" line per finding, the --explain text when asked, and a one-line
 // summary. Exit code 0 without findings, 1 with warnings only, 2 with errors
@@ -8,8 +8,10 @@
 // and tests it as pravel would (checker/Fetch.h); progress goes to standard
 // error while it is a terminal. Exit code then: 1 when any error was found
 // (the configuration's or a download's), 0 otherwise; 2 for wrong
-// arguments. Built natively and as a Windows console program from this one
-// source.
+// arguments. With --layout DIR it makes a package for sites without a
+// network in DIR (checker/Layout.h); exit code 1 when DIR is not complete,
+// 0 when it is, 2 for wrong arguments (DIR taken among them). Built natively
+// and as a Windows console program from this one source.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "checker/ConfigCheck.h"
 #include "checker/Explain.h"
 #include "checker/Fetch.h"
+#include "checker/Layout.h"
 #include "checker/Progress.h"
 #include "checker/ShippedFiles.h"
 #include "checker/Utf8.h"
@@ -100,12 +103,16 @@ std::wstring AbsoluteFolder(const std::wstring& folder) {
 
 void Usage() {
     std::fputs(
-        "usage: pravel-check [--explain] [--fetch DIR] FILE\n"
+        "usage: pravel-check [--explain] [--fetch DIR | --layout DIR] FILE\n"
         "Checks a pravel configuration file (UTF-16LE with byte-order mark) and prints\n"
         "FILE:LINE: error|warning|note: TEXT per finding and a summary. Exit code 0: no\n"
         "findings, 1: warnings only, 2: errors.\n"
         "--fetch DIR downloads every prerequisite with a Url into DIR and tests it as\n"
-        "pravel would; exit code 1 when any error was found, 0 otherwise.\n",
+        "pravel would; exit code 1 when any error was found, 0 otherwise.\n"
+        "--layout DIR copies FILE's folder into DIR with every download of FILE in\n"
+        "DIR/downloads, where pravel takes them from without a network; exit code 1\n"
+        "when the layout is not complete (DIR.partial then keeps what is in place), 0\n"
+        "when it is.\n",
         stderr);
 }
 
@@ -149,13 +156,16 @@ void PrintFound(const pravel::Finding& finding, void* file) {
 int Check(const std::vector<std::wstring>& args) {
     bool explain = false;
     bool fetch = false;
+    bool layout = false;
     std::wstring path, folder;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& arg = args[i];
         if (arg == L"--explain") {
             explain = true;
-        } else if (arg == L"--fetch" && !fetch && i + 1 < args.size() && !args[i + 1].empty()) {
-            fetch = true;
+        } else if ((arg == L"--fetch" || arg == L"--layout") && !fetch && !layout &&
+                   i + 1 < args.size() && !args[i + 1].empty()) {
+            fetch = arg == L"--fetch";
+            layout = !fetch;
             folder = args[++i];
         } else if (path.empty() && !arg.empty() && arg[0] != L'-') {
             path = arg;
@@ -168,7 +178,7 @@ int Check(const std::vector<std::wstring>& args) {
         Usage();
         return pravel::kCheckFoundErrors;
     }
-    const int failed = fetch ? 1 : pravel::kCheckFoundErrors;
+    const int failed = fetch || layout ? 1 : pravel::kCheckFoundErrors;
     std::vector<uint8_t> bytes;
     if (!ReadAll(path, bytes)) {
         Print(path + L":0: error: the file cannot be read");
@@ -190,7 +200,8 @@ int Check(const std::vector<std::wstring>& args) {
         }
     }
     std::wstring fetched;
-    if (fetch && report.readable) {
+    bool folderTaken = false;
+    if ((fetch || layout) && report.readable) {
         std::fflush(stdout);
         pravel::ProgressMeter meter(ProgressWriter());
 #ifdef _WIN32
@@ -199,14 +210,26 @@ int Check(const std::vector<std::wstring>& args) {
         pravel::NativeFetch platform(&meter);
 #endif
         try {
-            pravel::FetchOutcome outcome =
-                pravel::FetchDownloads(report, AbsoluteFolder(folder), platform, PrintFound, &path);
-            for (pravel::Finding& finding : outcome.findings) {
-                report.findings.push_back(std::move(finding));
+            std::vector<pravel::Finding> found;
+            int done = 0, downloads = 0;
+            if (layout) {
+                pravel::LayoutOutcome outcome = pravel::MakeLayout(
+                    report, path, AbsoluteFolder(folder), platform, PrintFound, &path);
+                found = std::move(outcome.findings);
+                done = outcome.placed;
+                downloads = outcome.downloads;
+                folderTaken = outcome.folderTaken;
+            } else {
+                pravel::FetchOutcome outcome = pravel::FetchDownloads(
+                    report, AbsoluteFolder(folder), platform, PrintFound, &path);
+                found = std::move(outcome.findings);
+                done = outcome.fetched;
+                downloads = outcome.downloads;
             }
-            fetched = L"; " + pravel::ToDecimal(outcome.fetched) + L" of " +
-                      pravel::ToDecimal(outcome.downloads) +
-                      (outcome.downloads == 1 ? L" download" : L" downloads") + L" fetched";
+            for (pravel::Finding& finding : found) report.findings.push_back(std::move(finding));
+            fetched = L"; " + pravel::ToDecimal(done) + L" of " + pravel::ToDecimal(downloads) +
+                      (downloads == 1 ? L" download" : L" downloads") +
+                      (layout ? L" in the layout" : L" fetched");
         } catch (...) {
             // Out of memory or a failure of the platform's own calls.
             const pravel::Finding failure{0, pravel::Severity::kError,
@@ -217,7 +240,8 @@ int Check(const std::vector<std::wstring>& args) {
     }
     Print(pravel::FormatSummary(path, report) + fetched);
     std::fflush(stdout);
-    if (fetch) return report.Errors() > 0 ? 1 : 0;
+    if (folderTaken) return pravel::kCheckFoundErrors;
+    if (fetch || layout) return report.Errors() > 0 ? 1 : 0;
     return pravel::CheckExitCode(report);
 }
 

@@ -1,6 +1,5 @@
 #include "checker/Fetch.h"
 
-#include "checker/DocumentIndex.h"
 #include "checker/KeyNames.h"
 #include "common/Text.h"
 #include "download/DownloadTarget.h"
@@ -8,78 +7,62 @@
 
 namespace pravel {
 
-namespace {
+DownloadReporter::DownloadReporter(const CheckReport& report, FetchPlatform& platform,
+                                   void (*found)(const Finding&, void*), void* context)
+    : report_(report),
+      index_(report.document),
+      platform_(platform),
+      found_(found),
+      context_(context) {}
 
-class Fetcher {
-  public:
-    Fetcher(const CheckReport& report, FetchPlatform& platform,
-            void (*found)(const Finding&, void*), void* context)
-        : report_(report),
-          index_(report.document),
-          platform_(platform),
-          found_(found),
-          context_(context) {}
-
-    void Run(const std::wstring& folder);
-    FetchOutcome& Outcome() { return outcome_; }
-
-  private:
-    void Report(const IniPair* pair, Severity severity, const std::wstring& text) {
-        const Finding finding{report_.EditorLine(pair != nullptr ? pair->line : 0), severity, text};
-        outcome_.findings.push_back(finding);
-        if (found_ != nullptr) found_(finding, context_);
-    }
-    void One(size_t index, const std::wstring& folder);
-
-    const CheckReport& report_;
-    const DocumentIndex index_;
-    FetchPlatform& platform_;
-    void (*found_)(const Finding&, void*);
-    void* context_;
-    FetchOutcome outcome_;
-};
-
-void Fetcher::Run(const std::wstring& folder) {
-    for (size_t i = 0; i < report_.set.Count(); ++i) {
-        if (report_.set.Items()[i].locationKind == kLocationUrl) One(i, folder);
-    }
+const IniPair* DownloadReporter::Key(size_t index, const wchar_t* key) const {
+    const IniSection* section = index_.Section(L"App" + ToDecimal(static_cast<int64_t>(index + 1)));
+    return section != nullptr ? index_.Key(*section, key) : nullptr;
 }
 
-void Fetcher::One(size_t i, const std::wstring& folder) {
-    const Prerequisite& p = report_.set.Items()[i];
-    const std::wstring app = L"App" + ToDecimal(static_cast<int64_t>(i + 1));
-    const IniSection* section = index_.Section(app);
-    if (section == nullptr) return;  // cannot happen for a loaded prerequisite
-    auto key = [&](const wchar_t* name) { return index_.Key(*section, name); };
-    const IniPair* url = key(L"Url");
-    const std::wstring shown = RedactUrl(p.location);
-    const std::wstring name = app + L" " + Quoted(p.name);
-    ++outcome_.downloads;
+std::wstring DownloadReporter::Name(size_t index) const {
+    return L"App" + ToDecimal(static_cast<int64_t>(index + 1)) + L" " + Quoted(At(index).name);
+}
 
-    if (StartsWithIgnoreCaseAscii(p.location, L"file:") && !platform_.FetchesFileLocations()) {
-        Report(url, Severity::kNote,
-               name + L": the file: location " + shown +
-                   L" names a Windows path and is not fetched by this build; pravel-check.exe "
-                   L"fetches it");
-        return;
-    }
-    const std::wstring target =
-        platform_.PlatformPath(DownloadTargetPath(folder, p.location, p.folder));
-    const std::wstring failure = platform_.Fetch(p.location, target);
-    if (!failure.empty()) {
-        Report(url, Severity::kError, name + L": " + shown + L" cannot be fetched: " + failure);
-        return;
-    }
-    const FileFacts facts = platform_.Inspect(target);
+void DownloadReporter::Add(const IniPair* pair, Severity severity, const std::wstring& text) {
+    const Finding finding{report_.EditorLine(pair != nullptr ? pair->line : 0), severity, text};
+    findings_.push_back(finding);
+    if (found_ != nullptr) found_(finding, context_);
+}
+
+bool DownloadReporter::Fetch(size_t index, const std::wstring& target) {
+    const std::wstring failure = platform_.Fetch(At(index).location, target);
+    if (failure.empty()) return true;
+    Add(Key(index, L"Url"), Severity::kError,
+        Name(index) + L": " + RedactUrl(At(index).location) + L" cannot be fetched: " + failure);
+    return false;
+}
+
+FetchVerdict DownloadReporter::Test(size_t index, const std::wstring& target) {
+    const Prerequisite& p = At(index);
+    FetchVerdict verdict;
+    verdict.facts = platform_.Inspect(target);
+    if (!verdict.facts.readable) return verdict;
+    const FetchAcceptance& a = verdict.acceptance = platform_.Accept(p, target, verdict.facts);
+    verdict.passes = (p.exactSize == 0 || a.size) && (p.md5.empty() || a.md5) &&
+                     (p.sha256.empty() || a.sha256) && (p.signerName.empty() || a.signature);
+    return verdict;
+}
+
+void DownloadReporter::ReportVerdict(size_t i, const std::wstring& target,
+                                     const FetchVerdict& verdict, const std::wstring& how) {
+    const Prerequisite& p = At(i);
+    const IniPair* url = Key(i, L"Url");
+    const std::wstring shown = RedactUrl(p.location);
+    const FileFacts& facts = verdict.facts;
     if (!facts.readable) {
-        Report(url, Severity::kError,
-               name + L": " + shown + L" was fetched to " + target + L", which cannot be read");
+        Add(url, Severity::kError,
+            Name(i) + L": " + shown + L" was fetched to " + target + L", which cannot be read");
         return;
     }
-    ++outcome_.fetched;
     const std::wstring size = ToDecimalUnsigned(facts.size);
-    std::wstring note = name + L": " + shown + L" serves " + size + L" bytes, stored as " + target +
-                        L": ExactSize=" + size + L"; MD5=" + facts.md5 + L"; SHA256=" +
+    std::wstring note = Name(i) + L": " + shown + L" " + how + L" " + size + L" bytes, stored as " +
+                        target + L": ExactSize=" + size + L"; MD5=" + facts.md5 + L"; SHA256=" +
                         facts.sha256;
     if (facts.signedFile && facts.signatureVerified) {
         note += L"; SignerName=" + facts.signer + L"; SignerKey=" + facts.signerKey;
@@ -96,38 +79,58 @@ void Fetcher::One(size_t i, const std::wstring& folder) {
         note += L"; the file is not signed";
     }
     if (!facts.otherSignatures.empty()) note += L"; other signatures: " + facts.otherSignatures;
-    Report(url, Severity::kNote, note);
-    const FetchAcceptance verdict = platform_.Accept(p, target, facts);
-    if (p.exactSize != 0 && !verdict.size) {
-        Report(key(L"ExactSize"), Severity::kError,
-               L"ExactSize " + ToDecimal(p.exactSize) + L" no longer holds: " + shown +
-                   L" now serves " + size + L" bytes (ExactSize=" + size + L")");
+    Add(url, Severity::kNote, note);
+    const FetchAcceptance& a = verdict.acceptance;
+    if (p.exactSize != 0 && !a.size) {
+        Add(Key(i, L"ExactSize"), Severity::kError,
+            L"ExactSize " + ToDecimal(p.exactSize) + L" no longer holds: " + shown +
+                L" now serves " + size + L" bytes (ExactSize=" + size + L")");
     }
-    if (!p.md5.empty() && !verdict.md5) {
-        Report(key(L"MD5"), Severity::kError,
-               L"MD5 " + p.md5 + L" no longer holds: the file " + shown +
-                   L" serves now has the MD5 " + facts.md5 + L" (MD5=" + facts.md5 + L")");
+    if (!p.md5.empty() && !a.md5) {
+        Add(Key(i, L"MD5"), Severity::kError,
+            L"MD5 " + p.md5 + L" no longer holds: the file " + shown + L" serves now has the MD5 " +
+                facts.md5 + L" (MD5=" + facts.md5 + L")");
     }
-    if (!p.sha256.empty() && !verdict.sha256) {
-        Report(key(L"SHA256"), Severity::kError,
-               L"SHA256 " + p.sha256 + L" no longer holds: the file " + shown +
-                   L" serves now has the SHA-256 " + facts.sha256 + L" (SHA256=" + facts.sha256 +
-                   L")");
+    if (!p.sha256.empty() && !a.sha256) {
+        Add(Key(i, L"SHA256"), Severity::kError,
+            L"SHA256 " + p.sha256 + L" no longer holds: the file " + shown +
+                L" serves now has the SHA-256 " + facts.sha256 + L" (SHA256=" + facts.sha256 +
+                L")");
     }
-    if (!p.signerName.empty() && !verdict.signature && !facts.signatureUnread.empty()) {
-        Report(key(L"SignerName"), Severity::kNote,
-               L"SignerName " + Quoted(p.signerName) + L" is not tested by this build: " +
-                   verdict.signatureDetail);
-    } else if (!p.signerName.empty() && !verdict.signature) {
-        const bool keyOnly = verdict.signatureWithoutKey && !p.signerKey.empty();
-        Report(
-            keyOnly ? key(L"SignerKey") : key(L"SignerName"), Severity::kError,
+    if (!p.signerName.empty() && !a.signature && !facts.signatureUnread.empty()) {
+        Add(Key(i, L"SignerName"), Severity::kNote,
+            L"SignerName " + Quoted(p.signerName) + L" is not tested by this build: " +
+                a.signatureDetail);
+    } else if (!p.signerName.empty() && !a.signature) {
+        const bool keyOnly = a.signatureWithoutKey && !p.signerKey.empty();
+        Add(keyOnly ? Key(i, L"SignerKey") : Key(i, L"SignerName"), Severity::kError,
             (keyOnly ? L"SignerKey " + p.signerKey + L" no longer holds for the file " + shown +
-                           L" serves now: " + verdict.signatureDetail + L" (SignerKey=" +
+                           L" serves now: " + a.signatureDetail + L" (SignerKey=" +
                            facts.signerKey + L")"
                      : L"SignerName " + Quoted(p.signerName) + L" no longer holds for the file " +
-                           shown + L" serves now: " + verdict.signatureDetail));
+                           shown + L" serves now: " + a.signatureDetail));
     }
+}
+
+namespace {
+
+void FetchOne(DownloadReporter& reporter, FetchPlatform& platform, size_t i,
+              const std::wstring& folder, FetchOutcome& outcome) {
+    const Prerequisite& p = reporter.At(i);
+    ++outcome.downloads;
+    if (StartsWithIgnoreCaseAscii(p.location, L"file:") && !platform.FetchesFileLocations()) {
+        reporter.Add(reporter.Key(i, L"Url"), Severity::kNote,
+                     reporter.Name(i) + L": the file: location " + RedactUrl(p.location) +
+                         L" names a Windows path and is not fetched by this build; "
+                         L"pravel-check.exe fetches it");
+        return;
+    }
+    const std::wstring target =
+        platform.PlatformPath(DownloadTargetPath(folder, p.location, p.folder));
+    if (!reporter.Fetch(i, target)) return;
+    const FetchVerdict verdict = reporter.Test(i, target);
+    if (verdict.facts.readable) ++outcome.fetched;
+    reporter.ReportVerdict(i, target, verdict, L"serves");
 }
 
 }  // namespace
@@ -135,9 +138,15 @@ void Fetcher::One(size_t i, const std::wstring& folder) {
 FetchOutcome FetchDownloads(const CheckReport& report, const std::wstring& folder,
                             FetchPlatform& platform, void (*found)(const Finding&, void*),
                             void* context) {
-    Fetcher fetcher(report, platform, found, context);
-    fetcher.Run(folder);
-    return std::move(fetcher.Outcome());
+    DownloadReporter reporter(report, platform, found, context);
+    FetchOutcome outcome;
+    for (size_t i = 0; i < report.set.Count(); ++i) {
+        if (report.set.Items()[i].locationKind == kLocationUrl) {
+            FetchOne(reporter, platform, i, folder, outcome);
+        }
+    }
+    outcome.findings = std::move(reporter.Findings());
+    return outcome;
 }
 
 }  // namespace pravel

@@ -17,6 +17,7 @@
 
 #include "chainer/Configuration.h"
 #include "checker/ConfigCheck.h"
+#include "checker/DocumentIndex.h"
 
 namespace pravel {
 
@@ -75,6 +76,55 @@ struct FetchOutcome {
     std::vector<Finding> findings;  // in the order found, lines as an editor shows them
     int downloads = 0;              // prerequisites with a Url
     int fetched = 0;
+};
+
+// What a fetched file is and how it fares against its prerequisite's keys.
+struct FetchVerdict {
+    FileFacts facts;
+    FetchAcceptance acceptance;
+    bool passes = false;  // readable, and every key configured holds
+};
+
+// The steps of one download and what they report, for --fetch
+// (FetchDownloads) and --layout (checker/Layout.h). Findings are collected
+// and passed to `found` as soon as they are known.
+class DownloadReporter {
+  public:
+    // `report` must be readable and outlive the reporter.
+    DownloadReporter(const CheckReport& report, FetchPlatform& platform,
+                     void (*found)(const Finding&, void*), void* context);
+    DownloadReporter(const DownloadReporter&) = delete;
+    DownloadReporter& operator=(const DownloadReporter&) = delete;
+
+    const Prerequisite& At(size_t index) const { return report_.set.Items()[index]; }
+    // The pair `key` of the section of prerequisite `index`, or null.
+    const IniPair* Key(size_t index, const wchar_t* key) const;
+    // "App1 \"Name\"".
+    std::wstring Name(size_t index) const;
+    // A finding at the line of `pair` (0 without one).
+    void Add(const IniPair* pair, Severity severity, const std::wstring& text);
+
+    // Downloads the Url of prerequisite `index` to `target` (a path of the
+    // platform); false, with an error at the Url line, when it cannot.
+    bool Fetch(size_t index, const std::wstring& target);
+    // The file at `target` tested as pravel tests it (nothing reported).
+    FetchVerdict Test(size_t index, const std::wstring& target);
+    // Reports `verdict` of the file at `target`: a note with its values at
+    // the Url line (`how`: how it got there, "serves", "was kept"), an error
+    // at the line of each key that does not hold.
+    void ReportVerdict(size_t index, const std::wstring& target, const FetchVerdict& verdict,
+                       const std::wstring& how);
+
+    std::vector<Finding>& Findings() { return findings_; }
+    const std::vector<Finding>& Findings() const { return findings_; }
+
+  private:
+    const CheckReport& report_;
+    const DocumentIndex index_;
+    FetchPlatform& platform_;
+    void (*found_)(const Finding&, void*);
+    void* context_;
+    std::vector<Finding> findings_;
 };
 
 // Fetches and tests every loaded prerequisite of `report` that has a Url.
