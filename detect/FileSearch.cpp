@@ -18,26 +18,32 @@ bool IsDotEntry(const wchar_t* name) {
            (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
 }
 
-// True when an entry `name` exists in `folder`. A plain name is checked
-// directly (much cheaper than a directory listing in large folders); a
-// name with wildcards needs the listing.
-bool EntryExists(const std::wstring& folder, const std::wstring& name) {
+// The name of the entry `name` names in `folder`, or an empty text when
+// there is none. A plain name is checked directly (much cheaper than a
+// directory listing in large folders) and comes back as it is; a name with
+// wildcards needs the listing and gives the first entry it matches.
+std::wstring MatchingEntry(const std::wstring& folder, const std::wstring& name) {
     const std::wstring path = folder + name;
     if (name.find_first_of(L"*?") == std::wstring::npos) {
-        return !name.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        return !name.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES
+                   ? name
+                   : std::wstring();
     }
     WIN32_FIND_DATAW data;
     UniqueFind match(::FindFirstFileW(path.c_str(), &data));
-    return match.IsValid();
+    return match ? std::wstring(data.cFileName) : std::wstring();
 }
 
 // Looks for `name` in `folder` (trailing backslash), then `depth` levels
-// below it. Appends the version of the first match and returns true.
+// below it. Appends the version of the first match, read from the file it
+// matched (`file` receives its path), and returns true.
 bool SearchFolder(const std::wstring& folder, const std::wstring& name, int32_t depth,
-                  std::vector<std::wstring>& found) {
-    if (EntryExists(folder, name)) {
+                  std::vector<std::wstring>& found, std::wstring& file) {
+    const std::wstring entry = MatchingEntry(folder, name);
+    if (!entry.empty()) {
+        file = folder + entry;
         FileVersion version;
-        GetFileVersion(folder + name, version);  // failure: 0.0.0.0
+        GetFileVersion(file, version);  // failure: 0.0.0.0
         found.push_back(FormatFileVersion(version));
         return true;
     }
@@ -54,7 +60,7 @@ bool SearchFolder(const std::wstring& folder, const std::wstring& name, int32_t 
         } while (::FindNextFileW(list.Get(), &data));
     }
     for (const auto& sub : subfolders) {
-        if (SearchFolder(sub, name, depth - 1, found)) return true;
+        if (SearchFolder(sub, name, depth - 1, found, file)) return true;
     }
     return false;
 }
@@ -72,7 +78,8 @@ std::vector<std::wstring> FixedDriveRoots() {
 
 }  // namespace
 
-std::vector<std::wstring> FindFileVersion(const std::wstring& searchString, bool use64) {
+std::vector<std::wstring> FindFileVersion(const std::wstring& searchString, bool use64,
+                                          std::wstring* file) {
     const FileSearchTarget parsed = ParseFileSearchString(searchString);
     std::vector<std::wstring> candidates;
     if (IsBareFileName(parsed.path)) {
@@ -84,12 +91,14 @@ std::vector<std::wstring> FindFileVersion(const std::wstring& searchString, bool
     // included) and listing.
     FsRedirectionOff view(use64);
     std::vector<std::wstring> found;
+    std::wstring matched;
     for (const auto& path : candidates) {
         const size_t slash = path.rfind(L'\\');
         const std::wstring folder = slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
         const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-        if (SearchFolder(folder, name, parsed.depth, found)) break;
+        if (SearchFolder(folder, name, parsed.depth, found, matched)) break;
     }
+    if (file != nullptr) *file = matched;
     return found;
 }
 

@@ -1,5 +1,7 @@
 #include "detect/RegistryAccess.h"
 
+#include <algorithm>
+
 #include "common/Text.h"
 #include "common/Wow64.h"
 
@@ -67,6 +69,9 @@ bool ReadValueTyped(HKEY key, const std::wstring& name, std::wstring& text, DWOR
         case REG_EXPAND_SZ:
         case REG_MULTI_SZ: {
             text.assign(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+            // A string ends at its first NUL, as Windows reads it, whatever
+            // follows in the data; a multi-string keeps its inner NULs.
+            if (type != REG_MULTI_SZ) text.resize(std::min(text.size(), text.find(L'\0')));
             while (!text.empty() && text.back() == L'\0') text.pop_back();
             return true;
         }

@@ -25,8 +25,10 @@ bool OpenRegistryKey(const RegistryPath& path, REGSAM access, bool use64, Regist
 // size / 2 characters, so an odd last byte is dropped, and data without a
 // terminating NUL is read no further than its size.
 bool ReadValueRaw(HKEY key, const std::wstring& name, std::wstring& text);
-// String, expandable and multi-string data without trailing NULs, DWORD data
-// as unsigned decimal; any other type fails. `type` receives the data type.
+// String and expandable data up to the first NUL (as Windows reads them,
+// also when junk follows it in the data), multi-string data without its
+// trailing NULs, DWORD data as unsigned decimal; any other type fails.
+// `type` receives the data type.
 bool ReadValueTyped(HKEY key, const std::wstring& name, std::wstring& text, DWORD* type = nullptr);
 // The data as a reference puts it into a path: ReadValueTyped, but
 // expandable data with its %variables% expanded (ExpandEnvironment, in the

@@ -59,12 +59,19 @@ std::wstring DescribeSearch(size_t number, const PrerequisiteSearch& search,
     } else {
         // The values read, each with its verdict up to the first accepted one.
         const VersionRange range = VersionRange::Parse(search.verMin, search.verMax);
+        // A file search names the file it read when that is not the path
+        // written (a wildcard, a subfolder, a drive, a reference).
+        const std::wstring namedFile =
+            type == kSearchFile && result.value != ParseFileSearchString(search.searchString).path
+                ? result.value
+                : std::wstring();
         const bool limits = !compares && range.Limits();
         size_t shown = 0;
         for (bool accepted = false; shown < values.size() && shown < kValuesListed && !accepted;
              ++shown) {
             AppendPieces(
                 text, {shown == 0 ? TextPiece("read \"") : TextPiece(", \""), values[shown], "\""});
+            if (!namedFile.empty()) AppendPieces(text, {" from ", namedFile});
             if (!limits) continue;
             const VersionVerdict verdict = range.Judge(values[shown]);
             accepted = verdict == VersionVerdict::kAccepted;

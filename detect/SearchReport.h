@@ -17,7 +17,9 @@ namespace pravel {
 // each with its verdict against VerMin and VerMax up to the first accepted
 // one (accepted, no version, pre-release, below VerMin, above VerMax), then
 // the bounds ("; VerMin=<min>, VerMax=<max>") or "; no VerMin or VerMax: any
-// value counts"; type 9 instead names its RefContent comparison and whether
+// value counts"; a file search (type 0) names the file it read after its
+// version ("from <path>", result.value) unless that is the path written in
+// SearchString; type 9 instead names its RefContent comparison and whether
 // it holds. The other types say what the system answered ("the key opened",
 // "the value does not exist", ...). `result` carries the decided found flag.
 std::wstring DescribeSearch(size_t number, const PrerequisiteSearch& search,

@@ -65,7 +65,7 @@ bool SystemSearchRunner::Run(const PrerequisiteSearch& search, bool use64, Searc
     auto& values = result.foundValues;
     switch (search.type) {
         case kSearchFile:
-            values = FindFileVersion(target, use64);
+            values = FindFileVersion(target, use64, &result.value);  // the file read, for the log
             return false;
         case kSearchSubkeyNames: {
             UniqueHKey key;

@@ -63,10 +63,13 @@ TEST_F(FileSearch, DepthCountsSubfolderLevels) {
     EXPECT_FALSE(RunSearch(kSearchFile, tree_ / L"missing.dll?3").found);
 }
 
-TEST_F(FileSearch, WildcardNameIsFoundByListingButHasNoVersion) {
-    Outcome o = RunSearch(kSearchFile, tree_ / L"a\\b\\app*.dll");
+TEST_F(FileSearch, WildcardNameIsReadFromTheFileItMatched) {
+    Outcome o = RunSearch(kSearchFile, tree_ / L"a\\app*.dll?1", L"1.2");
     EXPECT_TRUE(o.found);
-    EXPECT_EQ(std::vector<std::wstring>{L"0.0.0.0"}, o.values);
+    EXPECT_EQ(std::vector<std::wstring>{L"1.2.3.4"}, o.values);
+    EXPECT_EQ(L"read \"1.2.3.4\" from " + (tree_ / L"a\\b\\app.dll") +
+                  L" (accepted); VerMin=1.2, VerMax=: found",
+              o.line);
     EXPECT_FALSE(RunSearch(kSearchFile, tree_ / L"a\\b\\zz*.dll").found);
 }
 

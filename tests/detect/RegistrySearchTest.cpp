@@ -113,7 +113,9 @@ namespace {
 
 struct RegistryLineCase {
     int32_t type;
-    const wchar_t* path;    // after "HKCU\Software\PravelTests\Registry"
+    const wchar_t* path;    // after "HKCU\Software\PravelTests\Registry" when it starts with "\",
+                            // else the SearchString, "<key>" being that key and "<dir>"
+                            // the folder of the versioned fixture DLL (also in `line`)
     const wchar_t* bounds;  // "VerMin|VerMax|RefContent"
     const wchar_t* line;    // after "Search 1 (<SearchString>): "
 };
@@ -128,10 +130,24 @@ TEST_P(RegistryLine, SaysWhatWasReadAndWhatDecided) {
     names.AddSubkey(L"1.5");
     names.AddSubkey(L"beta");
     names.SetString(L"9.1.2", L"x");
+    // String data with junk after its NUL, as some installers write it.
+    const std::wstring dir =
+        FolderOf(testing_support::PathFromEnvironment("FIXTURE_VERSIONED_DLL"));
+    TestKey junk(HKEY_CURRENT_USER, kUserKey + L"\\Junk");
+    junk.SetString(L"Dir", dir + std::wstring(L"\0junk", 5));
+    junk.SetString(L"Expand", std::wstring(L"%SystemRoot%\0junk", 17), REG_EXPAND_SZ);
+    auto fill = [&](std::wstring text) {
+        for (const auto& [name, value] : {std::pair{L"<key>", kUser}, std::pair{L"<dir>", dir}}) {
+            for (size_t at; (at = text.find(name)) != std::wstring::npos;)
+                text.replace(at, wcslen(name), value);
+        }
+        return text;
+    };
     const RegistryLineCase& c = GetParam();
-    const std::vector<std::wstring> bounds = Split(c.bounds, L"|");
-    const Outcome o = RunSearch(c.type, kUser + c.path, bounds.at(0), bounds.at(1), bounds.at(2));
-    EXPECT_EQ(c.line, o.line);
+    const std::vector<std::wstring> bounds = Split(fill(c.bounds), L"|");
+    const std::wstring path = c.path[0] == L'\\' ? kUser + c.path : fill(c.path);
+    const Outcome o = RunSearch(c.type, path, bounds.at(0), bounds.at(1), bounds.at(2));
+    EXPECT_EQ(fill(c.line), o.line);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -153,7 +169,23 @@ INSTANTIATE_TEST_SUITE_P(
         RegistryLineCase{
             kSearchValueCompare, L"\\Release", L"||G528039",
             L"read \"528040\"; RefContent G528039 (greater, digits only) holds: found"},
-        RegistryLineCase{kSearchValueCompare, L"\\Blob", L"||D", L"nothing read: not found"}));
+        RegistryLineCase{kSearchValueCompare, L"\\Blob", L"||D", L"nothing read: not found"},
+        // String data ends at its first NUL in every reader, as in Windows.
+        RegistryLineCase{kSearchRegistryValue, L"\\Junk\\Dir", L"||",
+                         L"read \"<dir>\"; no VerMin or VerMax: any value counts: found"},
+        RegistryLineCase{kSearchValueCompare, L"\\Junk\\Dir", L"||E<dir>",
+                         L"read \"<dir>\"; RefContent E<dir> (ends with) holds: found"},
+        RegistryLineCase{kSearchValueCompare, L"\\Junk\\Expand", L"||M%SystemRoot%",
+                         L"read \"%SystemRoot%\"; RefContent M%SystemRoot% (equals) holds: found"},
+        RegistryLineCase{kSearchFile, L"!<key>\\Junk\\Dir!\\absent.dll", L"||",
+                         L"nothing read: not found"},
+        // A wildcard reads the file it matched and names it.
+        RegistryLineCase{kSearchFile, L"!<key>\\Junk\\Dir!\\fixture_v*.dll", L"1.0||",
+                         L"read \"1.2.3.4\" from <dir>\\fixture_versioned.dll (accepted); "
+                         L"VerMin=1.0, VerMax=: found"},
+        RegistryLineCase{kSearchFile, L"<dir>\\fixture_v*.dll", L"1.2.3.5||",
+                         L"read \"1.2.3.4\" from <dir>\\fixture_versioned.dll (below VerMin); "
+                         L"VerMin=1.2.3.5, VerMax=: not found"}));
 
 TEST_F(RegistrySearch, LongValuesAreReadWhole) {
     const std::wstring longText(5000, L'7');
