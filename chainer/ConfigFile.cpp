@@ -6,6 +6,7 @@
 
 #include "common/Handles.h"
 #include "common/Text.h"
+#include "launch/ProcessLaunch.h"
 
 namespace pravel {
 
@@ -28,16 +29,34 @@ UniqueFile OpenConfiguration(const std::wstring& path, DWORD& error) {
     }
 }
 
+uint32_t FindConfiguration(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    UniqueFind find(::FindFirstFileW(path.c_str(), &data));
+    if (find) return 0;
+    const DWORD error = ::GetLastError();
+    return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+ConfigurationLookupFn g_lookup = &FindConfiguration;
+
 }  // namespace
+
+void SetConfigurationLookup(ConfigurationLookupFn lookup) {
+    g_lookup = lookup != nullptr ? lookup : &FindConfiguration;
+}
 
 ConfigFileStatus ReadConfigurationFile(const std::wstring& path, std::wstring& text) {
     text.clear();
-    WIN32_FIND_DATAW data;
-    UniqueFind find(::FindFirstFileW(path.c_str(), &data));
-    if (!find) return ConfigFileStatus::kMissing;
-
-    DWORD error = 0;
-    UniqueFile file = OpenConfiguration(path, error);
+    // Only a file or folder that is not there makes the configuration
+    // missing. A folder that cannot be listed (access denied), a lost
+    // network path or a drive that is not ready say nothing about it: it may
+    // well be there, so the run must not end as if there were nothing to do.
+    DWORD error = g_lookup(path);
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        return ConfigFileStatus::kMissing;
+    }
+    UniqueFile file;
+    if (error == 0) file = OpenConfiguration(path, error);
     // The size of the file as opened: a copy that was still being written
     // when it was found has its whole size only now.
     LARGE_INTEGER size = {};
@@ -57,7 +76,8 @@ ConfigFileStatus ReadConfigurationFile(const std::wstring& path, std::wstring& t
     // No log can be written without the file's LogFile: the debugger output
     // is the only place that can tell why the run did not start.
     ::OutputDebugStringW(
-        Concat({"Cannot read the configuration ", path, " (error ", DecimalPiece(error), ")."})
+        Concat({"Cannot read the configuration ", path, " (error ", DecimalPiece(error), ": ",
+                TrimWhite(FormatSystemMessage(error)), ")."})
             .c_str());
     return ConfigFileStatus::kUnusable;
 }

@@ -28,9 +28,19 @@ constexpr uint32_t kConfigurationWaitMs = 10000;
 constexpr uint32_t kConfigurationRetryStepMs = 100;
 
 // Windows only: finds and reads the file at `path`, read whole at the size
-// it has once opened. kUnusable when it exists but cannot be opened (also
-// after kConfigurationWaitMs of sharing violations), sized or read; the
-// reason then goes to the debugger output (no log can be written yet).
+// it has once opened. kMissing only when looking for it answers "file not
+// found" or "path not found"; kUnusable when it cannot be looked for
+// otherwise (access denied on its folder, a lost network path, a drive not
+// ready), or exists but cannot be opened (also after kConfigurationWaitMs
+// of sharing violations), sized or read. The reason then goes to the
+// debugger output ("Cannot read the configuration <path> (error <n>:
+// <system text>)."): no log can be written without the file's LogFile.
 ConfigFileStatus ReadConfigurationFile(const std::wstring& path, std::wstring& text);
+
+// --- Seam for the tests that link the library --------------------------------
+// How the configuration is looked for (default: FindFirstFileW): 0 when it
+// is there, else the Win32 error. Null restores the default.
+using ConfigurationLookupFn = uint32_t (*)(const std::wstring& path);
+void SetConfigurationLookup(ConfigurationLookupFn lookup);
 
 }  // namespace pravel

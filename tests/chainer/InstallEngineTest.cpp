@@ -3,7 +3,10 @@
 // summary with the restart request replaced.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "chainer/ChainerApp.h"
+#include "chainer/ConfigFile.h"
 #include "chainer/IniDocument.h"
 #include "chainer/InstallEngine.h"
 #include "chainer/SystemEnvironment.h"
@@ -166,6 +169,19 @@ TEST_F(Engine, SinkSeesRangeStepsAndTheFailedMandatoryPrerequisite) {
     cancelled.cancelled = true;
     EXPECT_EQ(kInstallUserExit, engine.InstallAll(&cancelled));
     EXPECT_EQ(3u, ReadRecords(dir_.Path()).size());
+}
+
+// Only a configuration that is not there ends the run with 0; one that
+// cannot be looked for (its folder not listable, a lost network path, a
+// drive not ready) may be there: 1.
+TEST(ConfigurationLookup, OnlyANameThatIsNotThereIsAMissingConfiguration) {
+    static uint32_t error = 0;
+    SetConfigurationLookup([](const std::wstring&) { return error; });
+    for (const uint32_t code : {2, 3, 5, 53, 21}) {  // not found, path not found, the others
+        error = code;
+        EXPECT_EQ(code <= 3 ? kExitSuccess : kExitMandatoryMissing, ChainerApp().Run()) << code;
+    }
+    SetConfigurationLookup(nullptr);
 }
 
 TEST_F(Engine, NeededRestartStopsTheRemainingInstallations) {
