@@ -202,6 +202,12 @@ bool InstallEngine::PrepareStart(const LaunchItem& item, HeldStart& held) {
     const Prerequisite& p = set_.At(static_cast<size_t>(item.prerequisiteIndex));
     if (p.locationKind != kLocationUrl) return true;  // a file delivered with the program
     const FileLocation location = ParseFileLocation(p.location);
+    if (location.refused) {
+        Log({"The file: location of ", p.name,
+             " is refused: a \"/\" or \"\\\" in its user name or password cannot be told from "
+             "its path (write them as %2F and %5C); nothing is run."});
+        return false;
+    }
     const std::wstring share = ShareRootOf(item.filePath);
     if (location.isFile && !location.user.empty() && !share.empty()) {
         held.share.Connect(share, location);

@@ -366,7 +366,11 @@ std::wstring ExplainConfiguration(const CheckReport& report) {
                      (p.signerKey.empty() ? std::wstring() : L" with the key " + p.signerKey) +
                      L" under a root this machine trusts");
             }
-            if (ParseFileLocation(p.location).isFile) {
+            if (ParseFileLocation(p.location).refused) {
+                line(
+                    L"  When missing: nothing is installed: pravel refuses its file: location "
+                    L"(see the error above).");
+            } else if (ParseFileLocation(p.location).isFile) {
                 file = FileLocationPath(p.location);
                 line(L"  When missing: it is installed from the file " + file + L" (no download)" +
                      (checks.empty() ? std::wstring() : L", only when " + checks) + L".");
@@ -385,7 +389,7 @@ std::wstring ExplainConfiguration(const CheckReport& report) {
             line(L"  When missing: the user is sent to the web page " + p.location +
                  L"; pravel installs nothing itself.");
         }
-        if (p.locationKind != kLocationOpenSite) {
+        if (p.locationKind != kLocationOpenSite && !ParseFileLocation(p.location).refused) {
             for (int mode = 0; mode < 2; ++mode) {
                 const std::wstring arguments = TrimWhite(InstallerArguments(p, mode));
                 line(std::wstring(mode == 0 ? L"  Silent run (\"q\"): "

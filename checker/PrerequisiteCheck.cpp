@@ -1,5 +1,6 @@
 #include "checker/PrerequisiteCheck.h"
 
+#include "chainer/LaunchList.h"
 #include "checker/KeyNames.h"
 #include "common/IntegerRule.h"
 #include "common/Text.h"
@@ -238,6 +239,15 @@ void CheckPrerequisiteSection(const IndexedSection& keys, const PrerequisiteCont
                              ? std::wstring(L" has no scheme")
                              : L" has the scheme " + Quoted(url->value.substr(0, scheme))) +
                         L"; pravel downloads http://, https://, ftp:// and file:// URLs");
+        }
+        if (local && ParseFileLocation(url->value).refused) {
+            findings.push_back(Finding{
+                url->line, Severity::kError,
+                L"Url " + Quoted(url->value) +
+                    L": a \"/\" or \"\\\" in the user name or password cannot be told from the "
+                    L"path, so pravel refuses the location and never runs the file; write them "
+                    L"percent-encoded: " +
+                    Quoted(EncodedFileLocation(url->value))});
         }
         const bool sized = exact != nullptr && ParseConfigInteger(exact->value) != 0;
         const bool digest = (md5 != nullptr && !md5->value.empty()) ||

@@ -3,6 +3,7 @@
 // with the system's file copy.
 #include <windows.h>
 
+#include "chainer/LaunchList.h"
 #include "common/ErrorCodes.h"
 #include "common/Text.h"
 #include "diag/Logger.h"
@@ -155,9 +156,24 @@ uint32_t Downloader::OpenFileSource(const SourceUrl& url, OpenResult& result) {
     if (credentials_ != nullptr) credentials_->BeginAttempts();
     // Wine cracks some file: URLs ("file://\\server\share\x", "file://dir\x")
     // into the host part and leaves the path empty; Windows fills the path.
-    const std::wstring path = url.path.empty() ? url.host : url.path;
+    std::wstring path = url.path.empty() ? url.host : url.path;
     std::wstring user = url.user;
     std::wstring password = url.password;
+    // User information as the installation reads it: up to the last "@"
+    // before the first slash. A password with a slash cannot be told from
+    // the path (which would carry it, and name its first part as server).
+    const FileLocation location = ParseFileLocation(url.text);
+    if (location.refused) {
+        Log(
+            {"Download: a file: location whose user name or password holds \"/\" or \"\\\" is "
+             "refused (write them as %2F and %5C)"});
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (location.isFile && !location.user.empty()) {
+        path = location.path;
+        user = location.user;
+        password = location.password;
+    }
     bool connect = !user.empty();
     for (;;) {
         uint32_t error = 0;
