@@ -62,7 +62,28 @@ bool ReadProperty(unsigned long install, const wchar_t* name, WideBlock& value, 
     return true;
 }
 
+UINT SetPropertyThroughMsi(unsigned long install, const wchar_t* name, const wchar_t* value) {
+    return MsiSetPropertyW(install, name, value);
+}
+
+PropertySetter g_setProperty = &SetPropertyThroughMsi;
+
+// The next name of the blank-separated list `names` (blanks already turned
+// into NULs) from `start` on, skipping empty pieces; null at its end.
+const wchar_t* NextName(const wchar_t* names, size_t length, size_t& start) {
+    while (start < length) {
+        const wchar_t* name = names + start;
+        start += static_cast<size_t>(lstrlenW(name)) + 1;
+        if (name[0] != L'\0') return name;
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+void SetPropertySetter(PropertySetter setter) {
+    g_setProperty = setter != nullptr ? setter : &SetPropertyThroughMsi;
+}
 
 UINT SecureProperties(unsigned long install) {
     WideBlock data;
@@ -79,16 +100,20 @@ UINT SecureProperties(unsigned long install) {
     if (count == 0) return ERROR_SUCCESS;
 
     // Every value is secured before the first property is set: a value that
-    // cannot be secured leaves all of them as they were.
+    // cannot be secured leaves all of them as they were. The plain values are
+    // kept (wiped when they go) to put back the properties already set when
+    // a later one cannot be set (a deferred action may set none): all or
+    // none. A value that was secured has at most kMaxPlainChars characters.
     constexpr size_t kSlot = kMaxSecuredChars + 1;
+    constexpr size_t kPlainSlot = kMaxPlainChars + 1;
     WideBlock secured;
-    if (!secured.Allocate(count * kSlot)) return ERROR_FUNCTION_FAILED;
+    WideBlock plain;
+    if (!secured.Allocate(count * kSlot) || !plain.Allocate(count * kPlainSlot)) {
+        return ERROR_FUNCTION_FAILED;
+    }
     size_t slot = 0;
-    for (size_t start = 0; start < length;) {
-        const wchar_t* name = names + start;
-        const size_t nameLength = static_cast<size_t>(lstrlenW(name));
-        start += nameLength + 1;
-        if (nameLength == 0) continue;
+    size_t start = 0;
+    for (const wchar_t* name; (name = NextName(names, length, start)) != nullptr; ++slot) {
         WideBlock value;
         size_t valueLength = 0;
         size_t securedLength = 0;
@@ -97,16 +122,20 @@ UINT SecureProperties(unsigned long install) {
                 0) {
             return ERROR_FUNCTION_FAILED;
         }
-        ++slot;
+        ::lstrcpynW(plain.Data() + slot * kPlainSlot, value.Data(), kPlainSlot);
     }
-    slot = 0;
-    for (size_t start = 0; start < length;) {
-        const wchar_t* name = names + start;
-        const size_t nameLength = static_cast<size_t>(lstrlenW(name));
-        start += nameLength + 1;
-        if (nameLength == 0) continue;
-        MsiSetPropertyW(install, name, secured.Data() + slot * kSlot);
-        ++slot;
+    size_t set = 0;
+    start = 0;
+    for (const wchar_t* name; (name = NextName(names, length, start)) != nullptr; ++set) {
+        if (g_setProperty(install, name, secured.Data() + set * kSlot) == ERROR_SUCCESS) continue;
+        // Back to the earlier values, the failed one included (it may have
+        // changed all the same). Every value was read before the first set,
+        // so a name given twice gets the same earlier value both times.
+        size_t again = 0;
+        for (size_t k = 0; k <= set; ++k) {
+            g_setProperty(install, NextName(names, length, again), plain.Data() + k * kPlainSlot);
+        }
+        return ERROR_FUNCTION_FAILED;
     }
     return ERROR_SUCCESS;
 }

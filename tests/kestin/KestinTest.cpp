@@ -307,37 +307,50 @@ TEST_F(KestinInstall, TooLongValueFailsAndChangesNothing) {
 
 namespace {
 
-// Fails the `failAt`-th key derivation (counted from 1) of the library.
+// Fails the `failAt`-th key derivation, or property set (counted from 1)
+// of the library; a failed set still changes the property, as the worst a
+// failing installer could do.
 int g_failAt = 0;
 int g_derivations = 0;
+int g_sets = 0;
 DWORD FailNthDerivation() {
     return ++g_derivations == g_failAt ? static_cast<DWORD>(NTE_BAD_KEYSET) : 0;
+}
+UINT FailNthSet(unsigned long install, const wchar_t* name, const wchar_t* value) {
+    const UINT status = MsiSetPropertyW(install, name, value);
+    return ++g_sets == g_failAt ? static_cast<UINT>(ERROR_FUNCTION_FAILED) : status;
 }
 
 }  // namespace
 
 // Where the key cannot be derived (a profile whose key store cannot be
-// used), whichever value it strikes: every property keeps its value and the
-// action returns 1627. Without the failure the same data secures them all.
-TEST_F(KestinInstall, AFailedKeyDerivationLeavesEveryPropertyAsItWas) {
+// used) or a property cannot be set (a deferred action), whichever value it
+// strikes: every property keeps its value and the action returns 1627.
+// Without the failure the same data secures them all.
+TEST_F(KestinInstall, AFailedKeyDerivationOrSetLeavesEveryPropertyAsItWas) {
     const std::vector<std::pair<const wchar_t*, const wchar_t*>> properties = {
         {L"FIRST", L"one"}, {L"EMPTY", L""}, {L"SECOND", L"two"}, {L"THIRD", L"three"}};
-    kestin::SetKeyDerivationCheck(&FailNthDerivation);
-    for (int failAt = 0; failAt <= 4; ++failAt) {  // 0: no failure
-        for (const auto& [name, value] : properties) MsiSetPropertyW(install_, name, value);
-        MsiSetPropertyW(install_, L"CustomActionData", L"FIRST EMPTY SECOND THIRD");
-        g_failAt = failAt;
-        g_derivations = 0;
-        const UINT status = kestin::SecureProperties(install_);
-        // Three values need a key (the empty one does not): a fourth failure never comes.
-        const bool fails = failAt >= 1 && failAt <= 3;
-        EXPECT_EQ(fails ? 1627u : 0u, status) << failAt;
-        for (const auto& [name, value] : properties) {
-            const std::wstring expected = fails ? value : Secure(value);
-            EXPECT_EQ(expected, Property(name)) << failAt << " " << Narrow(name);
+    for (const bool derivation : {true, false}) {
+        kestin::SetKeyDerivationCheck(derivation ? &FailNthDerivation : nullptr);
+        kestin::SetPropertySetter(derivation ? nullptr : &FailNthSet);
+        // Four values need a key (the empty one does not), five are set (one twice).
+        const int failures = derivation ? 4 : 5;
+        for (int failAt = 0; failAt <= failures + 1; ++failAt) {  // 0: no failure
+            for (const auto& [name, value] : properties) MsiSetPropertyW(install_, name, value);
+            MsiSetPropertyW(install_, L"CustomActionData", L"FIRST EMPTY SECOND FIRST THIRD");
+            g_failAt = failAt;
+            g_derivations = g_sets = 0;
+            const UINT status = kestin::SecureProperties(install_);
+            const bool fails = failAt >= 1 && failAt <= failures;
+            EXPECT_EQ(fails ? 1627u : 0u, status) << derivation << failAt;
+            for (const auto& [name, value] : properties) {
+                const std::wstring expected = fails ? value : Secure(value);
+                EXPECT_EQ(expected, Property(name)) << derivation << failAt << " " << Narrow(name);
+            }
         }
     }
     kestin::SetKeyDerivationCheck(nullptr);
+    kestin::SetPropertySetter(nullptr);
 }
 
 TEST_F(KestinInstall, EmptyCustomActionDataFailsAndChangesNothing) {
