@@ -74,6 +74,7 @@ class Checker {
     const IniDocument& doc_;
     const DocumentIndex& index_;
     std::vector<Listed> listed_;  // ordered by number
+    int firstFree_ = 1;           // the first number listed_ lacks
     std::vector<std::wstring> listedNames_;
     std::unordered_set<std::wstring> listedNameSet_;
 };
@@ -111,6 +112,12 @@ void Checker::Run() {
         }
         std::sort(listed_.begin(), listed_.end(),
                   [](const Listed& a, const Listed& b) { return a.number < b.number; });
+    }
+    // The first number the list lacks (the list is read up to it), found
+    // once for every section that no list entry names.
+    for (const Listed& item : listed_) {
+        if (item.number != firstFree_) break;
+        ++firstFree_;
     }
     report_.listed = listed_.size();
 
@@ -211,16 +218,10 @@ std::wstring Checker::HowToList(int n) const {
         return L"; add the section [PREREQUISITES] with the line " + line +
                (n > 1 ? L" (the list counts up from App1 without gaps)" : L"");
     }
-    // The first number the list lacks: the list is read up to it.
-    int missing = 1;
-    for (const Listed& item : listed_) {
-        if (item.number != missing) break;
-        ++missing;
-    }
     return L"; add the line " + line + L" to [PREREQUISITES]" +
-           (missing < n ? L" (pravel reads the list up to the first missing number: " +
-                              AppKey(missing) + L" is missing too)"
-                        : std::wstring());
+           (firstFree_ < n ? L" (pravel reads the list up to the first missing number: " +
+                                 AppKey(firstFree_) + L" is missing too)"
+                           : std::wstring());
 }
 
 void Checker::CheckChainer() {
