@@ -163,8 +163,19 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
         }
         HWND owner = ::GetForegroundWindow();
         Log({"Launching URL:", RedactUrl(p.location)});
-        const std::wstring shortcut = OpenUrlThroughShortcut(p.location, ProgramTempFolder());
-        if (!shortcut.empty()) shortcuts_.push_back(Shortcut{shortcut, ::GetTickCount()});
+        uint32_t openError = 0;
+        const std::wstring shortcut =
+            OpenUrlThroughShortcut(p.location, ProgramTempFolder(), !interactive, openError);
+        if (shortcut.empty()) {
+            Log({"The site of ", p.name, " could not be opened: no shortcut file in ",
+                 ProgramTempFolder()});
+        } else {
+            shortcuts_.push_back(Shortcut{shortcut, ::GetTickCount()});
+        }
+        if (openError != 0) {
+            Log({"The site of ", p.name, " could not be opened (error ", DecimalPiece(openError),
+                 ": ", DownloadStatusText(openError), ")."});
+        }
         if (sink != nullptr && !quiet) {
             if (interactive) {
                 ShowMessage(owner, MB_ICONINFORMATION | MB_OK, texts_.openSiteMessage.c_str(),

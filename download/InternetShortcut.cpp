@@ -45,7 +45,9 @@ std::string InternetShortcutText(const std::string& ansiUrl) {
     return "[InternetShortcut]\r\nURL=" + ansiUrl + "\r\n";
 }
 
-std::wstring OpenUrlThroughShortcut(const std::wstring& url, const std::wstring& folder) {
+std::wstring OpenUrlThroughShortcut(const std::wstring& url, const std::wstring& folder, bool noUi,
+                                    uint32_t& openError) {
+    openError = 0;
     std::wstring path;
     UniqueFile file = CreateShortcutFile(folder, path);
     if (!file) return std::wstring();
@@ -59,7 +61,18 @@ std::wstring OpenUrlThroughShortcut(const std::wstring& url, const std::wstring&
         ::DeleteFileW(path.c_str());
         return std::wstring();
     }
-    ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    // Without a window that may be shown, the shell must not show its own
+    // (an error, "open with"): nobody could close it and it would wait for ever.
+    info.fMask = noUi ? SEE_MASK_FLAG_NO_UI : 0;
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!::ShellExecuteExW(&info)) {
+        openError = ::GetLastError();
+        if (openError == 0) openError = ERROR_NO_ASSOCIATION;
+    }
     return path;
 }
 

@@ -3,6 +3,7 @@
 // shell's "open" verb, so the user's browser and its settings decide.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace pravel {
@@ -12,9 +13,11 @@ std::string InternetShortcutText(const std::string& ansiUrl);
 
 // Writes "URLxxxx.url" (a new file) in `folder` with the shortcut of `url`
 // converted to the thread's ANSI code page and opens it with the shell
-// ("open", shown normally). The shell's own result is not looked at. Returns
-// the path of the shortcut file, or an empty text when it could not be
-// written (nothing is opened then).
-std::wstring OpenUrlThroughShortcut(const std::wstring& url, const std::wstring& folder);
+// ("open", shown normally; with `noUi` the shell shows no window of its own,
+// no error and no "open with", SEE_MASK_FLAG_NO_UI). `openError` receives 0
+// or the shell's Win32 error. Returns the path of the shortcut file, or an
+// empty text when it could not be written (nothing is opened then).
+std::wstring OpenUrlThroughShortcut(const std::wstring& url, const std::wstring& folder, bool noUi,
+                                    uint32_t& openError);
 
 }  // namespace pravel

@@ -837,6 +837,17 @@ TEST_F(DownloadRun, WebPageIsHandedToTheShellAsAnInternetShortcut) {
     EXPECT_EQ(L"[InternetShortcut]\\r\\nURL=http://downloads.invalid/portal?x=1\\r\\n",
               records[0].at(L"argfile"));
     EXPECT_FALSE(FileExists(shortcut)) << "the internet shortcut is left behind";
+
+    // A handler that cannot start: no window of the shell waits (nobody
+    // could close it in a silent run); the failure is logged, the run goes on.
+    HandlerOverride broken64(KEY_WOW64_64KEY, L"\"C:\\no\\such\\handler.exe\" \"%1\"");
+    HandlerOverride broken32(KEY_WOW64_32KEY, L"\"C:\\no\\such\\handler.exe\" \"%1\"");
+    EXPECT_EQ(
+        0u, RunSilent(L"[PREREQUISITES]\r\nApp1=Portal\r\n[App1]\r\n"
+                      L"OpenSite=http://downloads.invalid/portal\r\n"
+                      L"SearchType1=5\r\nSearchString1=HKCU\\Software\\PravelTests\\NoPortal\r\n"));
+    EXPECT_TRUE(HasMessageStartingWith(log, L"The site of Portal could not be opened (error "))
+        << Narrow(log);
 }
 
 }  // namespace
