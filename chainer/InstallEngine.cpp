@@ -141,12 +141,36 @@ void InstallEngine::BuildLaunchList(bool silent) {
     }
 }
 
+void InstallEngine::SetShutdownInProgress() {
+    shutdownInProgress_ = true;
+    if (RebootStarted() && !RebootDeclined()) {
+        Log({"Windows is ending the session for the restart pravel asked for."});
+    } else {
+        Log(
+            {"Windows is ending the session, and pravel asked for no restart (a logoff, or a "
+             "restart or shutdown that another program asked for): no prerequisite is installed "
+             "after this; the run keeps no restart pending for it."});
+    }
+}
+
+void InstallEngine::LogNotInstalled(int32_t from, std::initializer_list<TextPiece> why) {
+    for (int32_t k = from; k < launcher_.Count(); ++k) {
+        const std::wstring& name = launcher_.Item(k).displayName;
+        if (stoppedForRestart_) restart_.leftFor.push_back(name);
+        Log(Concat({"Prerequisite ", name, " is not installed in this run: "}) + Concat(why));
+    }
+}
+
 uint32_t InstallEngine::InstallAll(DownloadSink* sink) {
     stoppedForRestart_ = false;
+    restart_ = RestartStop();
     BuildLaunchList(Contains(set_.Options().options, L"q"));
     if (sink != nullptr) sink->SetRange(launcher_.Count());
     for (int32_t i = 0; i < launcher_.Count(); ++i) {
-        if (shutdownInProgress_) return kInstallSuccess;
+        if (shutdownInProgress_) {
+            LogNotInstalled(i, {"Windows is ending the session."});
+            return kInstallSuccess;
+        }
         const LaunchItem& item = launcher_.Item(i);
         if (sink != nullptr) {
             if (sink->IsCancelled()) return kInstallUserExit;
@@ -170,6 +194,16 @@ uint32_t InstallEngine::InstallAll(DownloadSink* sink) {
         }
         if (outcome == kLaunchRebootNeeded) {
             stoppedForRestart_ = true;
+            restart_.askedBy = item.displayName;
+            restart_.installerNeeds = item.returnCode == kSuccessRebootRequired;
+            if (restart_.installerNeeds || !RebootDeclined()) {
+                LogNotInstalled(i + 1, {"it is left for after the restart that ", item.displayName,
+                                        restart_.installerNeeds ? TextPiece(" needs (3010).")
+                                                                : TextPiece(" asked for.")});
+            } else {
+                LogNotInstalled(i + 1, {"the installations stopped at the restart that ",
+                                        item.displayName, " asked for, which was refused."});
+            }
             if (sink != nullptr) {
                 sink->ReportError(item.displayName.c_str(), kErrorRebootNeeded, nullptr);
             }

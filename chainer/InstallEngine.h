@@ -20,6 +20,7 @@
 #include "chainer/InterbootContext.h"
 #include "chainer/LaunchContext.h"
 #include "chainer/PrerequisiteSet.h"
+#include "chainer/RunExplanation.h"
 #include "download/DownloadPhase.h"
 #include "launch/InstallerLauncher.h"
 
@@ -77,12 +78,25 @@ class InstallEngine {
     // started, refused or is needed (an installer's 3010).
     bool StoppedForRestart() const { return stoppedForRestart_; }
     const std::wstring& FailedMandatory() const { return failedMandatory_; }
+    // The restart that stopped the installations: who asked and what was
+    // left for after it (empty `askedBy` when none did).
+    const RestartStop& Restart() const { return restart_; }
 
     InstallerLauncher& Launcher() { return launcher_; }
     bool RebootStarted() const { return launcher_.RebootStarted(); }
     bool RebootDeclined() const { return launcher_.RebootDeclined(); }
-    // Set by the progress window when Windows ends the session.
-    void SetShutdownInProgress() { shutdownInProgress_ = true; }
+    bool RestartNeeded() const { return launcher_.RestartNeeded(); }
+    // A restart is pending: one that pravel asked for (option r) and that
+    // was neither refused nor turned down by Windows, or one an installer
+    // needs (3010). Only then does the run end with -1.
+    bool RestartPending() const {
+        return (RebootStarted() && !RebootDeclined()) || RestartNeeded();
+    }
+    // Told by the progress window (on its thread) that Windows ends the
+    // session; logs whether that is the restart pravel asked for or a
+    // session that others end (a logoff, another program's restart or
+    // shutdown), which leaves no restart pending.
+    void SetShutdownInProgress();
     bool ShutdownInProgress() const { return shutdownInProgress_; }
 
   private:
@@ -94,6 +108,10 @@ class InstallEngine {
     // when the file is rejected: it is not started (logged).
     bool PrepareStart(const LaunchItem& item, HeldStart& held);
     bool ConfirmReboot(int32_t prerequisiteIndex);
+    // Logs why the launch entries from `from` on are not installed ("Prerequisite
+    // <name> is not installed in this run: <why>"); after a stop for a
+    // restart they are what is left for after it.
+    void LogNotInstalled(int32_t from, std::initializer_list<TextPiece> why);
 
     PrerequisiteSet& set_;
     const LaunchContext& context_;
@@ -104,6 +122,7 @@ class InstallEngine {
     std::wstring failedMandatory_;
     std::atomic<bool> shutdownInProgress_{false};
     bool stoppedForRestart_ = false;
+    RestartStop restart_;
     DownloadPhase downloads_;
 };
 

@@ -64,14 +64,16 @@ void PrerequisiteSet::Evaluate(size_t index, bool reevaluation) {
         return;
     }
     const MachineArchitecture machine = environment_->Architecture();
-    bool excluded = false;
-    if (!machine.queryExists) {
-        excluded = Contains(p.options, L"d");
+    const wchar_t* letter = nullptr;  // the option letter that excludes this machine
+    if (!machine.queryExists ||
+        (machine.querySucceeded && machine.nativeMachine != kMachineArm64)) {
+        letter = L"d";
     } else if (machine.querySucceeded) {
-        excluded = machine.nativeMachine == kMachineArm64 ? Contains(p.options, L"c")
-                                                          : Contains(p.options, L"d");
+        letter = L"c";
     }
-    if (excluded) {
+    if (letter != nullptr && Contains(p.options, letter)) {
+        Log({"Prerequisite ", p.name, " is not for this machine's architecture (option \"",
+             std::wstring_view(letter), "\"): it is not installed."});
         p.state = kStateUnsupported;
         return;
     }

@@ -19,9 +19,21 @@ void PrerequisiteSet::LogSelectionChange(const Prerequisite& p, bool selected) c
                                     : TextPiece(" is deselected.")});
 }
 
-std::wstring ExitCodeLine(const PrerequisiteSet& set, int32_t exitCode) {
+std::wstring ExitCodeLine(const PrerequisiteSet& set, int32_t exitCode,
+                          const RestartStop* restart) {
     if (exitCode == -1) {
-        return Concat({"Exit code -1: a restart is pending; HKCU\\InterbootContext is kept"});
+        std::wstring line = Concat({"Exit code -1: a restart is pending"});
+        if (restart != nullptr && !restart->askedBy.empty()) {
+            AppendPieces(line, {" (", restart->askedBy,
+                                restart->installerNeeds ? TextPiece(" returned 3010)")
+                                                        : TextPiece(" asked for it, option r)")});
+            for (size_t k = 0; k < restart->leftFor.size(); ++k) {
+                AppendPieces(
+                    line, {k == 0 ? TextPiece("; left for after the restart: ") : TextPiece(", "),
+                           restart->leftFor[k]});
+            }
+        }
+        return line + Concat({"; HKCU\\InterbootContext is kept"});
     }
     const bool decideOnly =
         exitCode == 0 && set.Options().options.find_first_of(L"qb") == std::wstring::npos;

@@ -6,15 +6,25 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "chainer/PrerequisiteSet.h"
 
 namespace pravel {
 
+// The restart that stopped the installations.
+struct RestartStop {
+    std::wstring askedBy;               // the prerequisite whose restart it is
+    bool installerNeeds = false;        // its installer returned 3010 (else its option r asked)
+    std::vector<std::wstring> leftFor;  // prerequisites left for after it, in list order
+};
+
 // The run's last line, "Exit code <n>: <why>", after the run over `set`
 // (its prerequisites as last decided; `exitCode` is one of the run's codes
 // -1, 0 and 1, any other counts as 1):
-//  -1: a restart is pending;
+//  -1: a restart is pending; with `restart`, the prerequisite that needs
+//      it ("X returned 3010" or "X asked for it, option r") and those left
+//      for after it;
 //   1: the mandatory prerequisite that the run's verdict finds missing
 //      (PrerequisiteSet::MandatoryPresent: by its decision, selected or
 //      not), or "was not decided" when no decision reached it; "the lines
@@ -23,6 +33,7 @@ namespace pravel {
 //      selected for installing would be installed, and a missing mandatory
 //      one (which such a run does not report by its code) is named;
 //      otherwise every mandatory prerequisite is present.
-std::wstring ExitCodeLine(const PrerequisiteSet& set, int32_t exitCode);
+std::wstring ExitCodeLine(const PrerequisiteSet& set, int32_t exitCode,
+                          const RestartStop* restart = nullptr);
 
 }  // namespace pravel

@@ -117,15 +117,12 @@ std::wstring UndecidedMandatory(const PrerequisiteSet& set) {
     return std::wstring();
 }
 
-// A restart that was started and not refused: the run ends with it.
-bool RestartPending(const InstallEngine& engine) {
-    return engine.RebootStarted() && !engine.RebootDeclined();
-}
-
 // The silent installation (general option "q"): everything on this thread,
 // without a sink. An unexpected error ends the installations, not the run.
 // The result is 1 when a mandatory prerequisite is still missing afterwards
-// (also after a restart that was needed but not performed).
+// (also after a restart that pravel asked for and that was refused); a
+// pending restart (asked for, or needed by an installer's 3010) ends the
+// run with it.
 int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
     Log({"Starting installing prerequisites in silent mode."});
     engine.SetSilent(true);
@@ -150,7 +147,7 @@ int32_t InstallSilently(InstallEngine& engine, PrerequisiteSet& set) {
         Log({"Installing the prerequisites stopped on error ", HResultPiece(failure),
              "; the remaining ones were not installed."});
     }
-    if (RestartPending(engine)) return kExitSuccess;
+    if (engine.RestartPending()) return kExitSuccess;
     return MandatoryPresentAfterwards(engine, set) ? kExitSuccess : kExitMandatoryMissing;
 }
 
@@ -173,7 +170,8 @@ int32_t InstallWithWindow(InstallEngine& engine, PrerequisiteSet& set, Preparing
     const int ended = dialog.Run(::GetActiveWindow(), preparing.Title());
     if (ended == 7) return kExitMandatoryMissing;
     if (ended == 1) return kExitSuccess;
-    if (RestartPending(engine) || engine.ShutdownInProgress()) return kExitSuccess;
+    // A session that others end is no restart: what is missing stays missing.
+    if (engine.RestartPending()) return kExitSuccess;
     if (MandatoryPresentAfterwards(engine, set)) return kExitSuccess;
     Log({"The mandatory prerequisite ", engine.FailedMandatory(),
          " is still missing after the progress window ended."});
@@ -184,16 +182,20 @@ TextPiece TrueFalse(bool value) {
     return value ? TextPiece("true") : TextPiece("false");
 }
 
-// The summary lines; true when a reboot is pending.
+// The summary lines; true when a restart is pending: one that pravel asked
+// for and that was neither refused nor turned down, or one that an
+// installer needs (3010). The end of a session that pravel did not ask for
+// (a logoff, another program's restart) leaves none pending.
 bool SummariseReboot(const InstallEngine* engine) {
     const bool started = engine != nullptr && engine->RebootStarted();
     const bool declined = engine != nullptr && engine->RebootDeclined();
+    const bool needed = engine != nullptr && engine->RestartNeeded();
     const bool inProgress = engine != nullptr && engine->ShutdownInProgress();
     Log({"After running prerequisites we have:"});
-    Log({"  Reboot was required=", TrueFalse(started)});
+    Log({"  Reboot was required=", TrueFalse(started || needed)});
     if (started) Log({"  Reboot was refused=", TrueFalse(declined)});
     if (started && !declined) Log({"  Reboot in Progress=", TrueFalse(inProgress)});
-    return (started && !declined) || inProgress;
+    return engine != nullptr && engine->RestartPending();
 }
 
 }  // namespace
@@ -247,7 +249,7 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set, DecisionEnvironment& 
     set.SetEnvironment(nullptr);
     rebootPending_ = rebootPending ? 1 : 0;
     if (!rebootPending) InterbootContext::DeleteKey();
-    if (logEnabled) Log(ExitCodeLine(set, result));
+    if (logEnabled) Log(ExitCodeLine(set, result, engine ? &engine->Restart() : nullptr));
     return result;
 }
 

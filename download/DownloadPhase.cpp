@@ -90,6 +90,14 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
     if (sink_ != nullptr) sink_->SetRange(static_cast<int32_t>(items_.size()));
 
     const int32_t keep = set_.Options().keepFiles;
+    // The downloads that a stop leaves out, each with why.
+    auto logSkipped = [this](const DownloadItem& stop, const char* why) {
+        const std::wstring& name = set_.At(static_cast<size_t>(stop.prerequisiteIndex)).name;
+        for (const DownloadItem* next = &stop + 1; next != items_.data() + items_.size(); ++next) {
+            Log({"Download of ", set_.At(static_cast<size_t>(next->prerequisiteIndex)).name,
+                 " skipped: the download of ", name, AsciiPiece(why)});
+        }
+    };
     for (DownloadItem& item : items_) {
         Prerequisite& p = set_.At(static_cast<size_t>(item.prerequisiteIndex));
         if (sink_ != nullptr && sink_->IsCancelled()) {
@@ -112,6 +120,7 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
             if (IsMandatory(p)) {
                 if (sink_ != nullptr)
                     sink_->ReportError(p.name.c_str(), DLERR_MANDATORY_FAILED, nullptr);
+                logSkipped(item, " (mandatory) failed.");
                 return kInstallFailure;
             }
             continue;
@@ -127,6 +136,7 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
             ::DeleteFileW(item.targetPath.c_str());
             Log({"Downloaded file was rejected.(", std::wstring_view(reason), ")."});
             if (sink_ != nullptr) sink_->ReportError(L"", DLERR_REJECTED, nullptr);
+            logSkipped(item, " was rejected.");
             return kInstallFailure;
         }
         Log({"Downloaded file was accepted."});

@@ -4,6 +4,7 @@
 // listener, and restarts Windows when an entry's reboot mode asks for it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -59,10 +60,11 @@ class InstallerLauncher {
 
     // Launch, then the reboot handling of the entry: a restart for reboot
     // mode 1, or mode 2 when the confirmation callback answers true
-    // ("Rebooting machine..."); 3010 alone only records that a restart is
-    // needed. `quiet`: no question is asked. A restart request that Windows
-    // does not accept is logged with its error and counts as refused
-    // (RebootDeclined): only an accepted request leaves a restart pending.
+    // ("Rebooting machine..."); 3010 records that a restart is needed
+    // (RestartNeeded: the installer needs one, whatever pravel asks) and
+    // starts none by itself. `quiet`: no question is asked. A restart request
+    // that Windows does not accept is logged with its error and counts as
+    // refused (RebootDeclined).
     int32_t LaunchWithReboot(int32_t index, bool quiet);
 
     // Asks (unless quiet; No sets RebootDeclined), enables SeShutdownPrivilege
@@ -78,8 +80,12 @@ class InstallerLauncher {
     }
 
     uint32_t LastLaunchError() const { return lastLaunchError_; }
-    bool RebootStarted() const { return rebootStarted_; }
-    bool RebootDeclined() const { return rebootDeclined_; }
+    // Readable from any thread (the window that learns of the session's end).
+    bool RebootStarted() const { return rebootStarted_.load(); }
+    bool RebootDeclined() const { return rebootDeclined_.load(); }
+    // An entry returned 3010: a restart must come before its installation is
+    // complete (pending whether or not the user or Windows took a request).
+    bool RestartNeeded() const { return restartNeeded_; }
 
   private:
     bool StartAsLocalSystem(LaunchItem& item);
@@ -88,8 +94,9 @@ class InstallerLauncher {
     LaunchListener* listener_;
     std::vector<LaunchItem> items_;
     uint32_t lastLaunchError_ = 0;
-    bool rebootStarted_ = false;
-    bool rebootDeclined_ = false;
+    std::atomic<bool> rebootStarted_{false};
+    std::atomic<bool> rebootDeclined_{false};
+    bool restartNeeded_ = false;
     std::function<bool(int32_t)> confirm_;
 };
 

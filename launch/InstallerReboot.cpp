@@ -65,6 +65,7 @@ void SetRebootQuestion(RebootQuestionFn question) {
 int32_t InstallerLauncher::LaunchWithReboot(int32_t index, bool quiet) {
     const LaunchItem& item = Item(index);
     if (!Launch(index)) return kLaunchFailed;
+    if (item.returnCode == kSuccessRebootRequired) restartNeeded_ = true;
     const bool restart = item.rebootMode == 1 ||
                          (item.rebootMode == 2 && confirm_ && confirm_(item.prerequisiteIndex));
     if (restart) {
@@ -80,11 +81,7 @@ int32_t InstallerLauncher::LaunchWithReboot(int32_t index, bool quiet) {
         }
         return kLaunchRebootNeeded;
     }
-    if (item.returnCode == kSuccessRebootRequired) {
-        rebootDeclined_ = true;
-        return kLaunchRebootNeeded;
-    }
-    return kLaunchInstalled;
+    return item.returnCode == kSuccessRebootRequired ? kLaunchRebootNeeded : kLaunchInstalled;
 }
 
 bool InstallerLauncher::Reboot(bool quiet) {

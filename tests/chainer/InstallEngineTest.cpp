@@ -18,6 +18,8 @@
 #include "ui/AppModule.h"
 #include "launch/LaunchTestLog.h"
 #include "support/FakeInstaller.h"
+#include "support/WindowDriver.h"
+#include "ui/ResourceIds.h"
 
 using namespace pravel;
 using namespace testing_support;
@@ -194,9 +196,11 @@ TEST_F(Engine, NeededRestartStopsTheRemainingInstallations) {
     EXPECT_EQ(kInstallFailure, engine.InstallAll(&sink));
     EXPECT_EQ(L"error E0000025 Needs", sink.calls.back());
     EXPECT_EQ(1u, ReadRecords(dir_.Path()).size());
-    EXPECT_TRUE(engine.RebootDeclined());
+    EXPECT_FALSE(engine.RebootDeclined());  // nobody refused: the restart is pending
+    EXPECT_TRUE(engine.RestartPending());
     EXPECT_FALSE(engine.RebootStarted());
     EXPECT_EQ(0, g_requests);
+    EXPECT_EQ(std::vector<std::wstring>{L"After"}, engine.Restart().leftFor);
 }
 
 TEST_F(Engine, SilentRunWithRebootModeRKeepsTheKeyAndReportsAPendingReboot) {
@@ -219,8 +223,10 @@ TEST_F(Engine, SilentRunWithRebootModeRKeepsTheKeyAndReportsAPendingReboot) {
     EXPECT_EQ(L"  Reboot was required=true", summary[1]);
     EXPECT_EQ(L"  Reboot was refused=false", summary[2]);
     EXPECT_EQ(L"  Reboot in Progress=false", summary[3]);
-    EXPECT_EQ(L"Exit code -1: a restart is pending; HKCU\\InterbootContext is kept",
-              messages.back());
+    EXPECT_EQ(
+        L"Exit code -1: a restart is pending (Restarts asked for it, option r); left for "
+        L"after the restart: AfterRestart; HKCU\\InterbootContext is kept",
+        messages.back());
     EXPECT_TRUE(log.Has(L"Starting installing prerequisites in silent mode."));
     EXPECT_TRUE(log.Has(L"Rebooting machine..."));
     int32_t code = -5;
@@ -548,6 +554,45 @@ TEST_F(Engine, OnAWindowStationNobodyCanSeeABasicUiRunAsksNothing) {
     interactive = true;
     SetWindowStationProbe(nullptr);
     SetRebootQuestion(nullptr);
+}
+
+namespace {
+
+// Ends the session as Windows does at a logoff, once the progress window
+// shows the first installation (after the run looked at the session).
+void EndSessionDuringTheFirstInstallation() {
+    const HWND window = WaitForDialog({IDC_PROGRESS_BAR});
+    for (int i = 0; i < 1000 && ItemText(window, IDC_PROGRESS_STATUS) != L"Installing Running"; ++i)
+        Sleep(10);
+    SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+}
+
+}  // namespace
+
+// Windows ends the session while an installer runs (a logoff, another
+// program's restart): nothing more is installed, the key goes and the run
+// never ends with -1 for it (the mandatory prerequisite left out gives 1),
+// unless that installer returns 3010.
+TEST_F(Engine, ASessionThatOthersEndLeavesNoPendingRestart) {
+    UseThisProgramsDialogs();
+    for (const bool needs : {false, true}) {
+        Load(L"b", L"[PREREQUISITES]\r\nApp1=Running\r\nApp2=Later\r\n[App1]\r\nSetupFile=" +
+                       Fake(L"running.exe", needs ? "sleep=1500\nexit=3010\n" : "sleep=1500\n") +
+                       L"\r\nRetValPropName=RUNNING_RC\r\n" + Missing() + L"[App2]\r\nSetupFile=" +
+                       Fake(L"later.exe") + L"\r\nOptions=m\r\n" + Missing());
+        set_.SetEnvironment(nullptr);
+        launch_test::LogMark log;
+        std::thread ender(EndSessionDuringTheFirstInstallation);
+        ChainerApp app;
+        EXPECT_EQ(needs ? kExitRebootPending : kExitMandatoryMissing, app.RunPrerequisites(set_));
+        ender.join();
+        EXPECT_TRUE(log.Has(needs ? L"Prerequisite Later is not installed in this run: it is left "
+                                    L"for after the restart that Running needs (3010)."
+                                  : L"Prerequisite Later is not installed in this run: Windows is "
+                                    L"ending the session."));
+        std::string code;
+        EXPECT_EQ(needs, InterbootContext().GetString("RUNNING_RC", code)) << needs;
+    }
 }
 
 namespace {

@@ -166,6 +166,8 @@ TEST_F(Decision, ArchitectureLetters) {
     set.EvaluateAll();
     EXPECT_EQ(kStateUnsupported, P(0).state);
     EXPECT_EQ(0u, env.Count(L"Searching for:NotOnArm"));
+    EXPECT_EQ(1u, env.Count(L"Prerequisite NotOnArm is not for this machine's architecture "
+                            L"(option \"c\"): it is not installed."));
     EXPECT_EQ(kStateInstallFromPackage, P(1).state);
 
     Load({{L"NotOnArm", std::wstring(kSetup) + L"Options=c\r\n"},

@@ -201,21 +201,34 @@ TEST_F(SilentInstall, FailedOptionalPrerequisiteLetsTheNextOneRun) {
     EXPECT_EQ(L"Exit code 0: every mandatory prerequisite is present", messages.back());
 }
 
+// A 3010 stops the remaining installations, a mandatory one among them: the
+// restart is pending (-1, not the 1 of a missing mandatory prerequisite),
+// the final line names who needs it and what waits for it, and the key
+// keeps the return code for the run after the restart.
 TEST_F(SilentInstall, RebootRequiredCodeStopsTheRemainingInstallations) {
     const DWORD code =
-        RunSilent(L"[PREREQUISITES]\r\nApp1=NeedsRestart\r\nApp2=Later\r\n" +
+        RunSilent(L"[PREREQUISITES]\r\nApp1=NeedsRestart\r\nApp2=Later\r\nApp3=Optional\r\n" +
                   Section(1, L"SetupFile=" + Fake(L"needs.exe", "exit=3010\n") +
                                  L"\r\nRetValPropName=NEEDS_RC\r\n" + kMissing) +
-                  Section(2, L"SetupFile=" + Fake(L"later.exe") + L"\r\n" + kMissing));
-    EXPECT_EQ(0u, code) << Narrow(log);
+                  Section(2, L"SetupFile=" + Fake(L"later.exe") + L"\r\nOptions=m\r\n" + kMissing) +
+                  Section(3, L"SetupFile=" + Fake(L"optional.exe") + L"\r\n" + kMissing));
+    EXPECT_EQ(0xFFFFFFFFu, code) << Narrow(log);
     EXPECT_EQ(1u, records.size());
     EXPECT_TRUE(HasMessage(log, L"Return code of launched file:3010"));
     EXPECT_FALSE(HasMessage(log, L"Rebooting machine..."));
-    EXPECT_EQ((std::vector<std::wstring>{L"After running prerequisites we have:",
-                                         L"  Reboot was required=false",
-                                         L"Exit code 0: every mandatory prerequisite is present"}),
+    EXPECT_TRUE(HasMessage(log,
+                           L"Prerequisite Later is not installed in this run: it is left "
+                           L"for after the restart that NeedsRestart needs (3010)."));
+    EXPECT_EQ((std::vector<std::wstring>{
+                  L"After running prerequisites we have:", L"  Reboot was required=true",
+                  L"Exit code -1: a restart is pending (NeedsRestart returned 3010); left for "
+                  L"after the restart: Later, Optional; HKCU\\InterbootContext is kept"}),
               Summary());
-    EXPECT_FALSE(InterbootContextExists());
+    wchar_t value[16] = {};
+    DWORD size = sizeof(value);
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, L"InterbootContext", L"NEEDS_RC",
+                                          RRF_RT_REG_SZ, nullptr, value, &size));
+    EXPECT_STREQ(L"3010", value);
 }
 
 // A configuration that another program holds open without sharing (a copy

@@ -127,8 +127,10 @@ TEST_F(Reboot, FailuresNeverRestartAnd3010OnlyRecordsTheNeed) {
     EXPECT_EQ(kLaunchFailed, launcher.LaunchWithReboot(1, true));
     EXPECT_EQ(kLaunchFailed, launcher.LaunchWithReboot(2, true));
     EXPECT_FALSE(launcher.RebootDeclined());
+    EXPECT_FALSE(launcher.RestartNeeded());
     EXPECT_EQ(kLaunchRebootNeeded, launcher.LaunchWithReboot(3, true));
     EXPECT_TRUE(g_requests.empty());
     EXPECT_FALSE(launcher.RebootStarted());
-    EXPECT_TRUE(launcher.RebootDeclined());
+    EXPECT_FALSE(launcher.RebootDeclined());  // nobody refused it: the need stays
+    EXPECT_TRUE(launcher.RestartNeeded());
 }
