@@ -184,7 +184,9 @@ void CheckShippedFiles(CheckReport& report, const PackageLookup& holds) {
                         HasReference(pair->value)
                             ? L" (pravel expands no [Folder] or %VAR% reference in SetupFile)"
                             : L"; the installation fails");
-        } else if (p.locationKind == kLocationUrl && ParseFileLocation(p.location).isFile) {
+        } else if (p.locationKind == kLocationUrl) {
+            const FileLocation location = ParseFileLocation(p.location);
+            if (!location.isFile || location.refused) continue;  // refused: an error of its own
             const IniPair* pair = index.Key(*section, L"Url");
             if (pair == nullptr) continue;
             check.Judge(*pair, FileSourcePlace(pair->value), L"takes", L"",
