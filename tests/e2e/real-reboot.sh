@@ -80,8 +80,8 @@ PY
     "After running prerequisites we have:|  Reboot was required=true|  Reboot was refused=false" | \
     "After running prerequisites we have:|  Reboot was required=true|  Reboot was refused=false|  Reboot in Progress=false" | \
     "After running prerequisites we have:|  Reboot was required=true|  Reboot was refused=false|  Reboot in Progress=true" | \
-    "After running prerequisites we have:|  Reboot was required=true|  Reboot was refused=false|  Reboot in Progress=false|Exit code -1: a restart is pending; HKCU\\InterbootContext is kept" | \
-      "After running prerequisites we have:|  Reboot was required=true|  Reboot was refused=false|  Reboot in Progress=true|Exit code -1: a restart is pending; HKCU\\InterbootContext is kept") ;;
+    "After running prerequisites we have:|  Reboot was required=true|  Reboot was refused=false|  Reboot in Progress=false|Exit code -1: a restart is pending"*"; HKCU\\InterbootContext is kept" | \
+      "After running prerequisites we have:|  Reboot was required=true|  Reboot was refused=false|  Reboot in Progress=true|Exit code -1: a restart is pending"*"; HKCU\\InterbootContext is kept") ;;
     *) fail "the log does not end with the restart: $after" ;;
   esac
   case "$status" in 0 | 255) ;; *) fail "unexpected exit status $status" ;; esac
