@@ -64,10 +64,21 @@ class ShareConnection {
 
 }  // namespace
 
-// What the start of one setup file needs, kept until the start is over.
+// What the start of one setup file needs, kept until the start is over;
+// then the private copy goes.
 struct InstallEngine::HeldStart {
+    explicit HeldStart(PrivateFolder& folder) : copies(folder) {}
+    ~HeldStart() {
+        file.Reset();
+        if (!copy.empty()) copies.Discard(copy);
+    }
+    HeldStart(const HeldStart&) = delete;
+    HeldStart& operator=(const HeldStart&) = delete;
+
     ShareConnection share;  // for a file: location with a user name
-    UniqueFile file;        // the file as it was accepted
+    PrivateFolder& copies;
+    std::wstring copy;  // the private copy that runs
+    UniqueFile file;    // the copy as it was accepted
 };
 
 InstallEngine::InstallEngine(PrerequisiteSet& set, const LaunchContext& context)
@@ -107,6 +118,11 @@ uint32_t InstallEngine::RunDownloadPhase(DownloadSink* sink) {
 
 void InstallEngine::CleanUpDownloads() {
     downloads_.CleanUp();
+    const std::wstring folder = privateCopies_.Path();
+    if (const uint32_t error = privateCopies_.Remove(); error != 0) {
+        Log({"The private folder ", folder, " cannot be removed (error ", DecimalPiece(error),
+             "): a setup's program may still run from it."});
+    }
 }
 
 void InstallEngine::BuildLaunchList(bool silent) {
@@ -171,7 +187,7 @@ uint32_t InstallEngine::InstallAll(DownloadSink* sink) {
             LogNotInstalled(i, {"Windows is ending the session."});
             return kInstallSuccess;
         }
-        const LaunchItem& item = launcher_.Item(i);
+        LaunchItem& item = launcher_.Item(i);
         if (sink != nullptr) {
             if (sink->IsCancelled()) return kInstallUserExit;
             sink->ShowStep(InstallingText(item.displayName).c_str(), kStepInstalling);
@@ -179,7 +195,7 @@ uint32_t InstallEngine::InstallAll(DownloadSink* sink) {
         // Without a window, or where nobody can see one, no question is
         // asked: the reboot mode decides as in a silent run. A file that
         // fails its acceptance keys is not started: a failed entry.
-        HeldStart held;
+        HeldStart held(privateCopies_);
         const int32_t outcome = PrepareStart(item, held)
                                     ? launcher_.LaunchWithReboot(i, sink == nullptr || !interactive)
                                     : kLaunchFailed;
@@ -232,7 +248,7 @@ int32_t InstallEngine::PlannedSteps() const {
     return steps;
 }
 
-bool InstallEngine::PrepareStart(const LaunchItem& item, HeldStart& held) {
+bool InstallEngine::PrepareStart(LaunchItem& item, HeldStart& held) {
     const Prerequisite& p = set_.At(static_cast<size_t>(item.prerequisiteIndex));
     if (p.locationKind != kLocationUrl) return true;  // a file delivered with the program
     const FileLocation location = ParseFileLocation(p.location);
@@ -248,17 +264,26 @@ bool InstallEngine::PrepareStart(const LaunchItem& item, HeldStart& held) {
     }
     if (!HasAcceptanceKeys(p)) return true;
     // Downloaded and accepted by this run: held open since its test.
-    if (downloads_.TakeAccepted(item.prerequisiteIndex, held.file)) return true;
-    // Found in the download folder, or a file: location: tested now, as it
-    // is, and held open until its start is over.
-    const wchar_t* reason =
-        AcceptFile(p, static_cast<uint32_t>(p.exactSize), item.filePath, held.file);
-    if (reason != nullptr) {
-        Log({"The file found for ", p.name, " was rejected.(", std::wstring_view(reason),
-             "): ", item.filePath, " is not run."});
-        return false;
+    UniqueFile found;
+    HANDLE original = downloads_.Accepted(item.prerequisiteIndex);
+    if (original == INVALID_HANDLE_VALUE) {
+        // Found in the download folder, or a file: location: tested now, as
+        // it is.
+        const wchar_t* reason =
+            AcceptFile(p, static_cast<uint32_t>(p.exactSize), item.filePath, found);
+        if (reason != nullptr) {
+            Log({"The file found for ", p.name, " was rejected.(", std::wstring_view(reason),
+                 "): ", item.filePath, " is not run."});
+            return false;
+        }
+        Log({"The file found for ", p.name, " was accepted: ", item.filePath});
+        original = found.Get();
     }
-    Log({"The file found for ", p.name, " was accepted: ", item.filePath});
+    // Never started by its path: a private copy made through the handle
+    // runs, held open until its start is over.
+    if (!AcceptPrivateCopy(p, item.filePath, original, privateCopies_, held.copy, held.file))
+        return false;
+    item.filePath = held.copy;
     return true;
 }
 

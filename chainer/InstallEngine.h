@@ -7,10 +7,12 @@
 // What runs is what was accepted: a setup file with acceptance keys
 // (ExactSize, MD5, SHA256, SignerName) that was downloaded, found in the
 // download folder or in the package's "downloads" folder
-// (download/PackageLookup.h), or named by a file: location is started only
-// while the handle through which it passed its tests is still open (read
-// access, sharing read only), so that nobody can have changed or replaced it
-// since; no path is opened anew between the test and the start.
+// (download/PackageLookup.h), or named by a file: location is never started
+// by its path. It is copied, through the handle it passed its tests through,
+// into a folder of the run's own (launch/PrivateFolder.h); the copy is
+// tested again and started while it is held open (read access, sharing read
+// only), and deleted when its start is over. The folder goes at the end of
+// the run (CleanUpDownloads, or the engine's end).
 #pragma once
 
 #include <atomic>
@@ -23,6 +25,7 @@
 #include "chainer/RunExplanation.h"
 #include "download/DownloadPhase.h"
 #include "launch/InstallerLauncher.h"
+#include "launch/PrivateFolder.h"
 
 namespace pravel {
 
@@ -53,8 +56,9 @@ class InstallEngine {
     // each prerequisite to download, one step for each site and each
     // installation of a file on disk), for a progress bar that spans them.
     int32_t PlannedSteps() const;
-    // Removes the downloaded files (unless KeepFiles keeps them) and the
-    // folders the downloads created.
+    // Removes the downloaded files (unless KeepFiles keeps them), the
+    // folders the downloads created and the private folder of the copies
+    // that ran (logged when something of it is left).
     void CleanUpDownloads();
     DownloadPhase& Downloads() { return downloads_; }
 
@@ -103,10 +107,12 @@ class InstallEngine {
     struct HeldStart;
     // Before entry `item` starts: a file: location with a user name gets its
     // share connected; a downloaded or found file with acceptance keys is
-    // accepted as it is now (a download accepted by this run already is)
-    // and `held` keeps it open, unchangeable, until the start is over. False
-    // when the file is rejected: it is not started (logged).
-    bool PrepareStart(const LaunchItem& item, HeldStart& held);
+    // accepted as it is now (a download accepted by this run already is),
+    // copied through its handle into the private folder and the copy
+    // accepted: `item` then names the copy, and `held` keeps it open,
+    // unchangeable, until the start is over. False when the file or its
+    // copy is rejected, or no copy can be made: it is not started (logged).
+    bool PrepareStart(LaunchItem& item, HeldStart& held);
     bool ConfirmReboot(int32_t prerequisiteIndex);
     // Logs why the launch entries from `from` on are not installed ("Prerequisite
     // <name> is not installed in this run: <why>"); after a stop for a
@@ -124,6 +130,7 @@ class InstallEngine {
     bool stoppedForRestart_ = false;
     RestartStop restart_;
     DownloadPhase downloads_;
+    PrivateFolder privateCopies_;  // after downloads_: the copies go before the originals
 };
 
 }  // namespace pravel

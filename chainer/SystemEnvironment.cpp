@@ -12,6 +12,7 @@
 #include "detect/SystemSearchRunner.h"
 #include "diag/Logger.h"
 #include "download/Acceptance.h"
+#include "launch/FileOperations.h"
 
 namespace pravel {
 
@@ -76,11 +77,13 @@ bool SystemEnvironment::AcceptFoundFile(const Prerequisite& p, const std::wstrin
     for (const Judged& j : judged_) {
         if (j.path == path && j.size == size && j.written == written) return true;
     }
-    const wchar_t* reason = RejectionReason(p, static_cast<uint32_t>(p.exactSize), path);
+    UniqueFile tested;
+    const wchar_t* reason = AcceptFile(p, static_cast<uint32_t>(p.exactSize), path, tested);
     if (reason != nullptr) {
         pravel::Log({"The file found for ", p.name, " was rejected.(", std::wstring_view(reason),
                      "): ", path, " is deleted and downloaded again."});
-        ::DeleteFileW(path.c_str());
+        // The file tested, wherever a link on its path leads by now.
+        if (tested) DeleteThroughHandle(tested.Get());
         return false;
     }
     pravel::Log({"The file found for ", p.name, " was accepted: ", path});

@@ -70,6 +70,7 @@ add_library(pravel_win STATIC
   download/PartFile.cpp
   download/FtpAndFileSources.cpp
   launch/FileOperations.cpp
+  launch/PrivateFolder.cpp
   launch/CleanupScriptRunner.cpp
   chainer/ChainerCleanup.cpp
   launch/MsixFinder.cpp

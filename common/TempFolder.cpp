@@ -40,18 +40,35 @@ std::wstring SystemTempFolder() {
     return folder;
 }
 
+// The TOKEN_USER record of the process token; empty when it cannot be read.
+std::vector<BYTE> TokenUserRecord() {
+    UniqueHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put())) return {};
+    DWORD size = 0;
+    ::GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return {};
+    std::vector<BYTE> buffer(size);
+    if (!::GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size)) return {};
+    return buffer;
+}
+
 }  // namespace
 
 bool IsLocalSystemAccount() {
-    UniqueHandle token;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put())) return false;
-    DWORD size = 0;
-    ::GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) return false;
-    std::vector<BYTE> buffer(size);
-    if (!::GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size)) return false;
-    const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
+    const std::vector<BYTE> record = TokenUserRecord();
+    if (record.empty()) return false;
+    const auto* user = reinterpret_cast<const TOKEN_USER*>(record.data());
     return ::IsWellKnownSid(user->User.Sid, WinLocalSystemSid) != FALSE;
+}
+
+std::wstring ProcessUserSid() {
+    const std::vector<BYTE> record = TokenUserRecord();
+    wchar_t* text = nullptr;
+    if (record.empty() || !::ConvertSidToStringSidW(
+                              reinterpret_cast<const TOKEN_USER*>(record.data())->User.Sid, &text))
+        return std::wstring();
+    UniqueLocalMem owner(text);
+    return text;
 }
 
 std::wstring ComputeTempFolder(bool isLocalSystem) {

@@ -15,6 +15,10 @@ constexpr const wchar_t* kTempFilePrefix = L"QL_";
 // True when the process token's user is LocalSystem (S-1-5-18).
 bool IsLocalSystemAccount();
 
+// The process token's user as SID text ("S-1-5-21-..."); empty when it
+// cannot be read.
+std::wstring ProcessUserSid();
+
 // The folder for either kind of account; creates <Windows>\SystemTemp\ when
 // it is chosen and missing. Empty when the platform reports nothing.
 std::wstring ComputeTempFolder(bool isLocalSystem);

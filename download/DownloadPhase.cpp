@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
+#include "chainer/LaunchList.h"
 #include "chainer/PrerequisiteSet.h"
 #include "chainer/SystemEnvironment.h"
 #include "common/ErrorCodes.h"
@@ -88,6 +91,7 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
         items_.push_back(std::move(item));
     }
     if (sink_ != nullptr) sink_->SetRange(static_cast<int32_t>(items_.size()));
+    ReportDownloadFolderLinks();
 
     const int32_t keep = set_.Options().keepFiles;
     // The downloads that a stop leaves out, each with why.
@@ -126,14 +130,20 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
             continue;
         }
         Log({"Download completed succesfully."});
-        if (keep != kKeepComplete && keep != kKeepPrereqs)
-            downloadedFiles_.push_back(item.targetPath);
-        // Tested through a handle that then stays open until the file runs.
+        const bool removed = keep != kKeepComplete && keep != kKeepPrereqs;
+        if (removed) downloadedFiles_.push_back(item.targetPath);
+        // Tested through a handle that then stays open until the end of the
+        // run: the file runs from a copy made through it and is deleted
+        // through it, whatever its path names by then.
         const wchar_t* reason =
             HasAcceptanceKeys(p) ? AcceptFile(p, item.expectedSize, item.targetPath, item.accepted)
                                  : nullptr;
         if (reason != nullptr) {
-            ::DeleteFileW(item.targetPath.c_str());
+            if (item.accepted) {
+                DeleteThroughHandle(item.accepted.Get());
+                item.accepted.Reset();
+                if (removed) downloadedFiles_.pop_back();
+            }
             Log({"Downloaded file was rejected.(", std::wstring_view(reason), ")."});
             if (sink_ != nullptr) sink_->ReportError(L"", DLERR_REJECTED, nullptr);
             logSkipped(item, " was rejected.");
@@ -143,6 +153,20 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
         p.availableLocally = 1;
     }
     return kInstallSuccess;
+}
+
+void DownloadPhase::ReportDownloadFolderLinks() {
+    if (linksReported_) return;
+    bool used = false;  // something is downloaded to it or found in it
+    for (const Prerequisite& p : set_.Items()) {
+        used = used || (p.selected && p.locationKind == kLocationUrl &&
+                        !ParseFileLocation(p.location).isFile);
+    }
+    if (!used) return;
+    linksReported_ = true;
+    const std::wstring& folder = ProcessDownloadFolder(set_.Options());
+    for (const std::wstring& link : LinkedFoldersOf(folder))
+        Log({"The download folder ", folder, " is reached through a link: ", link});
 }
 
 uint32_t DownloadPhase::DownloadOne(DownloadItem& item) {
@@ -206,18 +230,26 @@ std::wstring DownloadPhase::FileOf(int32_t prerequisiteIndex) const {
     return std::wstring();
 }
 
-bool DownloadPhase::TakeAccepted(int32_t prerequisiteIndex, UniqueFile& file) {
-    for (DownloadItem& item : items_) {
-        if (item.prerequisiteIndex == prerequisiteIndex && item.accepted) {
-            file = std::move(item.accepted);
-            return true;
-        }
+HANDLE DownloadPhase::Accepted(int32_t prerequisiteIndex) const {
+    for (const DownloadItem& item : items_) {
+        if (item.prerequisiteIndex == prerequisiteIndex && item.accepted)
+            return item.accepted.Get();
     }
-    return false;
+    return INVALID_HANDLE_VALUE;
 }
 
 void DownloadPhase::CleanUp() {
-    for (DownloadItem& item : items_) item.accepted.Reset();
+    // An accepted file goes through the handle it was tested through, never
+    // by its path: a link on it may name another file by now.
+    for (DownloadItem& item : items_) {
+        const auto listed =
+            std::find(downloadedFiles_.begin(), downloadedFiles_.end(), item.targetPath);
+        if (item.accepted && listed != downloadedFiles_.end()) {
+            DeleteThroughHandle(item.accepted.Get());
+            downloadedFiles_.erase(listed);
+        }
+        item.accepted.Reset();
+    }
     RemoveFilesAndCreatedFolders(downloadedFiles_, createdFolders_);
     for (const Shortcut& shortcut : shortcuts_) {
         const uint32_t age = ::GetTickCount() - shortcut.openedAt;

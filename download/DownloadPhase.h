@@ -1,12 +1,13 @@
 // The download phase of a run: fetches every prerequisite that must be
 // downloaded into the download folder and accepts each file by its exact
 // size, MD5, SHA-256 and publisher's signature (download/Acceptance.h), each
-// as configured (a file so accepted stays held open until it runs, see
-// TakeAccepted; a file the package brings along in its "downloads" folder is
-// taken in place of the download when it passes them, see
-// download/PackageLookup.h), then opens the web page of every prerequisite that the user
-// must fetch from a site. What it downloaded (unless KeepFiles keeps it) and
-// the folders it created are removed by CleanUp, at the end of the run.
+// as configured (a file so accepted stays held open until the end of the
+// run, see Accepted; a file the package brings along in its "downloads"
+// folder is taken in place of the download when it passes them, see
+// download/PackageLookup.h), then opens the web page of every prerequisite
+// that the user must fetch from a site. What it downloaded (unless KeepFiles
+// keeps it) and the folders it created are removed by CleanUp, at the end of
+// the run.
 //
 // Runs on one thread at a time (the progress window's worker, or the main
 // thread in a silent run); the sink may be null everywhere.
@@ -74,17 +75,19 @@ class DownloadPhase {
     std::wstring FileOf(int32_t prerequisiteIndex) const;
 
     // The downloaded file of prerequisite `prerequisiteIndex`, when it passed
-    // its acceptance keys, is held open from its test on (others can read
-    // it, nobody can change or replace it): true when there is one; `file`
-    // then takes the handle, for the start of the file.
-    bool TakeAccepted(int32_t prerequisiteIndex, UniqueFile& file);
+    // its acceptance keys: it is held open from its test to CleanUp (others
+    // can read, rename or delete it; nobody can change it), and this lends
+    // that handle, to copy the file through it. INVALID_HANDLE_VALUE when
+    // there is none.
+    HANDLE Accepted(int32_t prerequisiteIndex) const;
 
-    // Closes what is still held, deletes the downloaded files (failures
-    // ignored) and removes the folders the downloads created, newest first,
-    // when empty; deletes the internet
-    // shortcuts that OpenSites made, each once it is kShortcutLifetimeMs old
-    // (the shell's handler reads it after the shell returned: the wait is at
-    // most that long in all). The lists are empty afterwards.
+    // Deletes the downloaded files (failures ignored; an accepted one
+    // through its handle, DeleteThroughHandle, never by its path) and
+    // removes the folders the downloads created, newest first, when empty;
+    // deletes the internet shortcuts that OpenSites made, each once it is
+    // kShortcutLifetimeMs old (the shell's handler reads it after the shell
+    // returned: the wait is at most that long in all). The lists are empty
+    // afterwards.
     void CleanUp();
     static constexpr uint32_t kShortcutLifetimeMs = 5000;
 
@@ -98,6 +101,10 @@ class DownloadPhase {
 
   private:
     uint32_t DownloadOne(DownloadItem& item);
+    // Once, when something is downloaded to the download folder or found in
+    // it: a log line for every link on the way to it
+    // ("The download folder <folder> is reached through a link: <link>").
+    void ReportDownloadFolderLinks();
 
     PrerequisiteSet& set_;
     std::wstring packageFolder_;
@@ -113,6 +120,7 @@ class DownloadPhase {
         uint32_t openedAt;  // GetTickCount
     };
     std::vector<Shortcut> shortcuts_;
+    bool linksReported_ = false;
 };
 
 // The text written after "Download failed. Error:": the system's text for a

@@ -85,6 +85,29 @@ uint32_t CreateFolderChain(const std::wstring& path, bool lastIsFolder,
     return result;
 }
 
+bool DeleteThroughHandle(void* file) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    if (::SetFileInformationByHandle(static_cast<HANDLE>(file), FileDispositionInfo, &disposition,
+                                     sizeof(disposition)))
+        return true;
+    // A handle without delete access: a second one to the same file, opened
+    // from it (ReOpenFile looks up no path).
+    UniqueFile deleter(::ReOpenFile(static_cast<HANDLE>(file), DELETE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0));
+    return deleter && ::SetFileInformationByHandle(deleter.Get(), FileDispositionInfo, &disposition,
+                                                   sizeof(disposition));
+}
+
+std::vector<std::wstring> LinkedFoldersOf(const std::wstring& folder) {
+    std::vector<std::wstring> links;
+    for (const std::wstring& step : SplitFolderChain(folder, true).folders) {
+        const DWORD attributes = ::GetFileAttributesW(step.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            links.push_back(step);
+    }
+    return links;
+}
+
 RemovalOps FileSystemRemoval() {
     return RemovalOps{[](const std::wstring& path) { return DeletePath(path); },
                       [](const std::wstring& path) { return RemoveFolder(path); }};

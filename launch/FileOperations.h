@@ -46,6 +46,22 @@ void RemoveEmptyParents(const std::wstring& folder, const std::wstring& stopFold
 uint32_t CreateFolderChain(const std::wstring& path, bool lastIsFolder,
                            std::vector<std::wstring>* created);
 
+// Deletes the file open as `file` (a HANDLE) through that handle: its delete
+// disposition is set (SetFileInformationByHandle) on it, or, when it lacks
+// delete access, on a second handle opened from it (ReOpenFile; `file` must
+// then share delete). The file that handle names, wherever it lies now, is
+// deleted once its last handle is closed; no path is looked up again, so a
+// link re-pointed since the file was opened cannot make it delete anything
+// else. True when the disposition was set (false, for example, when the
+// account may not delete the file).
+bool DeleteThroughHandle(void* file);
+
+// The folders on the way to `folder` (itself included, the root excluded)
+// that are links: junctions, symbolic links and mount points, every folder
+// the platform reports as a reparse point. Components that do not exist
+// are not links.
+std::vector<std::wstring> LinkedFoldersOf(const std::wstring& folder);
+
 // DeletePath and RemoveFolder for RemoveListed.
 RemovalOps FileSystemRemoval();
 

@@ -13,6 +13,7 @@
 #include "common/ErrorCodes.h"
 #include "download/DownloadSink.h"
 #include "common/HResultError.h"
+#include "common/TempFolder.h"
 #include "launch/PackageInstaller.h"
 #include "download/WinInetApi.h"
 #include "ui/AppModule.h"
@@ -597,19 +598,20 @@ TEST_F(Engine, ASessionThatOthersEndLeavesNoPendingRestart) {
 
 namespace {
 
-// Records what happens around a start: share connections, and whether the
-// file could be changed while it was being started.
+// Records what happens around a start: share connections, whether the file
+// could be changed while it was being started, and the path started.
 struct StartWatch : PackageInstaller {
     bool Install(const std::wstring& path) override {
         HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, 0, nullptr);
         events.push_back(file == INVALID_HANDLE_VALUE ? L"start: held" : L"start: writable");
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        started.push_back(path);
         return true;
     }
-    static std::vector<std::wstring> events;
+    static std::vector<std::wstring> events, started;
 };
-std::vector<std::wstring> StartWatch::events;
+std::vector<std::wstring> StartWatch::events, StartWatch::started;
 
 DWORD RecordConnect(const wchar_t* folder, const wchar_t* user, const wchar_t* password) {
     StartWatch::events.push_back(std::wstring(L"connect ") + folder + L" " + user + L" " +
@@ -623,11 +625,13 @@ DWORD RecordDisconnect(const wchar_t* folder) {
 
 }  // namespace
 
-// A file: location with acceptance keys is started while the handle through
-// which it was tested is open: nobody can change it in between. Its share
-// is connected with the URL's user name and password before the test and
-// stays connected until the start is over. Without acceptance keys the file
-// is started as it lies.
+// A file: location with acceptance keys runs as a private copy made through
+// the handle it was tested through, held so that nobody can change it
+// while it starts (the folder's access list is Windows' part: Wine keeps
+// none); the copy goes when the start is over, the folder with the
+// clean-up. Its share is connected with the URL's user name and
+// password before the test and stays connected until the start is over.
+// Without acceptance keys the file is started as it lies.
 TEST_F(Engine, AFileLocationRunsAsItWasAcceptedWithItsShareConnectedThroughTheStart) {
     const TestShare share(L"engineheld");
     ASSERT_FALSE(share.Path().empty());
@@ -636,6 +640,7 @@ TEST_F(Engine, AFileLocationRunsAsItWasAcceptedWithItsShareConnectedThroughTheSt
     const std::wstring name = share.Path().substr(share.Path().rfind(L'\\') + 1);
     StartWatch watch;
     StartWatch::events.clear();
+    StartWatch::started.clear();
     SetPackageInstaller(&watch);
     SetShareConnectFunction(&RecordConnect);
     SetShareDisconnectFunction(&RecordDisconnect);
@@ -656,4 +661,13 @@ TEST_F(Engine, AFileLocationRunsAsItWasAcceptedWithItsShareConnectedThroughTheSt
               StartWatch::events);
     EXPECT_TRUE(log.Has(L"The file found for Held was accepted: " + share / L"app.msix"));
     EXPECT_TRUE(log.Has(L"Launching file:" + share / L"plain.msix"));
+    ASSERT_EQ(2u, StartWatch::started.size());
+    const std::wstring copy = StartWatch::started[0];
+    EXPECT_TRUE(log.Has(L"The accepted file " + share / L"app.msix" +
+                        L" of Held runs from a private copy: " + copy));
+    ASSERT_EQ(0u, copy.find(ProgramTempFolder() + L"QL_run")) << Narrow(copy);
+    EXPECT_FALSE(FileExists(copy));
+    EXPECT_EQ(share / L"plain.msix", StartWatch::started[1]);
+    engine.CleanUpDownloads();
+    EXPECT_FALSE(DirectoryExists(copy.substr(0, copy.find(L'\\', ProgramTempFolder().size()))));
 }

@@ -118,18 +118,16 @@ TEST_F(Phase, AcceptedDownloadIsMarkedAvailableAndRemovedByCleanUp) {
         EXPECT_EQ(std::vector<std::wstring>{target}, phase.DownloadedFiles());
         // The download folder itself and both subfolders were created.
         EXPECT_EQ(3u, phase.CreatedFolders().size());
-        // Accepted by its keys, it is held open until it runs: others may
-        // read it, nobody can change it; the start takes the handle over.
+        // Accepted by its keys, it is held open until the clean-up (which
+        // deletes it through that handle): others may read it, nobody can
+        // change it.
         HANDLE writer =
             CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                         OPEN_EXISTING, 0, nullptr);
         EXPECT_EQ(INVALID_HANDLE_VALUE, writer);
         if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
-        UniqueFile held;
-        EXPECT_TRUE(phase.TakeAccepted(0, held));
-        EXPECT_TRUE(held.IsValid());
-        EXPECT_FALSE(phase.TakeAccepted(0, held));  // taken once
-        held.Reset();
+        EXPECT_NE(INVALID_HANDLE_VALUE, phase.Accepted(0));
+        EXPECT_EQ(INVALID_HANDLE_VALUE, phase.Accepted(1));
         phase.CleanUp();
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(target.c_str()));
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(DownloadFolder().c_str()));

@@ -71,6 +71,11 @@ bool EndsWith(const std::wstring& text, const std::wstring& end) {
            text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// The private folder of a copy that ran (<folder>\<n>\<name>).
+std::wstring PrivateFolderOf(const std::wstring& copy) {
+    return copy.substr(0, copy.rfind(L'\\', copy.rfind(L'\\') - 1));
+}
+
 std::wstring Upper(std::wstring text) {
     for (wchar_t& c : text) c = static_cast<wchar_t>(towupper(c));
     return text;
@@ -185,8 +190,12 @@ TEST_F(DownloadRun, DownloadsAcceptsInstallsAndCleansUp) {
     }
     ASSERT_EQ(1u, records.size()) << Narrow(log);
     const std::wstring target = DownloadFolder() + L"\\redist.exe";
-    EXPECT_EQ(target, records[0].at(L"exe"));
-    EXPECT_EQ(L"\"" + target + L"\" /norestart /quiet", records[0].at(L"cmd"));
+    const std::wstring copy = records[0].at(L"exe");  // a private copy ran
+    EXPECT_TRUE(HasMessage(log, L"The accepted file " + target +
+                                    L" of Sample Runtime runs from a private copy: " + copy))
+        << Narrow(log);
+    EXPECT_EQ(L"\"" + copy + L"\" /norestart /quiet", records[0].at(L"cmd"));
+    EXPECT_FALSE(DirectoryExists(PrivateFolderOf(copy)));
     EXPECT_TRUE(HasMessage(log, L"Return code of launched file:0"));
     // The file and the folder the download created are gone; the key too.
     EXPECT_FALSE(FileExists(target));
@@ -201,6 +210,16 @@ TEST_F(DownloadRun, DownloadsAcceptsInstallsAndCleansUp) {
                             App(1, L"Url=" + Url(L"redist.exe") + L"\r\n")));
     EXPECT_TRUE(HasMessage(log, L"No prerequisite must be installed.")) << Narrow(log);
     EXPECT_TRUE(Requests().empty());
+
+    // A mandatory setup that fails: its private copy goes all the same.
+    RegDeleteTreeW(HKEY_CURRENT_USER, kPresentKey);
+    SetEnvironmentVariableW(L"FAKE_INSTALLER_DIRECTIONS", L"exit=1603");
+    EXPECT_EQ(1u, RunSilent(L"[PREREQUISITES]\r\nApp1=Sample Runtime\r\n" +
+                            App(1, L"Url=" + Url(L"redist.exe") + L"\r\nExactSize=" +
+                                       InstallerSize() + L"\r\nOptions=m\r\n")));
+    ASSERT_EQ(2u, records.size()) << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Return code of launched file:1603"));
+    EXPECT_FALSE(DirectoryExists(PrivateFolderOf(records[1].at(L"exe"))));
 }
 
 TEST_F(DownloadRun, WrongDigestOrSizeIsRejectedAndNothingIsInstalled) {
@@ -588,9 +607,10 @@ TEST_F(DownloadRun, APlantedFileWithTheWrongDigestIsReplacedByTheDownload) {
     EXPECT_EQ(1u, records.size());  // what ran is the download
 }
 
-// A file: location runs in place only after the same tests: the right
-// publisher's file runs where it lies, an unsigned one is never run.
-TEST_F(DownloadRun, FileLocationsAreTestedBeforeTheyRunInPlace) {
+// A file: location runs only after the same tests: a private copy of the
+// right publisher's file runs (the file stays where it lies), an unsigned
+// one is never run.
+TEST_F(DownloadRun, FileLocationsAreTestedBeforeTheyRun) {
     ASSERT_TRUE(authority_->Trusted());
     const auto run = [&](const wchar_t* file) {
         return RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
@@ -599,8 +619,12 @@ TEST_F(DownloadRun, FileLocationsAreTestedBeforeTheyRunInPlace) {
     };
     EXPECT_EQ(0u, run(L"signed-publisher.exe")) << Narrow(log);
     ASSERT_EQ(1u, records.size());
-    EXPECT_EQ(*root_ / L"signed-publisher.exe", records[0].at(L"exe"));  // run in place
+    EXPECT_TRUE(HasMessage(log, L"The accepted file " + (*root_ / L"signed-publisher.exe") +
+                                    L" of Runtime runs from a private copy: " +
+                                    records[0].at(L"exe")))
+        << Narrow(log);
     EXPECT_TRUE(HasMessageStartingWith(log, L"The file found for Runtime was accepted: "));
+    EXPECT_TRUE(FileExists(*root_ / L"signed-publisher.exe"));
 
     RegDeleteTreeW(HKEY_CURRENT_USER, kPresentKey);
     EXPECT_EQ(1u, run(L"unsigned.exe")) << Narrow(log);
@@ -707,9 +731,60 @@ TEST_F(DownloadRun, AFileReplacedWhileAnEarlierPrerequisiteDownloadsNeverRuns) {
     EXPECT_EQ(2u, records.size());  // the first prerequisite, in each round
 }
 
+// A link on the way to an accepted download is pointed at another folder
+// after the file was tested, while an earlier prerequisite installs (a
+// Unix link re-pointed from the Linux side where Wine makes no junctions).
+// What runs is a private copy of the tested file, never the file the link
+// names by then; the clean-up deletes the tested file through its handle
+// and nothing through the link. The download folder is reached through a
+// link too: the log says so.
+TEST_F(DownloadRun, ALinkPointedElsewhereAfterTheTestNeverChangesWhatRuns) {
+    ScratchDir places(L"dllinks");
+    const std::wstring real = places / L"real", tested = places / L"a", other = places / L"b";
+    for (const std::wstring& folder : {real, tested, other})
+        CreateDirectoryW(folder.c_str(), nullptr);
+    const std::string lookalike = Lookalike(*installer_);
+    WriteBytes(other + L"\\redist.exe", lookalike);
+    if (MakeFolderLink(DownloadFolder(), real) == LinkKind::None) GTEST_SKIP() << "no folder links";
+    const std::wstring link = DownloadFolder() + L"\\later";
+    ASSERT_NE(LinkKind::None, MakeFolderLink(link, tested));
+    SetEnvironmentVariableW(L"FAKE_INSTALLER_DIRECTIONS",
+                            (L"sleep=3000;regkey=" + std::wstring(kPresentKey)).c_str());
+    WriteIni(L"[PREREQUISITES]\r\nApp1=First\r\nApp2=Later\r\n" +
+                 App(1, L"Url=" + Url(L"redist.exe?id=first") + L"\r\nFolder=first\r\n") +
+                 App(2, L"Url=" + Url(L"redist.exe?id=later") + L"\r\nFolder=later\r\nSHA256=" +
+                            Sha256Hex(*installer_) + L"\r\nOptions=m\r\n"),
+             L"", L"q");
+    Process process(inst_.Exe());
+    ASSERT_TRUE(process.Started());
+    // The first setup runs: both files are downloaded and accepted by now.
+    for (int i = 0; i < 1200 && ReadRecords(records_.Path()).empty(); ++i) Sleep(50);
+    ASSERT_EQ(1u, ReadRecords(records_.Path()).size());
+    RemoveFolderLink(link);
+    ASSERT_NE(LinkKind::None, MakeFolderLink(link, other));
+    ASSERT_TRUE(process.WaitFor(120000));
+    EXPECT_EQ(0u, process.ExitCode());
+    log = ReadUtf16(log_);
+    records = ReadRecords(records_.Path());
+    ASSERT_EQ(2u, records.size()) << Narrow(log);
+    const std::wstring ran = records[1].at(L"exe");
+    EXPECT_TRUE(HasMessage(log, L"The accepted file " + link +
+                                    L"\\redist.exe of Later runs from a private copy: " + ran))
+        << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"Launching file:" + ran));
+    for (const std::wstring& elsewhere : {places.Path(), inst_.Dir().Path()})
+        EXPECT_EQ(std::wstring::npos, ran.find(elsewhere)) << Narrow(ran);
+    EXPECT_TRUE(HasMessage(log, L"The download folder " + DownloadFolder() +
+                                    L"\\ is reached through a link: " + DownloadFolder()))
+        << Narrow(log);
+    EXPECT_EQ(lookalike, ReadBytes(other + L"\\redist.exe"));  // nothing deleted through the link
+    EXPECT_FALSE(FileExists(tested + L"\\redist.exe"));  // the tested file, through its handle
+    EXPECT_FALSE(DirectoryExists(PrivateFolderOf(ran)));
+}
+
 // A file: location on a share whose URL carries a user name and password:
 // the share is connected with them for the test and until the start is
-// over, and the unchanged file installs from the share. (Wine cannot
+// over, and a private copy of the unchanged file installs. (Wine cannot
 // connect shares, error 1222: its shares are reachable without.)
 TEST_F(DownloadRun, AFileOnAShareWithCredentialsInItsUrlInstalls) {
     const TestShare share(L"dlcreds");
@@ -723,12 +798,12 @@ TEST_F(DownloadRun, AFileOnAShareWithCredentialsInItsUrlInstalls) {
                              L"\r\nExactSize=" + InstallerSize() + L"\r\nOptions=m\r\n"));
     EXPECT_EQ(0u, code) << Narrow(log);
     ASSERT_EQ(1u, records.size()) << Narrow(log);
-    // Run from the share (Wine tells a program started there its own path
-    // without the leading backslashes: its command line has the path).
-    EXPECT_NE(std::wstring::npos, records[0].at(L"cmd").find(share / L"redist.exe"))
-        << Narrow(records[0].at(L"cmd"));
     EXPECT_TRUE(
         HasMessage(log, L"The file found for Runtime was accepted: " + share / L"redist.exe"))
+        << Narrow(log);
+    EXPECT_TRUE(HasMessage(log, L"The accepted file " + share / L"redist.exe" +
+                                    L" of Runtime runs from a private copy: " +
+                                    records[0].at(L"exe")))
         << Narrow(log);
     EXPECT_EQ(std::wstring::npos, log.find(L"Share-Secret7")) << Narrow(log);
     EXPECT_TRUE(Requests().empty());

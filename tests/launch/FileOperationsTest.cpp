@@ -4,6 +4,7 @@
 
 #include "common/Text.h"
 #include "launch/FileOperations.h"
+#include "launch/PrivateFolder.h"
 #include "support/WinTestSupport.h"
 
 using namespace pravel;
@@ -224,4 +225,34 @@ TEST(DeleteFolderContents, ALinkedFolderGoesAsALinkAndItsTargetKeepsItsContent) 
     DeleteFolderContents(top);
     EXPECT_TRUE(FileExists(target + L"\\precious.txt"));
     EXPECT_EQ(0u, CountFolderEntries(top, 10));
+}
+
+// The private copies are made through the handle: a file put at the path
+// after the test is never copied. Each copy has a subfolder of its own;
+// Discard removes one, Remove the folder with whatever a setup left in it.
+TEST(PrivateFolder, CopiesWhatTheHandleHoldsAndLeavesNothing) {
+    ScratchDir dir(L"private");
+    WriteBytes(dir / L"setup.exe", "accepted");
+    HANDLE original =
+        CreateFileW((dir / L"setup.exe").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(MoveFileW((dir / L"setup.exe").c_str(), (dir / L"moved.exe").c_str()));
+    WriteBytes(dir / L"setup.exe", "swapped");
+    PrivateFolder folder(dir.Path());
+    std::wstring first, second;
+    ASSERT_EQ(0u, folder.CopyIn(original, L"setup.exe", first));
+    ASSERT_EQ(0u, folder.CopyIn(original, L"setup.exe", second));
+    EXPECT_EQ("accepted", ReadBytes(second));
+    EXPECT_EQ(0u, first.find(folder.Path() + L"1\\"));
+    EXPECT_EQ(0u, second.find(folder.Path() + L"2\\"));
+    folder.Discard(first);
+    EXPECT_FALSE(DirectoryExists(FolderOf(first)));
+    WriteBytes(FolderOf(second) + L"\\left.txt", "x");
+    EXPECT_EQ(0u, folder.Remove());
+    EXPECT_EQ(2u, CountFolderEntries(dir.Path(), 10));  // setup.exe, moved.exe
+    std::wstring none;
+    EXPECT_EQ(static_cast<uint32_t>(ERROR_PATH_NOT_FOUND),
+              PrivateFolder(dir / L"missing").CopyIn(original, L"setup.exe", none));
+    EXPECT_TRUE(none.empty());
+    CloseHandle(original);
 }
