@@ -98,7 +98,7 @@ set(PRAVEL_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--gc-section
 add_executable(pravel WIN32 pravel/main.cpp pravel/pravel.rc)
 target_include_directories(pravel PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/pravel)
 set_source_files_properties(pravel/pravel.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/pravel/pravel.ico;${CMAKE_BINARY_DIR}/generated/BuildInfo.h;${CMAKE_SOURCE_DIR}/ui/Dialogs.rc;${CMAKE_SOURCE_DIR}/ui/ResourceIds.h")
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/pravel/pravel.ico;${CMAKE_SOURCE_DIR}/pravel/pravel.manifest;${CMAKE_BINARY_DIR}/generated/BuildInfo.h;${CMAKE_SOURCE_DIR}/ui/Dialogs.rc;${CMAKE_SOURCE_DIR}/ui/ResourceIds.h")
 target_link_libraries(pravel PRIVATE pravel_win)
 # RuntimeHooks.cpp must win over libstdc++'s definitions: link its object directly.
 target_sources(pravel PRIVATE diag/RuntimeHooks.cpp)
@@ -131,19 +131,27 @@ add_custom_command(TARGET pravel_symbols POST_BUILD
 add_dependencies(pravel pravel_symbols)
 
 # A version resource for a deliverable other than pravel.exe (whose own
-# pravel/pravel.rc also holds its icon and dialogs): the project's version,
-# the file's name and description. FILE_TYPE: VFT_APP or VFT_DLL.
+# pravel/pravel.rc also holds its icon, manifest and dialogs): the project's
+# version, the file's name and description. FILE_TYPE: VFT_APP or VFT_DLL.
+# An optional fifth argument names a program's application manifest
+# (resource type 24, id 1).
 function(pravel_version_resource target file_name description file_type)
   set(VERSION_FILE_NAME ${file_name})
   set(VERSION_DESCRIPTION ${description})
   set(VERSION_FILE_TYPE ${file_type})
+  set(VERSION_MANIFEST "")
+  set(depends ${CMAKE_BINARY_DIR}/generated/BuildInfo.h)
+  if(ARGC GREATER 4)
+    set(VERSION_MANIFEST "1 24 \"${ARGV4}\"")
+    list(APPEND depends ${ARGV4})
+  endif()
   get_filename_component(VERSION_INTERNAL_NAME ${file_name} NAME_WE)
   set(rc ${CMAKE_BINARY_DIR}/generated/${target}-version.rc)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/VersionInfo.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
   target_include_directories(${target} PRIVATE ${CMAKE_BINARY_DIR}/generated)
   set_source_files_properties(${rc} TARGET_DIRECTORY ${target} PROPERTIES
-    OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/generated/BuildInfo.h)
+    OBJECT_DEPENDS "${depends}")
 endfunction()
 
 add_subdirectory(kestin)

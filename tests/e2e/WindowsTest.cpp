@@ -1,7 +1,11 @@
 // pravel's own windows seen from outside: the preparing window of an
-// interactive run, none in a silent run.
+// interactive run, none in a silent run; the application manifest at work.
 #include "e2e/PravelRun.h"
 #include "support/WindowDriver.h"
+
+#include <tlhelp32.h>
+
+#include <vector>
 
 using namespace e2e;
 
@@ -43,6 +47,40 @@ class InstallerTransaction {
     bool held_ = false;
 };
 
+// The path of module `name` in process `pid` (empty when it is not loaded).
+std::wstring LoadedModule(DWORD pid, const wchar_t* name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, pid);
+    if (snapshot == INVALID_HANDLE_VALUE) return L"";
+    MODULEENTRY32W module = {};
+    module.dwSize = sizeof(module);
+    std::wstring path;
+    for (BOOL more = Module32FirstW(snapshot, &module); more && path.empty();
+         more = Module32NextW(snapshot, &module)) {
+        if (lstrcmpiW(module.szModule, name) == 0) path = module.szExePath;
+    }
+    CloseHandle(snapshot);
+    return path;
+}
+
+std::wstring ToLower(std::wstring text) {
+    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// The DPI awareness of a window (of any process): 0 unaware, 1 system, 2
+// per monitor; -1 where the system cannot tell.
+int WindowDpiAwareness(HWND window) {
+    using Context = HANDLE(WINAPI*)(HWND);
+    using Awareness = int(WINAPI*)(HANDLE);
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    const auto context = reinterpret_cast<Context>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetWindowDpiAwarenessContext")));
+    const auto awareness = reinterpret_cast<Awareness>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+    if (context == nullptr || awareness == nullptr) return -1;
+    return awareness(context(window));
+}
+
 const wchar_t kOnePrerequisite[] =
     L"[PREREQUISITES]\r\nApp1=A\r\n[App1]\r\nSetupFile=missing.exe\r\nSearchType1=5\r\n"
     L"SearchString1=HKEY_CURRENT_USER\\Software\r\n";
@@ -66,6 +104,19 @@ TEST(Windows, PreparingWindowShowsWhileTheRunWaitsToStart) {
         << Narrow(caption);
     EXPECT_FALSE(ItemVisible(window, IDCANCEL)) << "no Skip button is offered";
     EXPECT_TRUE(IsWindowVisible(window));
+    // The manifest is active: comctl32.dll comes from the side-by-side
+    // assembly of the common controls 6.0 (without it, from the system
+    // folder, version 5.81, or not at all), and the window is per-monitor
+    // DPI-aware (which Wine makes unmanifested programs too;
+    // scripts/check-pe checks the manifest's values).
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    const std::wstring controls = ToLower(LoadedModule(pid, L"comctl32.dll"));
+    EXPECT_NE(controls.find(L"\\winsxs\\"), std::wstring::npos) << Narrow(controls);
+    EXPECT_NE(controls.find(L"microsoft.windows.common-controls_6595b64144ccf1df_6."),
+              std::wstring::npos)
+        << Narrow(controls);
+    EXPECT_EQ(2, WindowDpiAwareness(window));
     // The window answers while the run waits (a program that broadcasts a
     // message would otherwise wait for the installer transaction too).
     DWORD_PTR answer = 0;
