@@ -23,8 +23,9 @@ class ChainerApp {
     ChainerApp() = default;
     // The end of the program, in this order: the clean-up files are deleted
     // (with their emptied folders below the clean-up folder), the clean-up
-    // script receives what is left to remove and is started, and the launch
-    // context removes what it created. Never throws.
+    // script receives what is left to remove and is started (neither after
+    // a hand-over: the elevated run did both), and the launch context removes
+    // what it created. Never throws.
     ~ChainerApp();
     ChainerApp(const ChainerApp&) = delete;
     ChainerApp& operator=(const ChainerApp&) = delete;
@@ -33,7 +34,10 @@ class ChainerApp {
     // exists but cannot be read or the Windows Installer guard did not let
     // the run start, else the prerequisite run's result.
     int32_t Run();
-    // Decides and installs the prerequisites; returns the exit code.
+    // Decides and installs the prerequisites; returns the exit code. With
+    // ElevateOnce an unelevated run hands the installation over to an
+    // elevated one (chainer/Elevation.h) and returns its exit code; it then
+    // cleans nothing up itself (HandedOver).
     int32_t RunPrerequisites(PrerequisiteSet& set);
     // The same with the decisions asked of `environment` (the running
     // system's for the program; tests give their own).
@@ -47,6 +51,8 @@ class ChainerApp {
     int32_t ExitCode() const { return exitCode_; }
     bool Silent() const { return silent_ != 0; }
     bool RebootPending() const { return rebootPending_ != 0; }
+    // True when an elevated run installed and cleaned up in this run's place.
+    bool HandedOver() const { return handedOver_; }
     const LaunchContext& Context() const { return launchContext_; }
     const std::wstring& ProductName() const { return productName_; }
     const std::wstring& WindowTitle() const { return windowTitle_; }
@@ -55,10 +61,13 @@ class ChainerApp {
   private:
     void PrepareLaunchContext(const GeneralOptions& options);
     void PrepareWindowTexts();
+    // The program that an elevated run starts (this one).
+    std::wstring ProgramPathForRelaunch() const;
 
     int32_t exitCode_ = 0;
     uint8_t rebootPending_ = 0;
     uint8_t silent_ = 0;
+    bool handedOver_ = false;
     LaunchContext launchContext_;
     PreparingDialog preparing_;
     std::wstring productName_;

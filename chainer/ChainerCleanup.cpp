@@ -67,8 +67,10 @@ void ChainerApp::CleanUp() {
 }
 
 ChainerApp::~ChainerApp() {
-    Guarded("Removing the clean-up files", [this] { CleanUp(); });
-    Guarded("Starting the clean-up script", [this] { scriptRunner_.Run(); });
+    if (!handedOver_) {
+        Guarded("Removing the clean-up files", [this] { CleanUp(); });
+        Guarded("Starting the clean-up script", [this] { scriptRunner_.Run(); });
+    }
     Guarded("The launch context's clean-up",
             [this] { launchContext_.CleanUp(FileSystemRemoval()); });
 }

@@ -33,6 +33,7 @@ struct GeneralOptions {
     bool packJars = false;            // PackJars
     bool allPlatforms = false;        // AllPlatforms
     bool is64PlatformTransf = false;  // Is64PlatformTransf
+    bool elevateOnce = false;         // ElevateOnce: administrator rights asked for once
     std::wstring langs;               // Langs
     std::wstring packageCode;         // PackageCode
     std::wstring defaultProdCode;     // DefaultProdCode

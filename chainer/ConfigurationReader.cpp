@@ -126,6 +126,7 @@ void IniDocument::ReadGeneralOptions(GeneralOptions& o) const {
     o.packJars = ReadBool(*s, "PackJars");
     o.allPlatforms = ReadBool(*s, "AllPlatforms");
     o.is64PlatformTransf = ReadBool(*s, "Is64PlatformTransf");
+    o.elevateOnce = ReadBool(*s, "ElevateOnce");
     o.extUiStub = !s->StringOrEmpty("ExtUIStub").empty();
 }
 

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "chainer/ChainerApp.h"
+#include "chainer/Elevation.h"
 #include "chainer/InstallEngine.h"
 #include "chainer/InterbootContext.h"
 #include "chainer/RunExplanation.h"
@@ -18,6 +19,7 @@
 #include "common/Text.h"
 #include "diag/ErrorReport.h"
 #include "diag/FaultTranslation.h"
+#include "detect/SystemInfo.h"
 #include "diag/Logger.h"
 #include "launch/ProcessLaunch.h"
 #include "ui/DownloadProgressDialog.h"
@@ -200,6 +202,10 @@ bool SummariseReboot(const InstallEngine* engine) {
 
 }  // namespace
 
+std::wstring ChainerApp::ProgramPathForRelaunch() const {
+    return launchContext_.programPath.empty() ? GetProgramPath() : launchContext_.programPath;
+}
+
 int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set) {
     SystemEnvironment environment(set.Options());
     return RunPrerequisites(set, environment);
@@ -221,12 +227,29 @@ int32_t ChainerApp::RunPrerequisites(PrerequisiteSet& set, DecisionEnvironment& 
             decided = DecideOnWorker(set);
         }
         if (!decided) LogUndecided(set);
-        if (!set.AnyToInstall()) {
-            Log({"No prerequisite must be installed."});
-        } else {
-            preparing_.Close();
+        const std::wstring& options = set.Options().options;
+        const bool anyToInstall = set.AnyToInstall();
+        if (!anyToInstall) Log({"No prerequisite must be installed."});
+        // Asked before installing, owned by the preparing window (closed
+        // only then). A run with neither "q" nor "b" installs nothing.
+        const bool installs = Contains(options, L"q") || Contains(options, L"b");
+        const ElevatedRun elevated =
+            anyToInstall && installs
+                ? RunElevatedOnce(set.Options().elevateOnce, ProgramPathForRelaunch(),
+                                  preparing_.Window())
+                : ElevatedRun{};
+        if (anyToInstall) preparing_.Close();
+        if (elevated.outcome == ElevatedRun::kEnded) {
+            // The elevated run did everything, its clean-up and the
+            // InterbootContext key included: its exit code is this run's.
+            set.SetEnvironment(nullptr);
+            handedOver_ = true;
+            return elevated.exitCode;
+        }
+        if (elevated.outcome == ElevatedRun::kRefused) {
+            result = kExitMandatoryMissing;
+        } else if (anyToInstall) {
             engine = std::make_unique<InstallEngine>(set, launchContext_);
-            const std::wstring& options = set.Options().options;
             if (Contains(options, L"q")) {
                 result = InstallSilently(*engine, set);
             } else if (Contains(options, L"b")) {

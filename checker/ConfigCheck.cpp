@@ -378,6 +378,13 @@ void Checker::CheckUnknownKey(const IniSection& section, const IniPair& pair) {
 
 void Checker::CheckGeneralOptions() {
     const IniSection* general = index_.Section(kGeneral);
+    const IniPair* elevate = general == nullptr ? nullptr : index_.Key(*general, L"ElevateOnce");
+    if (elevate != nullptr && !EqualsIgnoreCaseAscii(elevate->value, "true") &&
+        !EqualsIgnoreCaseAscii(elevate->value, "false")) {
+        Warning(elevate->line, L"ElevateOnce " + Quoted(elevate->value) +
+                                   L" is not \"true\": pravel does not ask for administrator "
+                                   L"rights");
+    }
     const IniPair* options = general == nullptr ? nullptr : index_.Key(*general, L"Options");
     const std::wstring value = report_.set.Options().options;
     const int line =

@@ -299,6 +299,12 @@ std::wstring ExplainConfiguration(const CheckReport& report) {
     auto line = [&](const std::wstring& text) { out += VisibleText(text) + L"\n"; };
 
     line(L"Run: " + RunMode(o.options) + L".");
+    if (o.elevateOnce && o.options.find_first_of(L"qb") != std::wstring::npos) {
+        line(
+            L"  Administrator rights (ElevateOnce): asked for once, before installing, when "
+            L"pravel runs without them; the elevated run installs, and its exit code is the "
+            L"run's (a refused prompt: 1).");
+    }
     line(L"  Setup files with a relative SetupFile are taken from " +
          FolderOrTemp(o.extractionFolder, o.defaultProdCode) + L"; downloads are stored in " +
          FolderOrTemp(o.downloadFolder, o.defaultProdCode) + L".");

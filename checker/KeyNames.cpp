@@ -68,7 +68,7 @@ const std::vector<std::wstring>& GeneralKeys() {
                                                    L"UpgradeCode",     L"ExtUIStub",
                                                    L"SaveExtUIStub",   L"FileExtractFirst",
                                                    L"MsiCertData",     L"AppxVersion",
-                                                   L"AppxPkId"};
+                                                   L"AppxPkId",        L"ElevateOnce"};
     return keys;
 }
 

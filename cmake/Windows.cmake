@@ -33,6 +33,7 @@ add_library(pravel_win STATIC
   common/TempFolder.cpp
   common/Wow64.cpp
   chainer/ChainerApp.cpp
+  chainer/Elevation.cpp
   chainer/ConfigFile.cpp
   chainer/Entry.cpp
   chainer/InstallerGuard.cpp

@@ -209,9 +209,14 @@ bool Logger::OpenLocked() {
 
 void Logger::WriteLocked(std::wstring_view text) {
     if (!file_ || text.empty()) return;
+    // Always at the end of the file, wherever another process (the
+    // elevated run of ElevateOnce, which this one waits for) has written.
+    OVERLAPPED atEnd = {};
+    atEnd.Offset = 0xFFFFFFFF;
+    atEnd.OffsetHigh = 0xFFFFFFFF;
     DWORD written = 0;
     ::WriteFile(file_.Get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)),
-                &written, nullptr);
+                &written, &atEnd);
     ::FlushFileBuffers(file_.Get());
 }
 

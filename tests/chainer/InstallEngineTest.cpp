@@ -7,6 +7,7 @@
 
 #include "chainer/ChainerApp.h"
 #include "chainer/ConfigFile.h"
+#include "chainer/Elevation.h"
 #include "chainer/IniDocument.h"
 #include "chainer/InstallEngine.h"
 #include "chainer/SystemEnvironment.h"
@@ -568,6 +569,37 @@ void EndSessionDuringTheFirstInstallation() {
     SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
 }
 
+// The platform of ElevateOnce, as the row in g_elevation says.
+struct ElevationRow {
+    const char* what;
+    const wchar_t* general;  // [GeneralOptions] after the download folder
+    const char* present;     // a prerequisite present: nothing to install
+    Elevation token;
+    bool visible;           // the window station
+    uint32_t startError;    // of the elevated start: 0 started, else refused or failed
+    uint32_t elevatedExit;  // the elevated run's exit code
+    int32_t exitCode;       // of this run
+    int relaunches;
+    size_t installedHere;
+    const wchar_t* logged;  // the line that says what happened (null: none)
+};
+ElevationRow g_elevation;
+int g_relaunches = 0;
+std::wstring g_relaunched;
+Elevation FakeElevation() {
+    return g_elevation.token;
+}
+uint32_t FakeElevatedRun(const std::wstring& program, const std::wstring& folder, HWND,
+                         uint32_t& exitCode) {
+    ++g_relaunches;
+    g_relaunched = program + L" in " + folder;
+    exitCode = g_elevation.elevatedExit;
+    return g_elevation.startError;
+}
+bool ElevationRowVisible() {
+    return g_elevation.visible;
+}
+
 }  // namespace
 
 // Windows ends the session while an installer runs (a logoff, another
@@ -594,6 +626,85 @@ TEST_F(Engine, ASessionThatOthersEndLeavesNoPendingRestart) {
         std::string code;
         EXPECT_EQ(needs, InterbootContext().GetString("RUNNING_RC", code)) << needs;
     }
+}
+
+// ElevateOnce through its seam: an unelevated run that would install starts
+// itself again elevated, once, and ends with that run's exit code, leaving
+// the installation, the InterbootContext key and the clean-up to it; a
+// refused prompt ends the run with 1. Otherwise the run installs as before.
+TEST_F(Engine, ElevateOnceHandsTheInstallationToOneElevatedRun) {
+    const wchar_t* kAsk = L"ElevateOnce=true\r\n";
+    const ElevationRow rows[] = {
+        {"without the key: as before", L"", nullptr, Elevation::kNotElevated, true, 0, 7, 0, 0, 1,
+         nullptr},
+        {"relaunched once, -1 passed on", kAsk, nullptr, Elevation::kNotElevated, true, 0,
+         0xFFFFFFFFu, -1, 1, 0, L"The elevated run ended with exit code -1."},
+        {"relaunched once, 1 passed on", kAsk, nullptr, Elevation::kNotElevated, true, 0, 1, 1, 1,
+         0, L"The elevated run ended with exit code 1."},
+        {"a refused prompt gives 1", kAsk, nullptr, Elevation::kNotElevated, true, ERROR_CANCELLED,
+         0, 1, 1, 0, L"The request for administrator rights was refused: nothing was installed."},
+        {"a failed start gives 1", kAsk, nullptr, Elevation::kNotElevated, true,
+         ERROR_FILE_NOT_FOUND, 0, 1, 1, 0,
+         L"pravel could not be started with administrator rights (error 2): nothing was "
+         L"installed."},
+        {"elevated already", kAsk, nullptr, Elevation::kElevated, true, 0, 7, 0, 0, 1,
+         L"pravel runs with administrator rights (ElevateOnce): it installs in this run."},
+        {"no elevation on this Windows", kAsk, nullptr, Elevation::kUnknown, true, 0, 7, 0, 0, 1,
+         L"Whether pravel runs with administrator rights cannot be told (Windows without "
+         L"elevation): it installs with the rights it has."},
+        {"nobody can answer the prompt", kAsk, nullptr, Elevation::kNotElevated, false, 0, 7, 0, 0,
+         1,
+         L"Administrator rights are asked for (ElevateOnce), but nobody can answer the prompt on "
+         L"this window station: the prerequisites are installed without them."},
+        {"nothing to install", kAsk, "present", Elevation::kNotElevated, true, 0, 7, 0, 0, 0,
+         nullptr},
+    };
+    const ElevationPlatform fake = {&FakeElevation, &FakeElevatedRun};
+    SetElevationPlatform(&fake);
+    SetWindowStationProbe(&ElevationRowVisible);
+    const std::wstring installer = Fake(L"elevation.exe");
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring program(self);
+    for (const ElevationRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        g_elevation = row;
+        g_relaunches = 0;
+        DeleteFileW((dir_ / L"installs.log").c_str());
+        InterbootContext().SetNumber("ELEVATION_EARLIER", 5);  // an earlier run's record
+        IniDocument document;
+        document.Parse(
+            L"[GeneralOptions]\r\nOptions=q\r\n" + std::wstring(row.general) +
+            L"[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=" + installer + L"\r\n" +
+            (row.present != nullptr ? L"SearchType1=5\r\nSearchString1=HKCU\\Software\r\n"
+                                    : Missing()));
+        PrerequisiteSet set;
+        set.Load(document, TextExpander());
+        launch_test::LogMark log;
+        int32_t result = 0;
+        bool handedOver = false;
+        {
+            ChainerApp app;
+            result = app.RunPrerequisites(set);
+            handedOver = app.HandedOver();
+        }
+        EXPECT_EQ(row.exitCode, result);
+        EXPECT_EQ(row.relaunches, g_relaunches);
+        EXPECT_EQ(row.installedHere, ReadRecords(dir_.Path()).size());
+        if (row.logged != nullptr) {
+            EXPECT_TRUE(log.Has(row.logged));
+        }
+        const bool ended = row.relaunches == 1 && row.startError == 0;
+        EXPECT_EQ(ended, handedOver);
+        if (row.relaunches == 1) {
+            EXPECT_EQ(program + L" in " + pravel::FolderOf(program), g_relaunched);
+        }
+        // The elevated run keeps or deletes the key; this one leaves it.
+        int32_t earlier = 0;
+        EXPECT_EQ(ended, InterbootContext().GetNumber("ELEVATION_EARLIER", earlier));
+    }
+    SetWindowStationProbe(nullptr);
+    SetElevationPlatform(nullptr);
 }
 
 namespace {

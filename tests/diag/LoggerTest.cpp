@@ -29,6 +29,27 @@ TEST(Logger, PathIsSettledByTheFirstOpening) {
     EXPECT_NE(std::wstring::npos, text.find(L"-two\r\n"));
 }
 
+// Two runs writing one log (an unelevated one and the elevated run it waits
+// for): every line is appended, none overwrites another.
+TEST(Logger, TwoWritersOfOneFileBothAppend) {
+    ScratchDir dir(L"loggertwo");
+    pravel::Logger first;
+    pravel::Logger second;
+    first.SetLogFile(dir / L"shared.log");
+    second.SetLogFile(dir / L"shared.log");
+    first.Write(L"first one");
+    second.Write(L"second one");
+    first.Write(L"first two");
+    const std::wstring text = ReadUtf16(dir / L"shared.log");
+    const size_t one = text.find(L"-first one\r\n");
+    const size_t two = text.find(L"-second one\r\n");
+    const size_t three = text.find(L"-first two\r\n");
+    ASSERT_NE(std::wstring::npos, one) << Narrow(text);
+    ASSERT_NE(std::wstring::npos, two) << Narrow(text);
+    ASSERT_NE(std::wstring::npos, three) << Narrow(text);
+    EXPECT_TRUE(one < two && two < three) << Narrow(text);
+}
+
 TEST(Logger, LinesFromSeveralThreadsNeverInterleave) {
     ScratchDir dir(L"loggerthreads");
     pravel::Logger logger;
