@@ -6,6 +6,7 @@
 #include "diag/ExceptionText.h"
 #include "diag/Logger.h"
 #include "ui/AppModule.h"
+#include "ui/DialogWindow.h"
 
 namespace pravel {
 
@@ -19,10 +20,12 @@ constexpr WORD kIdCopy = 504;
 constexpr WORD kClassButton = 0x0080;
 constexpr WORD kClassEdit = 0x0081;
 constexpr WORD kClassStatic = 0x0082;
-constexpr DWORD kWindowStyle = 0x80CC08C0u;   // pop-up, caption, system menu, modal frame, font
+// Pop-up, caption, system menu, modal frame, the system's dialog font
+// (DS_SHELLFONT with "MS Shell Dlg"), centred.
+constexpr DWORD kWindowStyle = 0x80CC08C8u;
 constexpr DWORD kDetailsStyle = 0x40B018C4u;  // hidden read-only multi-line edit, both scroll bars
 constexpr int kWidth = 350;
-constexpr int kExpandedMargin = 20;  // pixels below the details box and "Copy"
+constexpr int kExpandedMargin = 12;  // dialog units below the details box and "Copy"
 
 // Anchor flags: which edges follow the window's right and bottom edges.
 enum : unsigned { kMoveX = 1, kMoveY = 2, kGrowX = 4, kGrowY = 8 };
@@ -126,9 +129,7 @@ void InitReport(HWND dialog, ReportState& state) {
     state.reference = SIZE{client.right, client.bottom};
     HWND details = ::GetDlgItem(dialog, kIdDetails);
     if (details != nullptr) {
-        HDC screen = ::GetDC(nullptr);
-        const int height = -::MulDiv(9, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
-        ::ReleaseDC(nullptr, screen);
+        const int height = -::MulDiv(9, static_cast<int>(WindowDpi(dialog)), 72);
         state.detailsFont = ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                           DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
@@ -139,8 +140,8 @@ void InitReport(HWND dialog, ReportState& state) {
         RECT copy;
         ::GetWindowRect(details, &box);
         ::GetWindowRect(::GetDlgItem(dialog, kIdCopy), &copy);
-        state.expanded.bottom =
-            (box.bottom > copy.bottom ? box.bottom : copy.bottom) + kExpandedMargin;
+        state.expanded.bottom = (box.bottom > copy.bottom ? box.bottom : copy.bottom) +
+                                DluToPixels(dialog, 0, kExpandedMargin).cy;
         // The template places every control for the expanded window.
         state.reference.cy += (state.expanded.bottom - state.collapsed.bottom);
     }
@@ -160,6 +161,8 @@ void ToggleDetails(HWND dialog, ReportState& state) {
     const RECT& target = state.isExpanded ? state.expanded : state.collapsed;
     ::SetWindowPos(dialog, nullptr, 0, 0, target.right - target.left, target.bottom - target.top,
                    SWP_NOMOVE | SWP_NOZORDER);
+    // Opened, it may reach below the screen (at 200 % above all).
+    if (state.isExpanded) KeepInsideWorkArea(dialog);
     LayoutAnchors(dialog, state);
 }
 

@@ -9,33 +9,10 @@ namespace pravel {
 
 namespace {
 
-// Loaded once, in the size Windows chooses, and kept while the process runs:
-// every window shows it (Windows scales it for the small icon).
+// Loaded once, in the sizes of the big and the small icon, and kept while
+// the process runs: every window shows them.
 HICON configuredIcon = nullptr;
-
-// A label wider than its text takes up to half of the field after it (the
-// next control), which moves right by as much; what still does not fit
-// wraps.
-void WidenLabel(HWND dialog, HWND label, const std::wstring& text) {
-    HWND field = ::GetWindow(label, GW_HWNDNEXT);
-    HDC dc = ::GetDC(label);
-    if (field == nullptr || dc == nullptr) return;
-    HGDIOBJ old =
-        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
-    SIZE size = {};
-    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(label, dc);
-    const RECT l = ControlRect(dialog, ::GetDlgCtrlID(label));
-    const RECT f = ControlRect(dialog, ::GetDlgCtrlID(field));
-    LONG grow = size.cx + 2 - (l.right - l.left);
-    if (grow > (f.right - f.left) / 2) grow = (f.right - f.left) / 2;
-    if (grow <= 0) return;
-    ::SetWindowPos(label, nullptr, 0, 0, l.right - l.left + grow, l.bottom - l.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(field, nullptr, f.left + grow, f.top, f.right - f.left - grow, f.bottom - f.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-}
+HICON configuredSmallIcon = nullptr;
 
 }  // namespace
 
@@ -54,12 +31,19 @@ void UseConfiguredTexts(const IniDocument& document, LANGID language) {
     if (!line.empty()) Log(line);
     if (texts.RightToLeft()) ::SetProcessDefaultLayout(LAYOUT_RTL);
     if (configuredIcon != nullptr) ::DestroyIcon(configuredIcon);
+    if (configuredSmallIcon != nullptr) ::DestroyIcon(configuredSmallIcon);
     configuredIcon = nullptr;
+    configuredSmallIcon = nullptr;
     const std::wstring* icon = texts.Find(kTextIcon);
     if (icon == nullptr) return;
     // A relative path is taken from the current folder, the program's.
     configuredIcon = static_cast<HICON>(
         ::LoadImageW(nullptr, icon->c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE));
+    if (configuredIcon != nullptr) {
+        configuredSmallIcon = static_cast<HICON>(
+            ::LoadImageW(nullptr, icon->c_str(), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                         ::GetSystemMetrics(SM_CYSMICON), LR_LOADFROMFILE));
+    }
     if (configuredIcon == nullptr) {
         Log({"The icon ", *icon, " could not be loaded (error ", DecimalPiece(::GetLastError()),
              "); the built-in icon is kept."});
@@ -68,6 +52,10 @@ void UseConfiguredTexts(const IniDocument& document, LANGID language) {
 
 HICON ConfiguredIcon() {
     return configuredIcon;
+}
+
+HICON ConfiguredSmallIcon() {
+    return configuredSmallIcon;
 }
 
 void ApplyControlTexts(HWND dialog, int templateId) {
@@ -84,7 +72,6 @@ void ApplyControlTexts(HWND dialog, int templateId) {
             control, GWL_STYLE,
             ::GetWindowLongW(control, GWL_STYLE) | (label ? SS_EDITCONTROL : BS_MULTILINE));
         ::SetWindowTextW(control, text->c_str());
-        if (label) WidenLabel(dialog, control, *text);
     }
 }
 

@@ -24,15 +24,18 @@ void UseConfiguredTexts(const IniDocument& document);
 // The same with an explicit UI language (the tests' seam).
 void UseConfiguredTexts(const IniDocument& document, LANGID language);
 
-// The configured icon; null when none (or it could not be loaded).
+// The configured icon; null when none (or it could not be loaded). The
+// small one is the file's image for the small icon's size (16 x 16 pixels at
+// 100 %), not the big one scaled down.
 HICON ConfiguredIcon();
+HICON ConfiguredSmallIcon();
 
 // Sets the configured texts of the controls of dialog `templateId` in
 // `dialog`. A text wider than its control wraps: a button or check box
-// breaks it into lines within its height; a label first takes up to half of
-// the field after it (which moves right), then breaks between words (it is
-// two lines high), and a word too long for a line between two characters,
-// never inside one.
+// breaks it into lines within its height; a label breaks between words (it
+// is two lines high; the credentials dialog first widens its label column,
+// ui/CredentialsDialog.h), and a word too long for a line between two
+// characters, never inside one.
 void ApplyControlTexts(HWND dialog, int templateId);
 
 }  // namespace pravel

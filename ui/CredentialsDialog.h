@@ -2,6 +2,14 @@
 // demands. OK is enabled exactly while the user name is not empty. The
 // window is centred, resizable with a size grip (its first size is its
 // smallest; the grip hides while it is maximised).
+//
+// Layout: the explanation takes as many lines as its text needs at the
+// window's width (the controls below move down, the window is as much
+// higher); the labels form one column, as wide as the wider label needs
+// (widened by at most half a field; a label still too long breaks onto its
+// second line), and both fields begin where it ends and end at the same
+// right edge; the fields and the explanation grow with the window's width,
+// OK and Cancel stay at its bottom right.
 #pragma once
 
 #include <windows.h>
@@ -32,21 +40,27 @@ class CredentialsDialog : public DialogWindow {
   private:
     INT_PTR OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnInit(HWND window);
-    void OnSize(HWND window, WPARAM kind);
+    // Places every control for the window's client size (see above).
+    void Layout(HWND window);
+    // Shows the explanation `width` pixels wide; how much higher than in the
+    // template it then is.
+    LONG ExplanationGrowth(HWND window, LONG width);
+    // How much wider than in the template the label column is.
+    LONG LabelColumnGrowth(HWND window) const;
+    // The smallest window: the template's width, the explanation's lines.
+    void TakeMinimum(HWND window);
     void UpdateOk(HWND window);
 
-    struct Anchor {
-        int id;
-        bool moveX, moveY, growX;
-        RECT initial;
-    };
     std::wstring displayName_;
     std::wstring realm_;
+    std::wstring explanation_;
     CredentialsEntry* entry_ = nullptr;
     HWND grip_ = nullptr;
     SIZE minimum_ = {0, 0};
-    SIZE initialClient_ = {0, 0};
-    Anchor anchors_[6] = {};
+    // The template's layout in pixels, taken when the window is created (the
+    // controls in the order of kLaidOut, CredentialsDialog.cpp).
+    RECT base_[8] = {};
+    SIZE baseClient_ = {0, 0};
 };
 
 }  // namespace pravel

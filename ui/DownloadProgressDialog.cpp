@@ -183,10 +183,17 @@ void DownloadProgressDialog::TransferFinished(int32_t flag, uint32_t) {
 
 void DownloadProgressDialog::OnInit(HWND window) {
     SetProgramIcons(window);
+    baseStatus_ = ControlRect(window, IDC_PROGRESS_STATUS);
+    baseBar_ = ControlRect(window, IDC_PROGRESS_BAR);
+    baseCancel_ = ControlRect(window, IDCANCEL);
+    RECT client;
+    ::GetClientRect(window, &client);
+    baseClientHeight_ = client.bottom;
+    stepPatterns_ = {LoadText(IDS_DOWNLOADING), LoadText(IDS_INSTALLING),
+                     LoadText(IDS_OPENING_SITE)};
+    ShowStatus(window, LoadText(IDS_PREPARING));
     CenterWindow(window);
     ::SetWindowTextW(window, caption_.c_str());
-    const std::wstring preparing = LoadText(IDS_PREPARING);
-    ::SetDlgItemTextW(window, IDC_PROGRESS_STATUS, preparing.c_str());
     void* taskbar = nullptr;
     if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
                                      IID_ITaskbarList3, &taskbar))) {
@@ -213,8 +220,31 @@ void DownloadProgressDialog::SetBar(HWND window, int32_t position) {
     }
 }
 
+void DownloadProgressDialog::ShowStatus(HWND window, const std::wstring& text) {
+    statusText_ = text;
+    const LONG lineHeight = baseStatus_.bottom - baseStatus_.top;
+    const LONG height =
+        ShowStatusText(window, IDC_PROGRESS_STATUS, text, baseStatus_.right - baseStatus_.left,
+                       lineHeight, stepPatterns_);
+    // The status line grows upwards from above the bar; what does not fit
+    // below the top margin moves the bar, Cancel and the window's bottom down.
+    RECT status = baseStatus_;
+    status.top = baseStatus_.bottom - height;
+    const LONG margin = DluToPixels(window, 0, 7).cy;
+    const LONG down = status.top < margin ? margin - status.top : 0;
+    ::OffsetRect(&status, 0, down);
+    RECT bar = baseBar_;
+    RECT cancel = baseCancel_;
+    ::OffsetRect(&bar, 0, down);
+    ::OffsetRect(&cancel, 0, down);
+    PlaceControl(window, IDC_PROGRESS_STATUS, status);
+    PlaceControl(window, IDC_PROGRESS_BAR, bar);
+    PlaceControl(window, IDCANCEL, cancel);
+    SetClientHeight(window, baseClientHeight_ + down);
+}
+
 void DownloadProgressDialog::ShowError(HWND window, const wchar_t* text) {
-    if (text != nullptr) ::SetDlgItemTextW(window, IDC_PROGRESS_STATUS, text);
+    if (text != nullptr) ShowStatus(window, text);
     HWND bar = ::GetDlgItem(window, IDC_PROGRESS_BAR);
     ::SendMessageW(bar, PBM_SETSTATE, PBST_ERROR, 0);
     // Hidden and shown again a moment later, so the new colour is drawn.
@@ -258,10 +288,7 @@ INT_PTR DownloadProgressDialog::OnMessage(HWND window, UINT message, WPARAM wPar
             ::SendDlgItemMessageW(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
             return TRUE;
         case kMsgStep:
-            if (lParam != 0) {
-                ::SetDlgItemTextW(window, IDC_PROGRESS_STATUS,
-                                  reinterpret_cast<const wchar_t*>(lParam));
-            }
+            if (lParam != 0) ShowStatus(window, reinterpret_cast<const wchar_t*>(lParam));
             SetBar(window, static_cast<int32_t>(wParam));
             return TRUE;
         case kMsgPosition:
@@ -273,6 +300,15 @@ INT_PTR DownloadProgressDialog::OnMessage(HWND window, UINT message, WPARAM wPar
         case kMsgFinish:
             End(window, static_cast<INT_PTR>(wParam));
             return TRUE;
+        case kDpiChangedMessage: {
+            const UINT from = static_cast<UINT>(wParam);
+            const UINT to = static_cast<UINT>(lParam);
+            for (RECT* rect : {&baseStatus_, &baseBar_, &baseCancel_}) ScaleRect(*rect, from, to);
+            baseClientHeight_ =
+                ::MulDiv(baseClientHeight_, static_cast<int>(to), static_cast<int>(from));
+            ShowStatus(window, statusText_);
+            return TRUE;
+        }
         case WM_DESTROY:
             ::KillTimer(window, kRedrawTimer);
             if (taskbar_ != nullptr) {

@@ -48,6 +48,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/Handles.h"
 #include "download/DownloadSink.h"
@@ -124,6 +125,10 @@ class DownloadProgressDialog final : public DownloadSink {
     LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam);
     void MoveTo(int32_t position);
     void OnInit(HWND window);
+    // Shows `text` in the status line: a step's name shortened to keep it on
+    // one line, or as many lines as it needs above the bar (the window grows
+    // when they do not fit).
+    void ShowStatus(HWND window, const std::wstring& text);
     void ShowError(HWND window, const wchar_t* text);
     void SetBar(HWND window, int32_t position);
     void End(HWND window, INT_PTR code);
@@ -147,6 +152,14 @@ class DownloadProgressDialog final : public DownloadSink {
     ITaskbarList3* taskbar_ = nullptr;
     int32_t barMaximum_ = 0;
     bool ended_ = false;
+    // The template's layout in pixels, taken when the window is created, and
+    // the texts the steps are made from ("Downloading %s", ...).
+    RECT baseStatus_ = {};
+    RECT baseBar_ = {};
+    RECT baseCancel_ = {};
+    LONG baseClientHeight_ = 0;
+    std::wstring statusText_;
+    std::vector<std::wstring> stepPatterns_;
 };
 
 }  // namespace pravel

@@ -32,6 +32,7 @@ void PreparingDialog::Show(const std::wstring& status, bool skipAllowed) {
     if (!interactive) return;
     skipAllowed_.store(skipAllowed);
     skipRequested_.store(false);
+    statusText_ = status;
     HWND window = Window();
     if (window == nullptr) {
         if (createFailed_) return;
@@ -51,7 +52,6 @@ void PreparingDialog::Show(const std::wstring& status, bool skipAllowed) {
     }
     const std::wstring caption = Caption();
     ::SetWindowTextW(window, caption.c_str());
-    ::SetDlgItemTextW(window, IDC_PREPARING_STATUS, status.c_str());
     if (!::IsWindowVisible(window)) ::ShowWindow(window, SW_SHOWNORMAL);
     ::UpdateWindow(window);
 }
@@ -89,23 +89,37 @@ void PreparingDialog::Destroy(HWND window) {
 }
 
 void PreparingDialog::Layout(HWND window) {
-    HWND status = ::GetDlgItem(window, IDC_PREPARING_STATUS);
     HWND button = ::GetDlgItem(window, IDCANCEL);
-    if (status == nullptr || button == nullptr) return;
-    const RECT statusRect = ControlRect(window, IDC_PREPARING_STATUS);
-    if (initialStatusRight_ < 0) initialStatusRight_ = statusRect.right;
-    LONG right = initialStatusRight_;
-    if (skipAllowed_.load()) {
-        ::ShowWindow(button, SW_SHOW);
-    } else {
-        ::ShowWindow(button, SW_HIDE);
-        right = ControlRect(window, IDCANCEL).right;
+    if (button == nullptr || ::GetDlgItem(window, IDC_PREPARING_STATUS) == nullptr) return;
+    if (baseClientHeight_ == 0) {
+        baseStatus_ = ControlRect(window, IDC_PREPARING_STATUS);
+        baseButton_ = ControlRect(window, IDCANCEL);
+        RECT client;
+        ::GetClientRect(window, &client);
+        baseClientHeight_ = client.bottom;
     }
-    ::SetWindowPos(status, nullptr, 0, 0, right - statusRect.left,
-                   statusRect.bottom - statusRect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const bool skip = skipAllowed_.load();
+    ::ShowWindow(button, skip ? SW_SHOW : SW_HIDE);
+    RECT status = baseStatus_;
+    if (!skip) status.right = baseButton_.right;
+    const LONG lineHeight = baseStatus_.bottom - baseStatus_.top;
+    const LONG height = ShowStatusText(window, IDC_PREPARING_STATUS, statusText_,
+                                       status.right - status.left, lineHeight);
+    const LONG margin = DluToPixels(window, 0, 7).cy;
+    status.top = baseStatus_.top - (height - lineHeight) / 2;
+    if (status.top < margin) status.top = margin;
+    status.bottom = status.top + height;
+    PlaceControl(window, IDC_PREPARING_STATUS, status);
+    // Skip stays beside the middle of the status line.
+    RECT skipRect = baseButton_;
+    ::OffsetRect(&skipRect, 0,
+                 ((status.top + status.bottom) - (baseStatus_.top + baseStatus_.bottom)) / 2);
+    PlaceControl(window, IDCANCEL, skipRect);
+    const LONG needed = status.bottom + margin;
+    SetClientHeight(window, needed > baseClientHeight_ ? needed : baseClientHeight_);
 }
 
-INT_PTR PreparingDialog::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR PreparingDialog::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
             SetProgramIcons(window);
@@ -126,6 +140,16 @@ INT_PTR PreparingDialog::OnMessage(HWND window, UINT message, WPARAM wParam, LPA
         case kCloseMessage:
             Destroy(window);
             return TRUE;
+        case kDpiChangedMessage: {
+            const UINT from = static_cast<UINT>(wParam);
+            const UINT to = static_cast<UINT>(lParam);
+            ScaleRect(baseStatus_, from, to);
+            ScaleRect(baseButton_, from, to);
+            baseClientHeight_ =
+                ::MulDiv(baseClientHeight_, static_cast<int>(to), static_cast<int>(from));
+            Layout(window);
+            return TRUE;
+        }
         default:
             return FALSE;
     }

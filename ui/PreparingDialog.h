@@ -28,9 +28,11 @@ class PreparingDialog : public DialogWindow {
 
     // Only while the run is interactive: stores `skipAllowed`, clears the
     // Skip request, creates the window at the first call (owned by the
-    // active window) or redoes the layout of the open one, and sets the
-    // caption and the status line. A window that cannot be created is not
-    // tried again.
+    // active window), and sets the caption and the status line, laying the
+    // window out for them: the status line ends at the Skip button, or at
+    // its right edge when Skip is hidden, and takes as many lines as its
+    // text needs (centred where the one line was; the window grows when
+    // they do not fit). A window that cannot be created is not tried again.
     void Show(const std::wstring& status, bool skipAllowed);
     // Destroys the window (see above for other threads); clears IsOpen.
     void Close();
@@ -58,7 +60,11 @@ class PreparingDialog : public DialogWindow {
     std::atomic<bool> isOpen_{false};
     bool createFailed_ = false;
     DWORD threadId_ = 0;
-    LONG initialStatusRight_ = -1;  // taken at the first layout
+    // The template's layout in pixels, taken when the window is created.
+    RECT baseStatus_ = {};
+    RECT baseButton_ = {};
+    LONG baseClientHeight_ = 0;
+    std::wstring statusText_;
     std::wstring programPath_;
     std::wstring productName_;
     std::wstring title_;

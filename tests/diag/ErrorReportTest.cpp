@@ -121,7 +121,8 @@ TEST(ErrorReport, LongMessageDetailsToggleCopyAndClose) {
     ::GetWindowRect(window, &expanded);
     ::GetWindowRect(box, &boxRect);
     ::GetWindowRect(copy, &copyRect);
-    EXPECT_EQ((boxRect.bottom > copyRect.bottom ? boxRect.bottom : copyRect.bottom) + 20,
+    EXPECT_EQ((boxRect.bottom > copyRect.bottom ? boxRect.bottom : copyRect.bottom) +
+                  DialogUnitsToPixels(window, 12),
               expanded.bottom);
     EXPECT_GT(expanded.bottom - expanded.top, collapsed.bottom - collapsed.top);
 

@@ -99,6 +99,35 @@ LONG Style(HWND dialog, int id) {
     return GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE);
 }
 
+// pravel.ico (16, 24, 32, 48 and 64 pixels) with its 16-pixel image in red
+// only: which image a window shows can be told by its colour.
+std::string IconWithRedSmallImage() {
+    std::string icon = ReadBytes(PathFromEnvironment("PRAVEL_TEST_ICON"));
+    const auto offset = static_cast<size_t>(static_cast<uint8_t>(icon[6 + 12])) |
+                        static_cast<size_t>(static_cast<uint8_t>(icon[6 + 13])) << 8;
+    EXPECT_EQ(icon[6], 16);  // the first image is the 16-pixel one
+    for (size_t colour = 1; colour < 16; ++colour)
+        icon.replace(offset + 40 + 4 * colour, 4, "\0\0\xFF\0", 4);
+    return icon;
+}
+
+// The colour (0xRRGGBB) in the middle of an icon's image.
+uint32_t IconColour(HICON icon) {
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info)) return 0xFFFFFFFF;
+    BITMAP bitmap = {};
+    GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, info.hbmColor);
+    const COLORREF colour = GetPixel(dc, bitmap.bmWidth / 2, bitmap.bmHeight / 2);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return static_cast<uint32_t>(GetRValue(colour)) << 16 | GetGValue(colour) << 8 |
+           GetBValue(colour);
+}
+
 }  // namespace
 
 TEST_F(ConfiguredTexts, TheStringTableTextsFollowTheLookupOrder) {
@@ -215,6 +244,13 @@ TEST_F(ConfiguredTexts, TheDialogsShowTheConfiguredControlTexts) {
         EXPECT_EQ(field.right, resource.left + resource.right);
         EXPECT_LE(label.right, field.left);
         EXPECT_GT(label.right - label.left, DialogUnits(window, 0, 0, 48, 8).right);
+        // One column: "Kennwort:" is as wide, its field begins and ends with
+        // the other.
+        const RECT passwordLabel = ItemRect(window, IDC_CRED_PASSWORD_LABEL);
+        const RECT password = ItemRect(window, IDC_CRED_PASSWORD);
+        EXPECT_EQ(passwordLabel.right, label.right);
+        EXPECT_EQ(password.left, field.left);
+        EXPECT_EQ(password.right, field.right);
         PressButton(window, IDCANCEL);
     });
     EXPECT_FALSE(dialog.Ask(nullptr, entry));
@@ -322,6 +358,21 @@ TEST_F(ConfiguredTexts, TheIconComesFromTheProgramsFolderOrStaysBuiltIn) {
     preparing.Close();
     Use(L"[Texts]\r\nIcon=" + (dir / L"brand.ico") + L"\r\n", 1033);  // a full path
     EXPECT_NE(pravel::ConfiguredIcon(), nullptr);
+
+    // The small icon is the file's own 16 x 16 image, not the big one scaled.
+    WriteBytes(dir / L"two.ico", IconWithRedSmallImage());
+    Use(L"[Texts]\r\nIcon=" + (dir / L"two.ico") + L"\r\n", 1033);
+    pravel::PreparingDialog sized;
+    sized.SetTitle(L"T");
+    sized.Show(L"x", false);
+    ASSERT_NE(sized.Window(), nullptr);
+    const auto big = reinterpret_cast<HICON>(SendMessageW(sized.Window(), WM_GETICON, ICON_BIG, 0));
+    const auto small =
+        reinterpret_cast<HICON>(SendMessageW(sized.Window(), WM_GETICON, ICON_SMALL, 0));
+    EXPECT_EQ(IconWidth(small), GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(IconColour(small), 0xFF0000u);
+    EXPECT_NE(IconColour(big), 0xFF0000u);
+    sized.Close();
     Use(L"", 1033);
     EXPECT_EQ(pravel::ConfiguredIcon(), nullptr);  // taken afresh at every load
 }

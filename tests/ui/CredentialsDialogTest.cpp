@@ -75,7 +75,7 @@ TEST_F(Credentials, ResourceLayoutResizableWithAGripThatHidesWhenMaximised) {
         HWND window = CredentialsWindow();
         ASSERT_NE(window, nullptr);
         EXPECT_TRUE(AtDialogUnits(window, IDC_CRED_USER, 57, 41, 184, 14));
-        EXPECT_TRUE(AtDialogUnits(window, IDC_CRED_PASSWORD, 57, 60, 183, 14));
+        EXPECT_TRUE(AtDialogUnits(window, IDC_CRED_PASSWORD, 57, 60, 184, 14));
         EXPECT_TRUE(AtDialogUnits(window, IDC_CRED_REMEMBER, 7, 79, 179, 10));
         EXPECT_TRUE(AtDialogUnits(window, IDOK, 140, 93, 50, 14));
         EXPECT_TRUE(AtDialogUnits(window, IDCANCEL, 202, 93, 50, 14));

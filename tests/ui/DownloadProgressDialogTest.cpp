@@ -115,6 +115,54 @@ TEST_F(ProgressWindowTest, StepsMoveTheBarOnlyForKindNine) {
     EXPECT_EQ(dialog.Run(nullptr, L"t"), 1);
 }
 
+// A step's text too long for its line shows the name shortened; any other
+// text shows whole over the lines it needs, the bar and Cancel below it at
+// their distances (the window grows); one line again, the resource layout.
+TEST_F(ProgressWindowTest, TheStatusLineShortensTheNameOrTakesTheLinesItNeeds) {
+    const std::wstring name = L"Microsoft Visual C++ 2015-2022 Redistributable (x64) - 14.40.33810";
+    ProgressRun run;
+    run.phase = [&](DownloadSink& sink) -> uint32_t {
+        HWND window = ProgressWindow();
+        if (window == nullptr) return 1603;
+        sink.SetRange(20);
+        sink.ShowStep((L"Downloading " + name + L" " + name).c_str(), 9);
+        const std::wstring shown = ItemText(window, IDC_PROGRESS_STATUS);
+        EXPECT_EQ(shown.rfind(L"Downloading " + name.substr(0, 12), 0), 0u);
+        EXPECT_EQ(shown.back(), L'\x2026');
+        EXPECT_TRUE(AtDialogUnits(window, IDC_PROGRESS_STATUS, 7, 20, 256, 8));
+        std::wstring text;
+        for (int sentences = 1; sentences <= 10; ++sentences) {
+            SCOPED_TRACE(sentences);
+            text += L"The server at proxy.contoso.example did not answer in time. ";
+            sink.ShowStep(text.c_str(), 9);
+            EXPECT_EQ(ItemText(window, IDC_PROGRESS_STATUS), text);
+            EXPECT_TRUE(ShowsWholeText(window, IDC_PROGRESS_STATUS));
+            const RECT status = ItemRect(window, IDC_PROGRESS_STATUS);
+            const RECT bar = ItemRect(window, IDC_PROGRESS_BAR);
+            const RECT cancel = ItemRect(window, IDCANCEL);
+            RECT client;
+            GetClientRect(window, &client);
+            // Vertical dialog units in pixels, mapped as the dialog manager maps them.
+            auto y = [window](int units) { return DialogUnits(window, 0, units, 0, 0).top; };
+            EXPECT_GE(status.top, y(7));
+            EXPECT_EQ(bar.top - status.bottom, y(31) - (y(20) + y(8)));
+            EXPECT_EQ(cancel.top - bar.top, y(30) - y(31));
+            EXPECT_EQ(client.bottom - bar.top, y(51) - y(31));
+        }
+        sink.ShowStep(L"Installing A", 9);
+        EXPECT_TRUE(AtDialogUnits(window, IDC_PROGRESS_STATUS, 7, 20, 256, 8));
+        EXPECT_TRUE(AtDialogUnits(window, IDC_PROGRESS_BAR, 7, 31, 205, 13));
+        EXPECT_TRUE(AtDialogUnits(window, IDCANCEL, 221, 30, 50, 14));
+        RECT client;
+        GetClientRect(window, &client);
+        EXPECT_EQ(client.bottom, DialogUnits(window, 0, 0, 278, 51).bottom);
+        sink.TransferFinished(0, 0);
+        return 0;
+    };
+    DownloadProgressDialog dialog(run);
+    EXPECT_EQ(dialog.Run(nullptr, L"t"), 1);
+}
+
 TEST_F(ProgressWindowTest, BytesMoveTheBarWithinADownloadStep) {
     ProgressRun run;
     run.phase = [&](DownloadSink& sink) -> uint32_t {

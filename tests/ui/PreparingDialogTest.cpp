@@ -85,6 +85,62 @@ TEST_F(PreparingWindow, WithoutSkipTheStatusSpansTheButtonsPlace) {
     dialog_.Close();
 }
 
+// Status texts of every length, with and without Skip: the line is as high
+// as its text needs, centred where its one line was (the window grows when
+// the lines do not fit), Skip beside its middle, nothing outside the window;
+// back to one line, the resource layout.
+TEST_F(PreparingWindow, TheStatusLineTakesTheLinesItsTextNeeds) {
+    dialog_.SetTitle(L"T");
+    std::wstring text;
+    for (int sentences = 1; sentences <= 9; ++sentences) {
+        text += L"Die Voraussetzungen werden gesucht. ";
+        for (bool skip : {false, true}) {
+            SCOPED_TRACE(std::to_string(sentences) + (skip ? " with Skip" : ""));
+            dialog_.Show(text, skip);
+            HWND window = dialog_.Window();
+            ASSERT_NE(window, nullptr);
+            EXPECT_EQ(ItemText(window, IDC_PREPARING_STATUS), text);
+            EXPECT_TRUE(ShowsWholeText(window, IDC_PREPARING_STATUS));
+            const RECT status = ItemRect(window, IDC_PREPARING_STATUS);
+            RECT client;
+            GetClientRect(window, &client);
+            EXPECT_GE(status.top, DialogUnits(window, 0, 7, 0, 0).top);
+            EXPECT_LE(status.bottom, client.bottom);
+            if (!skip) continue;
+            const RECT button = ItemRect(window, IDCANCEL);
+            EXPECT_LE(status.right, button.left);
+            EXPECT_LE(abs((status.top + status.bottom) - (button.top + button.bottom)), 2);
+        }
+    }
+    dialog_.Show(L"Searching for prerequisites...", true);
+    EXPECT_TRUE(AtDialogUnits(dialog_.Window(), IDC_PREPARING_STATUS, 13, 20, 117, 8));
+    EXPECT_TRUE(AtDialogUnits(dialog_.Window(), IDCANCEL, 133, 17, 50, 14));
+    RECT client;
+    GetClientRect(dialog_.Window(), &client);
+    EXPECT_EQ(client.bottom, DialogUnits(dialog_.Window(), 0, 0, 190, 49).bottom);
+    dialog_.Close();
+}
+
+// Windows scales a per-monitor aware dialog that moves to a monitor of
+// another DPI and sends WM_DPICHANGED (Wine never does): the layout then
+// follows the template scaled to the new DPI.
+TEST_F(PreparingWindow, AfterADpiChangeTheLayoutFollowsTheScaledTemplate) {
+    dialog_.Show(L"x", true);
+    HWND window = dialog_.Window();
+    ASSERT_NE(window, nullptr);
+    HDC screen = GetDC(nullptr);
+    const UINT dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    SendMessageW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi * 2, dpi * 2), 0);
+    PumpUntil([] { return false; }, 50);  // the posted re-layout
+    RECT button = {133, 17, 50, 14};      // origin and size, mapped separately
+    MapDialogRect(window, &button);
+    const RECT now = ItemRect(window, IDCANCEL);
+    EXPECT_EQ(now.left, button.left * 2);
+    EXPECT_EQ(now.right - now.left, button.right * 2);
+    dialog_.Close();
+}
+
 TEST_F(PreparingWindow, CaptionFallsBackToTheSetupCaptionOfTheProduct) {
     dialog_.SetProductName(L"Fabrikam");
     dialog_.Show(L"x", false);
