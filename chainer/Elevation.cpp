@@ -59,6 +59,10 @@ void SetElevationPlatform(const ElevationPlatform* replacement) {
     platform = replacement != nullptr ? replacement : &kWindows;
 }
 
+const ElevationPlatform& WindowsElevation() {
+    return kWindows;
+}
+
 ElevatedRun RunElevatedOnce(bool wanted, const std::wstring& programPath, HWND owner) {
     ElevatedRun run;
     if (!wanted) return run;

@@ -38,6 +38,8 @@ struct ElevationPlatform {
 
 // Replaces the platform calls (tests only); null restores Windows'.
 void SetElevationPlatform(const ElevationPlatform* platform);
+// Windows' calls (a test may keep one of them).
+const ElevationPlatform& WindowsElevation();
 
 struct ElevatedRun {
     enum Outcome : uint8_t {

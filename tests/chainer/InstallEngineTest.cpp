@@ -703,6 +703,16 @@ TEST_F(Engine, ElevateOnceHandsTheInstallationToOneElevatedRun) {
         int32_t earlier = 0;
         EXPECT_EQ(ended, InterbootContext().GetNumber("ELEVATION_EARLIER", earlier));
     }
+
+    // Windows' own start with "runas" (under Wine it starts the program
+    // without a prompt), waited for, its exit code passed on.
+    const ElevationPlatform shell = {&FakeElevation, WindowsElevation().runElevated};
+    SetElevationPlatform(&shell);
+    g_elevation = rows[1];
+    const ElevatedRun run = RunElevatedOnce(true, Fake(L"elevated.exe", "exit=3010\n"), nullptr);
+    EXPECT_EQ(ElevatedRun::kEnded, run.outcome);
+    EXPECT_EQ(3010, run.exitCode);
+    EXPECT_EQ(1u, ReadRecords(dir_.Path()).size());
     SetWindowStationProbe(nullptr);
     SetElevationPlatform(nullptr);
 }
