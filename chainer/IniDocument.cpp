@@ -70,20 +70,27 @@ bool IsControlOrBlank(wchar_t c) {
     return static_cast<uint32_t>(c) <= 32;
 }
 
+// A byte-order mark at a line's start (files joined with "copy /b" carry
+// one at the start of each) is no part of the line.
+constexpr wchar_t kByteOrderMark = 0xFEFF;
+
 }  // namespace
 
 void IniDocument::Parse(const std::wstring& text) {
     sections_.clear();
     ignored_.clear();
     std::vector<std::wstring> lines = SplitLines(text);
-    if (!lines.empty() && !lines[0].empty() && lines[0][0] == 0xFEFF) lines[0].erase(0, 1);
+    if (!lines.empty() && !lines[0].empty() && lines[0][0] == kByteOrderMark) lines[0].erase(0, 1);
 
     int number = 0;
     for (const std::wstring& raw : lines) {
         ++number;
         if (raw.empty()) continue;
         size_t begin = 0;
-        while (begin < raw.size() && IsControlOrBlank(raw[begin])) ++begin;
+        while (begin < raw.size() &&
+               (IsControlOrBlank(raw[begin]) || raw[begin] == kByteOrderMark)) {
+            ++begin;
+        }
         if (begin < raw.size() && raw[begin] == L'[') {
             size_t end = raw.size();
             while (end > begin && IsControlOrBlank(raw[end - 1])) --end;

@@ -1,10 +1,10 @@
 // The configuration file's own parser. The file is UTF-16; lines end only at
 // CR LF; sections are "[name]" lines; pairs are "key=value" lines with both
-// sides trimmed. There is no comment syntax, quoting or escaping. Duplicate
-// sections and keys are kept; look-ups return the first exact
-// (case-sensitive) match. Every section, pair and ignored line remembers
-// its line number (from 1) so that a checker can point at it; the run itself
-// never looks at line numbers.
+// sides trimmed. A byte-order mark (U+FEFF) at a line's start counts as a
+// blank, as left by files joined with "copy /b". There is no comment syntax, quoting or escaping.
+// Duplicate sections and keys are kept; look-ups return the first exact (case-sensitive) match.
+// Every section, pair and ignored line remembers its line number (from 1) so that a checker can
+// point at it; the run itself never looks at line numbers.
 #pragma once
 
 #include <string>

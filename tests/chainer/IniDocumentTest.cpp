@@ -77,9 +77,13 @@ TEST(IniDocument, OnlyCrLfEndsALine) {
     EXPECT_EQ(L"5", ValueOf(doc, L"S", L"e"));  // last line without separator
 }
 
-TEST(IniDocument, LeadingByteOrderMarkOfTheFirstLineIsRemoved) {
-    const IniDocument doc = Parsed(L"\xFEFF[S]\r\nk=v\r\n");
+TEST(IniDocument, AByteOrderMarkAtALinesStartIsBlank) {
+    // Two files joined with "copy /b": the second one's mark starts a line.
+    const IniDocument doc =
+        Parsed(L"\xFEFF[S]\r\nk=v\r\n\xFEFF[Texts.1041]\r\n \xFEFFPreparing=x\r\n");
     EXPECT_EQ(L"v", ValueOf(doc, L"S", L"k"));
+    EXPECT_EQ(L"x", ValueOf(doc, L"Texts.1041", L"Preparing"));
+    EXPECT_TRUE(doc.IgnoredLines().empty());
 }
 
 TEST(IniDocument, ParseReplacesEarlierContent) {
