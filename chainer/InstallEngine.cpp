@@ -21,14 +21,6 @@ namespace {
 
 constexpr int32_t kStepInstalling = 9;
 
-// String 153 of the string table ("Installing %s"), so that a rebranded or
-// translated table applies; the same text when the table lacks it.
-std::wstring InstallingText(const std::wstring& displayName) {
-    std::wstring text;
-    if (!TryLoadText(IDS_INSTALLING, text)) text = L"Installing %s";
-    return FormatWithName(text, displayName);
-}
-
 // A connection to the share of a file: location made with the user name
 // and password of its URL; removed again when it goes. A connection that
 // cannot be made is logged and the file is opened without it (it may be
@@ -190,7 +182,8 @@ uint32_t InstallEngine::InstallAll(DownloadSink* sink) {
         LaunchItem& item = launcher_.Item(i);
         if (sink != nullptr) {
             if (sink->IsCancelled()) return kInstallUserExit;
-            sink->ShowStep(InstallingText(item.displayName).c_str(), kStepInstalling);
+            sink->ShowStep(LoadFormatted(IDS_INSTALLING, {item.displayName}).c_str(),
+                           kStepInstalling);
         }
         // Without a window, or where nobody can see one, no question is
         // asked: the reboot mode decides as in a silent run. A file that
@@ -204,7 +197,8 @@ uint32_t InstallEngine::InstallAll(DownloadSink* sink) {
                 continue;
             }
             if (sink != nullptr) {
-                sink->ReportError(item.displayName.c_str(), kErrorMandatoryFailed, nullptr);
+                sink->ReportError(LoadFormatted(IDS_FAILED, {item.displayName}).c_str(),
+                                  kErrorMandatoryFailed, nullptr);
             }
             return kInstallFailure;
         }

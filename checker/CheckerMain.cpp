@@ -148,6 +148,24 @@ std::wstring FolderOfPath(const std::wstring& path) {
     return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
 
+// Reads the file a key of the configuration at `configuration` names:
+// relative to the configuration's folder unless it is a full path (one of
+// Windows is not looked at on other systems).
+pravel::FileLook ReadNamedFile(const std::wstring& configuration, const std::wstring& named,
+                               std::vector<uint8_t>& bytes) {
+    const size_t slash = configuration.find_last_of(L"\\/");
+    const std::wstring folder =
+        slash == std::wstring::npos ? std::wstring() : configuration.substr(0, slash + 1);
+    std::wstring path = pravel::IsAbsolutePath(named) ? named : folder + named;
+#ifndef _WIN32
+    if (pravel::IsAbsolutePath(named)) return pravel::FileLook::kNotLooked;
+    for (wchar_t& c : path) {
+        if (c == L'\\') c = L'/';
+    }
+#endif
+    return ReadAll(path, bytes) ? pravel::FileLook::kRead : pravel::FileLook::kMissing;
+}
+
 void PrintFound(const pravel::Finding& finding, void* file) {
     Print(pravel::FormatFinding(*static_cast<const std::wstring*>(file), finding));
     std::fflush(stdout);
@@ -185,8 +203,11 @@ int Check(const std::vector<std::wstring>& args) {
         Print(path + L": 1 error, 0 warnings; 0 of 0 prerequisites loaded");
         return failed;
     }
-    pravel::CheckReport report =
-        pravel::CheckConfiguration(bytes.data(), bytes.size(), FileNameOfPath(path));
+    pravel::CheckReport report = pravel::CheckConfiguration(
+        bytes.data(), bytes.size(), FileNameOfPath(path),
+        [&path](const std::wstring& named, std::vector<uint8_t>& content) {
+            return ReadNamedFile(path, named, content);
+        });
     pravel::CheckShippedFiles(report, pravel::FolderLookup(FolderOfPath(path)));
     for (const pravel::Finding& finding : report.findings) {
         Print(pravel::FormatFinding(path, finding));

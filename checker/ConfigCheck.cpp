@@ -14,6 +14,7 @@
 #include "common/Text.h"
 #include "detect/SearchEvaluation.h"
 #include "download/Sha256.h"
+#include "ui/LanguageTags.h"
 #include "ui/WindowTexts.h"
 
 namespace pravel {
@@ -33,8 +34,8 @@ std::wstring AppKey(int n) {
 
 class Checker {
   public:
-    Checker(CheckReport& report, const DocumentIndex& index)
-        : report_(report), doc_(report.document), index_(index) {}
+    Checker(CheckReport& report, const DocumentIndex& index, const FileReader& readFile)
+        : report_(report), doc_(report.document), index_(index), readFile_(readFile) {}
 
     void Run();
 
@@ -60,6 +61,8 @@ class Checker {
     void CheckKeys(const IniSection& section);
     void CheckUnknownKey(const IniSection& section, const IniPair& pair);
     void CheckTextKey(const IniSection& section, const IniPair& pair);
+    void CheckTextsSection(const IniSection& section, const std::wstring& language);
+    void CheckIcon(const IniPair& pair);
     void CheckList();
     void CheckGeneralOptions();
     void CheckChainer();
@@ -73,6 +76,7 @@ class Checker {
     CheckReport& report_;
     const IniDocument& doc_;
     const DocumentIndex& index_;
+    const FileReader& readFile_;
     std::vector<Listed> listed_;  // ordered by number
     int firstFree_ = 1;           // the first number listed_ lacks
     std::vector<std::wstring> listedNames_;
@@ -184,14 +188,17 @@ void Checker::CheckSections() {
                 continue;
             }
         } else if (section.Name() == L"Texts" || StartsWith(section.Name(), L"Texts.")) {
-            if (TextsSectionLanguage(section.Name()) < 0) {
+            std::wstring language;
+            if (!TextsSectionLanguage(section.Name(), language)) {
                 Error(section.Line(),
                       L"[" + section.Name() +
                           L"] is not a language section: after \"Texts.\" pravel expects a "
-                          L"Windows language identifier in decimal without leading zeros "
-                          L"(1031 for German, 1041 for Japanese); it never reads this section");
+                          L"language name (de-DE, zh-Hant) or a Windows language identifier "
+                          L"in decimal without leading zeros (1031 for German (Germany)); it "
+                          L"never reads this section");
                 continue;
             }
+            if (!language.empty()) CheckTextsSection(section, language);
         } else if (!IsIn(fixed, section.Name())) {
             // Suggestions: the fixed names, and the listed App<n> of the
             // same number ("app2", "Ap2": [App2]).
@@ -281,6 +288,79 @@ void Checker::CheckKeys(const IniSection& section) {
     }
 }
 
+void Checker::CheckTextsSection(const IniSection& section, const std::wstring& language) {
+    const std::wstring name = L"[" + section.Name() + L"]";
+    if (!IsKnownLanguageName(language)) {
+        const std::wstring close = ClosestName(language, KnownLanguageNames());
+        Warning(section.Line(),
+                name + L" names the language " + language +
+                    L", which Windows does not know: no user has it" +
+                    (close.empty() ? std::wstring() : L"; did you mean [Texts." + close + L"]?"));
+    } else if (ScriptIsOpen(language)) {
+        Warning(section.Line(),
+                name + L" serves only a user whose language is exactly " + language + L": " +
+                    LanguageName(language) +
+                    L" is written in Latin and in Cyrillic, and pravel never shows one for the "
+                    L"other; name the script ([Texts." +
+                    language.substr(0, 2) + L"-Latn], [Texts." + language.substr(0, 2) +
+                    L"-Cyrl])");
+    }
+}
+
+void Checker::CheckIcon(const IniPair& pair) {
+    const std::wstring& path = pair.value;
+    const bool network = (StartsWith(path, L"\\\\") || StartsWith(path, L"//")) &&
+                         !StartsWith(path, L"\\\\?\\") && !StartsWith(path, L"\\\\.\\");
+    if (network || StartsWithIgnoreCaseAscii(path, L"\\\\?\\UNC\\")) {
+        Warning(pair.line, L"Icon " + Quoted(path) +
+                               L" lies on a network share: pravel loads it when it starts, and "
+                               L"where the share is slow or out of reach (no network yet, an "
+                               L"account without access) it keeps its own icon; ship the icon "
+                               L"beside pravel.exe");
+        return;
+    }
+    if (!readFile_) return;
+    std::vector<uint8_t> bytes;
+    const FileLook look = readFile_(path, bytes);
+    if (look == FileLook::kMissing) {
+        const bool full = IsAbsolutePath(path);
+        const std::wstring text =
+            L"Icon " + Quoted(path) +
+            (full ? L" is not on this machine: where it is missing, pravel shows its own icon"
+                  : L" is not in the configuration's folder: pravel looks for it beside "
+                    L"pravel.exe and shows its own icon without it");
+        if (full) {
+            Warning(pair.line, text);
+        } else {
+            Error(pair.line, text);
+        }
+        return;
+    }
+    if (look != FileLook::kRead) return;
+    // An .ico file: reserved 0, type 1, at least one image, every image
+    // inside the file.
+    auto word = [&](size_t at) {
+        return at + 1 < bytes.size() ? bytes[at] | bytes[at + 1] << 8 : -1;
+    };
+    auto dword = [&](size_t at) {
+        return at + 3 < bytes.size()
+                   ? static_cast<uint64_t>(word(at)) | static_cast<uint64_t>(word(at + 2)) << 16
+                   : ~uint64_t(0);
+    };
+    const int count = word(4);
+    bool icon = word(0) == 0 && word(2) == 1 && count > 0 &&
+                6 + 16 * static_cast<size_t>(count) <= bytes.size();
+    for (int i = 0; icon && i < count; ++i) {
+        const size_t entry = 6 + 16 * static_cast<size_t>(i);
+        icon = dword(entry + 8) > 0 && dword(entry + 8) + dword(entry + 12) <= bytes.size();
+    }
+    if (!icon) {
+        Error(pair.line, L"Icon " + Quoted(path) +
+                             L" is no icon file (.ico with at least one image): pravel shows "
+                             L"its own icon instead");
+    }
+}
+
 void Checker::CheckTextKey(const IniSection& section, const IniPair& pair) {
     const std::vector<std::wstring>& keys = TextKeys();
     const auto at = std::find(keys.begin(), keys.end(), pair.key);
@@ -298,12 +378,33 @@ void Checker::CheckTextKey(const IniSection& section, const IniPair& pair) {
     const size_t index = static_cast<size_t>(at - keys.begin());
     const std::wstring builtIn = Quoted(BuiltInText(index));
     if (pair.value.empty()) {
-        Warning(pair.line, pair.key + L" is empty: pravel shows the built-in text " + builtIn);
+        Warning(pair.line, pair.key + L" is empty: pravel takes " +
+                               (section.Name() == L"Texts"
+                                    ? L"the built-in text " + builtIn
+                                    : L"the next section's text, from [Texts], or the built-in "
+                                      L"text " +
+                                          builtIn));
         return;
     }
     const uint8_t placeholders = kTextKeys[index].placeholders;
     const TextRefusal why = CheckText(pair.value, placeholders);
-    if (why == TextRefusal::kNone) return;
+    if (why == TextRefusal::kNone) {
+        if (index == kTextIcon) CheckIcon(pair);
+        std::wstring invisible;
+        for (wchar_t c : pair.value) {
+            const bool marked = c == 0x200C || c == 0x200D || c == 0x200E || c == 0x200F ||
+                                c == 0x061C;  // joiners and direction marks have a purpose
+            if (IsInvisibleCharacter(c) && !marked && invisible.find(c) == std::wstring::npos) {
+                invisible += c;
+            }
+        }
+        if (!invisible.empty()) {
+            Warning(pair.line, pair.key + L" holds invisible characters (" + invisible +
+                                   L"): a viewer shows nothing there; remove them unless you "
+                                   L"mean them");
+        }
+        return;
+    }
     std::wstring reason = RefusalReason(why);
     if (why == TextRefusal::kPlaceholders) {
         size_t found = 0;
@@ -315,13 +416,17 @@ void Checker::CheckTextKey(const IniSection& section, const IniPair& pair) {
         reason = L"it has " + ToDecimal(static_cast<int64_t>(found)) +
                  L" \"%s\" where the built-in text has " + ToDecimal(placeholders);
     }
-    Error(pair.line, pair.key + L" is refused (" + reason + L"): pravel shows the built-in text " +
-                         builtIn + L" instead");
+    Error(pair.line, pair.key + L" is refused (" + reason + L"): pravel " +
+                         (index == kTextRightToLeft
+                              ? std::wstring(L"lays out the windows by the reading of the language")
+                              : L"shows the built-in text " + builtIn) +
+                         L" instead");
 }
 
 void Checker::CheckUnknownKey(const IniSection& section, const IniPair& pair) {
     const std::wstring& name = section.Name();
-    if (TextsSectionLanguage(name) >= 0) {
+    std::wstring language;
+    if (TextsSectionLanguage(name, language)) {
         CheckTextKey(section, pair);
         return;
     }
@@ -581,6 +686,26 @@ void CheckLineEnds(const std::wstring& text, CheckReport& report) {
             L"; " + fix});
 }
 
+// A byte-order mark at the start of a line after the first, as files joined
+// with "copy /b" carry: pravel reads the line without it, other tools may not.
+void CheckByteOrderMarks(const std::wstring& text, CheckReport& report) {
+    int line = 1;
+    for (size_t start = 0; start < text.size(); ++line) {
+        size_t end = text.find(L"\r\n", start);
+        if (end == std::wstring::npos) end = text.size();
+        size_t at = start;
+        while (at < end && (text[at] == L' ' || text[at] == L'\t')) ++at;
+        if (at < end && text[at] == 0xFEFF) {
+            report.findings.push_back(
+                Finding{line, Severity::kWarning,
+                        L"this line starts with a byte-order mark (<U+FEFF>), as files joined with "
+                        L"\"copy /b\" have: pravel reads the line without it; save the file again "
+                        L"without it"});
+        }
+        start = end + 2;
+    }
+}
+
 }  // namespace
 
 int CheckReport::Errors() const {
@@ -601,7 +726,8 @@ int CheckReport::EditorLine(int line) const {
     return editorLines.back() + (line - static_cast<int>(editorLines.size()) + 1);
 }
 
-CheckReport CheckConfiguration(const uint8_t* bytes, size_t size, const std::wstring& fileName) {
+CheckReport CheckConfiguration(const uint8_t* bytes, size_t size, const std::wstring& fileName,
+                               const FileReader& readFile) {
     CheckReport report;
     report.fileName = fileName;
     CheckEncoding(bytes, size, report);
@@ -610,7 +736,8 @@ CheckReport CheckConfiguration(const uint8_t* bytes, size_t size, const std::wst
         report.document.Parse(text);
         const DocumentIndex index(report.document);
         LoadPrerequisites(index, report.set);
-        Checker(report, index).Run();
+        CheckByteOrderMarks(text, report);
+        Checker(report, index, readFile).Run();
         std::vector<Finding> found = std::move(report.findings);
         report.findings.clear();
         CheckLineEnds(text, report);

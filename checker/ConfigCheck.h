@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,11 +54,20 @@ struct CheckReport {
     int EditorLine(int line) const;
 };
 
+// What a file that the configuration names is, for the checks of its
+// content (Icon): read (`bytes` filled), missing, or not looked at (a full
+// path the checking system cannot open: a Windows path on Linux).
+enum class FileLook { kRead, kMissing, kNotLooked };
+// Reads the file at `path` as written in the configuration (relative to the
+// configuration's folder unless it is a full path).
+using FileReader = std::function<FileLook(const std::wstring& path, std::vector<uint8_t>& bytes)>;
+
 // Checks a whole file of `size` bytes named `fileName` (its name only; the
 // program that reads it bears the same name). Never fails: every problem is
-// a finding.
+// a finding. Without `readFile` the files it names are not looked at.
 CheckReport CheckConfiguration(const uint8_t* bytes, size_t size,
-                               const std::wstring& fileName = L"pravel.ini");
+                               const std::wstring& fileName = L"pravel.ini",
+                               const FileReader& readFile = nullptr);
 
 // "FILE:LINE: error: TEXT" / "FILE:LINE: warning: TEXT" / "FILE:LINE: note: TEXT".
 std::wstring FormatFinding(const std::wstring& file, const Finding& finding);

@@ -257,36 +257,60 @@ std::wstring LogSentence(const std::wstring& logFile, const std::wstring& progra
     return std::wstring();
 }
 
-// Which languages the window texts are translated into, or empty without
-// any [Texts] section.
-std::wstring TextsSentence(const IniDocument& document) {
-    std::wstring languages;
+// Which languages the window texts are translated into, one line for
+// [Texts] and one per language section with the keys a user of exactly
+// that language does not get from it; empty without any [Texts] section.
+std::wstring TextsLines(const IniDocument& document) {
+    std::wstring lines;
     bool common = false;
-    std::vector<int32_t> seen;
+    std::vector<std::wstring> seen;
     for (const IniSection& section : document.Sections()) {
-        const int32_t n = TextsSectionLanguage(section.Name());
-        if (n < 0 || std::find(seen.begin(), seen.end(), n) != seen.end()) continue;
-        seen.push_back(n);
-        if (n == 0) {
+        std::wstring language;
+        if (!TextsSectionLanguage(section.Name(), language)) continue;
+        if (language.empty()) {
             common = true;
             continue;
         }
-        const std::wstring name = LanguageName(n);
-        if (!languages.empty()) languages += L", ";
-        languages += (name.empty() ? L"language" : name) + L" " + ToDecimal(n) +
-                     (IsRightToLeftLanguage(static_cast<uint16_t>(n)) ? L" (right to left)" : L"");
+        if (std::find(seen.begin(), seen.end(), language) != seen.end()) continue;
+        seen.push_back(language);
+        WindowTexts served;  // what a user of exactly this language sees
+        served.Load(document, {language});
+        // Texts, not values: every key but ProductName, Icon and RightToLeft.
+        std::wstring missing;
+        int count = 0;
+        int texts = 0;
+        for (uint8_t k = 0; k < kTextKeyCount; ++k) {
+            const TextKey key = static_cast<TextKey>(k);
+            if (key == kTextProductName || key == kTextIcon || key == kTextRightToLeft) continue;
+            ++texts;
+            if (served.FromLanguage(key)) continue;
+            missing += (missing.empty() ? L"" : L", ") + TextKeyName(key);
+            ++count;
+        }
+        const std::wstring name = LanguageName(language);
+        lines += L"    [" + section.Name() + L"] " + (name.empty() ? language : name) +
+                 (served.RightToLeft() ? L", right to left" : L"") + L": " +
+                 (missing.empty() ? std::wstring(L"every text translated")
+                                  : ToDecimal(count) + L" of " + ToDecimal(texts) +
+                                        L" texts missing (from [Texts] or built in): " + missing) +
+                 L"\n";
     }
-    if (seen.empty()) return std::wstring();
-    std::wstring text = L"Window texts: ";
-    if (!languages.empty()) {
-        text += L"translated for " + languages +
-                L" (a user whose Windows shows one of them, or "
-                L"another variant of its language, sees that translation)";
+    if (seen.empty() && !common) return std::wstring();
+    std::wstring text = L"  Window texts: ";
+    if (!seen.empty()) {
+        text +=
+            L"a user sees the first of the Windows display languages (in the user's order) "
+            L"that a section serves: its own, a parent (de for de-AT, zh-TW for zh-HK) or "
+            L"another of the same language and script";
     }
     if (common) {
-        text += std::wstring(languages.empty() ? L"" : L"; ") + L"[Texts] for every other language";
+        text +=
+            seen.empty() ? L"[Texts] for every language" : L"; [Texts] for every other language";
     }
-    return text + L"; a key that is missing or refused shows the built-in English text.";
+    return text +
+           L"; a key that is missing or refused comes from [Texts], else it is the "
+           L"built-in English text.\n" +
+           lines;
 }
 
 }  // namespace
@@ -313,8 +337,11 @@ std::wstring ExplainConfiguration(const CheckReport& report) {
     line(L"  " + LogSentence(settings.logFile, ProgramNameFor(report.fileName)));
     line(L"  " + RunEndText(hasChainer, settings, report.fileName, o.keepFiles));
 
-    const std::wstring texts = TextsSentence(document);
-    if (!texts.empty()) line(L"  " + texts);
+    const std::wstring texts = TextsLines(document);
+    for (size_t start = 0, end = texts.find(L'\n'); end != std::wstring::npos;
+         start = end + 1, end = texts.find(L'\n', start)) {
+        line(texts.substr(start, end - start));
+    }
 
     const DocumentIndex index(document);
     for (size_t i = 0; i < set.Count(); ++i) {

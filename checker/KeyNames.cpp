@@ -128,48 +128,30 @@ const wchar_t* BuiltInText(size_t index) {
         L"Searching for prerequisites...",
         L"Downloading %s",
         L"Installing %s",
+        L"%s could not be installed.",
         L"Opening site of %s",
+        L"The web page of %s opens in your browser. Follow its instructions, then press OK.",
         L"You must reboot your computer in order to continue the installation. Press Yes to "
         L"restart now or press No to abort the installation and manually restart later.",
         L"Confirmation",
         L"Connect to %s",
         L"The server %s at %s requires a username and password. Please enter them below.",
+        L"The server %s requires a username and password. Please enter them below.",
         L"Skip",
         L"Cancel",
         L"User name:",
         L"Password:",
         L"Remember my credentials",
-        L"Ok",
+        L"OK",
+        L"Error",
+        L"Details >>",
+        L"Details <<",
+        L"Close",
+        L"Copy",
         L"(the icon of pravel.exe)",
+        L"(the reading layout of the language)",
     };
     return index < kTextKeyCount ? kTexts[index] : L"";
-}
-
-std::wstring LanguageName(int language) {
-    const int primary = language & 0x3FF;
-    if (primary == 0x04) {  // Chinese: the script by the country
-        const int sub = language >> 10;
-        return sub == 2 || sub == 4 ? L"Chinese (Simplified)" : L"Chinese (Traditional)";
-    }
-    static const struct {
-        int primary;
-        const wchar_t* name;
-    } kNames[] = {
-        {0x01, L"Arabic"},     {0x02, L"Bulgarian"},  {0x03, L"Catalan"},    {0x05, L"Czech"},
-        {0x06, L"Danish"},     {0x07, L"German"},     {0x08, L"Greek"},      {0x09, L"English"},
-        {0x0A, L"Spanish"},    {0x0B, L"Finnish"},    {0x0C, L"French"},     {0x0D, L"Hebrew"},
-        {0x0E, L"Hungarian"},  {0x0F, L"Icelandic"},  {0x10, L"Italian"},    {0x11, L"Japanese"},
-        {0x12, L"Korean"},     {0x13, L"Dutch"},      {0x14, L"Norwegian"},  {0x15, L"Polish"},
-        {0x16, L"Portuguese"}, {0x18, L"Romanian"},   {0x19, L"Russian"},    {0x1A, L"Croatian"},
-        {0x1B, L"Slovak"},     {0x1D, L"Swedish"},    {0x1E, L"Thai"},       {0x1F, L"Turkish"},
-        {0x20, L"Urdu"},       {0x21, L"Indonesian"}, {0x22, L"Ukrainian"},  {0x24, L"Slovenian"},
-        {0x25, L"Estonian"},   {0x26, L"Latvian"},    {0x27, L"Lithuanian"}, {0x29, L"Persian"},
-        {0x2A, L"Vietnamese"}, {0x39, L"Hindi"},
-    };
-    for (const auto& entry : kNames) {
-        if (entry.primary == primary) return entry.name;
-    }
-    return std::wstring();
 }
 
 bool IsIn(const std::vector<std::wstring>& names, const std::wstring& name) {
@@ -271,24 +253,32 @@ std::wstring Quoted(const std::wstring& text) {
     return L"\"" + text + L"\"";
 }
 
+bool IsInvisibleCharacter(wchar_t c) {
+    const uint32_t u = static_cast<uint32_t>(c) & 0xFFFF;
+    return u == 0x00AD || u == 0x034F || u == 0x061C || u == 0x115F || u == 0x1160 || u == 0x17B4 ||
+           u == 0x17B5 || u == 0x180E || (u >= 0x200B && u <= 0x200F) ||
+           (u >= 0x202A && u <= 0x202E) || (u >= 0x2060 && u <= 0x206F) || u == 0x3164 ||
+           u == 0xFEFF || u == 0xFFA0 || (u >= 0xFFF9 && u <= 0xFFFB);
+}
+
 std::wstring VisibleText(const std::wstring& text) {
     std::wstring out;
     out.reserve(text.size());
     for (wchar_t c : text) {
-        if (static_cast<uint32_t>(c) >= 0x20) {
-            out += c;
-        } else if (c == L'\n') {
+        if (c == L'\n') {
             out += L"<LF>";
         } else if (c == L'\r') {
             out += L"<CR>";
         } else if (c == L'\t') {
             out += L"<TAB>";
-        } else {
+        } else if (static_cast<uint32_t>(c) < 0x20 || IsInvisibleCharacter(c)) {
             const wchar_t* hex = L"0123456789ABCDEF";
-            out += L"<U+00";
-            out += hex[(c >> 4) & 0xF];
-            out += hex[c & 0xF];
+            const uint32_t u = static_cast<uint32_t>(c) & 0xFFFF;
+            out += L"<U+";
+            for (int shift = 12; shift >= 0; shift -= 4) out += hex[(u >> shift) & 0xF];
             out += L">";
+        } else {
+            out += c;
         }
     }
     return out;

@@ -19,9 +19,13 @@ const std::vector<std::wstring>& TextKeys();
 // The built-in English text of text key `index` (of TextKeys()); for Icon
 // and the product name what pravel shows without the key.
 const wchar_t* BuiltInText(size_t index);
-// "German", "Chinese (Simplified)", ...: the language of a language
-// identifier; empty when unknown.
-std::wstring LanguageName(int language);
+// "German (Germany)", "Chinese (Traditional)", ...: the English name of a
+// language name Windows knows (checker/LanguageNames.cpp); empty otherwise.
+std::wstring LanguageName(const std::wstring& name);
+// Whether Windows knows the (canonical) language name; every name it knows
+// (for suggestions).
+bool IsKnownLanguageName(const std::wstring& name);
+const std::vector<std::wstring>& KnownLanguageNames();
 
 constexpr const wchar_t* kGeneral = L"GeneralOptions";
 constexpr const wchar_t* kChainer = L"PREREQ_CHAINER";
@@ -41,8 +45,12 @@ bool IsHexText(const std::wstring& text, size_t length);
 bool IsAbsolutePath(const std::wstring& path);
 std::wstring Quoted(const std::wstring& text);  // "text"
 // `text` with every control character shown as <LF>, <CR>, <TAB> or
-// <U+0001>: a finding or explanation stays on its one output line.
+// <U+0001>, and every invisible one (format characters such as U+200B,
+// U+200E, U+202E, U+2060, U+FEFF, U+00AD) as <U+200B>: a finding or
+// explanation stays on its one output line and shows what a viewer hides.
 std::wstring VisibleText(const std::wstring& text);
+// Whether `c` is an invisible character as VisibleText names it.
+bool IsInvisibleCharacter(wchar_t c);
 
 // The closest of `candidates` to `word`: an exact match ignoring ASCII case
 // first, else the nearest by edit distance (insertions, deletions,

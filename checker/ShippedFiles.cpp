@@ -202,7 +202,9 @@ void CheckShippedFiles(CheckReport& report, const PackageLookup& holds) {
     }
 
     for (const IniSection& section : report.document.Sections()) {
-        if (TextsSectionLanguage(section.Name()) < 0 || index.Section(section.Name()) != &section) {
+        std::wstring language;
+        if (!TextsSectionLanguage(section.Name(), language) ||
+            index.Section(section.Name()) != &section) {
             continue;
         }
         const IniPair* icon = index.Key(section, L"Icon");

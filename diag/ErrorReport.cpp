@@ -6,7 +6,10 @@
 #include "diag/ExceptionText.h"
 #include "diag/Logger.h"
 #include "ui/AppModule.h"
+#include "ui/ConfiguredTexts.h"
 #include "ui/DialogWindow.h"
+#include "ui/MessageBox.h"
+#include "ui/ResourceIds.h"
 
 namespace pravel {
 
@@ -38,16 +41,15 @@ class TemplateWriter {
         Word(LOWORD(value));
         Word(HIWORD(value));
     }
-    // `text` is ASCII, widened one character per byte.
-    void Text(const char* text) {
-        for (; *text != '\0'; ++text) Word(static_cast<WORD>(static_cast<unsigned char>(*text)));
+    void Text(const std::wstring& text) {
+        for (wchar_t c : text) Word(static_cast<WORD>(c));
         Word(0);
     }
     void AlignDword() {
         if (words_.size() % 2 != 0) Word(0);
     }
     void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD classAtom,
-              const char* title) {
+              const std::wstring& title = std::wstring()) {
         AlignDword();
         Dword(style | WS_CHILD);
         Dword(0);
@@ -85,6 +87,13 @@ struct ReportState {
     std::vector<Anchor> anchors;
     POINT minTrack{};  // zero: none
 };
+
+// The configured or string-table text `id`; `builtIn` in a program without
+// the string table.
+std::wstring ReportText(UINT id, const char* builtIn) {
+    std::wstring text;
+    return TryLoadText(id, text) ? text : WideFromAscii(builtIn);
+}
 
 RECT ChildRect(HWND dialog, int id) {
     RECT rect{};
@@ -157,7 +166,9 @@ void ToggleDetails(HWND dialog, ReportState& state) {
     const int show = state.isExpanded ? SW_SHOW : SW_HIDE;
     ::ShowWindow(::GetDlgItem(dialog, kIdDetails), show);
     ::ShowWindow(::GetDlgItem(dialog, kIdCopy), show);
-    ::SetDlgItemTextW(dialog, kIdToggle, state.isExpanded ? L"Details <<" : L"Details >>");
+    const std::wstring toggle = state.isExpanded ? ReportText(IDS_DETAILS_HIDE, "Details <<")
+                                                 : ReportText(IDS_DETAILS_SHOW, "Details >>");
+    ::SetDlgItemTextW(dialog, kIdToggle, toggle.c_str());
     const RECT& target = state.isExpanded ? state.expanded : state.collapsed;
     ::SetWindowPos(dialog, nullptr, 0, 0, target.right - target.left, target.bottom - target.top,
                    SWP_NOMOVE | SWP_NOZORDER);
@@ -175,6 +186,9 @@ void CopyDetails(HWND dialog) {
 
 INT_PTR CALLBACK ReportProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* state = reinterpret_cast<ReportState*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+    // The buttons read as the configured texts do; the message and the
+    // details are the program's own English and stay left to right.
+    if (message == WM_CTLCOLORBTN) ApplyReadingOrder(message, wParam, lParam);
     switch (message) {
         case WM_INITDIALOG:
             ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
@@ -260,7 +274,10 @@ void ShowErrorReport(HWND owner, const std::wstring& message, const std::wstring
 
     TemplateWriter t;
     t.Dword(kWindowStyle);
-    t.Dword(owner == nullptr ? WS_EX_APPWINDOW : 0);
+    // In a mirrored (right-to-left) run the report is laid out mirrored, but
+    // its controls are not: the message and the details are the program's
+    // own English and read left to right.
+    t.Dword((owner == nullptr ? WS_EX_APPWINDOW : 0) | WS_EX_NOINHERITLAYOUT);
     t.Word(0);  // item count, set below
     t.Word(0);
     t.Word(0);
@@ -268,25 +285,24 @@ void ShowErrorReport(HWND owner, const std::wstring& message, const std::wstring
     t.Word(static_cast<WORD>(layout.height));
     t.Word(0);  // no menu
     t.Word(0);  // default class
-    t.Text("Error");
+    t.Text(CaptionText(ReportText(IDS_ERROR_TITLE, "Error")));
     t.Word(8);
-    t.Text("MS Shell Dlg");
+    t.Text(L"MS Shell Dlg");
     WORD count = 0;
-    t.Item(WS_VISIBLE | SS_ICON, 10, 10, 21, 21, kIdIcon, kClassStatic, "");
+    t.Item(WS_VISIBLE | SS_ICON, 10, 10, 21, 21, kIdIcon, kClassStatic);
     ++count;
     t.Item(WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 38, 10, 306, static_cast<short>(layout.textHeight),
-           kIdMessage, kClassStatic, "");
+           kIdMessage, kClassStatic);
     ++count;
     t.Item(WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 296, static_cast<short>(37 + extra), 50, 14,
-           IDOK, kClassButton, "Close");
+           IDOK, kClassButton, ReportText(IDS_CLOSE, "Close"));
     ++count;
     if (hasDetails) {
         t.Item(WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 5, static_cast<short>(37 + extra), 50, 14,
-               kIdToggle, kClassButton, "Details >>");
-        t.Item(kDetailsStyle, 4, static_cast<short>(55 + extra), 342, 200, kIdDetails, kClassEdit,
-               "");
+               kIdToggle, kClassButton, ReportText(IDS_DETAILS_SHOW, "Details >>"));
+        t.Item(kDetailsStyle, 4, static_cast<short>(55 + extra), 342, 200, kIdDetails, kClassEdit);
         t.Item(WS_TABSTOP | BS_PUSHBUTTON, 296, static_cast<short>(260 + extra), 50, 14, kIdCopy,
-               kClassButton, "Copy");
+               kClassButton, ReportText(IDS_COPY, "Copy"));
         count += 3;
     }
     t.SetItemCount(count);

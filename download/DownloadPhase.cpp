@@ -64,12 +64,7 @@ std::wstring DownloadStatusText(uint32_t code) {
     return TrimWhite(text);
 }
 
-DownloadPhase::DownloadPhase(PrerequisiteSet& set) : set_(set) {
-    // The string table's texts; a program without it keeps the same defaults.
-    std::wstring text;
-    if (TryLoadText(IDS_DOWNLOADING, text)) texts_.downloading = text;
-    if (TryLoadText(IDS_OPENING_SITE, text)) texts_.openSiteTitle = text;
-}
+DownloadPhase::DownloadPhase(PrerequisiteSet& set) : set_(set) {}
 
 DownloadPhase::~DownloadPhase() {
     CleanUp();
@@ -109,7 +104,7 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
             return kInstallSuccess;
         }
         if (sink_ != nullptr) {
-            sink_->ShowStep(FormatWithName(texts_.downloading, p.name).c_str(), kStepKind);
+            sink_->ShowStep(LoadFormatted(IDS_DOWNLOADING, {p.name}).c_str(), kStepKind);
         }
         if (TakeFromPackage(p, packageFolder_, item.targetPath, item.accepted)) {
             item.status = 0;
@@ -122,8 +117,10 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
         if (lastError_ != 0) {
             Log({"Download failed. Error:", DownloadStatusText(lastError_)});
             if (IsMandatory(p)) {
-                if (sink_ != nullptr)
-                    sink_->ReportError(p.name.c_str(), DLERR_MANDATORY_FAILED, nullptr);
+                if (sink_ != nullptr) {
+                    sink_->ReportError(LoadFormatted(IDS_FAILED, {p.name}).c_str(),
+                                       DLERR_MANDATORY_FAILED, nullptr);
+                }
                 logSkipped(item, " (mandatory) failed.");
                 return kInstallFailure;
             }
@@ -145,7 +142,10 @@ uint32_t DownloadPhase::DownloadAll(DownloadSink* sink) {
                 if (removed) downloadedFiles_.pop_back();
             }
             Log({"Downloaded file was rejected.(", std::wstring_view(reason), ")."});
-            if (sink_ != nullptr) sink_->ReportError(L"", DLERR_REJECTED, nullptr);
+            if (sink_ != nullptr) {
+                sink_->ReportError(LoadFormatted(IDS_FAILED, {p.name}).c_str(), DLERR_REJECTED,
+                                   nullptr);
+            }
             logSkipped(item, " was rejected.");
             return kInstallFailure;
         }
@@ -190,7 +190,7 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
     const bool quiet = Contains(set_.Options().options, L"q");
     for (size_t index : sites) {
         const Prerequisite& p = set_.At(index);
-        const std::wstring caption = FormatWithName(texts_.openSiteTitle, p.name);
+        const std::wstring caption = LoadFormatted(IDS_OPENING_SITE, {p.name});
         if (sink != nullptr) {
             if (sink->IsCancelled()) return;
             sink->ShowStep(caption.c_str(), kStepKind);
@@ -211,13 +211,12 @@ void DownloadPhase::OpenSites(DownloadSink* sink) {
                  ": ", DownloadStatusText(openError), ")."});
         }
         if (sink != nullptr && !quiet) {
+            const std::wstring message = LoadFormatted(IDS_OPEN_SITE_MESSAGE, {p.name});
             if (interactive) {
-                ShowMessage(owner, MB_ICONINFORMATION | MB_OK, texts_.openSiteMessage.c_str(),
-                            caption.c_str());
+                ShowMessage(owner, MB_ICONINFORMATION | MB_OK, message.c_str(), caption.c_str());
             } else {
                 // Nobody could see the box or close it: its text goes to the log.
-                Log({"Message not shown (window station not visible):", caption, ": ",
-                     texts_.openSiteMessage});
+                Log({"Message not shown (window station not visible):", caption, ": ", message});
             }
         }
     }

@@ -37,13 +37,6 @@ struct DownloadItem {
     UniqueFile accepted;      // the file, held open once it passed its acceptance keys
 };
 
-// Texts of the phase; the defaults are those of the string table.
-struct DownloadPhaseTexts {
-    std::wstring downloading = L"Downloading %s";
-    std::wstring openSiteTitle = L"Opening site of %s";
-    std::wstring openSiteMessage;
-};
-
 class DownloadPhase {
   public:
     explicit DownloadPhase(PrerequisiteSet& set);
@@ -94,7 +87,6 @@ class DownloadPhase {
     // The status of the last transfer (0 before any).
     uint32_t LastError() const { return lastError_; }
     CredentialsProvider& Credentials() { return credentials_; }
-    DownloadPhaseTexts& Texts() { return texts_; }
     const std::vector<DownloadItem>& Items() const { return items_; }
     const std::vector<std::wstring>& DownloadedFiles() const { return downloadedFiles_; }
     const std::vector<std::wstring>& CreatedFolders() const { return createdFolders_; }
@@ -110,7 +102,6 @@ class DownloadPhase {
     std::wstring packageFolder_;
     DownloadSink* sink_ = nullptr;
     CredentialsProvider credentials_;
-    DownloadPhaseTexts texts_;
     std::vector<DownloadItem> items_;
     uint32_t lastError_ = 0;
     std::vector<std::wstring> createdFolders_;

@@ -30,13 +30,6 @@ const StatusMeaning kMeanings[] = {
 
 }  // namespace
 
-std::wstring FormatWithName(const std::wstring& pattern, const std::wstring& name) {
-    std::wstring text = pattern;
-    const size_t at = text.find(L"%s");
-    if (at != std::wstring::npos) text.replace(at, 2, name);
-    return text;
-}
-
 std::wstring DownloadStatusMeaning(uint32_t code) {
     for (const StatusMeaning& entry : kMeanings) {
         if (entry.code == code) return WideFromAscii(entry.meaning);

@@ -9,9 +9,6 @@
 
 namespace pravel {
 
-// `pattern` with `name` in place of its first "%s" (unchanged without one).
-std::wstring FormatWithName(const std::wstring& pattern, const std::wstring& name);
-
 // A short meaning of a download status (DLERR_*), e.g. "the server has no
 // such file"; empty for every other code.
 std::wstring DownloadStatusMeaning(uint32_t code);

@@ -7,9 +7,9 @@
 
 #include "common/Text.h"
 #include "diag/Logger.h"
+#include "ui/ConfiguredTexts.h"
 #include "ui/MessageBox.h"
 #include "ui/ResourceIds.h"
-#include "ui/TextTemplate.h"
 
 namespace pravel {
 
@@ -86,9 +86,11 @@ bool CredentialsDialog::Ask(HWND owner, CredentialsEntry& entry) {
 
 void CredentialsDialog::OnInit(HWND window) {
     SetProgramIcons(window);
-    const std::wstring caption = FormatTemplate(LoadText(IDS_CONNECT_TO), {displayName_});
+    const std::wstring caption = CaptionText(LoadFormatted(IDS_CONNECT_TO, {displayName_}));
     ::SetWindowTextW(window, caption.c_str());
-    explanation_ = FormatTemplate(LoadText(IDS_CRED_EXPLANATION), {displayName_, realm_});
+    // A server that names no realm (NTLM, Negotiate) has a text of its own.
+    explanation_ = realm_.empty() ? LoadFormatted(IDS_CRED_EXPLANATION_NO_REALM, {displayName_})
+                                  : LoadFormatted(IDS_CRED_EXPLANATION, {displayName_, realm_});
     ::EnableWindow(::GetDlgItem(window, IDOK), FALSE);
 
     for (size_t i = 0; i < std::size(kLaidOut); ++i) base_[i] = ControlRect(window, kLaidOut[i]);

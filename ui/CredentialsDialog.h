@@ -30,7 +30,8 @@ class CredentialsDialog : public DialogWindow {
   public:
     // `displayName`: the server named in the caption and the explanation (the
     // proxy's server for a proxy demand, the URL's host for a server demand);
-    // `realm`: the realm the server gave.
+    // `realm`: the realm the server gave (an empty one takes the explanation
+    // without a realm, string 247).
     CredentialsDialog(std::wstring displayName, std::wstring realm);
 
     // Modal on the calling thread, owned by `owner`. True on OK, with `entry`

@@ -104,6 +104,7 @@ INT_PTR CALLBACK DialogWindow::Procedure(HWND window, UINT message, WPARAM wPara
         if (old != self->dpi_) ::PostMessageW(window, kDpiChangedMessage, old, self->dpi_);
     }
     if (message == kDpiChangedMessage) SetProgramIcons(window);
+    ApplyReadingOrder(message, wParam, lParam);
     const INT_PTR handled = self->OnMessage(window, message, wParam, lParam);
     if (message == WM_DESTROY) {
         ReplaceIcon(window, ICON_BIG, nullptr);

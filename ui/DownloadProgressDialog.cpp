@@ -14,6 +14,7 @@
 #include "download/CredentialsProvider.h"
 #include "launch/ProcessLaunch.h"
 #include "ui/AppModule.h"
+#include "ui/ConfiguredTexts.h"
 #include "ui/MessageBox.h"
 #include "ui/ResourceIds.h"
 
@@ -193,7 +194,7 @@ void DownloadProgressDialog::OnInit(HWND window) {
                      LoadText(IDS_OPENING_SITE)};
     ShowStatus(window, LoadText(IDS_PREPARING));
     CenterWindow(window);
-    ::SetWindowTextW(window, caption_.c_str());
+    ::SetWindowTextW(window, CaptionText(caption_).c_str());
     void* taskbar = nullptr;
     if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
                                      IID_ITaskbarList3, &taskbar))) {

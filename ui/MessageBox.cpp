@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "ui/AppModule.h"
+#include "ui/ConfiguredTexts.h"
+#include "ui/TextTemplate.h"
 #include "ui/WindowTexts.h"
 
 namespace pravel {
@@ -58,10 +60,28 @@ bool Resolve(const wchar_t* textOrId, std::wstring& text) {
     return true;
 }
 
+// Sees the messages sent to the windows of the thread that shows a message
+// box, its colour messages among them.
+LRESULT CALLBACK ReadingOrderHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        ApplyReadingOrder(sent->message, sent->wParam, sent->lParam);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
 
 bool TryLoadText(UINT id, std::wstring& text) {
     return LoadGrowing(id, text);
+}
+
+std::wstring LoadFormatted(UINT id, std::initializer_list<std::wstring> values) {
+    std::wstring pattern;
+    if (TryLoadText(id, pattern)) return FormatTemplate(pattern, values);
+    std::wstring joined;
+    for (const std::wstring& value : values) joined += (joined.empty() ? L"" : L" ") + value;
+    return joined;
 }
 
 std::wstring LoadText(UINT id) {
@@ -81,8 +101,20 @@ int ShowMessage(HWND owner, UINT type, const wchar_t* text, const wchar_t* capti
         ::OutputDebugStringW(body.c_str());
         return 0;
     }
-    if (TheWindowTexts().RightToLeft()) type |= MB_RTLREADING | MB_RIGHT;
-    return ::MessageBoxW(owner, body.c_str(), hasCaption ? title.c_str() : nullptr, type);
+    HHOOK readingOrder = nullptr;
+    if (TheWindowTexts().RightToLeft()) {
+        type |= MB_RTLREADING | MB_RIGHT;
+        // MB_RTLREADING is the documented request; the hook gives the
+        // box's labels the reading order of every other window as well
+        // (systems that ignore the flag, Wine among them).
+        readingOrder =
+            ::SetWindowsHookExW(WH_CALLWNDPROC, ReadingOrderHook, nullptr, ::GetCurrentThreadId());
+    }
+    if (hasCaption) title = CaptionText(title);
+    const int answer =
+        ::MessageBoxW(owner, body.c_str(), hasCaption ? title.c_str() : nullptr, type);
+    if (readingOrder != nullptr) ::UnhookWindowsHookEx(readingOrder);
+    return answer;
 }
 
 HWND ErrorBoxOwner() {

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
 namespace pravel {
@@ -18,6 +19,10 @@ std::wstring LoadText(UINT id);
 // As LoadText; false when the entry is missing (the table holds no empty
 // entries) or memory runs out.
 bool TryLoadText(UINT id, std::wstring& text);
+// Entry `id` with its "%s" filled by `values` (FormatTemplate, the one
+// formatter of every window text: "%%" is "%"); the values alone, joined by
+// blanks, when the entry is missing.
+std::wstring LoadFormatted(UINT id, std::initializer_list<std::wstring> values);
 
 // MessageBoxW(owner, text, caption, type). `text` and `caption` are each a
 // text or a string id (MAKEINTRESOURCEW, below 65536); a caption id of 0

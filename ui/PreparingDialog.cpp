@@ -4,6 +4,7 @@
 #include "detect/SystemInfo.h"
 #include "diag/Logger.h"
 #include "ui/AppModule.h"
+#include "ui/ConfiguredTexts.h"
 #include "ui/MessageBox.h"
 #include "ui/ResourceIds.h"
 #include "ui/TextTemplate.h"
@@ -50,7 +51,7 @@ void PreparingDialog::Show(const std::wstring& status, bool skipAllowed) {
         Layout(window);
         ::EnableWindow(::GetDlgItem(window, IDCANCEL), TRUE);
     }
-    const std::wstring caption = Caption();
+    const std::wstring caption = CaptionText(Caption());
     ::SetWindowTextW(window, caption.c_str());
     if (!::IsWindowVisible(window)) ::ShowWindow(window, SW_SHOWNORMAL);
     ::UpdateWindow(window);

@@ -26,13 +26,21 @@
 #define IDC_CRED_PASSWORD_LABEL 1065
 
 // String table.
-#define IDS_INSTALLING 153        // "Installing %s"
-#define IDS_SETUP_CAPTION 161     // "%s Setup"
-#define IDS_OPENING_SITE 198      // "Opening site of %s"
-#define IDS_DOWNLOADING 199       // "Downloading %s"
-#define IDS_REBOOT_QUESTION 216   // the reboot question
-#define IDS_CONFIRMATION 217      // caption of the reboot question
-#define IDS_PREPARING 220         // "Preparing..."
-#define IDS_SEARCHING 223         // "Searching for prerequisites..."
-#define IDS_CONNECT_TO 245        // "Connect to %s"
-#define IDS_CRED_EXPLANATION 246  // explanation of the credentials dialog
+#define IDS_INSTALLING 153                 // "Installing %s"
+#define IDS_SETUP_CAPTION 161              // "%s Setup"
+#define IDS_OPENING_SITE 198               // "Opening site of %s"
+#define IDS_DOWNLOADING 199                // "Downloading %s"
+#define IDS_REBOOT_QUESTION 216            // the reboot question
+#define IDS_CONFIRMATION 217               // caption of the reboot question
+#define IDS_PREPARING 220                  // "Preparing..."
+#define IDS_SEARCHING 223                  // "Searching for prerequisites..."
+#define IDS_CONNECT_TO 245                 // "Connect to %s"
+#define IDS_CRED_EXPLANATION 246           // explanation of the credentials dialog
+#define IDS_CRED_EXPLANATION_NO_REALM 247  // the same for a server that names no realm
+#define IDS_OPEN_SITE_MESSAGE 248          // message about a web page to visit
+#define IDS_ERROR_TITLE 249                // caption of the error report
+#define IDS_DETAILS_SHOW 250               // "Details >>" of the error report
+#define IDS_DETAILS_HIDE 251               // "Details <<"
+#define IDS_CLOSE 252                      // "Close"
+#define IDS_COPY 253                       // "Copy"
+#define IDS_FAILED 254                     // status line of a failed prerequisite

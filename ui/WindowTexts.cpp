@@ -2,6 +2,7 @@
 
 #include "chainer/IniDocument.h"
 #include "common/Text.h"
+#include "ui/LanguageTags.h"
 #include "ui/ResourceIds.h"
 #include "ui/TextTemplate.h"
 
@@ -14,18 +15,27 @@ const TextKeyInfo kTextKeys[kTextKeyCount] = {
     {"Searching", IDS_SEARCHING, 0},
     {"Downloading", IDS_DOWNLOADING, 1},
     {"Installing", IDS_INSTALLING, 1},
+    {"Failed", IDS_FAILED, 1},
     {"OpeningSite", IDS_OPENING_SITE, 1},
+    {"OpenSiteMessage", IDS_OPEN_SITE_MESSAGE, 1},
     {"RestartQuestion", IDS_REBOOT_QUESTION, 0},
     {"RestartTitle", IDS_CONFIRMATION, 0},
     {"ConnectTo", IDS_CONNECT_TO, 1},
     {"CredentialsExplanation", IDS_CRED_EXPLANATION, 2},
+    {"CredentialsExplanationNoRealm", IDS_CRED_EXPLANATION_NO_REALM, 1},
     {"SkipButton", 0, 0},
     {"CancelButton", 0, 0},
     {"UserNameLabel", 0, 0},
     {"PasswordLabel", 0, 0},
     {"RememberCheckBox", 0, 0},
     {"OkButton", 0, 0},
+    {"ErrorTitle", IDS_ERROR_TITLE, 0},
+    {"DetailsButton", IDS_DETAILS_SHOW, 0},
+    {"HideDetailsButton", IDS_DETAILS_HIDE, 0},
+    {"CloseButton", IDS_CLOSE, 0},
+    {"CopyButton", IDS_COPY, 0},
     {"Icon", 0, kTextValue},
+    {"RightToLeft", 0, kTextSwitch},
 };
 
 // IDOK is 1 and IDCANCEL 2 in every dialog.
@@ -54,9 +64,16 @@ bool IsControl(uint32_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
+bool IsSwitch(std::wstring_view text) {
+    return EqualsIgnoreCaseAscii(text, "true") || EqualsIgnoreCaseAscii(text, "false");
+}
+
 }  // namespace
 
 TextRefusal CheckText(std::wstring_view text, uint8_t placeholders) {
+    if (placeholders == kTextSwitch) {
+        return IsSwitch(text) ? TextRefusal::kNone : TextRefusal::kSwitch;
+    }
     unsigned found = 0;
     TextRefusal refusal = TextRefusal::kNone;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -93,6 +110,7 @@ const char* ReasonText(TextRefusal refusal) {
         "a \"%\" is followed by neither \"s\" nor \"%\"",
         "it holds a control character",
         "it holds a surrogate without its partner",
+        "it must be \"true\" or \"false\"",
     };
     return kReasons[static_cast<int>(refusal)];
 }
@@ -107,91 +125,147 @@ std::wstring TextKeyName(TextKey key) {
     return WideFromAscii(kTextKeys[key].name);
 }
 
-int32_t TextsSectionLanguage(std::wstring_view name) {
+bool TextsSectionLanguage(std::wstring_view name, std::wstring& language) {
     constexpr std::wstring_view kTexts = L"Texts";
-    if (!StartsWith(name, kTexts)) return -1;
-    if (name.size() == kTexts.size()) return 0;
-    if (name[kTexts.size()] != L'.') return -1;
-    const std::wstring_view digits = name.substr(kTexts.size() + 1);
-    if (digits.empty() || digits.size() > 5 || digits[0] == L'0') return -1;
-    int32_t value = 0;
-    for (wchar_t c : digits) {
-        if (c < L'0' || c > L'9') return -1;
-        value = value * 10 + (c - L'0');
+    language.clear();
+    if (!StartsWith(name, kTexts)) return false;
+    if (name.size() == kTexts.size()) return true;
+    if (name[kTexts.size()] != L'.') return false;
+    const std::wstring_view rest = name.substr(kTexts.size() + 1);
+    if (rest.empty() || rest[0] < L'0' || rest[0] > L'9') {
+        language = CanonicalLanguageName(rest);
+        return !language.empty();
     }
-    if (value > 0xFFFF || (value & 0x3FF) == 0) return -1;
-    return value;
+    if (rest.size() > 5 || rest[0] == L'0') return false;
+    uint32_t value = 0;
+    for (wchar_t c : rest) {
+        if (c < L'0' || c > L'9') return false;
+        value = value * 10 + static_cast<uint32_t>(c - L'0');
+    }
+    if (value > 0xFFFF) return false;
+    language = LanguageNameOfId(static_cast<uint16_t>(value));
+    return !language.empty();
 }
 
-bool IsRightToLeftLanguage(uint16_t language) {
-    const unsigned primary = language & 0x3FFu;
-    return primary == 0x01 || primary == 0x0D || primary == 0x20 || primary == 0x29;
+namespace {
+
+// A texts section and how well it serves the chosen UI language: 0 its own,
+// then its parents', then one of the same language; kNotServing: none.
+struct Candidate {
+    const IniSection* section;
+    std::wstring language;  // empty for [Texts]
+    size_t rank;
+};
+constexpr size_t kNotServing = static_cast<size_t>(-1);
+constexpr size_t kDefaultRank = static_cast<size_t>(-2);  // [Texts]
+
+// Ranks `candidates` for UI language `wanted`; false when none serves it.
+bool RankFor(const std::wstring& wanted, std::vector<Candidate>& candidates) {
+    const std::vector<std::wstring> chain = LanguageChain(wanted);
+    bool serving = false;
+    for (Candidate& c : candidates) {
+        c.rank = kNotServing;
+        if (c.language.empty()) continue;
+        for (size_t i = 0; i < chain.size() && c.rank == kNotServing; ++i) {
+            if (chain[i] == c.language) c.rank = i;
+        }
+        if (c.rank == kNotServing && SameLanguage(wanted, c.language)) c.rank = chain.size();
+        serving = serving || c.rank != kNotServing;
+    }
+    return serving;
 }
 
-void WindowTexts::Load(const IniDocument& document, uint16_t language) {
-    // Every key's pair in the earliest section asked: 0 the language's own,
-    // 1 another of its primary language, 2 [Texts]; the first in the file
-    // among sections asked at the same time, and the first of a repeated key.
-    const IniPair* chosen[kTextKeyCount] = {};
-    uint8_t rankOf[kTextKeyCount] = {};
-    uint16_t from[kTextKeyCount] = {};
+}  // namespace
+
+void WindowTexts::Load(const IniDocument& document, const std::vector<std::wstring>& uiLanguages,
+                       ReadingLayout readingLayout) {
+    std::vector<Candidate> candidates;
     for (const IniSection& section : document.Sections()) {
-        const int32_t n = TextsSectionLanguage(section.Name());
-        const uint8_t rank = n == 0                                ? 2
-                             : n == language                       ? 0
-                             : ((n & 0x3FF) == (language & 0x3FF)) ? 1
-                                                                   : 3;
-        if (n < 0 || rank == 3) continue;
-        for (const IniPair& pair : section.Pairs()) {
+        std::wstring language;
+        if (TextsSectionLanguage(section.Name(), language)) {
+            candidates.push_back(Candidate{&section, language, kNotServing});
+        }
+    }
+    language_.clear();
+    section_.clear();
+    for (const std::wstring& wanted : uiLanguages) {
+        const std::wstring name = CanonicalLanguageName(wanted);
+        if (!name.empty() && RankFor(name, candidates)) {
+            language_ = name;
+            break;
+        }
+    }
+    size_t best = kNotServing;
+    for (Candidate& c : candidates) {
+        if (c.language.empty()) {
+            c.rank = kDefaultRank;
+        } else if (c.rank < best) {
+            best = c.rank;
+            section_ = L"[" + c.section->Name() + L"]";
+        }
+    }
+    // Every key's best pair that has a value: the first in the file among
+    // sections that serve as well, and the first of a repeated key.
+    const IniPair* chosen[kTextKeyCount] = {};
+    const IniSection* from[kTextKeyCount] = {};
+    size_t rankOf[kTextKeyCount] = {};
+    for (const Candidate& c : candidates) {
+        if (c.rank == kNotServing) continue;
+        for (const IniPair& pair : c.section->Pairs()) {
+            if (pair.value.empty()) continue;  // no text: the next section's
             for (uint8_t k = 0; k < kTextKeyCount; ++k) {
                 if (!NameIs(kTextKeys[k].name, pair.key)) continue;
-                if (chosen[k] == nullptr || rank < rankOf[k]) {
+                // RightToLeft of [Texts] is for texts of [Texts] alone.
+                const bool applies =
+                    !(k == kTextRightToLeft && c.rank == kDefaultRank && !language_.empty());
+                if (applies && (chosen[k] == nullptr || c.rank < rankOf[k])) {
                     chosen[k] = &pair;
-                    rankOf[k] = rank;
-                    from[k] = static_cast<uint16_t>(n);
+                    rankOf[k] = c.rank;
+                    from[k] = c.section;
                 }
                 break;
             }
         }
     }
-    language_ = 0;
     for (uint8_t k = 0; k < kTextKeyCount; ++k) {
         set_[k] = false;
+        fromLanguage_[k] = false;
         texts_[k].clear();
-        refused_[k] = Refusal{TextRefusal::kNone, from[k]};
+        refused_[k] = Refusal{};
         if (chosen[k] == nullptr) continue;
         const std::wstring& value = chosen[k]->value;
         const uint8_t placeholders = kTextKeys[k].placeholders;
         refused_[k].why = CheckText(value, placeholders);
-        if (refused_[k].why != TextRefusal::kNone || value.empty()) continue;
+        if (refused_[k].why != TextRefusal::kNone) {
+            refused_[k].section = L"[" + from[k]->Name() + L"]";
+            continue;
+        }
         // A text that is shown as it is: "%%" is "%".
         texts_[k] = placeholders == 0 ? FormatTemplate(value, {}) : value;
         set_[k] = true;
-        if (from[k] != 0) language_ = from[k];
+        fromLanguage_[k] = rankOf[k] != kDefaultRank;
+    }
+    rightToLeft_ = false;
+    if (set_[kTextRightToLeft]) {
+        rightToLeft_ = EqualsIgnoreCaseAscii(texts_[kTextRightToLeft], "true");
+    } else if (!language_.empty() &&
+               (readingLayout == nullptr || !readingLayout(language_, rightToLeft_))) {
+        rightToLeft_ = IsRightToLeftName(language_);
     }
 }
-
-namespace {
-
-std::wstring SectionName(uint16_t language) {
-    return language == 0 ? std::wstring(L"[Texts]")
-                         : Concat({"[Texts.", DecimalPiece(language), "]"});
-}
-
-}  // namespace
 
 std::wstring WindowTexts::RefusalLine(TextKey key) const {
     const Refusal& refusal = refused_[key];
     if (refusal.why == TextRefusal::kNone) return std::wstring();
-    return Concat({"The text ", AsciiPiece(kTextKeys[key].name), " of ",
-                   SectionName(refusal.language), " is refused (",
-                   AsciiPiece(ReasonText(refusal.why)), "); the built-in text is used."});
+    return Concat({"The text ", AsciiPiece(kTextKeys[key].name), " of ", refusal.section,
+                   " is refused (", AsciiPiece(ReasonText(refusal.why)),
+                   "); the built-in text is used."});
 }
 
-std::wstring WindowTexts::LanguageLine(uint16_t uiLanguage) const {
-    if (language_ == 0) return std::wstring();
-    return Concat({"Window texts for the UI language ", DecimalPiece(uiLanguage), " from ",
-                   SectionName(language_), "."});
+std::wstring WindowTexts::LanguageLine() const {
+    if (language_.empty()) return std::wstring();
+    return Concat({"Window texts for the UI language ", language_, " from ", section_,
+                   rightToLeft_ ? TextPiece(", laid out right to left.") : TextPiece(".")});
 }
 
 const std::wstring* WindowTexts::FindString(unsigned id) const {

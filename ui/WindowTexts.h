@@ -1,22 +1,32 @@
 // The texts a setup author sets in the configuration instead of the built-in
 // ones: the product name of the titles, the string-table texts and the
-// texts of the dialogs' controls, from [Texts] and from [Texts.<LANGID>]
-// sections (LANGID in decimal, 1031 for German). Platform-free.
+// texts of the dialogs' controls, from [Texts] and from language sections
+// named by a language identifier in decimal ([Texts.1031]) or a language
+// name ([Texts.de-DE], [Texts.zh-Hant]). Platform-free.
 //
-// Each key is looked up on its own, in this order: the section of the
-// user's UI language exactly, then the [Texts.<n>] sections of the same
-// primary language (in the order of the file), then [Texts], then the
-// built-in text. A text found there that cannot be used is refused, and
-// the built-in text is used for that key (not the next section): a text that is formatted must have
-// exactly the "%s" of the built-in text (a missing or extra "%s", any other
-// "%" sequence but "%%" and a lone "%" are refused), and no text may hold a
-// control character (U+0000 to U+001F, U+007F to U+009F) or a surrogate
-// without its partner. "%%" stands for "%". A text may be of any length.
+// The language: the first of the user's UI languages (in the user's order)
+// that some section serves, by ui/LanguageTags.h: its own section, its
+// parents' (zh-HK: zh-TW, zh-Hant), another of the same language and
+// script. Each key is then looked up on its own in those sections, best
+// first (in the order of the file among equals), then in [Texts], then the
+// built-in text; an empty value is no text. A text found there that cannot
+// be used is refused, and the built-in text is used for that key (not the
+// next section): a text that is formatted must have exactly the "%s" of the
+// built-in text (a missing or extra "%s", any other "%" sequence but "%%"
+// and a lone "%" are refused), and no text may hold a control character
+// (U+0000 to U+001F, U+007F to U+009F) or a surrogate without its partner.
+// "%%" stands for "%". A text may be of any length.
+//
+// The windows are laid out right to left when RightToLeft says so ("true"
+// or "false", looked up in the language's sections, or in [Texts] when no
+// language section applies), else when the language chosen is read right
+// to left.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pravel {
 
@@ -31,29 +41,40 @@ enum TextKey : uint8_t {
     kTextSearching,
     kTextDownloading,
     kTextInstalling,
+    kTextFailed,
     kTextOpeningSite,
+    kTextOpenSiteMessage,
     kTextRestartQuestion,
     kTextRestartTitle,
     kTextConnectTo,
     kTextCredentialsExplanation,
+    kTextCredentialsExplanationNoRealm,
     kTextSkipButton,
     kTextCancelButton,
     kTextUserNameLabel,
     kTextPasswordLabel,
     kTextRememberCheckBox,
     kTextOkButton,
+    kTextErrorTitle,
+    kTextDetailsButton,
+    kTextHideDetailsButton,
+    kTextCloseButton,
+    kTextCopyButton,
     kTextIcon,
+    kTextRightToLeft,
     kTextKeyCount
 };
 
 // Placeholders of a key: how many "%s" its text has; kTextValue for a value
-// that is never a pattern ("%" is then an ordinary character).
+// that is never a pattern ("%" is then an ordinary character), kTextSwitch
+// for "true" or "false" (any case).
 constexpr uint8_t kTextValue = 0xFF;
+constexpr uint8_t kTextSwitch = 0xFE;
 
 struct TextKeyInfo {
     const char* name;      // the key in [Texts]
     uint16_t stringId;     // string-table entry it replaces; 0 for none
-    uint8_t placeholders;  // "%s" in the built-in text, or kTextValue
+    uint8_t placeholders;  // "%s" in the built-in text, kTextValue or kTextSwitch
 };
 
 extern const TextKeyInfo kTextKeys[kTextKeyCount];
@@ -74,6 +95,7 @@ enum class TextRefusal : uint8_t {
     kPercent,       // a "%" that is neither "%s" nor "%%"
     kControl,       // a control character
     kSurrogate,     // a surrogate without its partner
+    kSwitch,        // RightToLeft neither "true" nor "false"
 };
 
 // Checks `text` for a key with `placeholders` (see TextKeyInfo).
@@ -84,35 +106,46 @@ std::wstring RefusalReason(TextRefusal refusal);
 // The key's name.
 std::wstring TextKeyName(TextKey key);
 
-// The language of a section name: "Texts" gives 0, "Texts.1031" 1031; -1
-// when the name is not a texts section or its number is not a language
-// identifier (decimal without leading zeros, 1 to 65535, primary language
-// not 0).
-int32_t TextsSectionLanguage(std::wstring_view sectionName);
-// Arabic, Hebrew, Persian and Urdu.
-bool IsRightToLeftLanguage(uint16_t language);
+// The language of a section name: true for a texts section, `language`
+// then empty for "Texts", the language's canonical name for
+// "Texts.<LANGID>" (decimal without leading zeros, a language identifier
+// Windows knows: "Texts.1031" gives de-DE) and "Texts.<language name>"
+// ("Texts.zh-hant" gives zh-Hant).
+bool TextsSectionLanguage(std::wstring_view sectionName, std::wstring& language);
+
+// Says whether the system reads language `name` right to left; false when
+// the system cannot say (then ui/LanguageTags.h's table decides).
+using ReadingLayout = bool (*)(const std::wstring& name, bool& rightToLeft);
 
 class WindowTexts {
   public:
-    // Takes every key from the sections of `document` for UI language
-    // `language` (see above). Keys that are refused keep the built-in text
-    // and are listed in Refused().
-    void Load(const IniDocument& document, uint16_t language);
+    // Takes every key from the sections of `document` for the UI languages
+    // `uiLanguages` (language names, the user's first first; see above).
+    // Keys that are refused keep the built-in text and are listed in
+    // RefusalOf(). `readingLayout` (may be null) says which languages are
+    // read right to left.
+    void Load(const IniDocument& document, const std::vector<std::wstring>& uiLanguages,
+              ReadingLayout readingLayout = nullptr);
 
     // The configured text of `key` (with "%%" already "%" where the text is
     // not formatted), or null for the built-in one.
     const std::wstring* Find(TextKey key) const { return set_[key] ? &texts_[key] : nullptr; }
     // The same for string-table entry `id`.
     const std::wstring* FindString(unsigned id) const;
+    // Whether the text of `key` comes from a section of the UI language
+    // (not from [Texts], not built in).
+    bool FromLanguage(TextKey key) const { return fromLanguage_[key]; }
 
-    // The language section any text came from (exact or same primary
-    // language), 0 when none; whether its language is written right to left.
-    uint16_t Language() const { return language_; }
-    bool RightToLeft() const { return language_ != 0 && IsRightToLeftLanguage(language_); }
+    // The UI language the texts are for (canonical name), empty when no
+    // language section applies; the best section of that language ("[Texts.1031]").
+    const std::wstring& Language() const { return language_; }
+    const std::wstring& Section() const { return section_; }
+    // Whether the windows are laid out right to left.
+    bool RightToLeft() const { return rightToLeft_; }
 
     struct Refusal {
-        TextRefusal why;
-        uint16_t language;  // of the section it was in: 0 for [Texts]
+        TextRefusal why = TextRefusal::kNone;
+        std::wstring section;  // "[Texts]", "[Texts.1031]": where it was
     };
     // The refusal of `key` (why is kNone when it was not refused).
     const Refusal& RefusalOf(TextKey key) const { return refused_[key]; }
@@ -121,15 +154,19 @@ class WindowTexts {
     // is refused (<why>); the built-in text is used."), empty when it was
     // not refused.
     std::wstring RefusalLine(TextKey key) const;
-    // "Window texts for the UI language 1031 from [Texts.1031].", empty when
-    // no language section gave a text.
-    std::wstring LanguageLine(uint16_t uiLanguage) const;
+    // "Window texts for the UI language de-AT from [Texts.1031]." (with ",
+    // laid out right to left" before the stop for such windows); empty when
+    // no language section applies.
+    std::wstring LanguageLine() const;
 
   private:
     std::wstring texts_[kTextKeyCount];
     bool set_[kTextKeyCount] = {};
-    Refusal refused_[kTextKeyCount] = {};
-    uint16_t language_ = 0;
+    bool fromLanguage_[kTextKeyCount] = {};
+    Refusal refused_[kTextKeyCount];
+    std::wstring language_;
+    std::wstring section_;
+    bool rightToLeft_ = false;
 };
 
 // The texts of this process (empty until loaded: every text built in).

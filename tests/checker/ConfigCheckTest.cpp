@@ -424,4 +424,39 @@ TEST(ConfigCheck, ControlCharactersAreShown) {
     EXPECT_EQ(L"a<LF>b<CR><TAB><U+0001>c", VisibleText(std::wstring(L"a\nb\r\t\x01"
                                                                     L"c")));
     EXPECT_EQ(L"C:\\x \u00FC", VisibleText(L"C:\\x \u00FC"));
+    EXPECT_EQ(L"a<U+200B>b<U+FEFF><U+202E>\x05D0", VisibleText(L"a\u200Bb\uFEFF\u202E\u05D0"));
+}
+
+// An Icon that is a real .ico (one 16x16 image) has no finding; the others
+// are in the corpus (tests/checker/corpus/texts.ini.utf8).
+TEST(ConfigCheck, AnIconFileWithItsImagesIsAccepted) {
+    std::vector<uint8_t> icon = {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0};
+    const std::vector<uint8_t> image = {40, 0, 0, 0, 22, 0, 0, 0};  // size, then offset 22
+    icon.insert(icon.end(), image.begin(), image.end());
+    icon.resize(22 + 40);
+    const std::vector<uint8_t> bytes = File({L"[Texts]", L"Icon=brand.ico"});
+    std::wstring asked;
+    const CheckReport report =
+        CheckConfiguration(bytes.data(), bytes.size(), L"pravel.ini",
+                           [&](const std::wstring& path, std::vector<uint8_t>& content) {
+                               asked = path;
+                               content = icon;
+                               return FileLook::kRead;
+                           });
+    EXPECT_EQ(asked, L"brand.ico");
+    auto iconFindings = [](const CheckReport& checked) {
+        std::wstring texts;
+        for (const Finding& f : checked.findings) {
+            if (f.text.find(L"Icon") != std::wstring::npos) texts += f.text;
+        }
+        return texts;
+    };
+    EXPECT_EQ(iconFindings(report), L"");
+    icon.resize(40);  // the image ends beyond the file
+    const CheckReport cut = CheckConfiguration(bytes.data(), bytes.size(), L"pravel.ini",
+                                               [&](const std::wstring&, std::vector<uint8_t>& c) {
+                                                   c = icon;
+                                                   return FileLook::kRead;
+                                               });
+    EXPECT_NE(iconFindings(cut).find(L"is no icon file"), std::wstring::npos);
 }

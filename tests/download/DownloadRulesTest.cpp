@@ -49,11 +49,4 @@ TEST(DownloadStatusText, OtherCodesAreNoStatuses) {
     EXPECT_TRUE(DescribeDownloadStatus(0xE0000001u).empty());
 }
 
-TEST(FormatWithName, ReplacesTheFirstPlaceholder) {
-    EXPECT_EQ(FormatWithName(L"Downloading %s", L"Runtime 4"), L"Downloading Runtime 4");
-    EXPECT_EQ(FormatWithName(L"%s and %s", L"A"), L"A and %s");
-    EXPECT_EQ(FormatWithName(L"No placeholder", L"A"), L"No placeholder");
-    EXPECT_EQ(FormatWithName(L"Name: %s", L"100%s"), L"Name: 100%s");
-}
-
 }  // namespace

@@ -126,15 +126,16 @@ TEST_F(BasicUi, TheProgressWindowInstallsAndEndsByItself) {
 }
 
 // The installing text comes from the string table (string 153): a program
-// whose table is translated or rebranded shows its own text.
+// whose table is translated or rebranded shows its own text, formatted as
+// every window text is ("%%" is one "%").
 TEST_F(BasicUi, TheInstallingTextComesFromTheStringTable) {
-    ASSERT_TRUE(ReplaceString(inst_.Exe(), 153, L"Einrichten von %s ..."));
+    ASSERT_TRUE(ReplaceString(inst_.Exe(), 153, L"Einrichten von %s (100%%) ..."));
     WriteOne("sleep=1500\nregkey=Software\\PravelTests\\BasicUi\\A\n", L"m");
     Process process(inst_.Exe());
     ASSERT_TRUE(process.Started());
     HWND window = ProgressWindow();
     ASSERT_NE(window, nullptr) << "no progress window";
-    EXPECT_TRUE(WaitForText(window, kStatus, L"Einrichten von A ..."))
+    EXPECT_TRUE(WaitForText(window, kStatus, L"Einrichten von A (100%) ..."))
         << Narrow(ItemText(window, kStatus));
     ASSERT_TRUE(process.WaitFor(60000));
     EXPECT_EQ(process.ExitCode(), 0u);

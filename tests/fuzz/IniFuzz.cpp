@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes through the same path as a configuration file:
 // byte-order-mark skip, UTF-16LE decoding, parsing and loading; the window
-// texts for a language taken from the input: every text taken that is
+// texts for a language name taken from the input: every text taken that is
 // formatted fills exactly the places of the built-in text.
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include "chainer/ConfigFile.h"
 #include "chainer/IniDocument.h"
 #include "chainer/PrerequisiteSet.h"
+#include "ui/LanguageTags.h"
 #include "ui/TextTemplate.h"
 #include "ui/WindowTexts.h"
 
@@ -22,11 +23,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& section : document.Sections()) section.FindKey(L"Options");
 
     pravel::WindowTexts texts;
-    texts.Load(document, size >= 4 ? static_cast<uint16_t>(data[2] | data[3] << 8) : 1031);
+    // One of the names Windows knows (there are about 420).
+    const size_t pick = size >= 4 ? static_cast<size_t>(data[2] | data[3] << 8) % 420 : 0;
+    texts.Load(document, {pravel::KnownLanguageName(pick)});
     for (uint8_t k = 0; k < pravel::kTextKeyCount; ++k) {
         const std::wstring* text = texts.Find(static_cast<pravel::TextKey>(k));
         const uint8_t places = pravel::kTextKeys[k].placeholders;
-        if (text == nullptr || places == 0 || places == pravel::kTextValue) continue;
+        if (text == nullptr || places == 0 || places == pravel::kTextValue ||
+            places == pravel::kTextSwitch) {
+            continue;
+        }
         // A control character as the value: an accepted text holds none.
         const std::wstring filled = pravel::FormatTemplate(*text, {L"\x01", L"\x01", L"\x01"});
         size_t count = 0;

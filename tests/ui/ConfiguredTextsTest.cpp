@@ -6,9 +6,11 @@
 
 #include "UiTestSupport.h"
 #include "chainer/IniDocument.h"
+#include "diag/ErrorReport.h"
 #include "diag/Logger.h"
 #include "support/WinTestSupport.h"
 #include "ui/CredentialsDialog.h"
+#include "ui/LanguageTags.h"
 #include "ui/MessageBox.h"
 #include "ui/PreparingDialog.h"
 #include "ui/TextTemplate.h"
@@ -37,7 +39,7 @@ class ConfiguredTexts : public WindowTest {
     // Parses `lines` (joined with CR LF) and takes its texts for `language`.
     void Use(const std::wstring& text, LANGID language) {
         document_.Parse(text);
-        pravel::UseConfiguredTexts(document_, language);
+        pravel::UseConfiguredTexts(document_, {pravel::LanguageNameOfId(language)});
     }
     // The log lines written while `body` ran.
     template <typename Body>
@@ -74,10 +76,11 @@ const wchar_t* const kGerman =
     L"ConnectTo=Verbindung mit %s\r\n"
     L"CredentialsExplanation=Der Server %s (%s) verlangt einen Benutzernamen und ein "
     L"Kennwort.\r\n"
+    L"CredentialsExplanationNoRealm=Der Server %s verlangt ein Kennwort.\r\n"
     L"SkipButton=\x00DC"
-    L"berspringen\r\n"
+    L"ber&springen\r\n"
     L"CancelButton=Abbrechen\r\n"
-    L"UserNameLabel=Benutzername:\r\n"
+    L"UserNameLabel=Benutzer&name:\r\n"
     L"PasswordLabel=Kennwort:\r\n"
     L"RememberCheckBox=Anmeldedaten speichern\r\n"
     L"OkButton=OK\r\n";
@@ -226,7 +229,9 @@ TEST_F(ConfiguredTexts, TheDialogsShowTheConfiguredControlTexts) {
         EXPECT_EQ(ItemText(window, IDC_CRED_EXPLANATION),
                   L"Der Server proxy.example (Firma) verlangt einen Benutzernamen und ein "
                   L"Kennwort.");
-        EXPECT_EQ(ItemText(window, IDC_CRED_USER_LABEL), L"Benutzername:");
+        // "&" shows as written, in a label and in a button.
+        EXPECT_EQ(ItemText(window, IDC_CRED_USER_LABEL), L"Benutzer&name:");
+        EXPECT_NE(Style(window, IDC_CRED_USER_LABEL) & SS_NOPREFIX, 0);
         EXPECT_EQ(ItemText(window, IDC_CRED_PASSWORD_LABEL), L"Kennwort:");
         EXPECT_EQ(ItemText(window, IDC_CRED_REMEMBER), L"Anmeldedaten speichern");
         EXPECT_EQ(ItemText(window, IDOK), L"OK");
@@ -264,8 +269,58 @@ TEST_F(ConfiguredTexts, TheDialogsShowTheConfiguredControlTexts) {
     EXPECT_EQ(ItemText(preparing.Window(), IDC_PREPARING_STATUS), L"Vorbereitung...");
     EXPECT_EQ(ItemText(preparing.Window(), IDCANCEL),
               L"\x00DC"
-              L"berspringen");
+              L"ber&&springen");
     preparing.Close();
+
+    // A server that names no realm: no empty "()".
+    pravel::CredentialsDialog noRealm(L"ntlm.example", L"");
+    Driver second([&] {
+        HWND window = CredentialsWindow();
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(ItemText(window, IDC_CRED_EXPLANATION),
+                  L"Der Server ntlm.example verlangt ein Kennwort.");
+        PressButton(window, IDCANCEL);
+    });
+    EXPECT_FALSE(noRealm.Ask(nullptr, entry));
+    second.Join();
+}
+
+// An Arabic user: the windows are mirrored, their titles and controls read
+// right to left, and the error report takes its texts from the section.
+TEST_F(ConfiguredTexts, RightToLeftWindowsAreMirroredAndReadRightToLeft) {
+    Use(L"[Texts.ar]\r\nSetupCaption=\x0625\x0639\x062F\x0627\x062F %s\r\n"
+        L"ErrorTitle=\x062E\x0637\x0623\r\nCloseButton=\x0625\x063A\x0644\x0627\x0642\r\n",
+        1025);
+    pravel::PreparingDialog preparing;
+    preparing.SetProductName(L"Contoso");
+    preparing.Show(L"x", false);
+    ASSERT_NE(preparing.Window(), nullptr);
+    EXPECT_NE(GetWindowLongW(preparing.Window(), GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0);
+    EXPECT_EQ(WindowText(preparing.Window()),
+              L"\x202B\x0625\x0639\x062F\x0627\x062F Contoso\x202C");
+    preparing.Close();
+    HDC dc = CreateCompatibleDC(nullptr);
+    pravel::ApplyReadingOrder(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), 0);
+    EXPECT_NE(GetTextAlign(dc) & TA_RTLREADING, 0u);
+
+    HWND report = nullptr;
+    Driver driver([&] {
+        report = WaitForDialog({500, 501, IDOK}, 5000);
+        ASSERT_NE(report, nullptr);
+        EXPECT_EQ(WindowText(report), L"\x202B\x062E\x0637\x0623\x202C");
+        EXPECT_EQ(ItemText(report, IDOK), L"\x0625\x063A\x0644\x0627\x0642");
+        EXPECT_EQ(ItemText(report, 503), L"Details >>");  // not configured: built in
+        PressButton(report, IDOK);
+    });
+    pravel::ShowErrorReport(nullptr, L"m", L"details", L"EXCEPTION_GENERIC", L"x.cpp:1");
+    driver.Join();
+
+    Use(L"[Texts.ar]\r\nRightToLeft=false\r\n", 1025);
+    SetTextAlign(dc, TA_LEFT);
+    pravel::ApplyReadingOrder(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), 0);
+    EXPECT_EQ(GetTextAlign(dc) & TA_RTLREADING, 0u);
+    EXPECT_EQ(pravel::CaptionText(L"t"), L"t");
+    DeleteDC(dc);
 }
 
 TEST_F(ConfiguredTexts, AHostileSectionNeverBreaksTheWindows) {
@@ -314,7 +369,7 @@ TEST_F(ConfiguredTexts, AHostileSectionNeverBreaksTheWindows) {
         EXPECT_TRUE(FullText(window, IDC_CRED_EXPLANATION) == L"h r " + huge);
         EXPECT_TRUE(FullText(window, IDC_CRED_USER_LABEL) == huge);
         EXPECT_TRUE(FullText(window, IDCANCEL) == huge);
-        EXPECT_EQ(ItemText(window, IDOK), L"Ok");
+        EXPECT_EQ(ItemText(window, IDOK), L"OK");
         EXPECT_EQ(ItemText(window, IDC_CRED_REMEMBER), L"Remember my credentials");
         PressButton(window, IDCANCEL);
     });

@@ -28,7 +28,7 @@ TEST_F(Credentials, TextsNameTheServerAndOkNeedsAUserName) {
         EXPECT_EQ(ItemText(window, IDC_CRED_EXPLANATION),
                   L"The server proxy.example at Corporate proxy requires a username and "
                   L"password. Please enter them below.");
-        EXPECT_EQ(ItemText(window, IDOK), L"Ok");
+        EXPECT_EQ(ItemText(window, IDOK), L"OK");
         EXPECT_EQ(ItemText(window, IDC_CRED_REMEMBER), L"Remember my credentials");
         EXPECT_TRUE(HasProgramIcons(window));
         EXPECT_FALSE(ItemEnabled(window, IDOK));
