@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # ui-language.sh PRAVEL_EXE PREFIX [LOADER]
 # The real pravel.exe with examples/translated's [Texts] sections, started
-# for a German, a Japanese and an English user (Wine takes the UI language
-# from LC_ALL): the log names the language section each run took, and a
-# text refused in [Texts] is refused only where no section of the user's
-# language has the key. A silent run with no prerequisites: it ends at once.
+# for a German, an Austrian, a Japanese, a Taiwanese, a Hong Kong, a Hebrew
+# and an English user (Wine takes the UI language from LC_ALL): the log
+# names the language section each run took and whether the windows read
+# right to left, and a text refused in [Texts] is refused only where no
+# section of the user's language has the key. A silent run with no
+# prerequisites: it ends at once.
 set -euo pipefail
 exe=$1
 prefix=$2
@@ -42,15 +44,19 @@ run() {  # LC_ALL value; leaves the log in $log
   log=$(iconv -f UTF-16LE -t UTF-8 "$dir/setup.log" | tr -d '\r')
 }
 
-run de_DE.UTF-8
-grep -qF 'Window texts for the UI language 1031 from [Texts.1031].' <<<"$log" || fail "German: $log"
-! grep -qF 'is refused' <<<"$log" || fail "German: a text was refused: $log"
-run ja_JP.UTF-8
-grep -qF 'Window texts for the UI language 1041 from [Texts.1041].' <<<"$log" || fail "Japanese: $log"
-run de_AT.UTF-8
-grep -qF 'Window texts for the UI language 3079 from [Texts.1031].' <<<"$log" || fail "Austrian German: $log"
+expect() {  # LC_ALL value, the log line naming the section
+  run "$1"
+  grep -qF "$2" <<<"$log" || fail "$1: $log"
+  ! grep -qF 'is refused' <<<"$log" || fail "$1: a text was refused: $log"
+}
+expect de_DE.UTF-8 'Window texts for the UI language de-DE from [Texts.de].'
+expect de_AT.UTF-8 'Window texts for the UI language de-AT from [Texts.de].'
+expect ja_JP.UTF-8 'Window texts for the UI language ja-JP from [Texts.ja].'
+expect zh_TW.UTF-8 'Window texts for the UI language zh-TW from [Texts.zh-Hant].'
+expect zh_HK.UTF-8 'Window texts for the UI language zh-HK from [Texts.zh-Hant].'
+expect he_IL.UTF-8 'Window texts for the UI language he-IL from [Texts.he], laid out right to left.'
 run C
 ! grep -qF 'Window texts for' <<<"$log" || fail "English: $log"
 grep -qF 'The text OkButton of [Texts] is refused (a "%" is followed by neither "s" nor "%"); the built-in text is used.' <<<"$log" ||
   fail "English: the refusal is not logged: $log"
-echo "ui-language: German, Austrian German, Japanese and English runs as expected"
+echo "ui-language: German, Austrian, Japanese, Taiwanese, Hong Kong, Hebrew and English runs as expected"
