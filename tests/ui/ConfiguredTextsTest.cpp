@@ -267,6 +267,7 @@ TEST_F(ConfiguredTexts, TheDialogsShowTheConfiguredControlTexts) {
     ASSERT_NE(preparing.Window(), nullptr);
     EXPECT_EQ(WindowText(preparing.Window()), L"Contoso-Installation");
     EXPECT_EQ(ItemText(preparing.Window(), IDC_PREPARING_STATUS), L"Vorbereitung...");
+    EXPECT_NE(Style(preparing.Window(), IDC_PREPARING_STATUS) & SS_NOPREFIX, 0);
     EXPECT_EQ(ItemText(preparing.Window(), IDCANCEL),
               L"\x00DC"
               L"ber&&springen");
