@@ -309,9 +309,7 @@ void Checker::CheckTextsSection(const IniSection& section, const std::wstring& l
 
 void Checker::CheckIcon(const IniPair& pair) {
     const std::wstring& path = pair.value;
-    const bool network = (StartsWith(path, L"\\\\") || StartsWith(path, L"//")) &&
-                         !StartsWith(path, L"\\\\?\\") && !StartsWith(path, L"\\\\.\\");
-    if (network || StartsWithIgnoreCaseAscii(path, L"\\\\?\\UNC\\")) {
+    if (IsNetworkPath(path)) {
         Warning(pair.line, L"Icon " + Quoted(path) +
                                L" lies on a network share: pravel loads it when it starts, and "
                                L"where the share is slow or out of reach (no network yet, an "
@@ -319,24 +317,9 @@ void Checker::CheckIcon(const IniPair& pair) {
                                L"beside pravel.exe");
         return;
     }
-    if (!readFile_) return;
+    // A missing file is a finding of the shipped files (checker/ShippedFiles.h).
     std::vector<uint8_t> bytes;
-    const FileLook look = readFile_(path, bytes);
-    if (look == FileLook::kMissing) {
-        const bool full = IsAbsolutePath(path);
-        const std::wstring text =
-            L"Icon " + Quoted(path) +
-            (full ? L" is not on this machine: where it is missing, pravel shows its own icon"
-                  : L" is not in the configuration's folder: pravel looks for it beside "
-                    L"pravel.exe and shows its own icon without it");
-        if (full) {
-            Warning(pair.line, text);
-        } else {
-            Error(pair.line, text);
-        }
-        return;
-    }
-    if (look != FileLook::kRead) return;
+    if (!readFile_ || readFile_(path, bytes) != FileLook::kRead) return;
     // An .ico file: reserved 0, type 1, at least one image, every image
     // inside the file.
     auto word = [&](size_t at) {
@@ -707,6 +690,12 @@ void CheckByteOrderMarks(const std::wstring& text, CheckReport& report) {
 }
 
 }  // namespace
+
+bool IsNetworkPath(const std::wstring& path) {
+    if (StartsWithIgnoreCaseAscii(path, L"\\\\?\\UNC\\")) return true;
+    return (StartsWith(path, L"\\\\") || StartsWith(path, L"//")) &&
+           !StartsWith(path, L"\\\\?\\") && !StartsWith(path, L"\\\\.\\");
+}
 
 int CheckReport::Errors() const {
     return CountOf(findings, Severity::kError);

@@ -56,7 +56,8 @@ struct CheckReport {
 
 // What a file that the configuration names is, for the checks of its
 // content (Icon): read (`bytes` filled), missing, or not looked at (a full
-// path the checking system cannot open: a Windows path on Linux).
+// path the checking system cannot open: a Windows path on Linux). Whether a
+// shipped file is missing is judged by checker/ShippedFiles.h.
 enum class FileLook { kRead, kMissing, kNotLooked };
 // Reads the file at `path` as written in the configuration (relative to the
 // configuration's folder unless it is a full path).
@@ -68,6 +69,10 @@ using FileReader = std::function<FileLook(const std::wstring& path, std::vector<
 CheckReport CheckConfiguration(const uint8_t* bytes, size_t size,
                                const std::wstring& fileName = L"pravel.ini",
                                const FileReader& readFile = nullptr);
+
+// True for a path on a network share: "\\server\share\...", "//server/share/..."
+// or "\\?\UNC\server\share\..." (not "\\?\C:\..." or "\\.\...").
+bool IsNetworkPath(const std::wstring& path);
 
 // "FILE:LINE: error: TEXT" / "FILE:LINE: warning: TEXT" / "FILE:LINE: note: TEXT".
 std::wstring FormatFinding(const std::wstring& file, const Finding& finding);

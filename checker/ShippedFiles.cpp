@@ -207,8 +207,9 @@ void CheckShippedFiles(CheckReport& report, const PackageLookup& holds) {
             index.Section(section.Name()) != &section) {
             continue;
         }
+        // An icon on a share is a warning of the texts check (checker/ConfigCheck.h).
         const IniPair* icon = index.Key(section, L"Icon");
-        if (icon != nullptr && !icon->value.empty()) {
+        if (icon != nullptr && !icon->value.empty() && !IsNetworkPath(icon->value)) {
             check.Judge(*icon, InPackage(L"", icon->value), L"loads", L"",
                         L" (the windows keep the built-in icon)");
         }

@@ -190,8 +190,9 @@ void DownloadProgressDialog::OnInit(HWND window) {
     RECT client;
     ::GetClientRect(window, &client);
     baseClientHeight_ = client.bottom;
+    // The texts a prerequisite's name fills: its steps and its failure line.
     stepPatterns_ = {LoadText(IDS_DOWNLOADING), LoadText(IDS_INSTALLING),
-                     LoadText(IDS_OPENING_SITE)};
+                     LoadText(IDS_OPENING_SITE), LoadText(IDS_FAILED)};
     ShowStatus(window, LoadText(IDS_PREPARING));
     CenterWindow(window);
     ::SetWindowTextW(window, CaptionText(caption_).c_str());

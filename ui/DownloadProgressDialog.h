@@ -159,7 +159,7 @@ class DownloadProgressDialog final : public DownloadSink {
     RECT baseCancel_ = {};
     LONG baseClientHeight_ = 0;
     std::wstring statusText_;
-    std::vector<std::wstring> stepPatterns_;
+    std::vector<std::wstring> stepPatterns_;  // ui/StatusText.h
 };
 
 }  // namespace pravel

@@ -163,10 +163,11 @@ TEST_F(Engine, SinkSeesRangeStepsAndTheFailedMandatoryPrerequisite) {
     InstallEngine engine(set_, context_);
     Sink sink;
     EXPECT_EQ(kInstallFailure, engine.InstallAll(&sink));
-    EXPECT_EQ((std::vector<std::wstring>{
-                  L"range 4", L"step 9 Installing First", L"step 9 Installing Optional",
-                  L"step 9 Installing Mandatory", L"error E0000024 Mandatory"}),
-              sink.calls);
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"range 4", L"step 9 Installing First",
+                                   L"step 9 Installing Optional", L"step 9 Installing Mandatory",
+                                   L"error E0000024 Mandatory could not be installed."}),
+        sink.calls);
     EXPECT_EQ(3u, ReadRecords(dir_.Path()).size());  // "Never" did not run
 
     Sink cancelled;

@@ -278,6 +278,13 @@ TEST_F(ProgressWindowTest, ErrorKeepsOrSetsTheTextAndRedrawsTheBarInTheErrorStat
         EXPECT_GE(took + 20, DownloadProgressDialog::kErrorRedrawMs);
         EXPECT_EQ(sink.ReportError(L"A failed", 0xE0000024u, nullptr), 0xE0000024u);
         EXPECT_EQ(ItemText(window, IDC_PROGRESS_STATUS), L"A failed");
+        // The failure line's name is shortened as a step's is.
+        const std::wstring name(80, L'x');
+        sink.ReportError((name + L" could not be installed.").c_str(), 0xE0000024u, nullptr);
+        const std::wstring shown = ItemText(window, IDC_PROGRESS_STATUS);
+        EXPECT_EQ(shown.rfind(name.substr(0, 12), 0), 0u);
+        EXPECT_TRUE(shown.size() < name.size() &&
+                    shown.substr(shown.size() - 25) == L"\x2026 could not be installed.");
         sink.TransferFinished(0, 0);
         return 0;
     };
