@@ -1,6 +1,7 @@
 #include "download/TransferText.h"
 
 #include <cstdint>
+#include <vector>
 
 #include "common/Text.h"
 
@@ -22,18 +23,66 @@ std::wstring PercentDecode(const std::wstring& text) {
     return out;
 }
 
-std::wstring RedactUrl(const std::wstring& url) {
+namespace {
+
+// Where the user information of `url` lies: [start, at) with `colon` the
+// position of its first ":" (npos without one). False without any.
+bool FindUserInfo(const std::wstring& url, size_t& start, size_t& colon, size_t& at) {
     const size_t scheme = url.find(L"://");
-    if (scheme == std::wstring::npos) return url;
-    const size_t start = scheme + 3;
+    if (scheme == std::wstring::npos) return false;
+    start = scheme + 3;
     size_t end = url.find_first_of(L"/\\?#", start);
     if (end == std::wstring::npos) end = url.size();
-    const size_t at = url.rfind(L'@', end == 0 ? 0 : end - 1);
-    if (at == std::wstring::npos || at < start) return url;
-    const size_t colon = url.find(L':', start);
-    if (colon == std::wstring::npos || colon > at) return url;  // a user name only
+    if (end == start) return false;
+    at = url.rfind(L'@', end - 1);
+    if (at == std::wstring::npos || at < start) return false;
+    colon = url.find(L':', start);
+    if (colon > at) colon = std::wstring::npos;
+    return true;
+}
+
+}  // namespace
+
+bool UrlUserInfo(const std::wstring& url, std::wstring& user, std::wstring& password) {
+    user.clear();
+    password.clear();
+    size_t start = 0, colon = 0, at = 0;
+    if (!FindUserInfo(url, start, colon, at)) return false;
+    if (colon == std::wstring::npos) {
+        user = url.substr(start, at - start);
+    } else {
+        user = url.substr(start, colon - start);
+        password = url.substr(colon + 1, at - colon - 1);
+    }
+    return true;
+}
+
+std::wstring RedactUrl(const std::wstring& url) {
+    size_t start = 0, colon = 0, at = 0;
+    if (!FindUserInfo(url, start, colon, at) || colon == std::wstring::npos) return url;
     const std::wstring_view text(url);
     return Concat({text.substr(0, colon + 1), "***", text.substr(at)});
+}
+
+bool HasControlCharacter(const std::wstring& text) {
+    for (const wchar_t c : text) {
+        if (c < 0x20 || c == 0x7F) return true;
+    }
+    return false;
+}
+
+std::wstring ServerText(const std::wstring& text) {
+    constexpr size_t kMaxChars = 200;
+    std::wstring shown = text.substr(0, kMaxChars);
+    for (wchar_t& c : shown) {
+        if (c < 0x20 || c == 0x7F) c = L'?';
+    }
+    if (text.size() > kMaxChars) shown += L"...";
+    return shown;
+}
+
+std::wstring WithoutFragment(const std::wstring& target) {
+    return target.substr(0, target.find(L'#'));
 }
 
 std::wstring RealmFromChallenge(const std::wstring& challenge) {
@@ -53,6 +102,78 @@ std::wstring RealmFromChallenge(const std::wstring& challenge) {
 
 std::wstring ProxyHostName(const std::wstring& proxySetting) {
     return proxySetting.substr(0, proxySetting.find(L':'));
+}
+
+namespace {
+
+// The items of a proxy setting or exception list: separated by ";" or blanks.
+std::vector<std::wstring> ProxyItems(const std::wstring& text) {
+    std::vector<std::wstring> items;
+    std::wstring item;
+    for (const wchar_t c : text + L";") {
+        if (c == L';' || c == L' ' || c == L'\t') {
+            if (!item.empty()) items.push_back(item);
+            item.clear();
+        } else {
+            item += c;
+        }
+    }
+    return items;
+}
+
+// `text` matches `pattern` ("*" any run, letter case ignored); linear in
+// their lengths times the number of "*" at worst.
+bool WildcardMatch(const std::wstring& text, const std::wstring& pattern) {
+    size_t t = 0, p = 0, star = std::wstring::npos, resume = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == L'*') {
+            star = p++;
+            resume = t;
+        } else if (p < pattern.size() && ToLowerAscii(pattern[p]) == ToLowerAscii(text[t])) {
+            ++p;
+            ++t;
+        } else if (star != std::wstring::npos) {
+            p = star + 1;
+            t = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == L'*') ++p;
+    return p == pattern.size();
+}
+
+}  // namespace
+
+std::wstring ProxyForScheme(const std::wstring& setting, const std::wstring& scheme) {
+    const std::vector<std::wstring> items = ProxyItems(setting);
+    for (const std::wstring& item : items) {
+        const size_t equals = item.find(L'=');
+        if (equals == std::wstring::npos) {
+            if (items.size() == 1) return item;  // one proxy for every scheme
+            continue;
+        }
+        if (EqualsIgnoreCaseAscii(std::wstring_view(item).substr(0, equals), scheme))
+            return item.substr(equals + 1);
+    }
+    return std::wstring();
+}
+
+bool BypassesProxy(const std::wstring& host, const std::wstring& exceptions) {
+    for (const std::wstring& item : ProxyItems(exceptions)) {
+        if (EqualsIgnoreCaseAscii(item, L"<local>")) {
+            if (host.find(L'.') == std::wstring::npos) return true;
+        } else if (WildcardMatch(host, item)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FtpSizeFromReply(const std::wstring& reply, uint64_t& size) {
+    const std::wstring text = TrimWhite(reply);
+    if (FtpReplyCode(text) != 213 || text.size() < 5 || text[3] != L' ') return false;
+    return ParseDecimal64(text.substr(4), size);
 }
 
 int FtpReplyCode(const std::wstring& responseText) {
@@ -122,10 +243,20 @@ bool ParseContentRange(const std::wstring& text, ContentRange& range) {
     return true;
 }
 
-std::wstring ResumeValidator(const std::wstring& entityTag, const std::wstring& lastModified) {
+bool ParseUnsatisfiedRange(const std::wstring& text, uint64_t& total) {
+    const std::wstring value = TrimWhite(text);
+    return StartsWithIgnoreCaseAscii(value, L"bytes */") && ParseDecimal64(value.substr(8), total);
+}
+
+std::wstring ResumeValidator(const std::wstring& entityTag, const std::wstring& lastModified,
+                             bool lastModifiedStrong) {
     const std::wstring tag = TrimWhite(entityTag);
     if (!tag.empty() && !StartsWith(tag, L"W/")) return tag;
-    return TrimWhite(lastModified);
+    return lastModifiedStrong ? TrimWhite(lastModified) : std::wstring();
+}
+
+bool IsMultipart(const std::wstring& contentType) {
+    return StartsWithIgnoreCaseAscii(TrimWhite(contentType), L"multipart/");
 }
 
 std::wstring BasicAuthorization(const std::wstring& user, const std::wstring& password) {
@@ -174,6 +305,14 @@ bool ParsePartTag(const std::wstring& text, uint64_t& total, std::wstring& valid
 
 bool BroughtLittle(uint64_t growth, uint64_t previousGrowth) {
     return growth < 1024 || growth <= previousGrowth - previousGrowth / 3;
+}
+
+uint64_t DownloadTimeLimitMs(uint64_t knownSize, uint64_t kept, uint64_t floorMs,
+                             uint64_t minRate) {
+    if (knownSize == 0 || minRate == 0) return floorMs;
+    if (kept / minRate > UINT64_MAX / 1000 - 1) return UINT64_MAX;
+    const uint64_t paced = kept / minRate * 1000 + kept % minRate * 1000 / minRate;
+    return paced > floorMs ? paced : floorMs;
 }
 
 }  // namespace pravel

@@ -34,6 +34,48 @@ TEST(TransferText, PercentDecodingAndReplies) {
     EXPECT_EQ(0, FtpReplyCode(L"350x"));
     EXPECT_EQ(L"proxy.local", ProxyHostName(L"proxy.local:8080"));
     EXPECT_EQ(L"proxy", ProxyHostName(L"proxy"));
+    uint64_t size = 0;
+    EXPECT_TRUE(FtpSizeFromReply(L"213 4297064448\r\n", size));
+    EXPECT_EQ(4297064448ull, size);
+    for (const wchar_t* bad : {L"550 no such file", L"213-1", L"213 ", L"213 1x", L""})
+        EXPECT_FALSE(FtpSizeFromReply(bad, size)) << bad;
+    // What a server sends reaches a log line only as one bounded line.
+    EXPECT_EQ(L"426 aborted?Download complete: x",
+              ServerText(L"426 aborted\rDownload complete: x"));
+    EXPECT_EQ(std::wstring(200, L'a') + L"...", ServerText(std::wstring(5000, L'a')));
+    EXPECT_TRUE(HasControlCharacter(L"/f.bin\r"));
+    EXPECT_TRUE(HasControlCharacter(L"/f\x7F"));
+    EXPECT_FALSE(HasControlCharacter(L"/f.bin?a=b#c"));
+    EXPECT_EQ(L"/f.bin?a=b", WithoutFragment(L"/f.bin?a=b#c#d"));
+    EXPECT_EQ(L"/f.bin", WithoutFragment(L"/f.bin"));
+}
+
+// Which proxy a request goes through: the setting's proxy for its scheme
+// unless the host is among the exceptions.
+TEST(TransferText, TheProxyOfARequest) {
+    EXPECT_EQ(L"p:8080", ProxyForScheme(L"p:8080", L"https"));
+    EXPECT_EQ(L"p2:443", ProxyForScheme(L"http=p1:80;https=p2:443", L"https"));
+    EXPECT_EQ(L"p1:80", ProxyForScheme(L"HTTP=p1:80 ftp=p3:21", L"http"));
+    EXPECT_EQ(L"", ProxyForScheme(L"ftp=p3:21", L"http"));
+    EXPECT_EQ(L"", ProxyForScheme(L"", L"http"));
+    const std::wstring exceptions = L"*.corp.example; 10.* <local>;files.example.com";
+    for (const wchar_t* host : {L"a.corp.example", L"10.1.2.3", L"intranet", L"FILES.example.com"})
+        EXPECT_TRUE(BypassesProxy(host, exceptions)) << host;
+    for (const wchar_t* host : {L"corp.example", L"110.1.2.3", L"files.example.com.evil", L"a.b"})
+        EXPECT_FALSE(BypassesProxy(host, exceptions)) << host;
+    EXPECT_TRUE(BypassesProxy(L"x", L"*"));
+    EXPECT_FALSE(BypassesProxy(L"x", L""));
+}
+
+// The time limit: the floor, or the kept bytes at the minimum rate once the
+// size is known (never more than the size at that rate).
+TEST(TransferText, TheTimeLimitOfADownload) {
+    EXPECT_EQ(600000u, DownloadTimeLimitMs(0, 50u << 20, 600000, 1024));  // size unknown
+    EXPECT_EQ(600000u, DownloadTimeLimitMs(1 << 20, 100 * 1024, 600000, 1024));
+    EXPECT_EQ(1024000u, DownloadTimeLimitMs(1 << 20, 1 << 20, 600000, 1024));
+    EXPECT_EQ(1500u, DownloadTimeLimitMs(1 << 20, 1536, 1000, 1024));
+    EXPECT_EQ(600000u, DownloadTimeLimitMs(1 << 20, 1 << 20, 600000, 0));
+    EXPECT_EQ(UINT64_MAX, DownloadTimeLimitMs(1, UINT64_MAX, 0, 1));
 }
 
 TEST(TransferText, PathsAndShares) {
@@ -156,14 +198,24 @@ TEST(TransferText, SizesAndRangesOfAnswersAre64Bit) {
     for (const wchar_t* bad : {L"bytes */100", L"bytes 10-9/100", L"bytes 0-99/99", L"items 0-9/10",
                                L"bytes 0-9", L"bytes 0-9/x", L"bytes -9/10"})
         EXPECT_FALSE(ParseContentRange(bad, range)) << bad;
+    uint64_t total = 0;
+    ASSERT_TRUE(ParseUnsatisfiedRange(L"bytes */4298113024", total));
+    EXPECT_EQ(4298113024ull, total);
+    for (const wchar_t* bad : {L"bytes 0-9/10", L"bytes */", L"bytes */*", L"*/10"})
+        EXPECT_FALSE(ParseUnsatisfiedRange(bad, total)) << bad;
+    EXPECT_TRUE(IsMultipart(L" Multipart/byteranges; boundary=x"));
+    EXPECT_FALSE(IsMultipart(L"application/octet-stream"));
 }
 
 TEST(TransferText, TheValidatorOfAResumeIsAStrongTagOrTheDate) {
     const std::wstring date = L"Tue, 08 Dec 2026 10:00:00 GMT";
-    EXPECT_EQ(L"\"abc\"", ResumeValidator(L" \"abc\" ", date));
-    EXPECT_EQ(date, ResumeValidator(L"W/\"abc\"", date));  // a weak tag cannot be used
-    EXPECT_EQ(date, ResumeValidator(L"", date));
-    EXPECT_EQ(L"", ResumeValidator(L"W/\"abc\"", L""));
+    EXPECT_EQ(L"\"abc\"", ResumeValidator(L" \"abc\" ", date, true));
+    EXPECT_EQ(date, ResumeValidator(L"W/\"abc\"", date, true));  // a weak tag cannot be used
+    EXPECT_EQ(date, ResumeValidator(L"", date, true));
+    EXPECT_EQ(L"", ResumeValidator(L"W/\"abc\"", L"", true));
+    // A date within the second of its answer is weak too.
+    EXPECT_EQ(L"", ResumeValidator(L"", date, false));
+    EXPECT_EQ(L"\"abc\"", ResumeValidator(L"\"abc\"", date, false));
 }
 
 TEST(TransferText, PasswordsOfUrlsNeverReachTheLog) {
@@ -191,6 +243,44 @@ TEST(TransferText, PasswordsOfUrlsNeverReachTheLog) {
         {L"", L""},
     };
     for (const auto& [url, shown] : cases) EXPECT_EQ(shown, RedactUrl(url)) << url;
+}
+
+// Over every password of up to five characters made of "*", "@", ":", "%"
+// and "d" (the stars of a redacted password, the separators of the user
+// information, a percent sign), also one equal to a path segment: the
+// password is hidden once where it stands, everything else is shown as
+// written, and the pair the transfer sends is exactly the hidden one.
+TEST(TransferText, RedactionHidesEveryPasswordOnceAndAlwaysEnds) {
+    const std::wstring alphabet = L"*@:%d";
+    std::vector<std::wstring> passwords = {L"downloads", L"***", L"*"};
+    for (size_t count = 1, length = 1; length <= 5; ++length) {
+        count *= alphabet.size();
+        for (size_t n = 0; n < count; ++n) {
+            std::wstring password;
+            for (size_t k = 0, rest = n; k < length; ++k, rest /= alphabet.size())
+                password += alphabet[rest % alphabet.size()];
+            passwords.push_back(password);
+        }
+    }
+    const std::pair<const wchar_t*, const wchar_t*> shapes[] = {
+        {L"http://", L"@h/downloads/redist.exe"},
+        {L"https://", L"@h:8443/downloads/***/x?to=u:p@q#f:***@"},
+        {L"ftp://", L"@127.0.0.1/downloads"},
+        {L"http://", L"@h"},
+    };
+    for (const wchar_t* user : {L"setup", L"*", L"d"}) {
+        for (const std::wstring& password : passwords) {
+            for (const auto& [scheme, rest] : shapes) {
+                const std::wstring url = std::wstring(scheme) + user + L":" + password + rest;
+                const std::wstring shown = RedactUrl(url);
+                ASSERT_EQ(std::wstring(scheme) + user + L":***" + rest, shown) << url;
+                std::wstring sentUser, sentPassword;
+                ASSERT_TRUE(UrlUserInfo(url, sentUser, sentPassword)) << url;
+                EXPECT_EQ(user, sentUser) << url;
+                EXPECT_EQ(password, sentPassword) << url;
+            }
+        }
+    }
 }
 
 TEST(TransferText, BasicCredentialsAreUtf8InBase64) {
