@@ -69,6 +69,14 @@ constexpr uint32_t DLERR_HTTP_ERROR_STATUS = 0xE0000026u;
 // An HTTPS download was redirected to plain HTTP: nothing of that answer is
 // used.
 constexpr uint32_t DLERR_INSECURE_REDIRECT = 0xE0000027u;
+// The download did not complete within its time limit (max(DownloadTime,
+// size / DownloadMinRate), see download/TransferText.h): the ".part" file is
+// kept for the next run.
+constexpr uint32_t DLERR_TIME_LIMIT = 0xE0000028u;
+// The server's answer cannot be part of the file (204, an empty answer, a
+// partial answer without its range or total, a multipart answer): nothing
+// of it is saved; the request is tried again like a broken connection.
+constexpr uint32_t DLERR_UNUSABLE_ANSWER = 0xE0000029u;
 
 }  // namespace pravel
 

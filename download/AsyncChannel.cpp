@@ -1,6 +1,7 @@
 #include "download/AsyncChannel.h"
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 #include "common/ErrorCodes.h"
@@ -19,17 +20,10 @@ constexpr DWORD kPollMs = 10;
 constexpr DWORD kCloseWaitMs = 30000;
 constexpr uint32_t kTimeout = 12002;  // ERROR_INTERNET_TIMEOUT
 
-// A connect made on a thread of its own (AsyncChannel::Connect), shared by
-// that thread and the waiting one: whoever lets go of it last frees it.
-struct ConnectCall {
-    const WinInetApi* api = nullptr;
-    HINTERNET session = nullptr;
-    std::wstring host, user, password;
-    INTERNET_PORT port = 0;
-    DWORD service = 0, flags = 0;
-    DWORD_PTR context = 0;
-    HINTERNET result = nullptr;
-    DWORD error = 0;
+// A ThreadCall and its thread, shared by that thread and the waiting one:
+// whoever lets go of it last frees it.
+struct ThreadRun {
+    std::unique_ptr<AsyncChannel::ThreadCall> call;
     UniqueHandle done;
     std::atomic<int> state{0};  // 0 running, 1 returned, 2 given up
     std::atomic<int> owners{2};
@@ -38,19 +32,53 @@ struct ConnectCall {
     }
 };
 
-DWORD WINAPI RunConnect(void* data) {
-    auto* call = static_cast<ConnectCall*>(data);
-    const HINTERNET connection =
-        call->api->InternetConnectW(call->session, call->host.c_str(), call->port,
-                                    call->user.empty() ? nullptr : call->user.c_str(),
-                                    call->password.empty() ? nullptr : call->password.c_str(),
-                                    call->service, call->flags, call->context);
-    call->error = connection != nullptr ? 0 : ::GetLastError();
-    call->result = connection;
-    ::SetEvent(call->done.Get());
-    if (call->state.exchange(1) == 2 && connection != nullptr)
-        call->api->InternetCloseHandle(connection);
-    call->Release();
+DWORD WINAPI RunThreadCall(void* data) {
+    auto* run = static_cast<ThreadRun*>(data);
+    run->call->Run();
+    ::SetEvent(run->done.Get());
+    if (run->state.exchange(1) == 2) run->call->Discard();
+    run->Release();
+    return 0;
+}
+
+// InternetConnectW (AsyncChannel::Connect).
+struct ConnectCall : AsyncChannel::ThreadCall {
+    const WinInetApi* api = nullptr;
+    HINTERNET session = nullptr;
+    std::wstring host, user, password;
+    INTERNET_PORT port = 0;
+    DWORD service = 0, flags = 0;
+    DWORD_PTR context = 0;
+    void Run() override {
+        handle = api->InternetConnectW(
+            session, host.c_str(), port, user.empty() ? nullptr : user.c_str(),
+            password.empty() ? nullptr : password.c_str(), service, flags, context);
+        succeeded = handle != nullptr;
+        error = succeeded ? 0 : ::GetLastError();
+    }
+    // Given up meanwhile: nobody else closes what it got.
+    void Discard() override {
+        if (handle != nullptr) api->InternetCloseHandle(handle);
+    }
+};
+
+// InternetCloseHandle; for an FTP file it reads the server's final reply.
+struct CloseCall : AsyncChannel::ThreadCall {
+    const WinInetApi* api = nullptr;
+    HINTERNET closing = nullptr;
+    HINTERNET second = nullptr;  // closed after it (background closes)
+    void Run() override {
+        if (closing != nullptr) succeeded = api->InternetCloseHandle(closing);
+        if (second != nullptr) api->InternetCloseHandle(second);
+        error = succeeded ? 0 : ::GetLastError();
+        reply = AsyncChannel::LastResponseText();
+    }
+};
+
+// Closes handles without waiting for them (an abandoned call's).
+DWORD WINAPI CloseInBackground(void* data) {
+    std::unique_ptr<CloseCall> call(static_cast<CloseCall*>(data));
+    call->Run();
     return 0;
 }
 
@@ -59,6 +87,8 @@ std::atomic<uint32_t> g_firstPauseMs{TransferTimings().firstPauseMs};
 std::atomic<uint32_t> g_maxPauseMs{TransferTimings().maxPauseMs};
 std::atomic<uint32_t> g_slowWindowMs{TransferTimings().slowWindowMs};
 std::atomic<uint32_t> g_slowBytes{TransferTimings().slowBytes};
+std::atomic<uint32_t> g_timeLimitFloorMs{TransferTimings().timeLimitFloorMs};
+std::atomic<uint32_t> g_minRate{TransferTimings().minRate};
 
 }  // namespace
 
@@ -69,6 +99,8 @@ TransferTimings CurrentTransferTimings() {
     timings.maxPauseMs = g_maxPauseMs.load();
     timings.slowWindowMs = g_slowWindowMs.load();
     timings.slowBytes = g_slowBytes.load();
+    timings.timeLimitFloorMs = g_timeLimitFloorMs.load();
+    timings.minRate = g_minRate.load();
     return timings;
 }
 
@@ -79,6 +111,8 @@ TransferTimings SetTransferTimings(const TransferTimings& timings) {
     g_maxPauseMs.store(timings.maxPauseMs);
     g_slowWindowMs.store(timings.slowWindowMs);
     g_slowBytes.store(timings.slowBytes);
+    g_timeLimitFloorMs.store(timings.timeLimitFloorMs);
+    g_minRate.store(timings.minRate);
     return previous;
 }
 
@@ -135,14 +169,29 @@ void AsyncChannel::Begin(Operation operation) {
     began_ = ::GetTickCount();
 }
 
+void AsyncChannel::SetDeadline(DWORD start, uint64_t limitMs) {
+    deadlineStart_ = start;
+    deadlineMs_ = static_cast<uint32_t>(limitMs < 0x7FFFFFFFu ? limitMs : 0x7FFFFFFFu);
+    hasDeadline_ = true;
+}
+
+bool AsyncChannel::DeadlinePassed() const {
+    return hasDeadline_ && ::GetTickCount() - deadlineStart_ >= deadlineMs_;
+}
+
 bool AsyncChannel::GiveUp(bool cancelled) {
-    if (!cancelled && ::GetTickCount() - began_ < stallMs_) return false;
+    timedOut_ = !cancelled && DeadlinePassed();
+    if (!cancelled && !timedOut_ && ::GetTickCount() - began_ < stallMs_) return false;
     callPending_ = true;
-    stalled_ = !cancelled;
+    stalled_ = !cancelled && !timedOut_;
     if (stalled_)
         Log({"Download: nothing arrived for ", DecimalPiece(stallMs_ / 1000),
              " s; the connection is treated as broken"});
     return true;
+}
+
+uint32_t AsyncChannel::GiveUpCode() const {
+    return stalled_ ? kTimeout : (timedOut_ ? DLERR_TIME_LIMIT : DLERR_CANCELLED);
 }
 
 uint32_t AsyncChannel::Finish(bool succeeded, DWORD error) {
@@ -153,11 +202,48 @@ uint32_t AsyncChannel::Finish(bool succeeded, DWORD error) {
         return error == 0 ? ERROR_INTERNAL_ERROR : error;
     }
     while (!record_->completed.load()) {
-        if (GiveUp(sink_ != nullptr && sink_->IsCancelled()))
-            return stalled_ ? kTimeout : DLERR_CANCELLED;
+        if (GiveUp(sink_ != nullptr && sink_->IsCancelled())) return GiveUpCode();
         ::WaitForSingleObject(record_->completionEvent.Get(), kPollMs);
     }
     return record_->asyncResult.load() != 0 ? 0 : record_->asyncError.load();
+}
+
+uint32_t AsyncChannel::RunOnThread(ThreadCall* call, std::wstring* reply) {
+    lastPended_ = false;
+    lastHandle_ = nullptr;
+    auto* run = new ThreadRun();
+    run->call.reset(call);
+    run->done.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HANDLE thread =
+        run->done ? ::CreateThread(nullptr, 0, &RunThreadCall, run, 0, nullptr) : nullptr;
+    if (thread == nullptr) {
+        const DWORD error = ::GetLastError();
+        delete run;
+        record_->completed.store(true);
+        return error != 0 ? error : ERROR_NOT_ENOUGH_MEMORY;
+    }
+    ::CloseHandle(thread);
+    while (::WaitForSingleObject(run->done.Get(), kPollMs) != WAIT_OBJECT_0) {
+        if (GiveUp(sink_ != nullptr && sink_->IsCancelled())) {
+            // Returned meanwhile: nobody else releases what it got.
+            if (run->state.exchange(2) == 1) run->call->Discard();
+            run->Release();
+            return GiveUpCode();
+        }
+    }
+    // The thread has let go of the call (or is about to): it is read here
+    // before this side lets go too.
+    const bool succeeded = run->call->succeeded != FALSE;
+    const DWORD error = run->call->error;
+    const HINTERNET handle = run->call->handle;
+    if (reply != nullptr) *reply = run->call->reply;
+    run->Release();
+    lastPended_ = !succeeded && error == ERROR_IO_PENDING;
+    const uint32_t outcome = Finish(succeeded, error);
+    // A call that pended inside completes with its handle in the record.
+    lastHandle_ =
+        handle != nullptr || outcome != 0 ? handle : reinterpret_cast<HINTERNET>(AsyncResult());
+    return outcome;
 }
 
 uint32_t AsyncChannel::Connect(HINTERNET session, const std::wstring& host, INTERNET_PORT port,
@@ -174,32 +260,40 @@ uint32_t AsyncChannel::Connect(HINTERNET session, const std::wstring& host, INTE
     call->service = service;
     call->flags = flags;
     call->context = Context();
-    call->done.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const uint32_t outcome = RunOnThread(call);
+    if (outcome == 0) connection_ = lastHandle_;
+    return outcome;
+}
+
+bool AsyncChannel::CloseOnThread(HINTERNET handle, std::wstring& reply) {
+    auto* call = new CloseCall();
+    call->api = &api_;
+    call->closing = handle;
+    // No completion record is involved: only the wait's bounds.
+    stalled_ = false;
+    stallMs_ = CurrentTransferTimings().stallMs;
+    began_ = ::GetTickCount();
+    auto* run = new ThreadRun();
+    run->call.reset(call);
+    run->done.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     HANDLE thread =
-        call->done ? ::CreateThread(nullptr, 0, &RunConnect, call, 0, nullptr) : nullptr;
+        run->done ? ::CreateThread(nullptr, 0, &RunThreadCall, run, 0, nullptr) : nullptr;
     if (thread == nullptr) {
-        const DWORD error = ::GetLastError();
-        delete call;
-        return error != 0 ? error : ERROR_NOT_ENOUGH_MEMORY;
+        delete run;
+        api_.InternetCloseHandle(handle);
+        return true;
     }
     ::CloseHandle(thread);
-    while (::WaitForSingleObject(call->done.Get(), kPollMs) != WAIT_OBJECT_0) {
+    while (::WaitForSingleObject(run->done.Get(), kPollMs) != WAIT_OBJECT_0) {
         if (GiveUp(sink_ != nullptr && sink_->IsCancelled())) {
-            // Returned meanwhile: nobody else closes what it got.
-            if (call->state.exchange(2) == 1 && call->result != nullptr)
-                api_.InternetCloseHandle(call->result);
-            call->Release();
-            return stalled_ ? kTimeout : DLERR_CANCELLED;
+            run->state.exchange(2);
+            run->Release();
+            return false;
         }
     }
-    const HINTERNET connection = call->result;
-    const DWORD error = call->error;
-    call->Release();
-    const uint32_t outcome = Finish(connection != nullptr, error);
-    if (outcome == 0)
-        connection_ =
-            connection != nullptr ? connection : reinterpret_cast<HINTERNET>(AsyncResult());
-    return outcome;
+    reply = run->call->reply;
+    run->Release();
+    return true;
 }
 
 uintptr_t AsyncChannel::AsyncResult() const {
@@ -272,8 +366,10 @@ bool AsyncChannel::WaitCompleted(DWORD timeoutMs) {
     return true;
 }
 
-void AsyncChannel::CloseHandle() {
+uint32_t AsyncChannel::CloseHandle() {
+    closeOutcome_ = 0;
     Close(handle_);
+    return closeOutcome_;
 }
 
 void AsyncChannel::CloseAll() {
@@ -282,20 +378,33 @@ void AsyncChannel::CloseAll() {
 }
 
 void AsyncChannel::Close(HINTERNET& handle) {
-    // A call left pending by a cancel or a stall is not waited for: Windows
-    // cancels it when its handle closes, Wine lets it run until the server
-    // answers (a stalled server: for as long as it stalls). A connect may be
-    // pending before there is any handle. Either way its record (with the
-    // buffer a pending read writes to) goes with that call and the channel
-    // goes on with a new one.
+    // A call left pending by a cancel, a stall or the time limit is not
+    // waited for: Windows cancels it when its handle closes, Wine lets it
+    // run until the server answers (a stalled server: for as long as it
+    // stalls). A connect may be pending before there is any handle. Either
+    // way its record (with the buffer a pending read writes to) goes with
+    // that call and the channel goes on with a new one.
     if (callPending_) {
         Abandon();
         return;
     }
     if (handle == nullptr) return;
     ::ResetEvent(record_->closingEvent.Get());
-    api_.InternetCloseHandle(handle);
+    const HINTERNET closing = handle;
     handle = nullptr;
+    const bool file = &handle == &handle_;
+    if (file) closeReply_.clear();
+    if (blockingCalls_) {
+        std::wstring reply;
+        if (!CloseOnThread(closing, reply)) {
+            closeOutcome_ = GiveUpCode();
+            Abandon();
+            return;
+        }
+        if (file) closeReply_ = reply;
+    } else {
+        api_.InternetCloseHandle(closing);
+    }
     // The callback must be done with the handle before the record is used
     // again: a pending call completes (or is cancelled) first, then the
     // handle reports that it is closing. When the closing is not reported in
@@ -311,11 +420,24 @@ void AsyncChannel::Close(HINTERNET& handle) {
 void AsyncChannel::Abandon() {
     callPending_ = false;
     // Every open handle reports to the same record: each is closed without
-    // waiting.
-    for (HINTERNET* other : {&handle_, &connection_}) {
-        if (*other != nullptr) api_.InternetCloseHandle(*other);
-        *other = nullptr;
+    // waiting (where a close may block, on a thread of its own that nobody
+    // waits for).
+    auto* call = new CloseCall();
+    call->api = &api_;
+    call->closing = handle_;
+    call->second = connection_;
+    handle_ = connection_ = nullptr;
+    HANDLE thread = nullptr;
+    if (call->closing != nullptr || call->second != nullptr) {
+        if (blockingCalls_)
+            thread = ::CreateThread(nullptr, 0, &CloseInBackground, call, 0, nullptr);
+        if (thread != nullptr) {
+            ::CloseHandle(thread);
+        } else {
+            call->Run();
+        }
     }
+    if (thread == nullptr) delete call;
     record_ = nullptr;  // deliberately not freed: a late callback may still use it
     Init();
 }

@@ -5,12 +5,19 @@
 //
 // A call is made as Begin(operation), the WinINet call with Context() as its
 // context, then Finish(succeeded, GetLastError()). Finish waits in 10 ms
-// steps and gives up in two cases, leaving the call pending:
+// steps and gives up in three cases, leaving the call pending:
 //   - the sink reports cancel: DLERR_CANCELLED;
 //   - the call did not complete within the stall time (TransferTimings):
 //     12002 (timeout), and Stalled() is true. The connection is then
 //     treated as broken; this bounds a server that accepts the connection
-//     and then sends nothing, which WinINet itself does not always bound.
+//     and then sends nothing, which WinINet itself does not always bound;
+//   - the download's time limit passed (SetDeadline): DLERR_TIME_LIMIT.
+//
+// Calls that the internet library may make block the calling thread
+// (Wine: the connect, and every FTP call: commands, the data peek, the
+// close of a file that reads the server's final reply) are made on a thread
+// of their own (RunOnThread, and every close while BlockingCalls is on) and
+// waited for the same way, so the same three bounds hold for them.
 // A call left pending keeps writing to its completion record when it ends
 // (Wine does not abort a pending call when its handle closes): closing the
 // handles then abandons the record to that call instead of freeing it (a
@@ -46,6 +53,12 @@ struct TransferTimings {
     // server that trickles) counts as broken too.
     uint32_t slowWindowMs = 120000;
     uint32_t slowBytes = 1024;
+    // The time limit of a download (DownloadTimeLimitMs in
+    // download/TransferText.h): at least floorMs, and minRate bytes per
+    // second for a file whose size is known. The configuration's
+    // DownloadTime and DownloadMinRate set them for each download.
+    uint32_t timeLimitFloorMs = 600000;
+    uint32_t minRate = 1024;
 };
 TransferTimings CurrentTransferTimings();
 // Installs `timings`; returns the previous ones.
@@ -84,10 +97,49 @@ class AsyncChannel {
         kQueryData = 8,
     };
     void Begin(Operation operation);
-    // The outcome of the call begun last: 0, its error, DLERR_CANCELLED or
-    // 12002 (stalled since Begin); see above.
+    // The outcome of the call begun last: 0, its error, DLERR_CANCELLED,
+    // 12002 (stalled since Begin) or DLERR_TIME_LIMIT; see above.
     uint32_t Finish(bool succeeded, DWORD error);
     bool Stalled() const { return stalled_; }
+
+    // Every wait of this channel ends with DLERR_TIME_LIMIT once
+    // GetTickCount() - start reaches limitMs (at most 0x7FFFFFFF; larger
+    // values are cut to it). Until it is set there is no limit.
+    void SetDeadline(DWORD start, uint64_t limitMs);
+    bool DeadlinePassed() const;
+
+    // A WinINet call made on a thread of its own (see above). Run makes the
+    // call and stores its outcome (and the thread's last response text, for
+    // FTP replies); Discard runs when the call returns after the channel
+    // gave up on it and releases what the call got. Heap-allocated; the
+    // channel and the thread share it, whoever lets go last deletes it.
+    struct ThreadCall {
+        virtual ~ThreadCall() = default;
+        virtual void Run() = 0;
+        virtual void Discard() {}
+        BOOL succeeded = FALSE;
+        DWORD error = 0;
+        HINTERNET handle = nullptr;  // a handle the call returned
+        std::wstring reply;
+    };
+    // Runs `call` (taking it over) after Begin(operation) and waits for it
+    // like Finish: a call that pends inside completes through the callback
+    // as usual. The outcome as Finish gives it; `reply` receives the
+    // thread's last response text (empty when the call was given up), and
+    // LastHandle() the handle the call returned (or completed with).
+    uint32_t RunOnThread(ThreadCall* call, std::wstring* reply = nullptr);
+    HINTERNET LastHandle() const { return lastHandle_; }
+    // The call made by RunOnThread pended and completed through the
+    // callback (its counts are then in AsyncError, as for any pended call).
+    bool LastCallPended() const { return lastPended_; }
+    // On: every close is made on a thread of its own, bounded like a call
+    // (FTP handles: Wine's close reads the server's final reply, and the
+    // close of a connection sends QUIT and waits for its answer).
+    void SetBlockingCalls(bool on) { blockingCalls_ = on; }
+    // The last response text on the thread that closed the request/file
+    // handle last (FTP: the server's final reply to the transfer); empty
+    // when none was read.
+    const std::wstring& CloseReply() const { return closeReply_; }
 
     // Connects to a server (InternetConnectW on `session`; empty user and
     // password are passed as none) and takes the new connection handle;
@@ -122,8 +174,10 @@ class AsyncChannel {
     void SetHandle(HINTERNET handle) { handle_ = handle; }
     // Closes the request/file handle, or both handles. Each close waits
     // until the callback is done with the handle (at most 30 s) unless the
-    // last call was left pending; see above.
-    void CloseHandle();
+    // last call was left pending; see above. CloseHandle's result: 0, or
+    // why the wait for a close made on its own thread was given up
+    // (DLERR_CANCELLED, 12002, DLERR_TIME_LIMIT; the close goes on alone).
+    uint32_t CloseHandle();
     void CloseAll();
 
     // The server's last response text on this thread (FTP replies).
@@ -132,10 +186,16 @@ class AsyncChannel {
   private:
     struct Record;
     void Close(HINTERNET& handle);
+    // Closes `handle` on a thread of its own (`reply`: that thread's last
+    // response text); false when the wait was given up (the thread finishes
+    // the close on its own).
+    bool CloseOnThread(HINTERNET handle, std::wstring& reply);
     void Abandon();
     // True when the current call is to be left pending: the user cancelled
-    // (`cancelled`), or the stall time has passed since Begin (logged).
+    // (`cancelled`), the stall time has passed since Begin (logged), or the
+    // time limit passed; GiveUpCode() then tells which.
     bool GiveUp(bool cancelled);
+    uint32_t GiveUpCode() const;
     // Waits until the callback stored the completion of the current call;
     // false when `timeoutMs` passed first.
     bool WaitCompleted(DWORD timeoutMs);
@@ -145,10 +205,19 @@ class AsyncChannel {
     Record* record_ = nullptr;
     HINTERNET connection_ = nullptr;
     HINTERNET handle_ = nullptr;
-    bool callPending_ = false;  // the last call was left pending (cancel, stall)
+    bool callPending_ = false;  // the last call was left pending (cancel, stall, time limit)
     bool stalled_ = false;
+    bool timedOut_ = false;
+    bool blockingCalls_ = false;
     uint32_t stallMs_ = 0;
     DWORD began_ = 0;
+    DWORD deadlineStart_ = 0;
+    uint32_t deadlineMs_ = 0;
+    bool hasDeadline_ = false;
+    std::wstring closeReply_;
+    HINTERNET lastHandle_ = nullptr;
+    bool lastPended_ = false;
+    uint32_t closeOutcome_ = 0;
 };
 
 }  // namespace pravel

@@ -26,6 +26,8 @@ const StatusMeaning kMeanings[] = {
     {DLERR_MANDATORY_FAILED, "a mandatory prerequisite could not be downloaded"},
     {DLERR_HTTP_ERROR_STATUS, "the server answered with an error status"},
     {DLERR_INSECURE_REDIRECT, "an HTTPS download was redirected to plain HTTP"},
+    {DLERR_TIME_LIMIT, "the download did not complete within its time limit"},
+    {DLERR_UNUSABLE_ANSWER, "the server's answers cannot be part of the file"},
 };
 
 }  // namespace
