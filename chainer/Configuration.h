@@ -19,17 +19,22 @@ enum KeepFilesMode : int32_t {
 };
 
 struct GeneralOptions {
-    std::wstring mainAppCmdLine;      // MainAppCmdLine
-    std::wstring options;             // Options: "q" silent, "b" basic UI
-    std::wstring updatesUrl;          // UpdatesUrl
-    std::wstring productVersion;      // ProductVersion
-    std::wstring minWiVer;            // MinWIVer
-    std::wstring downloadFolder;      // DownloadFolder
-    std::wstring mainAppUrl;          // MainAppURL
-    std::wstring uwpAppxUrl;          // UwpAppxURL
-    std::wstring languageList;        // LanguageList
-    std::wstring extractionFolder;    // ExtractionFolder, normalised with trailing "\"
-    int32_t keepFiles = kKeepNone;    // KeepFiles
+    std::wstring mainAppCmdLine;    // MainAppCmdLine
+    std::wstring options;           // Options: "q" silent, "b" basic UI
+    std::wstring updatesUrl;        // UpdatesUrl
+    std::wstring productVersion;    // ProductVersion
+    std::wstring minWiVer;          // MinWIVer
+    std::wstring downloadFolder;    // DownloadFolder
+    std::wstring mainAppUrl;        // MainAppURL
+    std::wstring uwpAppxUrl;        // UwpAppxURL
+    std::wstring languageList;      // LanguageList
+    std::wstring extractionFolder;  // ExtractionFolder, normalised with trailing "\"
+    int32_t keepFiles = kKeepNone;  // KeepFiles
+    // DownloadTimeLimit (seconds) and DownloadMinRate (bytes per second):
+    // the time limit of each download; 0 (absent, or not a positive
+    // number) keeps the built-in value.
+    int32_t downloadTimeLimit = 0;
+    int32_t downloadMinRate = 0;
     bool packJars = false;            // PackJars
     bool allPlatforms = false;        // AllPlatforms
     bool is64PlatformTransf = false;  // Is64PlatformTransf

@@ -123,6 +123,8 @@ void IniDocument::ReadGeneralOptions(GeneralOptions& o) const {
         o.extractionFolder = NormalizeFolderPath(o.extractionFolder);
     }
     o.keepFiles = ReadKeepFiles(*s);
+    o.downloadTimeLimit = ReadInteger(*s, "DownloadTimeLimit");
+    o.downloadMinRate = ReadInteger(*s, "DownloadMinRate");
     o.packJars = ReadBool(*s, "PackJars");
     o.allPlatforms = ReadBool(*s, "AllPlatforms");
     o.is64PlatformTransf = ReadBool(*s, "Is64PlatformTransf");

@@ -176,6 +176,9 @@ uint32_t DownloadPhase::DownloadOne(DownloadItem& item) {
                                             : WithTrailingBackslash(folder) + item.fileName;
     CreateFolderChain(item.targetPath, false, &createdFolders_);
     if (item.expectedSize != 0) downloader.SetExpectedSize(item.expectedSize);
+    const GeneralOptions& options = set_.Options();
+    downloader.SetTimeLimit(options.downloadTimeLimit > 0 ? options.downloadTimeLimit : 0,
+                            options.downloadMinRate > 0 ? options.downloadMinRate : 0);
     const uint32_t status = downloader.Download(item.url, item.targetPath);
     if (status == 0) item.status = 0;
     return status;

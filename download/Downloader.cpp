@@ -28,6 +28,13 @@ std::wstring Hex(uint32_t code) {
 
 }  // namespace
 
+std::wstring transfer::ShownUncracked(const std::wstring& text) {
+    // Its user information cannot be told apart reliably: none of it shows.
+    if (text.find(L'@') != std::wstring::npos)
+        return L"(a URL with a user name that cannot be read)";
+    return ServerText(text);
+}
+
 bool transfer::CrackUrl(const WinInetApi& api, const std::wstring& text, Downloader::SourceUrl& url,
                         DWORD& error) {
     // One buffer, five fields of the URL's length each.
@@ -55,20 +62,30 @@ bool transfer::CrackUrl(const WinInetApi& api, const std::wstring& text, Downloa
         if (error == 0) error = ERROR_INVALID_PARAMETER;
         return false;
     }
-    url.text = text;
-    // The password never reaches the log, in whatever form it was written.
-    url.shown = RedactUrl(text);
-    url.password = PercentDecode(password);
-    for (const std::wstring& secret : {std::wstring(password), url.password}) {
-        for (size_t at; !secret.empty() && (at = url.shown.find(secret)) != std::wstring::npos;)
-            url.shown.replace(at, secret.size(), L"***");
+    // The pair sent is the one the URL's own text holds where RedactUrl
+    // hides it. A URL whose user information the internet library reads
+    // otherwise (a "@", "#" or "\\" in a password) is refused: what it would
+    // send and what the log hides could differ.
+    // (file: locations keep the library's reading: their paths may hold
+    // the characters that end the user information here.)
+    std::wstring ownUser, ownPassword;
+    UrlUserInfo(text, ownUser, ownPassword);
+    if (parts.nScheme == INTERNET_SCHEME_FILE) {
+        ownUser = user;
+        ownPassword = password;
+    } else if (ownUser != user || ownPassword != password) {
+        error = ERROR_INTERNET_INVALID_URL;
+        return false;
     }
+    url.text = text;
+    url.shown = RedactUrl(text);
+    url.password = PercentDecode(ownPassword);
     url.scheme = parts.nScheme;
     url.port = parts.nPort;
     url.host = host;
     url.path = path;
     url.extra = extra;
-    url.user = PercentDecode(user);
+    url.user = PercentDecode(ownUser);
     return true;
 }
 
@@ -129,8 +146,15 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
     target_ = target;
     partPath_ = target + L".part";
     knownTotal_ = 0;
+    answerEnd_ = 0;
+    ftpSource_ = false;
     allowReconnect_ = true;
     statusCode_ = 0;
+    // The time limit counts from here.
+    const TransferTimings timings = CurrentTransferTimings();
+    startTick_ = ::GetTickCount();
+    floorMs_ = floorSeconds_ != 0 ? uint64_t{floorSeconds_} * 1000 : timings.timeLimitFloorMs;
+    rate_ = minRate_ != 0 ? minRate_ : timings.minRate;
 
     api_ = &WinInet();
     if (!api_->Available()) {
@@ -146,7 +170,7 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
         SourceUrl url;
         DWORD error = 0;
         if (!CrackUrl(*api_, text, url, error))
-            return Fail(error, Concat({"cannot crack URL ", RedactUrl(text)}));
+            return Fail(error, Concat({"cannot crack URL ", ShownUncracked(text)}));
         switch (url.scheme) {
             case INTERNET_SCHEME_FTP:
             case INTERNET_SCHEME_HTTP:
@@ -178,6 +202,16 @@ uint32_t Downloader::Run(const std::vector<std::wstring>& urls, const std::wstri
         return Fail(error, Concat({"cannot open ", partPath_}));
     if (dropped) Log({"Download: ", partPath_, " has no valid tag; the file starts over"});
     knownTotal_ = part_.Total();
+    if (expectedSize_ != 0) {
+        // ExactSize is the size from the first request on.
+        if (knownTotal_ != 0 && knownTotal_ != expectedSize_) {
+            Log({"Download: ", partPath_, " was begun for ", DecimalPiece(knownTotal_),
+                 " bytes, ExactSize is ", DecimalPiece(expectedSize_), "; the file starts over"});
+            part_.Discard();
+        }
+        knownTotal_ = expectedSize_;
+    }
+    UpdateDeadline();
     if (part_.Size() != 0)
         Log({"Download resumes ", partPath_, " at ", DecimalPiece(part_.Size())});
 
@@ -219,15 +253,21 @@ void Downloader::CloseSession() {
 
 // --- opening with failover ---------------------------------------------------
 
-bool Downloader::PauseBeforeAttempt(int attempt) {
+uint32_t Downloader::PauseBeforeAttempt(int attempt) {
     const uint32_t pause = PauseBeforeAttemptMs(CurrentTransferTimings(), attempt);
     Log({"Download: waiting ", DecimalPiece(pause), " ms before the next attempt"});
     const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < pause) {
-        if (Cancelled()) return false;
+    for (;;) {
+        if (Cancelled()) return DLERR_CANCELLED;
+        if (channel_->DeadlinePassed()) return DLERR_TIME_LIMIT;
+        if (::GetTickCount() - start >= pause) return 0;
         ::Sleep(kPollMs);
     }
-    return !Cancelled();
+}
+
+void Downloader::UpdateDeadline() {
+    channel_->SetDeadline(startTick_,
+                          DownloadTimeLimitMs(knownTotal_, part_.Appended(), floorMs_, rate_));
 }
 
 uint32_t Downloader::OpenWithFailover(OpenResult& result) {
@@ -243,12 +283,15 @@ uint32_t Downloader::OpenWithFailover(OpenResult& result) {
         result = OpenResult();
         const uint32_t outcome = OpenOne(urls[index], result);
         ++attempts;
-        if (outcome == 0 || outcome == DLERR_CANCELLED) return outcome;
+        if (outcome == 0 || outcome == DLERR_CANCELLED || outcome == DLERR_TIME_LIMIT)
+            return outcome;
         Log({"Download source failed with ", DecimalPiece(outcome), ": ", urls[index].shown});
         // A server that cannot be reached, or whose connection broke or
         // stalled before it answered, is tried again.
+        // So is one whose answer cannot be part of the file.
         const bool always = outcome == kNameNotResolved || outcome == kCannotConnect ||
-                            outcome == kInvalidResponse || IsBrokenConnection(outcome);
+                            outcome == kInvalidResponse || outcome == DLERR_UNUSABLE_ANSWER ||
+                            IsBrokenConnection(outcome);
         // A server error status moves on like a missing file: another mirror
         // may serve the file.
         const bool withMirrors = outcome == ERROR_PATH_NOT_FOUND || outcome == kExtendedError ||
@@ -261,13 +304,19 @@ uint32_t Downloader::OpenWithFailover(OpenResult& result) {
         index = (index + 1) % urls.size();
         // Every URL was tried once: wait before trying one again, so that a
         // network outage of a few seconds does not use up the attempts.
-        if (attempts >= urls.size() && !PauseBeforeAttempt(pauses++)) return DLERR_CANCELLED;
+        if (attempts >= urls.size()) {
+            if (const uint32_t stop = PauseBeforeAttempt(pauses++); stop != 0) return stop;
+        }
     }
 }
 
 uint32_t Downloader::OpenOne(const SourceUrl& url, OpenResult& result) {
     for (;;) {
         channel_->CloseAll();
+        // FTP calls may block (Wine): each is made on a thread of its own.
+        ftpSource_ = url.scheme == INTERNET_SCHEME_FTP;
+        channel_->SetBlockingCalls(ftpSource_);
+        answerEnd_ = 0;
         uint32_t error = 0;
         switch (url.scheme) {
             case INTERNET_SCHEME_HTTP:
@@ -289,13 +338,14 @@ uint32_t Downloader::OpenOne(const SourceUrl& url, OpenResult& result) {
         }
         if (result.start == 0 || knownTotal_ == 0 || result.total == knownTotal_) {
             knownTotal_ = result.total;
+            UpdateDeadline();
             return 0;
         }
         // The rest of another file: the one behind the URL changed size.
         Log({"Download: the file now has ", DecimalPiece(result.total), " bytes instead of ",
              DecimalPiece(knownTotal_), "; ", partPath_, " starts over"});
         part_.Discard();
-        knownTotal_ = 0;
+        knownTotal_ = expectedSize_;
         result = OpenResult();
     }
 }

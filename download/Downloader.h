@@ -56,6 +56,14 @@ class Downloader {
     void SetAcceptEncoding(const std::wstring& value) { acceptEncoding_ = value; }
     // On by default: an existing ".part" file is continued.
     void SetResume(bool resume) { resume_ = resume; }
+    // The time limit of the transfer (DownloadTimeLimitMs in
+    // download/TransferText.h): at least `floorSeconds`, and `minRate` bytes
+    // per second once the size is known. 0 keeps the default of
+    // TransferTimings (10 minutes, 1024 bytes per second).
+    void SetTimeLimit(uint32_t floorSeconds, uint32_t minRate) {
+        floorSeconds_ = floorSeconds;
+        minRate_ = minRate;
+    }
 
     uint32_t Download(const std::wstring& url, const std::wstring& target);
     uint32_t Download(const std::vector<std::wstring>& urls, const std::wstring& target);
@@ -86,6 +94,8 @@ class Downloader {
     struct OpenResult {
         uint64_t start = 0;   // the offset its first byte belongs at
         uint64_t total = 0;   // the size of the whole file it states, 0 = none
+        uint64_t end = 0;     // the offset where its own bytes end (a stated length), 0 = none
+        bool proven = false;  // the ".part" file is the whole file (a 416 names its size)
         bool isFile = false;  // a file: source, copied instead of read
         std::wstring filePath;
         std::wstring validator;  // of an HTTP answer: see ResumeValidator
@@ -109,8 +119,13 @@ class Downloader {
     // Waits before repeated attempt `attempt` of a series (growing pauses,
     // AsyncChannel.h); false when the user cancelled meanwhile (answered
     // within 10 ms).
-    bool PauseBeforeAttempt(int attempt);
+    // 0, DLERR_CANCELLED, or DLERR_TIME_LIMIT when the time limit passed
+    // during the pause.
+    uint32_t PauseBeforeAttempt(int attempt);
     bool Cancelled();
+    // Sets the channel's deadline from the size known so far and the bytes
+    // this transfer kept (DownloadTimeLimitMs).
+    void UpdateDeadline();
     uint32_t Fail(uint32_t code, std::wstring_view what);
 
     // --- HttpExchange.cpp ----------------------------------------------------
@@ -123,9 +138,26 @@ class Downloader {
     // The text of a response header of the current request (`index`: which
     // one of several); false when the answer has none.
     bool QueryHeader(DWORD query, std::wstring& value, DWORD index = 0);
+    // The validator of the current answer (ResumeValidator).
+    std::wstring AnswerValidator();
+    // The proxy ("host:port") a request to `hop` goes through: the manual
+    // proxy of the Internet Options for its scheme unless its host is among
+    // the exceptions; empty for a direct request. (A proxy that only an
+    // automatic configuration script names is not known here: its 407 is
+    // taken as a server's error answer.)
+    std::wstring ProxyFor(const SourceUrl& hop);
+    // Checks the redirect of `hop` (begun as `source`) to `location`, the
+    // `redirects`th of the request, and cracks it into `target`: 0, or why
+    // it is not followed (12156, DLERR_INSECURE_REDIRECT), logged.
+    uint32_t FollowRedirect(const SourceUrl& source, const SourceUrl& hop,
+                            const std::wstring& location, DWORD status, int redirects,
+                            SourceUrl& target);
 
     // --- FtpAndFileSources.cpp -----------------------------------------------
     uint32_t OpenFtp(const SourceUrl& url, OpenResult& result);
+    // Sends an FTP command on a thread of its own (bounded like every call);
+    // `reply` is the server's reply.
+    uint32_t FtpCommand(const std::wstring& command, std::wstring& reply);
     uint32_t RestartFtpAt(uint64_t offset, bool& accepted);
     uint32_t OpenFileSource(const SourceUrl& url, OpenResult& result);
     uint32_t CopyFileSource(const std::wstring& path);
@@ -136,8 +168,16 @@ class Downloader {
     // The ".part" file takes an answer: from byte 0 it begins afresh (tag
     // first), otherwise the answer must start at the file's end.
     uint32_t Adopt(const OpenResult& answer);
-    uint32_t Reconnect();
+    // Opens the source again for the rest; `proven` tells that the ".part"
+    // file turned out to be complete.
+    uint32_t Reconnect(bool& proven);
+    // The current answer ended without an error; what its end means: 0 and
+    // `complete` when the file is whole, else 0 (go on with a reconnect) or
+    // the code of a break.
+    uint32_t AnswerEnded(bool& complete);
     uint32_t PutInPlace();
+    // Fails the transfer with DLERR_TIME_LIMIT (logged with the limit).
+    uint32_t FailTimeLimit();
 
     DownloadSink* sink_;
     CredentialsProvider* credentials_;
@@ -148,9 +188,23 @@ class Downloader {
     std::wstring target_;
     std::wstring partPath_;
     PartFile part_;
-    // The size of the whole file, once an answer (or the ".part" file's tag)
-    // stated it; 0 = unknown.
+    // The size of the whole file, once ExactSize, an answer or the ".part"
+    // file's tag stated it; 0 = unknown.
     uint64_t knownTotal_ = 0;
+    // Where the current answer's own bytes end (its stated length), 0 = when
+    // its connection ends.
+    uint64_t answerEnd_ = 0;
+    bool answerFromStart_ = false;  // the current answer began at byte 0
+    // The current source is FTP: its calls are made on threads of their own
+    // and the end of its data is judged by the server's final reply.
+    bool ftpSource_ = false;
+    // The time limit: when the transfer began (moved on by pauses the user
+    // made) and its floor and rate.
+    DWORD startTick_ = 0;
+    uint32_t floorSeconds_ = 0;
+    uint32_t minRate_ = 0;
+    uint64_t floorMs_ = 0;
+    uint64_t rate_ = 0;
     // The share folder this transfer connected (with a URL's or entered user
     // name); the connection is removed when the transfer ends.
     std::wstring connectedShare_;

@@ -65,9 +65,14 @@ inline bool IsBrokenConnection(uint32_t code) {
 uint32_t CreateFoldersOf(const std::wstring& path);
 
 // Cracks `text` into `url` (user name and password percent-decoded, the
-// shown form without the password); false with the error otherwise.
+// shown form without the password); false with the error otherwise (also
+// 12005 when the internet library reads the user information otherwise
+// than UrlUserInfo).
 bool CrackUrl(const WinInetApi& api, const std::wstring& text, Downloader::SourceUrl& url,
               DWORD& error);
+// A URL that could not be cracked, as the log shows it: without any user
+// information, control characters shown as "?".
+std::wstring ShownUncracked(const std::wstring& text);
 
 }  // namespace transfer
 

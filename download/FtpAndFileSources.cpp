@@ -35,31 +35,80 @@ bool IsShareLogonError(uint32_t code) {
 }  // namespace
 
 // --- FTP ---------------------------------------------------------------------
+//
+// Every FTP call is made on a thread of its own and bounded like any call
+// (AsyncChannel::RunOnThread): Wine makes them synchronously and a server
+// can keep each of them waiting (REST answered with continuation lines, a
+// data connection that goes silent, a final reply that never comes). The
+// size of the file comes from SIZE (Wine's FtpGetFileSize answers 0). A
+// resume (REST) is made only when the size is known: bytes that run past it
+// cannot be from the offset asked for, and start the file over.
 
-// Asks the server to start the next transfer at `offset`. The type is set
-// to binary first: servers refuse REST in ASCII mode, and the file is then
-// opened in binary mode anyway. `accepted` is false when the server refused
-// (any reply but 350, or a failing command): the file then starts over.
+namespace {
+
+// FtpCommandW on a thread of its own; the reply is read on that thread.
+struct FtpCommandCall : AsyncChannel::ThreadCall {
+    const WinInetApi* api = nullptr;
+    HINTERNET connection = nullptr;
+    std::wstring command;
+    DWORD_PTR context = 0;
+    void Run() override {
+        succeeded = api->FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(),
+                                     context, nullptr);
+        error = succeeded ? 0 : ::GetLastError();
+        if (succeeded) reply = AsyncChannel::LastResponseText();
+    }
+};
+
+// FtpOpenFileW on a thread of its own.
+struct FtpOpenCall : AsyncChannel::ThreadCall {
+    const WinInetApi* api = nullptr;
+    HINTERNET connection = nullptr;
+    std::wstring path;
+    DWORD_PTR context = 0;
+    void Run() override {
+        ::SetLastError(0);
+        handle = api->FtpOpenFileW(connection, path.c_str(), GENERIC_READ,
+                                   FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, context);
+        succeeded = handle != nullptr;
+        error = succeeded ? 0 : ::GetLastError();
+        // Windows reports a pending open as NULL with ERROR_IO_PENDING; Wine
+        // answers NULL without setting an error and then completes through
+        // the callback. Windows sets an error with every NULL it returns,
+        // so this changes nothing there.
+        if (!succeeded && error == 0) error = ERROR_IO_PENDING;
+        if (!succeeded && error != ERROR_IO_PENDING) reply = AsyncChannel::LastResponseText();
+    }
+    void Discard() override {
+        if (handle != nullptr) api->InternetCloseHandle(handle);
+    }
+};
+
+}  // namespace
+
+uint32_t Downloader::FtpCommand(const std::wstring& command, std::wstring& reply) {
+    auto* call = new FtpCommandCall();
+    call->api = api_;
+    call->connection = channel_->Connection();
+    call->command = command;
+    call->context = channel_->Context();
+    channel_->Begin(AsyncChannel::kFtpCommand);
+    const uint32_t error = channel_->RunOnThread(call, &reply);
+    // A command that pended left its reply in the completion record.
+    if (error == 0 && channel_->LastCallPended()) reply = channel_->ResponseText();
+    return error;
+}
+
+// Asks the server to start the next transfer at `offset`. `accepted` is
+// false when the server refused (any reply but 350, or a failing command):
+// the file then starts over.
 uint32_t Downloader::RestartFtpAt(uint64_t offset, bool& accepted) {
     accepted = false;
-    channel_->Begin(AsyncChannel::kFtpCommand);
-    BOOL done = api_->FtpCommandW(channel_->Connection(), FALSE, FTP_TRANSFER_TYPE_BINARY,
-                                  L"TYPE I", channel_->Context(), nullptr);
-    uint32_t error = channel_->Finish(done != FALSE, ::GetLastError());
-    if (error == DLERR_CANCELLED || channel_->Stalled()) return error;
-    if (error != 0) Log({"Download: the FTP server refused TYPE I (", DecimalPiece(error), ")"});
-
-    channel_->Begin(AsyncChannel::kFtpCommand);
     const std::wstring command = Concat({"REST ", DecimalPiece(offset)});
-    done = api_->FtpCommandW(channel_->Connection(), FALSE, FTP_TRANSFER_TYPE_BINARY,
-                             command.c_str(), channel_->Context(), nullptr);
-    error = channel_->Finish(done != FALSE, ::GetLastError());
-    if (error == DLERR_CANCELLED || channel_->Stalled()) return error;
-    // A command that completed at once left its reply on this thread; one
-    // that completed through the callback left it in the completion record.
-    const std::wstring reply = done ? AsyncChannel::LastResponseText() : channel_->ResponseText();
-    const int code = FtpReplyCode(reply);
-    if (error == 0 && code == kRestAccepted) {
+    std::wstring reply;
+    const uint32_t error = FtpCommand(command, reply);
+    if (error == DLERR_CANCELLED || error == DLERR_TIME_LIMIT || channel_->Stalled()) return error;
+    if (error == 0 && FtpReplyCode(reply) == kRestAccepted) {
         accepted = true;
         return 0;
     }
@@ -67,7 +116,7 @@ uint32_t Downloader::RestartFtpAt(uint64_t offset, bool& accepted) {
         Log({"Download: the FTP server refused ", command, " (error ", DecimalPiece(error),
              "); the file starts over"});
     } else {
-        Log({"Download: the FTP server refused ", command, " (reply ", TrimWhite(reply),
+        Log({"Download: the FTP server refused ", command, " (reply ", ServerText(TrimWhite(reply)),
              "); the file starts over"});
     }
     return 0;
@@ -91,49 +140,55 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, OpenResult& result) {
                                    ServerPlace(L"ftp", url.host, url.port), user, password))
                 return error;
         }
+        const auto gaveUp = [&](uint32_t error) {
+            return error == DLERR_CANCELLED || error == DLERR_TIME_LIMIT || channel_->Stalled();
+        };
 
-        // The rest of the ".part" file as it is now.
-        const uint64_t offset = ResumeOffset();
+        // Binary mode first: servers refuse SIZE and REST in ASCII mode, and
+        // the file is opened in binary mode anyway.
+        std::wstring reply;
+        uint32_t error = FtpCommand(L"TYPE I", reply);
+        if (gaveUp(error)) return error;
+        if (error != 0)
+            Log({"Download: the FTP server refused TYPE I (", DecimalPiece(error), ")"});
+        uint64_t size = 0;
+        error = FtpCommand(Concat({"SIZE ", url.path}), reply);
+        if (gaveUp(error)) return error;
+        if (error != 0 || !FtpSizeFromReply(reply, size)) size = 0;
+
+        // The rest of the ".part" file as it is now; continued only when its
+        // end can be checked against a size.
+        uint64_t offset = ResumeOffset();
+        if (offset != 0 && size == 0 && knownTotal_ == 0) {
+            Log({"Download: the FTP server tells no size; ", partPath_,
+                 " cannot be checked and starts over"});
+            part_.Discard();
+            offset = 0;
+        }
         bool restAccepted = false;
         if (offset != 0) {
-            const uint32_t error = RestartFtpAt(offset, restAccepted);
+            error = RestartFtpAt(offset, restAccepted);
             if (error != 0) return error;
         }
 
+        auto* open = new FtpOpenCall();
+        open->api = api_;
+        open->connection = channel_->Connection();
+        open->path = url.path;
+        open->context = channel_->Context();
         channel_->Begin(AsyncChannel::kOpenFtpFile);
-        ::SetLastError(0);
-        HINTERNET file = api_->FtpOpenFileW(channel_->Connection(), url.path.c_str(), GENERIC_READ,
-                                            FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD,
-                                            channel_->Context());
-        DWORD lastError = ::GetLastError();
-        // Windows reports a pending open as NULL with ERROR_IO_PENDING; Wine
-        // answers NULL without setting an error (hence the cleared error
-        // above) and then completes through the callback. Windows sets an
-        // error with every NULL it returns, so this changes nothing there.
-        if (file == nullptr && lastError == 0) lastError = ERROR_IO_PENDING;
-        const uint32_t error = channel_->Finish(file != nullptr, lastError);
+        error = channel_->RunOnThread(open, &reply);
         if (error != 0) {
-            const std::wstring reply = file == nullptr && lastError != ERROR_IO_PENDING
-                                           ? AsyncChannel::LastResponseText()
-                                           : channel_->ResponseText();
+            if (channel_->LastCallPended() || reply.empty()) reply = channel_->ResponseText();
             Log({"Download: cannot open the FTP file ", url.path, " (", DecimalPiece(error),
-                 "): ", TrimWhite(reply)});
+                 "): ", ServerText(TrimWhite(reply))});
             // The server took the offset but cannot send from it (a ".part"
             // file longer than the file): start over once.
-            if (!restAccepted || restarted || error == DLERR_CANCELLED || channel_->Stalled())
-                return error;
+            if (!restAccepted || restarted || gaveUp(error)) return error;
             Log({"Download: ", partPath_, " cannot be continued at ", DecimalPiece(offset),
                  "; it is deleted and the file starts over"});
         } else {
-            channel_->SetHandle(
-                file != nullptr ? file : reinterpret_cast<HINTERNET>(channel_->AsyncResult()));
-            // Wine's FtpGetFileSize answers 0: the size is then unknown and
-            // the data loop ends when the server ends the data connection, as
-            // it does on Windows for a server that reports no size.
-            DWORD high = 0;
-            DWORD low = api_->FtpGetFileSize(channel_->Handle(), &high);
-            if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) low = high = 0;
-            const uint64_t size = (static_cast<uint64_t>(high) << 32) | low;
+            channel_->SetHandle(channel_->LastHandle());
             const uint64_t start = restAccepted ? offset : 0;
             if (size == 0 || start < size) {
                 result.start = start;

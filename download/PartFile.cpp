@@ -29,7 +29,7 @@ uint32_t PartFile::Load(const std::wstring& path, bool resume, bool& dropped) {
     Close();
     path_ = path;
     tagPath_ = path + L".tag";
-    size_ = total_ = 0;
+    size_ = total_ = appended_ = 0;
     validator_.clear();
     dropped = false;
     const bool present = ::GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -66,7 +66,7 @@ uint32_t PartFile::Begin(const std::wstring& validator, uint64_t total) {
     } else {
         Discard();
     }
-    size_ = 0;
+    size_ = appended_ = 0;
     validator_ = validator;
     total_ = total;
     WriteTag();
@@ -98,11 +98,12 @@ uint32_t PartFile::Append(const char* data, DWORD count) {
     if (!::WriteFile(file_, data, count, &written, nullptr) || written != count)
         return ::GetLastError() != 0 ? ::GetLastError() : ERROR_WRITE_FAULT;
     size_ += count;
+    appended_ += count;
     return 0;
 }
 
 void PartFile::Discard() {
-    size_ = 0;
+    size_ = appended_ = 0;
     if (file_ == nullptr) {
         DeleteFiles();
         return;

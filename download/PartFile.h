@@ -46,6 +46,9 @@ class PartFile {
     // The tag's size of the whole file (0 = unknown) and validator.
     uint64_t Total() const { return total_; }
     const std::wstring& Validator() const { return validator_; }
+    // The bytes appended since Load that are still in the file (0 after the
+    // file started over): what this transfer itself kept.
+    uint64_t Appended() const { return appended_; }
 
     // Starts the file over for an answer from byte 0: created (or emptied)
     // and its tag written before any byte. 0 or the Win32 error.
@@ -73,6 +76,7 @@ class PartFile {
     HANDLE file_ = nullptr;
     uint64_t size_ = 0;
     uint64_t total_ = 0;
+    uint64_t appended_ = 0;
     std::wstring validator_;
 };
 

@@ -32,7 +32,6 @@ WinInetApi LoadTable() {
     Load(api.HttpQueryInfoW, "HttpQueryInfoW");
     Load(api.FtpCommandW, "FtpCommandW");
     Load(api.FtpOpenFileW, "FtpOpenFileW");
-    Load(api.FtpGetFileSize, "FtpGetFileSize");
     Load(api.InternetCombineUrlW, "InternetCombineUrlW");
     return api;
 }
@@ -81,7 +80,6 @@ const char* WinInetApi::FirstMissing() const {
         {reinterpret_cast<const void*>(HttpQueryInfoW), "HttpQueryInfoW"},
         {reinterpret_cast<const void*>(FtpCommandW), "FtpCommandW"},
         {reinterpret_cast<const void*>(FtpOpenFileW), "FtpOpenFileW"},
-        {reinterpret_cast<const void*>(FtpGetFileSize), "FtpGetFileSize"},
         {reinterpret_cast<const void*>(InternetCombineUrlW), "InternetCombineUrlW"},
     };
     for (const Entry& e : entries)

@@ -27,7 +27,6 @@ struct WinInetApi {
     decltype(&::HttpQueryInfoW) HttpQueryInfoW;
     decltype(&::FtpCommandW) FtpCommandW;
     decltype(&::FtpOpenFileW) FtpOpenFileW;
-    decltype(&::FtpGetFileSize) FtpGetFileSize;
     decltype(&::InternetCombineUrlW) InternetCombineUrlW;
 
     // True when every WinINet function above was found.

@@ -173,21 +173,29 @@ TEST_F(Phase, RejectedFileIsDeletedAndNothingElseIsDownloaded) {
     EXPECT_TRUE(logged);
 }
 
-TEST_F(Phase, EmptyFileWithAnMd5IsRejected) {
+// An empty answer is never a file (even one whose MD5 would match): the
+// download fails and the prerequisite stays to be downloaded.
+TEST_F(Phase, EmptyFileWithAnMd5IsNeverAccepted) {
     Load(L"[PREREQUISITES]\r\nApp1=Empty\r\n" +
          App(1, L"Url=" + Url(L"empty.exe") + L"\r\nMD5=d41d8cd98f00b204e9800998ecf8427e\r\n"));
     DownloadPhase phase(set_);
-    EXPECT_EQ(kInstallFailure, phase.DownloadAll(nullptr));
+    EXPECT_EQ(kInstallSuccess, phase.DownloadAll(&sink_));
     EXPECT_EQ(kStateDownload, set_.EffectiveState(0));
+    ASSERT_FALSE(sink_.errors.empty());
+    EXPECT_EQ(DLERR_UNUSABLE_ANSWER, sink_.errors.back().code);
 }
 
+// ExactSize bounds an answer that announces no size: a file that runs
+// past it fails the download without being kept.
 TEST_F(Phase, SizeIsCheckedOnTheFileWhenTheServerAnnouncesNone) {
     Load(L"[PREREQUISITES]\r\nApp1=Tool\r\n" +
-         App(1, L"Url=" + Url(L"tool.exe?no_length=1") + L"\r\nExactSize=12\r\n"));
+         App(1, L"Url=" + Url(L"tool.exe?no_length=1") + L"\r\nExactSize=12\r\nOptions=m\r\n"));
     DownloadPhase phase(set_);
     EXPECT_EQ(kInstallFailure, phase.DownloadAll(&sink_));
-    ASSERT_FALSE(sink_.errors.empty());
-    EXPECT_EQ(DLERR_REJECTED, sink_.errors.back().code);
+    ASSERT_GE(sink_.errors.size(), 2u);
+    EXPECT_EQ(DLERR_SIZE_MISMATCH, sink_.errors[sink_.errors.size() - 2].code);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesW((DownloadFolder() + L"tool.exe").c_str()));
 }
 
 TEST_F(Phase, OptionalFailureGoesOnMandatoryFailureStops) {

@@ -39,8 +39,11 @@ class QuickPauses : public ::testing::Environment {
 
 ScopedTransferTimings::ScopedTransferTimings(uint32_t stallMs, uint32_t firstPauseMs,
                                              uint32_t maxPauseMs, uint32_t slowWindowMs,
-                                             uint32_t slowBytes) {
+                                             uint32_t slowBytes, uint32_t timeLimitFloorMs,
+                                             uint32_t minRate) {
     pravel::TransferTimings timings;
+    timings.timeLimitFloorMs = timeLimitFloorMs;
+    timings.minRate = minRate;
     timings.stallMs = stallMs;
     timings.firstPauseMs = firstPauseMs;
     timings.maxPauseMs = maxPauseMs;
@@ -106,7 +109,7 @@ LocalServer::~LocalServer() {
 std::wstring LocalServer::Base() const {
     const std::wstring port = std::to_wstring(port_);
     if (mode_ == "https") return L"https://localhost:" + port;
-    if (mode_ == "ftp") return L"ftp://127.0.0.1:" + port;
+    if (mode_ == "ftp" || mode_ == "ftpfault") return L"ftp://127.0.0.1:" + port;
     return L"http://127.0.0.1:" + port;
 }
 

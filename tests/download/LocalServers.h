@@ -37,7 +37,8 @@ class LocalServer {
     bool Running() const { return port_ != 0; }
     // "http://127.0.0.1:PORT" (https: "https://localhost:PORT", ftp: "ftp://127.0.0.1:PORT").
     std::wstring Base() const;
-    // Requests seen since the last ClearLog: "path\trange\tauthorization".
+    // Requests seen since the last ClearLog: "path\trange\tauthorization\t
+    // if-range\thost\tproxy-authorization" (testserver.py).
     std::vector<std::string> Requests() const;
     void ClearLog();
 
@@ -101,7 +102,8 @@ class RecordingProvider : public pravel::CredentialsProvider {
 class ScopedTransferTimings {
   public:
     ScopedTransferTimings(uint32_t stallMs, uint32_t firstPauseMs, uint32_t maxPauseMs,
-                          uint32_t slowWindowMs = 120000, uint32_t slowBytes = 1024);
+                          uint32_t slowWindowMs = 120000, uint32_t slowBytes = 1024,
+                          uint32_t timeLimitFloorMs = 600000, uint32_t minRate = 1024);
     ~ScopedTransferTimings() { pravel::SetTransferTimings(previous_); }
 
   private:

@@ -360,10 +360,10 @@ TEST_F(DownloadRun, DroppedConnectionsAndAnEarlierPartAreResumed) {
     http_->ClearLog();
     CreateDirectoryW(DownloadFolder().c_str(), nullptr);
     WritePart(DownloadFolder() + L"\\redist.exe.part", installer_->substr(0, 5000),
-              installer_->size());
+              installer_->size(), "\"earlier\"");
     EXPECT_EQ(0u, RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
-                            App(1, L"Url=" + Url(L"redist.exe") + L"\r\nMD5=" + InstallerMd5() +
-                                       L"\r\n")))
+                            App(1, L"Url=" + Url(L"redist.exe?etag=earlier") + L"\r\nMD5=" +
+                                       InstallerMd5() + L"\r\n")))
         << Narrow(log);
     ASSERT_EQ(1u, Requests().size());
     EXPECT_NE(std::string::npos, Requests()[0].find("bytes=5000-")) << Requests()[0];
@@ -393,6 +393,22 @@ TEST_F(DownloadRun, AServerThatStallsOnceIsReconnectedAfterTheStallTime) {
     ASSERT_EQ(2u, requests.size());
     EXPECT_NE(std::string::npos, requests[1].find("bytes=" + std::to_string(half) + "-"))
         << requests[1];
+}
+
+// DownloadTimeLimit and DownloadMinRate reach every download: a server that
+// sends 1.5 KiB on every connection and then stalls ends the run after the
+// configured 3 s (the program's own stall time is never reached).
+TEST_F(DownloadRun, TheTimeLimitOfTheConfigurationEndsADownload) {
+    EXPECT_EQ(1u, RunSilent(L"[PREREQUISITES]\r\nApp1=Runtime\r\n" +
+                                App(1, L"Url=" + Url(L"redist.exe?stall=120&stall_at=-1536") +
+                                           L"\r\nOptions=m\r\n"),
+                            L"DownloadTimeLimit=3\r\nDownloadMinRate=1048576\r\n"))
+        << Narrow(log);
+    EXPECT_TRUE(HasMessageStartingWith(log,
+                                       L"Download error 0xE0000028 (3758096424): the download "
+                                       L"did not complete within its time limit of 3 s"))
+        << Narrow(log);
+    EXPECT_TRUE(records.empty());
 }
 
 // Every log line that can carry a URL shows it without its password: HTTP
@@ -520,7 +536,7 @@ TEST_F(RedirectRun, APairTypedForOneHostNeverReachesAnotherHost) {
     EXPECT_EQ(1u, records.size());
     int atOther = 0;
     for (const auto& request : Requests()) {
-        if (request.substr(request.rfind('\t') + 1) != "localhost:" + port) continue;
+        if (request.find("\tlocalhost:" + port + "\t") == std::string::npos) continue;  // Host
         ++atOther;
         EXPECT_EQ(std::string::npos, request.find("Basic c2V0dXA6c2VjcmV0")) << request;
     }

@@ -1,12 +1,14 @@
 // Long silent runs of the real pravel.exe against servers that misbehave
 // slowly, with the program's own timings (nothing shortens them): a server
 // that trickles (one byte every 20 s), one that stalls every connection
-// after half of what was asked, and a slow but steady one (2 KiB/s for three
-// minutes). The first two must end the run with exit code 1 within 15
-// minutes and keep the ".part" file; the last must complete (its file is
-// accepted by its size, not run). The three run side by side, about 11
-// minutes in all. Run by scripts/soak, never by the
-// suite (whose real-time waits stay short).
+// after half of what was asked, one that sends 1.5 KiB on every connection
+// and then stalls (each connection is progress: only the time limit ends
+// it), one slow connection (about 1 KiB in 2 minutes: never a trickle), and
+// a slow but steady one (2 KiB/s for three minutes). The first four must
+// end the run with exit code 1 within 15 minutes and keep the ".part" file;
+// the last must complete (its file is accepted by its size, not run). They
+// run side by side, about 11 minutes in all. Run by scripts/soak, never by
+// the suite (whose real-time waits stay short).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -37,12 +39,16 @@ TEST(DownloadSoak, SlowServersEndOrCompleteInTime) {
     WriteBytes(root / L"steady.exe", MakeContent(2048 * 180, 3));
     WriteBytes(root / L"trickle.exe", installer);
     WriteBytes(root / L"half.exe", MakeContent(3750000, 5));
+    WriteBytes(root / L"drip.exe", MakeContent(1 << 20, 6));
+    WriteBytes(root / L"slow.exe", MakeContent(1 << 20, 7));
     LocalServer http("http", "soak", root.Path(), "--lifetime 1500");
     ASSERT_TRUE(http.Running());
 
     const SoakCase cases[] = {
         {L"trickle", L"trickle.exe?trickle=20", 1, L"Options=m\r\n"},
         {L"half", L"half.exe?half_stall=3600", 1, L"Options=m\r\n"},
+        {L"drip", L"drip.exe?stall=3600&stall_at=-1536", 1, L"Options=m\r\n"},
+        {L"slow", L"slow.exe?rate=9", 1, L"Options=m\r\n"},
         {L"steady", L"steady.exe?rate=2048", static_cast<DWORD>(-1), L"ExactSize=368640\r\n"},
     };
     struct Run {
@@ -51,10 +57,11 @@ TEST(DownloadSoak, SlowServersEndOrCompleteInTime) {
         DWORD started = 0;
         DWORD seconds = 0;
     };
-    std::vector<Run> runs(3);
+    constexpr size_t kCases = sizeof(cases) / sizeof(cases[0]);
+    std::vector<Run> runs(kCases);
     ScratchDir records(L"soakrecords");
     SetEnvironmentVariableW(L"FAKE_INSTALLER_RECORDS", records.Path().c_str());
-    for (size_t i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < kCases; ++i) {
         const std::wstring name = cases[i].name;
         const std::wstring key = L"Software\\PravelTests\\Soak\\" + name;
         RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
@@ -75,7 +82,7 @@ TEST(DownloadSoak, SlowServersEndOrCompleteInTime) {
         run.started = GetTickCount();
         ASSERT_TRUE(run.process->Started());
     }
-    for (int left = 3; left > 0;) {
+    for (size_t left = kCases; left > 0;) {
         left = 0;
         for (Run& run : runs) {
             if (run.seconds != 0) continue;
@@ -89,7 +96,7 @@ TEST(DownloadSoak, SlowServersEndOrCompleteInTime) {
         }
         Sleep(1000);
     }
-    for (size_t i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < kCases; ++i) {
         const Run& run = runs[i];
         const std::wstring log = ReadUtf16(run.inst->Dir() / L"setup.log");
         const std::wstring part =

@@ -7,15 +7,26 @@
   testserver.py proxy --state DIR --user U --password P --realm R
   testserver.py ftp   --root DIR --state DIR [--refuse-rest] [--user U --password P]
   testserver.py silent --state DIR                (accepts connections, never sends a byte)
+  testserver.py ftpfault --root DIR --state DIR [--rest-ignored] [--no-size]
 
 --name N names the port and log files (default: the mode). The FTP server
 never answers RETR of a file whose name begins with "stall".
+
+The ftpfault server is a small FTP server of its own (any user and
+password), for faults pyftpdlib does not play: RETR of a file whose name
+begins with "silent" sends half of what was asked on the data connection
+and then nothing (both connections held open); one whose name begins with
+"abort" sends half and ends with "426 transfer aborted"; --rest-ignored
+answers REST with 350 and sends from byte 0 anyway; --no-size refuses
+SIZE; --slow-rest sends "350-" continuation lines once a second for 60 s
+before its answer to REST; --reply-delay S waits S seconds before the final
+reply to RETR. Every command is logged (first column).
 
 Each server listens on a free port and writes it to STATE/<mode>.port. It
 stops when that file is deleted (polled every 0.2 s) or after --lifetime
 seconds (default 600). Every request is appended to STATE/<mode>.log as one
 tab-separated line: path, Range (or "-"), Authorization (or "-"), If-Range
-(or "-"), Host (or "-").
+(or "-"), Host (or "-"), Proxy-Authorization (or "-").
 
 Files are served with an ETag ("size-mtime" in hexadecimal) and a
 Last-Modified date; a Range request whose If-Range names another validator
@@ -34,6 +45,8 @@ HTTP scenarios are chosen by the query of /files/<name>?...:
   range_shift=D      answer a Range request from D bytes after (D < 0:
                      before) the offset asked for
   no_etag=1          no ETag (Last-Modified only)
+  etag=X             the ETag is "X"
+  proxy_auth=1       407 with Proxy-Authenticate, whatever the request carries
   status=NNN         answer NNN with a small body
   auth=U:P&realm=R   401 with WWW-Authenticate until Basic U:P arrives
   redirect=URL       302 to URL (a path on this server, or absolute; "self":
@@ -50,8 +63,14 @@ HTTP scenarios are chosen by the query of /files/<name>?...:
                      N), nolen (206 with neither Content-Range nor
                      Content-Length, or 200 without Content-Length; nolen:N
                      cut after N bytes), stall:N
-                     (N bytes, then nothing for stall=T seconds, default 30);
-                     after the last, ok
+                     (N bytes, then nothing for stall=T seconds, default 30),
+                     chunk:N (200 in chunks, cut after N bytes, inside a
+                     chunk), 204, nocr (206 without Content-Range), star
+                     (206 whose total is "*"), cl0 (200 with Content-Length
+                     0), multi (206 multipart/byteranges), vers (from now on
+                     the file is version B, FILE.v2, with an ETag of its
+                     own; this answer ignores If-Range: 206 from the offset
+                     asked, or 200); after the last, ok
   id=X               separates the "once" state of different transfers
 """
 import argparse
@@ -74,13 +93,14 @@ DROPS_DONE = set()  # (id, path, offset)
 STALLS_DONE = set()  # (id, path, offset)
 DELAYS_DONE = set()  # (id, path)
 SCRIPT_STEPS = {}  # (id, path) -> requests answered
+VERSIONS = set()  # (id, path) now serving version B
 
 
-def log_request(state, mode, path, rng, auth, if_range=None, host=None):
+def log_request(state, mode, path, rng, auth, if_range=None, host=None, proxy_auth=None):
     with LOCK:
         with open(os.path.join(state, mode + ".log"), "a") as f:
-            f.write("%s\t%s\t%s\t%s\t%s\n" % (path, rng or "-", auth or "-", if_range or "-",
-                                               host or "-"))
+            f.write("%s\t%s\t%s\t%s\t%s\t%s\n" % (path, rng or "-", auth or "-", if_range or "-",
+                                                   host or "-", proxy_auth or "-"))
 
 
 def write_port(state, mode, port):
@@ -126,7 +146,10 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
         rng = self.headers.get("Range")
         if_range = self.headers.get("If-Range")
         log_request(self.state, self.mode, self.path, rng, self.headers.get("Authorization"),
-                    if_range, self.headers.get("Host"))
+                    if_range, self.headers.get("Host"), self.headers.get("Proxy-Authorization"))
+        if q.get("proxy_auth") == "1":
+            return self.simple(407, b"proxy authorization required",
+                               [("Proxy-Authenticate", 'Basic realm="origin"')])
         if "auth" in q:
             expected = "Basic " + base64.b64encode(q["auth"].encode()).decode()
             if self.headers.get("Authorization") != expected:
@@ -153,19 +176,29 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
         path = os.path.join(self.root, url.path[len("/files/"):])
         if not os.path.isfile(path):
             return self.simple(404, b"not found")
-        size = os.path.getsize(path)
-        mtime = os.stat(path).st_mtime_ns
-        etag = '"%x-%x"' % (size, mtime)
-        modified = email.utils.formatdate(mtime / 1e9, usegmt=True)
-        validators = [modified] if q.get("no_etag") == "1" else [etag, modified]
+        key = (q.get("id", ""), url.path)
         step = ""
         if "script" in q:
             steps = q["script"].split(",")
             with LOCK:
-                key = (q.get("id", ""), url.path)
                 n = SCRIPT_STEPS.get(key, 0)
                 SCRIPT_STEPS[key] = n + 1
             step = steps[n] if n < len(steps) else "ok"
+            if step == "vers":
+                with LOCK:
+                    VERSIONS.add(key)
+        version = 0
+        with LOCK:
+            if key in VERSIONS and os.path.isfile(path + ".v2"):
+                path, version = path + ".v2", 1
+        size = os.path.getsize(path)
+        mtime = os.stat(path).st_mtime_ns
+        etag = '"%x-%x-%d"' % (size, mtime, version)
+        if "etag" in q:
+            etag = '"%s"' % q["etag"]
+        modified = email.utils.formatdate(mtime / 1e9, usegmt=True)
+        validators = [modified] if q.get("no_etag") == "1" else [etag, modified]
+        if step:
             if step == "reset":
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
                                            struct.pack("ii", 1, 0))
@@ -175,14 +208,24 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
             if step == "416":
                 return self.simple(416, b"range not satisfiable",
                                    [("Content-Range", "bytes */%d" % size)])
+            if step == "204":
+                return self.simple(204, b"")
+            if step == "cl0":
+                self.send_response(200)
+                self.send_header("ETag", etag)
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+                return
             name, _, count = step.partition(":")
             stall = q.pop("stall", "30")  # only for the step that stalls
-            if name in ("break", "wbreak") or (name == "nolen" and count):
+            if name in ("break", "wbreak", "nolen", "chunk") and count:
                 q["drop_always"] = count
             elif name == "stall":
                 q["stall_at"], q["stall"] = "-" + count, stall
-            if name in ("whole", "wbreak"):
+            if name in ("whole", "wbreak", "nolen", "chunk"):
                 q["ignore_range"] = "1"
+            if name == "vers" and rng:
+                if_range = None  # ignored: the rest of version B from the offset asked
         start = 0
         partial = False
         if (rng and q.get("ignore_range") != "1" and rng.startswith("bytes=")
@@ -198,21 +241,76 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
         if step == "shift":
             partial = True
             start = start + 1000 if start + 1000 < size else start - 1000
+        if step in ("nocr", "star", "multi"):
+            partial = True
         no_length = q.get("no_length") == "1" or step.startswith("nolen")
+        chunked = step.startswith("chunk")
+        if step == "multi":
+            return self.send_multipart(path, start, size, etag, modified)
         self.send_response(206 if partial else 200)
         if q.get("no_etag") != "1":
             self.send_header("ETag", etag)
         self.send_header("Last-Modified", modified)
-        if partial and not step.startswith("nolen"):
-            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))
-        if no_length:
+        if partial and step != "nocr":
+            total = "*" if step == "star" else str(size)
+            self.send_header("Content-Range", "bytes %d-%d/%s" % (start, size - 1, total))
+        if chunked:
+            self.send_header("Transfer-Encoding", "chunked")
+        elif no_length:
             self.send_header("Connection", "close")
             self.close_connection = True
         else:
             self.send_header("Content-Length", str(size - start))
         self.send_header("Content-Type", "application/octet-stream")
         self.end_headers()
+        if chunked:
+            return self.send_chunked(path, start, size, q)
         self.send_body(path, start, size, q)
+
+    def send_multipart(self, path, start, size, etag, modified):
+        """206 multipart/byteranges with two parts: the rest from `start` in
+        two halves, each framed."""
+        with open(path, "rb") as f:
+            f.seek(start)
+            data = f.read()
+        middle = start + len(data) // 2
+        body = b""
+        for first, last in ((start, middle - 1), (middle, size - 1)):
+            body += (b"--SEP\r\nContent-Type: application/octet-stream\r\n"
+                     b"Content-Range: bytes %d-%d/%d\r\n\r\n" % (first, last, size))
+            body += data[first - start:last - start + 1] + b"\r\n"
+        body += b"--SEP--\r\n"
+        self.send_response(206)
+        self.send_header("ETag", etag)
+        self.send_header("Last-Modified", modified)
+        self.send_header("Content-Type", "multipart/byteranges; boundary=SEP")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def send_chunked(self, path, start, size, q):
+        """The body from `start` in chunks of 64 KiB; with drop_always=N the
+        connection ends after N bytes of the file, inside a chunk."""
+        limit = start + int(q["drop_always"]) if "drop_always" in q else size
+        pos = start
+        try:
+            with open(path, "rb") as f:
+                f.seek(start)
+                while pos < size:
+                    data = f.read(min(65536, size - pos))
+                    self.wfile.write(b"%x\r\n" % len(data))
+                    if pos + len(data) > limit:
+                        self.wfile.write(data[:limit - pos])
+                        self.wfile.flush()
+                        self.close_connection = True
+                        self.connection.shutdown(socket.SHUT_RDWR)
+                        return
+                    self.wfile.write(data + b"\r\n")
+                    pos += len(data)
+                self.wfile.write(b"0\r\n\r\n")
+                self.wfile.flush()
+        except (BrokenPipeError, ConnectionResetError, OSError):
+            self.close_connection = True
 
     def send_body(self, path, start, size, q):
         drops = [int(x) for x in q["drops"].split(",")] if q.get("drops") else []
@@ -447,9 +545,117 @@ def serve_silent(args):
         connection.close()
 
 
+def serve_ftpfault(args):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(16)
+    listener.settimeout(0.2)
+    write_port(args.state, args.mode, listener.getsockname()[1])
+    port_file = os.path.join(args.state, args.mode + ".port")
+    end = time.time() + args.lifetime
+
+    def running():
+        return time.time() < end and os.path.exists(port_file)
+
+    def session(conn):
+        reader = conn.makefile("rb")
+        send = lambda text: conn.sendall(text.encode() + b"\r\n")
+        rest, passive = 0, None
+        try:
+            send("220 fault server ready")
+            while running():
+                line = reader.readline()
+                if not line:
+                    break
+                line = line.decode("latin-1").rstrip("\r\n")
+                log_request(args.state, args.mode, line, None, None)
+                verb, _, arg = line.partition(" ")
+                verb = verb.upper()
+                path = os.path.join(args.root, os.path.basename(arg))
+                if verb == "USER":
+                    send("331 password please")
+                elif verb == "PASS":
+                    send("230 logged in")
+                elif verb == "SYST":
+                    send("215 UNIX Type: L8")
+                elif verb == "PWD":
+                    send('257 "/" is the current folder')
+                elif verb in ("CWD", "TYPE", "NOOP", "OPTS", "MODE", "STRU"):
+                    send("200 ok" if verb != "CWD" else "250 ok")
+                elif verb == "SIZE":
+                    if args.no_size:
+                        send("502 SIZE not implemented")
+                    elif os.path.isfile(path):
+                        send("213 %d" % os.path.getsize(path))
+                    else:
+                        send("550 no such file")
+                elif verb == "REST":
+                    rest = int(arg) if arg.isdigit() else 0
+                    for _ in range(60 if args.slow_rest else 0):
+                        if not running():
+                            break
+                        send("350-still thinking")
+                        time.sleep(1)
+                    send("350 restarting at %d" % rest)
+                elif verb in ("PASV", "EPSV"):
+                    passive = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+                    passive.bind(("127.0.0.1", 0))
+                    passive.listen(1)
+                    passive.settimeout(10)
+                    port = passive.getsockname()[1]
+                    if verb == "EPSV":
+                        send("229 Entering Extended Passive Mode (|||%d|)" % port)
+                    else:
+                        send("227 Entering Passive Mode (127,0,0,1,%d,%d)" % (port >> 8, port & 255))
+                elif verb == "RETR":
+                    if not os.path.isfile(path) or passive is None:
+                        send("550 no such file")
+                        continue
+                    send("150 opening the data connection")
+                    data_conn, _ = passive.accept()
+                    passive.close()
+                    passive = None
+                    with open(path, "rb") as f:
+                        f.seek(0 if args.rest_ignored else rest)
+                        data = f.read()
+                    rest = 0
+                    name = os.path.basename(path)
+                    if name.startswith("silent") or name.startswith("abort"):
+                        data = data[:len(data) // 2]
+                    data_conn.sendall(data)
+                    if name.startswith("silent"):
+                        while running():
+                            time.sleep(0.2)
+                        data_conn.close()
+                        break
+                    data_conn.close()
+                    waited = 0.0
+                    while waited < args.reply_delay and running():
+                        time.sleep(0.2)
+                        waited += 0.2
+                    send("426 transfer aborted" if name.startswith("abort") else "226 done")
+                elif verb == "QUIT":
+                    send("221 bye")
+                    break
+                else:
+                    send("502 not implemented")
+        except OSError:
+            pass
+        conn.close()
+
+    while running():
+        try:
+            conn, _ = listener.accept()
+        except socket.timeout:
+            continue
+        threading.Thread(target=session, args=(conn,), daemon=True).start()
+    listener.close()
+
+
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("mode", choices=["http", "https", "proxy", "ftp", "silent"])
+    parser.add_argument("mode", choices=["http", "https", "proxy", "ftp", "silent", "ftpfault"])
     parser.add_argument("--root", default=".")
     parser.add_argument("--state", required=True)
     parser.add_argument("--lifetime", type=float, default=600)
@@ -457,6 +663,10 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--realm", default="proxy")
     parser.add_argument("--refuse-rest", action="store_true")
+    parser.add_argument("--rest-ignored", action="store_true")
+    parser.add_argument("--no-size", action="store_true")
+    parser.add_argument("--slow-rest", action="store_true")
+    parser.add_argument("--reply-delay", type=float, default=0)
     parser.add_argument("--cert", help="https: the server certificate (PEM) instead of a new one")
     parser.add_argument("--key", help="https: the key of --cert (PEM)")
     parser.add_argument("--name", help="name of the port and log files (default: the mode)")
@@ -470,6 +680,8 @@ def main():
         serve_proxy(args)
     elif kind == "silent":
         serve_silent(args)
+    elif kind == "ftpfault":
+        serve_ftpfault(args)
     else:
         serve_ftp(args)
 
