@@ -490,6 +490,25 @@ void Checker::CheckGeneralOptions() {
                           (Contains(value, L"Q") || Contains(value, L"B")
                                ? L" (letters are case-sensitive: \"Q\" is not \"q\")"
                                : L""));
+    }  // The time limit of every download: positive whole numbers.
+    const struct {
+        const wchar_t* key;
+        const wchar_t* builtIn;
+        const wchar_t* unit;
+    } limits[] = {{L"DownloadTimeLimit", L"600", L"seconds"},
+                  {L"DownloadMinRate", L"1024", L"bytes per second"}};
+    for (const auto& limit : limits) {
+        const IniPair* pair = general == nullptr ? nullptr : index_.Key(*general, limit.key);
+        if (pair == nullptr) continue;
+        const int32_t read = ParseConfigInteger(pair->value);
+        const std::wstring head = pair->key + L" " + Quoted(pair->value);
+        if (read <= 0) {
+            Warning(pair->line, head + L" is not a positive number: pravel keeps " + limit.builtIn +
+                                    L" " + limit.unit);
+        } else if (!IsPlainDecimal(pair->value)) {
+            Warning(pair->line, head + L" is not a plain decimal number: pravel reads it as " +
+                                    ToDecimal(read) + L" " + limit.unit);
+        }
     }
 }
 
