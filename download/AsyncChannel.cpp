@@ -20,6 +20,8 @@ constexpr DWORD kPollMs = 10;
 constexpr DWORD kCloseWaitMs = 30000;
 constexpr uint32_t kTimeout = 12002;  // ERROR_INTERNET_TIMEOUT
 
+}  // namespace
+
 // A ThreadCall and its thread, shared by that thread and the waiting one:
 // whoever lets go of it last frees it.
 struct ThreadRun {
@@ -31,6 +33,8 @@ struct ThreadRun {
         if (--owners == 0) delete this;
     }
 };
+
+namespace {
 
 DWORD WINAPI RunThreadCall(void* data) {
     auto* run = static_cast<ThreadRun*>(data);
@@ -208,19 +212,17 @@ uint32_t AsyncChannel::Finish(bool succeeded, DWORD error) {
     return record_->asyncResult.load() != 0 ? 0 : record_->asyncError.load();
 }
 
-uint32_t AsyncChannel::RunOnThread(ThreadCall* call, std::wstring* reply) {
-    lastPended_ = false;
-    lastHandle_ = nullptr;
+ThreadRun* AsyncChannel::StartAndWait(ThreadCall* call) {
     auto* run = new ThreadRun();
     run->call.reset(call);
     run->done.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     HANDLE thread =
         run->done ? ::CreateThread(nullptr, 0, &RunThreadCall, run, 0, nullptr) : nullptr;
     if (thread == nullptr) {
-        const DWORD error = ::GetLastError();
-        delete run;
-        record_->completed.store(true);
-        return error != 0 ? error : ERROR_NOT_ENOUGH_MEMORY;
+        // No thread to be had: the call is made here, unbounded.
+        run->owners = 1;
+        run->call->Run();
+        return run;
     }
     ::CloseHandle(thread);
     while (::WaitForSingleObject(run->done.Get(), kPollMs) != WAIT_OBJECT_0) {
@@ -228,9 +230,17 @@ uint32_t AsyncChannel::RunOnThread(ThreadCall* call, std::wstring* reply) {
             // Returned meanwhile: nobody else releases what it got.
             if (run->state.exchange(2) == 1) run->call->Discard();
             run->Release();
-            return GiveUpCode();
+            return nullptr;
         }
     }
+    return run;
+}
+
+uint32_t AsyncChannel::RunOnThread(ThreadCall* call, std::wstring* reply) {
+    lastPended_ = false;
+    lastHandle_ = nullptr;
+    ThreadRun* run = StartAndWait(call);
+    if (run == nullptr) return GiveUpCode();
     // The thread has let go of the call (or is about to): it is read here
     // before this side lets go too.
     const bool succeeded = run->call->succeeded != FALSE;
@@ -273,24 +283,8 @@ bool AsyncChannel::CloseOnThread(HINTERNET handle, std::wstring& reply) {
     stalled_ = false;
     stallMs_ = CurrentTransferTimings().stallMs;
     began_ = ::GetTickCount();
-    auto* run = new ThreadRun();
-    run->call.reset(call);
-    run->done.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    HANDLE thread =
-        run->done ? ::CreateThread(nullptr, 0, &RunThreadCall, run, 0, nullptr) : nullptr;
-    if (thread == nullptr) {
-        delete run;
-        api_.InternetCloseHandle(handle);
-        return true;
-    }
-    ::CloseHandle(thread);
-    while (::WaitForSingleObject(run->done.Get(), kPollMs) != WAIT_OBJECT_0) {
-        if (GiveUp(sink_ != nullptr && sink_->IsCancelled())) {
-            run->state.exchange(2);
-            run->Release();
-            return false;
-        }
-    }
+    ThreadRun* run = StartAndWait(call);
+    if (run == nullptr) return false;
     reply = run->call->reply;
     run->Release();
     return true;

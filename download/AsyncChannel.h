@@ -36,6 +36,7 @@
 namespace pravel {
 
 class DownloadSink;
+struct ThreadRun;
 struct WinInetApi;
 
 // How long the transfer engine waits. Process-wide; the program always uses
@@ -186,6 +187,10 @@ class AsyncChannel {
   private:
     struct Record;
     void Close(HINTERNET& handle);
+    // Starts `call` on a thread of its own and waits until it returned: the
+    // run, whose call the caller reads and then releases; null when the wait
+    // was given up (GiveUpCode). Without a thread the call is made here.
+    ThreadRun* StartAndWait(ThreadCall* call);
     // Closes `handle` on a thread of its own (`reply`: that thread's last
     // response text); false when the wait was given up (the thread finishes
     // the close on its own).

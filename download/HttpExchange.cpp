@@ -211,12 +211,11 @@ uint32_t Downloader::OpenHttp(const SourceUrl& source, OpenResult& result) {
             QueryHeader(HTTP_QUERY_CONTENT_LENGTH, text) && ParseDecimal64(text, contentLength);
 
         const char* unusable = nullptr;  // why the answer cannot be part of the file
-        if (status >= 200 && status < 300) {
-            result.validator = AnswerValidator();
-            if (QueryHeader(HTTP_QUERY_CONTENT_TYPE, text) && IsMultipart(text))
-                unusable = "a multipart answer";
-        }
-        if (unusable != nullptr) {
+        const bool multipart = (status == 200 || status == 206) &&
+                               QueryHeader(HTTP_QUERY_CONTENT_TYPE, text) && IsMultipart(text);
+        if (status >= 200 && status < 300) result.validator = AnswerValidator();
+        if (multipart) {
+            unusable = "a multipart answer";
         } else if (status == 206) {
             ContentRange range;
             if (!QueryHeader(HTTP_QUERY_CONTENT_RANGE, text) || !ParseContentRange(text, range)) {
