@@ -12,15 +12,13 @@
 --name N names the port and log files (default: the mode). The FTP server
 never answers RETR of a file whose name begins with "stall".
 
-The ftpfault server is a small FTP server of its own (any user and
-password), for faults pyftpdlib does not play: RETR of a file whose name
-begins with "silent" sends half of what was asked on the data connection
-and then nothing (both connections held open); one whose name begins with
-"abort" sends half and ends with "426 transfer aborted"; --rest-ignored
-answers REST with 350 and sends from byte 0 anyway; --no-size refuses
-SIZE; --slow-rest sends "350-" continuation lines once a second for 60 s
-before its answer to REST; --reply-delay S waits S seconds before the final
-reply to RETR. Every command is logged (first column).
+ftpfault is a small FTP server of its own (any login, passive mode) for
+faults pyftpdlib does not play. RETR of "silent*" sends half of what was
+asked, then nothing; of "abort*" half, then "426 transfer aborted".
+--rest-ignored takes REST (350) but sends from byte 0; --no-size refuses
+SIZE; --slow-rest sends "350-" lines once a second for 60 s first;
+--reply-delay S waits S seconds before the final reply to RETR. Every
+command is logged.
 
 Each server listens on a free port and writes it to STATE/<mode>.port. It
 stops when that file is deleted (polled every 0.2 s) or after --lifetime
@@ -60,17 +58,14 @@ HTTP scenarios are chosen by the query of /files/<name>?...:
                      (the connection reset, no answer), shift (206 from 1000
                      bytes after the offset asked, or before it near the end),
                      whole (200 ignoring Range), wbreak:N (whole, cut after
-                     N), nolen (206 with neither Content-Range nor
-                     Content-Length, or 200 without Content-Length; nolen:N
-                     cut after N bytes), stall:N
-                     (N bytes, then nothing for stall=T seconds, default 30),
-                     chunk:N (200 in chunks, cut after N bytes, inside a
-                     chunk), 204, nocr (206 without Content-Range), star
-                     (206 whose total is "*"), cl0 (200 with Content-Length
-                     0), multi (206 multipart/byteranges), vers (from now on
-                     the file is version B, FILE.v2, with an ETag of its
-                     own; this answer ignores If-Range: 206 from the offset
-                     asked, or 200); after the last, ok
+                     N), nolen (200 without Content-Length; nolen:N cut
+                     after N bytes), stall:N (N bytes, then nothing for
+                     stall=T seconds, default 30), chunk:N (200 as one chunk,
+                     cut after N bytes), 204, nocr (206 without
+                     Content-Range), star (206 whose total is "*"), cl0 (200
+                     with Content-Length 0), multi (206 multipart), vers
+                     (from now on version B, FILE.v2, with an ETag of its
+                     own; this answer ignores If-Range); after the last, ok
   id=X               separates the "once" state of different transfers
 """
 import argparse
@@ -212,10 +207,8 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
                 return self.simple(204, b"")
             if step == "cl0":
                 self.send_response(200)
-                self.send_header("ETag", etag)
                 self.send_header("Content-Length", "0")
-                self.end_headers()
-                return
+                return self.end_headers()
             name, _, count = step.partition(":")
             stall = q.pop("stall", "30")  # only for the step that stalls
             if name in ("break", "wbreak", "nolen", "chunk") and count:
@@ -246,7 +239,7 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
         no_length = q.get("no_length") == "1" or step.startswith("nolen")
         chunked = step.startswith("chunk")
         if step == "multi":
-            return self.send_multipart(path, start, size, etag, modified)
+            return self.send_multipart(path, start, size, etag)
         self.send_response(206 if partial else 200)
         if q.get("no_etag") != "1":
             self.send_header("ETag", etag)
@@ -263,54 +256,24 @@ class FileHandler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", str(size - start))
         self.send_header("Content-Type", "application/octet-stream")
         self.end_headers()
-        if chunked:
-            return self.send_chunked(path, start, size, q)
+        if chunked:  # one chunk, cut inside (chunk:N) or ended
+            self.wfile.write(b"%x\r\n" % (size - start))
         self.send_body(path, start, size, q)
+        if chunked and "drop_always" not in q:
+            self.wfile.write(b"\r\n0\r\n\r\n")
 
-    def send_multipart(self, path, start, size, etag, modified):
-        """206 multipart/byteranges with two parts: the rest from `start` in
-        two halves, each framed."""
+    def send_multipart(self, path, start, size, etag):
+        """206 multipart/byteranges: the rest from `start` as one framed part."""
         with open(path, "rb") as f:
             f.seek(start)
-            data = f.read()
-        middle = start + len(data) // 2
-        body = b""
-        for first, last in ((start, middle - 1), (middle, size - 1)):
-            body += (b"--SEP\r\nContent-Type: application/octet-stream\r\n"
-                     b"Content-Range: bytes %d-%d/%d\r\n\r\n" % (first, last, size))
-            body += data[first - start:last - start + 1] + b"\r\n"
-        body += b"--SEP--\r\n"
+            body = (b"--SEP\r\nContent-Range: bytes %d-%d/%d\r\n\r\n%s\r\n--SEP--\r\n"
+                    % (start, size - 1, size, f.read()))
         self.send_response(206)
         self.send_header("ETag", etag)
-        self.send_header("Last-Modified", modified)
         self.send_header("Content-Type", "multipart/byteranges; boundary=SEP")
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
-
-    def send_chunked(self, path, start, size, q):
-        """The body from `start` in chunks of 64 KiB; with drop_always=N the
-        connection ends after N bytes of the file, inside a chunk."""
-        limit = start + int(q["drop_always"]) if "drop_always" in q else size
-        pos = start
-        try:
-            with open(path, "rb") as f:
-                f.seek(start)
-                while pos < size:
-                    data = f.read(min(65536, size - pos))
-                    self.wfile.write(b"%x\r\n" % len(data))
-                    if pos + len(data) > limit:
-                        self.wfile.write(data[:limit - pos])
-                        self.wfile.flush()
-                        self.close_connection = True
-                        self.connection.shutdown(socket.SHUT_RDWR)
-                        return
-                    self.wfile.write(data + b"\r\n")
-                    pos += len(data)
-                self.wfile.write(b"0\r\n\r\n")
-                self.wfile.flush()
-        except (BrokenPipeError, ConnectionResetError, OSError):
-            self.close_connection = True
 
     def send_body(self, path, start, size, q):
         drops = [int(x) for x in q["drops"].split(",")] if q.get("drops") else []
@@ -554,9 +517,14 @@ def serve_ftpfault(args):
     write_port(args.state, args.mode, listener.getsockname()[1])
     port_file = os.path.join(args.state, args.mode + ".port")
     end = time.time() + args.lifetime
+    running = lambda: time.time() < end and os.path.exists(port_file)
+    fixed = {"USER": "331 password please", "PASS": "230 logged in", "PWD": '257 "/"',
+             "QUIT": "221 bye"}
 
-    def running():
-        return time.time() < end and os.path.exists(port_file)
+    def wait(seconds):
+        while seconds > 0 and running():
+            time.sleep(0.2)
+            seconds -= 0.2
 
     def session(conn):
         reader = conn.makefile("rb")
@@ -564,92 +532,51 @@ def serve_ftpfault(args):
         rest, passive = 0, None
         try:
             send("220 fault server ready")
-            while running():
-                line = reader.readline()
-                if not line:
-                    break
+            for line in reader:
                 line = line.decode("latin-1").rstrip("\r\n")
                 log_request(args.state, args.mode, line, None, None)
                 verb, _, arg = line.partition(" ")
-                verb = verb.upper()
                 path = os.path.join(args.root, os.path.basename(arg))
-                if verb == "USER":
-                    send("331 password please")
-                elif verb == "PASS":
-                    send("230 logged in")
-                elif verb == "SYST":
-                    send("215 UNIX Type: L8")
-                elif verb == "PWD":
-                    send('257 "/" is the current folder')
-                elif verb in ("CWD", "TYPE", "NOOP", "OPTS", "MODE", "STRU"):
-                    send("200 ok" if verb != "CWD" else "250 ok")
-                elif verb == "SIZE":
-                    if args.no_size:
-                        send("502 SIZE not implemented")
-                    elif os.path.isfile(path):
-                        send("213 %d" % os.path.getsize(path))
-                    else:
-                        send("550 no such file")
+                name = os.path.basename(path)
+                if verb == "SIZE":
+                    send("502 no SIZE" if args.no_size else "213 %d" % os.path.getsize(path))
                 elif verb == "REST":
-                    rest = int(arg) if arg.isdigit() else 0
                     for _ in range(60 if args.slow_rest else 0):
-                        if not running():
-                            break
                         send("350-still thinking")
-                        time.sleep(1)
+                        wait(1)
+                    rest = int(arg)
                     send("350 restarting at %d" % rest)
-                elif verb in ("PASV", "EPSV"):
-                    passive = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-                    passive.bind(("127.0.0.1", 0))
-                    passive.listen(1)
-                    passive.settimeout(10)
+                elif verb == "PASV":
+                    passive = socket.create_server(("127.0.0.1", 0))
                     port = passive.getsockname()[1]
-                    if verb == "EPSV":
-                        send("229 Entering Extended Passive Mode (|||%d|)" % port)
-                    else:
-                        send("227 Entering Passive Mode (127,0,0,1,%d,%d)" % (port >> 8, port & 255))
+                    send("227 Entering Passive Mode (127,0,0,1,%d,%d)" % (port >> 8, port & 255))
                 elif verb == "RETR":
-                    if not os.path.isfile(path) or passive is None:
-                        send("550 no such file")
-                        continue
                     send("150 opening the data connection")
                     data_conn, _ = passive.accept()
-                    passive.close()
-                    passive = None
                     with open(path, "rb") as f:
                         f.seek(0 if args.rest_ignored else rest)
                         data = f.read()
                     rest = 0
-                    name = os.path.basename(path)
-                    if name.startswith("silent") or name.startswith("abort"):
-                        data = data[:len(data) // 2]
-                    data_conn.sendall(data)
+                    half = name.startswith("silent") or name.startswith("abort")
+                    data_conn.sendall(data[:len(data) // 2] if half else data)
                     if name.startswith("silent"):
-                        while running():
-                            time.sleep(0.2)
-                        data_conn.close()
-                        break
+                        wait(args.lifetime)
                     data_conn.close()
-                    waited = 0.0
-                    while waited < args.reply_delay and running():
-                        time.sleep(0.2)
-                        waited += 0.2
+                    wait(args.reply_delay)
                     send("426 transfer aborted" if name.startswith("abort") else "226 done")
-                elif verb == "QUIT":
-                    send("221 bye")
-                    break
                 else:
-                    send("502 not implemented")
+                    send(fixed.get(verb, "200 ok"))
+                    if verb == "QUIT":
+                        break
         except OSError:
             pass
         conn.close()
 
     while running():
         try:
-            conn, _ = listener.accept()
+            threading.Thread(target=session, args=(listener.accept()[0],), daemon=True).start()
         except socket.timeout:
-            continue
-        threading.Thread(target=session, args=(conn,), daemon=True).start()
+            pass
     listener.close()
 
 
