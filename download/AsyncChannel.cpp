@@ -18,6 +18,8 @@ namespace {
 constexpr DWORD kPollMs = 10;
 // How long a closing handle may take to report that it is closed.
 constexpr DWORD kCloseWaitMs = 30000;
+// ... after a cancel or the time limit.
+constexpr DWORD kHurriedCloseMs = 200;
 constexpr uint32_t kTimeout = 12002;  // ERROR_INTERNET_TIMEOUT
 
 }  // namespace
@@ -351,13 +353,24 @@ std::wstring AsyncChannel::LastResponseText() {
     return text.c_str();
 }
 
-bool AsyncChannel::WaitCompleted(DWORD timeoutMs) {
+bool AsyncChannel::WaitClosed(bool& hurried) {
     const DWORD start = ::GetTickCount();
-    while (!record_->completed.load()) {
-        if (::GetTickCount() - start >= timeoutMs) return false;
-        ::WaitForSingleObject(record_->completionEvent.Get(), kPollMs);
+    hurried = false;
+    for (;;) {
+        // The pending call first, then the handle's own report.
+        const bool done = record_->completed.load() &&
+                          ::WaitForSingleObject(record_->closingEvent.Get(), 0) == WAIT_OBJECT_0;
+        if (done) return true;
+        // A cancel or the time limit leaves a close a moment (most report
+        // at once), never the full time.
+        const DWORD waited = ::GetTickCount() - start;
+        hurried = waited >= kHurriedCloseMs &&
+                  ((sink_ != nullptr && sink_->IsCancelled()) || DeadlinePassed());
+        if (hurried || waited >= kCloseWaitMs) return false;
+        ::WaitForSingleObject(record_->completed.load() ? record_->closingEvent.Get()
+                                                        : record_->completionEvent.Get(),
+                              kPollMs);
     }
-    return true;
 }
 
 uint32_t AsyncChannel::CloseHandle() {
@@ -402,11 +415,13 @@ void AsyncChannel::Close(HINTERNET& handle) {
     // The callback must be done with the handle before the record is used
     // again: a pending call completes (or is cancelled) first, then the
     // handle reports that it is closing. When the closing is not reported in
-    // time, the record stays with the old handle too.
-    if (!WaitCompleted(kCloseWaitMs) ||
-        ::WaitForSingleObject(record_->closingEvent.Get(), kCloseWaitMs) != WAIT_OBJECT_0) {
-        Log({"Download: an internet handle did not report its closing within ",
-             DecimalPiece(kCloseWaitMs), " ms"});
+    // time (or a cancel or the time limit comes first), the record stays
+    // with the old handle too.
+    bool hurried = false;
+    if (!WaitClosed(hurried)) {
+        if (!hurried)
+            Log({"Download: an internet handle did not report its closing within ",
+                 DecimalPiece(kCloseWaitMs), " ms"});
         Abandon();
     }
 }

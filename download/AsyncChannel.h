@@ -174,8 +174,9 @@ class AsyncChannel {
     // of the call, or AsyncResult() when it pended).
     void SetHandle(HINTERNET handle) { handle_ = handle; }
     // Closes the request/file handle, or both handles. Each close waits
-    // until the callback is done with the handle (at most 30 s) unless the
-    // last call was left pending; see above. CloseHandle's result: 0, or
+    // until the callback is done with the handle (at most 30 s, and never
+    // past a cancel or the time limit) unless the last call was left
+    // pending; see above. CloseHandle's result: 0, or
     // why the wait for a close made on its own thread was given up
     // (DLERR_CANCELLED, 12002, DLERR_TIME_LIMIT; the close goes on alone).
     uint32_t CloseHandle();
@@ -201,9 +202,10 @@ class AsyncChannel {
     // time limit passed; GiveUpCode() then tells which.
     bool GiveUp(bool cancelled);
     uint32_t GiveUpCode() const;
-    // Waits until the callback stored the completion of the current call;
-    // false when `timeoutMs` passed first.
-    bool WaitCompleted(DWORD timeoutMs);
+    // Waits until the callback stored the completion of the current call and
+    // the closing handle reported that it is closing; false when 30 s passed
+    // first, or (`hurried`) the user cancelled or the time limit passed.
+    bool WaitClosed(bool& hurried);
 
     const WinInetApi& api_;
     DownloadSink* sink_;
