@@ -2,10 +2,11 @@
 // first byte:
 //   - any text: the redaction never fails, is idempotent, keeps texts without
 //     "://" unchanged, and keeps everything but one span;
-//   - a URL built from the input's parts (scheme, user, password, host with
-//     port or an IPv6 literal, path, query with "@" and ":" in it): the
-//     result is exactly the URL with "***" for the password, so no password
-//     character survives.
+//   - a URL built from the input's parts (scheme, user, password with "@"
+//     and ":" in it, host with port or an IPv6 literal, path, query with "@"
+//     and ":" in it): the result is exactly the URL with "***" for the
+//     password, so no password character survives, and the pair the
+//     transfer sends (UrlUserInfo) is exactly that user and password.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -53,7 +54,7 @@ void CheckBuiltUrl(const std::vector<std::wstring>& parts) {
     static const wchar_t* const kSchemes[] = {L"http", L"https", L"ftp", L"file"};
     const std::wstring scheme = kSchemes[parts[0].empty() ? 0 : parts[0][0] % 4];
     const std::wstring user = Clean(parts[1], L":/\\?#@");
-    const std::wstring password = Clean(parts[2], L"/\\?#@");
+    const std::wstring password = Clean(parts[2], L"/\\?#");
     std::wstring host = Clean(parts[3], L":/\\?#@[]");
     if (host.empty()) host = L"example.com";
     if (!parts[3].empty() && parts[3][0] % 3 == 0) host = L"[fe80::" + host + L"]";
@@ -64,6 +65,10 @@ void CheckBuiltUrl(const std::vector<std::wstring>& parts) {
     const std::wstring url = scheme + L"://" + user + L":" + password + L"@" + rest;
     const std::wstring expected = scheme + L"://" + user + L":***@" + rest;
     if (pravel::RedactUrl(url) != expected) abort();
+    std::wstring sentUser, sentPassword;
+    if (!pravel::UrlUserInfo(url, sentUser, sentPassword) || sentUser != user ||
+        sentPassword != password)
+        abort();
     // Without a password nothing changes.
     const std::wstring plain = scheme + L"://" + user + L"@" + rest;
     if (pravel::RedactUrl(plain) != plain) abort();
