@@ -485,9 +485,10 @@ def serve_ftp(args):
     server.close_all()
 
 
-def serve_silent(args):
-    """Accepts connections and never sends a byte (a server that never
-    greets); each connection is held until the server stops."""
+def listen(args):
+    """A socket listening on 127.0.0.1 (its port written to the port file),
+    and whether the server is to go on (its lifetime not over, its port file
+    there)."""
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", 0))
@@ -495,9 +496,16 @@ def serve_silent(args):
     listener.settimeout(0.2)
     write_port(args.state, args.mode, listener.getsockname()[1])
     port_file = os.path.join(args.state, args.mode + ".port")
-    held = []
     end = time.time() + args.lifetime
-    while time.time() < end and os.path.exists(port_file):
+    return listener, lambda: time.time() < end and os.path.exists(port_file)
+
+
+def serve_silent(args):
+    """Accepts connections and never sends a byte (a server that never
+    greets); each connection is held until the server stops."""
+    listener, running = listen(args)
+    held = []
+    while running():
         try:
             connection, _ = listener.accept()
             held.append(connection)
@@ -509,15 +517,7 @@ def serve_silent(args):
 
 
 def serve_ftpfault(args):
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(16)
-    listener.settimeout(0.2)
-    write_port(args.state, args.mode, listener.getsockname()[1])
-    port_file = os.path.join(args.state, args.mode + ".port")
-    end = time.time() + args.lifetime
-    running = lambda: time.time() < end and os.path.exists(port_file)
+    listener, running = listen(args)
     fixed = {"USER": "331 password please", "PASS": "230 logged in", "PWD": '257 "/"',
              "QUIT": "221 bye"}
 
