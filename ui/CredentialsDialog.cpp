@@ -107,9 +107,11 @@ void CredentialsDialog::OnInit(HWND window) {
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     const int gripWidth = WindowMetric(window, SM_CXVSCROLL);
     const int gripHeight = WindowMetric(window, SM_CYHSCROLL);
+    // The grip is larger than the dialog's margin: below the buttons (created
+    // after them) and clipped by them, it never paints over Cancel's corner.
     grip_ = ::CreateWindowExW(
-        0, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE | SBS_SIZEGRIP, client.right - gripWidth,
-        client.bottom - gripHeight, gripWidth, gripHeight, window,
+        0, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SBS_SIZEGRIP,
+        client.right - gripWidth, client.bottom - gripHeight, gripWidth, gripHeight, window,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kGripId)), nullptr, nullptr);
     TakeMinimum(window);
     Layout(window);

@@ -98,6 +98,9 @@ TEST_F(Credentials, ResourceLayoutResizableWithAGripThatHidesWhenMaximised) {
         HWND grip = GetDlgItem(window, 100);
         ASSERT_NE(grip, nullptr);
         EXPECT_TRUE(GetWindowLongW(grip, GWL_STYLE) & WS_VISIBLE);
+        // It reaches into Cancel's corner: below every control and clipped by them.
+        EXPECT_TRUE(GetWindowLongW(grip, GWL_STYLE) & WS_CLIPSIBLINGS);
+        EXPECT_EQ(GetWindow(grip, GW_HWNDNEXT), nullptr);
         // Wider: the buttons keep their distance to the right edge.
         const RECT okBefore = ItemRect(window, IDOK);
         SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + 40,
