@@ -96,6 +96,25 @@ target_link_libraries(pravel_win PUBLIC pravel_core
 
 set(PRAVEL_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 
+# Link-time optimisation of the optimised builds: the program's code is
+# optimised as one unit when pravel.exe is linked, so the std::wstring and
+# container members that every translation unit instantiates are kept once
+# and inlined or dropped across units (about 60 KiB less in pravel.exe).
+# The objects are fat (they also hold ordinary code), so the test programs,
+# which link the same libraries, link as before. The flags that shape the
+# code are given again when linking, where the optimisation now happens.
+set(PRAVEL_LTO_BUILD $<CONFIG:Release,MinSizeRel>)
+set(PRAVEL_LTO_COMPILE $<${PRAVEL_LTO_BUILD}:-flto> $<${PRAVEL_LTO_BUILD}:-ffat-lto-objects>)
+set(PRAVEL_LTO_LINK $<${PRAVEL_LTO_BUILD}:-flto=auto> $<${PRAVEL_LTO_BUILD}:-fuse-linker-plugin>
+  $<${PRAVEL_LTO_BUILD}:-fnon-call-exceptions>
+  ${PRAVEL_NO_CLONES})
+# Every other program (tests, benchmarks, pravel-check.exe) links the
+# ordinary code of those objects: without the linker plugin, which would
+# otherwise read their intermediate code as well.
+add_link_options($<${PRAVEL_LTO_BUILD}:-fno-use-linker-plugin>)
+target_compile_options(pravel_core PRIVATE ${PRAVEL_LTO_COMPILE})
+target_compile_options(pravel_win PRIVATE ${PRAVEL_LTO_COMPILE})
+
 add_executable(pravel WIN32 pravel/main.cpp pravel/pravel.rc)
 target_include_directories(pravel PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/pravel)
 set_source_files_properties(pravel/pravel.rc PROPERTIES
@@ -103,7 +122,8 @@ set_source_files_properties(pravel/pravel.rc PROPERTIES
 target_link_libraries(pravel PRIVATE pravel_win)
 # RuntimeHooks.cpp must win over libstdc++'s definitions: link its object directly.
 target_sources(pravel PRIVATE diag/RuntimeHooks.cpp)
-target_link_options(pravel PRIVATE ${PRAVEL_STATIC_LINK} -municode -mwindows
+target_compile_options(pravel PRIVATE ${PRAVEL_LTO_COMPILE})
+target_link_options(pravel PRIVATE ${PRAVEL_STATIC_LINK} ${PRAVEL_LTO_LINK} -municode -mwindows
   $<$<CONFIG:Release,MinSizeRel>:-s>)
 # The deliverable is stripped. The same objects linked once more without
 # stripping give its debug information (identical layout: debug information
@@ -113,9 +133,9 @@ target_compile_options(pravel_win PRIVATE -g)
 target_compile_options(pravel_core PRIVATE -g)
 add_executable(pravel_symbols WIN32 pravel/main.cpp pravel/pravel.rc diag/RuntimeHooks.cpp)
 target_include_directories(pravel_symbols PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/pravel)
-target_compile_options(pravel_symbols PRIVATE -g)
+target_compile_options(pravel_symbols PRIVATE -g ${PRAVEL_LTO_COMPILE})
 target_link_libraries(pravel_symbols PRIVATE pravel_win)
-target_link_options(pravel_symbols PRIVATE ${PRAVEL_STATIC_LINK} -municode -mwindows)
+target_link_options(pravel_symbols PRIVATE ${PRAVEL_STATIC_LINK} ${PRAVEL_LTO_LINK} -municode -mwindows)
 
 # dist/<arch>/ receives the deliverables of this build.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
