@@ -1,6 +1,7 @@
 #include "ui/StatusText.h"
 
 #include <cstdint>
+#include <string_view>
 
 #include "ui/TextTemplate.h"
 
@@ -40,6 +41,12 @@ bool FindFilledValue(const std::wstring& pattern, const std::wstring& text, Fill
 std::wstring ShortenValue(const std::wstring& text, FilledValue value, size_t keep) {
     if (keep >= value.length) return text;
     if (keep > 0 && IsHighSurrogate(text[value.begin + keep - 1])) --keep;
+    // "14.40.…" would read as dots and "C++ …" as a gap: the ellipsis follows
+    // the last letter or digit kept.
+    while (keep > kShortestName && std::wstring_view(L" .,;:-").find(
+                                       text[value.begin + keep - 1]) != std::wstring_view::npos) {
+        --keep;
+    }
     return text.substr(0, value.begin + keep) + L'\x2026' + text.substr(value.begin + value.length);
 }
 

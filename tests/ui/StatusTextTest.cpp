@@ -32,7 +32,10 @@ TEST(StatusText, TheNameIsShortenedFirstThenTheTextWrapsWhole) {
         {vc + L" wird installiert", 50, L"Microsoft Visual C++ 2015-2022 R\x2026 wird installiert"},
         // Fewer than 12 characters of the name would stay: the text wraps whole.
         {vc + L" wird installiert", 29, vc + L" wird installiert"},
-        {L"100% " + vc + L" ok", 30, L"100% Microsoft Visual C++ \x2026 ok"},
+        {L"100% " + vc + L" ok", 30, L"100% Microsoft Visual C++\x2026 ok"},
+        // The ellipsis follows a letter or digit, never a blank or a full stop.
+        {L"Downloading " + vc, 74,
+         L"Downloading Microsoft Visual C++ 2015-2022 Redistributable (x64) - 14.40\x2026"},
         // A text no pattern made (an error's text) and a short name wrap whole.
         {L"The server refused the connection to the proxy server", 20,
          L"The server refused the connection to the proxy server"},
