@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "chainer/IniDocument.h"
 #include "chainer/PrerequisiteSet.h"
 #include "chainer/SystemEnvironment.h"
+#include "config/IniDocument.h"
 #include "detect/FileVersion.h"
 
 using namespace pravel;

@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include "chainer/ConfigFile.h"
-#include "chainer/IniDocument.h"
 #include "chainer/InstallerGuard.h"
 #include "common/ErrorCodes.h"
 #include "common/HResultError.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
+#include "config/ConfigFile.h"
+#include "config/IniDocument.h"
 #include "detect/FolderProperties.h"
 #include "detect/ReferenceExpansion.h"
 #include "detect/SystemInfo.h"

@@ -7,10 +7,10 @@
 
 #include "chainer/ChainerApp.h"
 #include "chainer/CleanupPlan.h"
-#include "chainer/IniDocument.h"
 #include "common/Handles.h"
 #include "common/HResultError.h"
 #include "common/Text.h"
+#include "config/IniDocument.h"
 #include "diag/Logger.h"
 #include "launch/FileOperations.h"
 

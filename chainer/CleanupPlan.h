@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "chainer/Configuration.h"
+#include "config/Configuration.h"
 
 namespace pravel {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "chainer/Configuration.h"
+#include "config/Configuration.h"
 
 namespace pravel {
 

@@ -1,8 +1,8 @@
 #include "chainer/PrerequisiteSet.h"
 
-#include "chainer/IniDocument.h"
 #include "common/HResultError.h"
 #include "common/Text.h"
+#include "config/IniDocument.h"
 
 namespace pravel {
 

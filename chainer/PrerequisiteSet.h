@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "chainer/Configuration.h"
 #include "common/Text.h"
+#include "config/Configuration.h"
 
 namespace pravel {
 

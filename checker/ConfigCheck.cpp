@@ -4,7 +4,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "chainer/ConfigFile.h"
 #include "checker/DocumentIndex.h"
 #include "checker/KeyNames.h"
 #include "checker/PrerequisiteCheck.h"
@@ -12,6 +11,7 @@
 #include "common/ErrorCodes.h"
 #include "common/IntegerRule.h"
 #include "common/Text.h"
+#include "config/ConfigFile.h"
 #include "detect/SearchEvaluation.h"
 #include "download/Sha256.h"
 #include "ui/LanguageTags.h"

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "chainer/IniDocument.h"
 #include "chainer/PrerequisiteSet.h"
 #include "checker/KeyNames.h"
+#include "config/IniDocument.h"
 
 namespace pravel {
 

@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "chainer/IniDocument.h"
 #include "chainer/PrerequisiteSet.h"
+#include "config/IniDocument.h"
 
 namespace pravel {
 

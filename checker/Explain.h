@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "chainer/IniDocument.h"
 #include "chainer/PrerequisiteSet.h"
 #include "checker/ConfigCheck.h"
+#include "config/IniDocument.h"
 
 namespace pravel {
 

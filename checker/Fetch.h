@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "chainer/Configuration.h"
 #include "checker/ConfigCheck.h"
 #include "checker/DocumentIndex.h"
+#include "config/Configuration.h"
 
 namespace pravel {
 

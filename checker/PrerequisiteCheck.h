@@ -8,10 +8,10 @@
 #include <unordered_set>
 #include <vector>
 
-#include "chainer/Configuration.h"
-#include "chainer/IniDocument.h"
 #include "checker/ConfigCheck.h"
 #include "checker/DocumentIndex.h"
+#include "config/Configuration.h"
+#include "config/IniDocument.h"
 
 namespace pravel {
 

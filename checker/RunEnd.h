@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "chainer/Configuration.h"
+#include "config/Configuration.h"
 
 namespace pravel {
 

@@ -34,7 +34,7 @@ add_library(pravel_win STATIC
   common/Wow64.cpp
   chainer/ChainerApp.cpp
   chainer/Elevation.cpp
-  chainer/ConfigFile.cpp
+  config/ConfigFile.cpp
   chainer/Entry.cpp
   chainer/InstallerGuard.cpp
   chainer/InterbootContext.cpp

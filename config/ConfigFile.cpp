@@ -1,4 +1,4 @@
-#include "chainer/ConfigFile.h"
+#include "config/ConfigFile.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // Platform-free half of ConfigFile.h.
-#include "chainer/ConfigFile.h"
+#include "config/ConfigFile.h"
 #include "common/Text.h"
 
 namespace pravel {

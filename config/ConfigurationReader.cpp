@@ -1,8 +1,8 @@
 // The IniDocument readers that turn sections into configuration records.
-#include "chainer/Configuration.h"
-#include "chainer/IniDocument.h"
 #include "common/IntegerRule.h"
 #include "common/Text.h"
+#include "config/Configuration.h"
+#include "config/IniDocument.h"
 
 namespace pravel {
 

@@ -1,4 +1,4 @@
-#include "chainer/IniDocument.h"
+#include "config/IniDocument.h"
 
 #include "common/Text.h"
 

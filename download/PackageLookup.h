@@ -17,8 +17,8 @@
 
 #include <string>
 
-#include "chainer/Configuration.h"
 #include "common/Handles.h"
+#include "config/Configuration.h"
 
 namespace pravel {
 

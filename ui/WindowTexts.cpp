@@ -1,7 +1,7 @@
 #include "ui/WindowTexts.h"
 
-#include "chainer/IniDocument.h"
 #include "common/Text.h"
+#include "config/IniDocument.h"
 #include "ui/LanguageTags.h"
 #include "ui/ResourceIds.h"
 #include "ui/TextTemplate.h"

@@ -6,21 +6,21 @@
 #include <thread>
 
 #include "chainer/ChainerApp.h"
-#include "chainer/ConfigFile.h"
 #include "chainer/Elevation.h"
-#include "chainer/IniDocument.h"
 #include "chainer/InstallEngine.h"
 #include "chainer/SystemEnvironment.h"
 #include "common/ErrorCodes.h"
-#include "download/DownloadSink.h"
 #include "common/HResultError.h"
 #include "common/TempFolder.h"
-#include "launch/PackageInstaller.h"
+#include "config/ConfigFile.h"
+#include "config/IniDocument.h"
+#include "download/DownloadSink.h"
 #include "download/WinInetApi.h"
-#include "ui/AppModule.h"
 #include "launch/LaunchTestLog.h"
+#include "launch/PackageInstaller.h"
 #include "support/FakeInstaller.h"
 #include "support/WindowDriver.h"
+#include "ui/AppModule.h"
 #include "ui/ResourceIds.h"
 
 using namespace pravel;

@@ -4,12 +4,12 @@
 #include <set>
 
 #include "chainer/DecisionEnvironment.h"
-#include "chainer/IniDocument.h"
 #include "chainer/PrerequisiteSet.h"
 #include "chainer/RunExplanation.h"
 #include "common/ErrorCodes.h"
 #include "common/HResultError.h"
 #include "common/Text.h"
+#include "config/IniDocument.h"
 
 using namespace pravel;
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "chainer/ConfigFile.h"
-#include "chainer/IniDocument.h"
 #include "chainer/PrerequisiteSet.h"
 #include "common/HResultError.h"
 #include "common/Text.h"
+#include "config/ConfigFile.h"
+#include "config/IniDocument.h"
 
 using namespace pravel;
 

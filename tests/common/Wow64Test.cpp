@@ -3,9 +3,9 @@
 // 64-bit Windows, the 64-bit suite as a native one; each asserts its own case.
 #include <gtest/gtest.h>
 
-#include "chainer/Configuration.h"
 #include "chainer/SystemEnvironment.h"
 #include "common/Wow64.h"
+#include "config/Configuration.h"
 #include "support/WinTestSupport.h"
 
 using namespace testing_support;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "chainer/ConfigFile.h"
 #include "chainer/LaunchContext.h"
+#include "config/ConfigFile.h"
 
 using namespace pravel;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "chainer/IniDocument.h"
+#include "config/IniDocument.h"
 
 using namespace pravel;
 

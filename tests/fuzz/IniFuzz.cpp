@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "chainer/ConfigFile.h"
-#include "chainer/IniDocument.h"
 #include "chainer/PrerequisiteSet.h"
+#include "config/ConfigFile.h"
+#include "config/IniDocument.h"
 #include "ui/LanguageTags.h"
 #include "ui/TextTemplate.h"
 #include "ui/WindowTexts.h"

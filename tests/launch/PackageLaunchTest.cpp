@@ -4,11 +4,11 @@
 #include <windows.h>
 
 #include "chainer/ChainerApp.h"
-#include "chainer/IniDocument.h"
 #include "chainer/InterbootContext.h"
 #include "common/ErrorCodes.h"
 #include "common/HResultError.h"
 #include "common/TempFolder.h"
+#include "config/IniDocument.h"
 #include "detect/PackageFinder.h"
 #include "launch/InstallerLauncher.h"
 #include "launch/LaunchTestLog.h"

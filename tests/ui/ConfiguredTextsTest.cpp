@@ -4,8 +4,7 @@
 // hostile [Texts] and the configured icon.
 #include "ui/ConfiguredTexts.h"
 
-#include "UiTestSupport.h"
-#include "chainer/IniDocument.h"
+#include "config/IniDocument.h"
 #include "diag/ErrorReport.h"
 #include "diag/Logger.h"
 #include "support/WinTestSupport.h"
@@ -15,6 +14,7 @@
 #include "ui/PreparingDialog.h"
 #include "ui/TextTemplate.h"
 #include "ui/WindowTexts.h"
+#include "UiTestSupport.h"
 
 using namespace ui_test;
 using pravel::IniDocument;

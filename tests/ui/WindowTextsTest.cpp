@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "chainer/IniDocument.h"
 #include "common/Text.h"
+#include "config/IniDocument.h"
 #include "ui/LanguageTags.h"
 #include "ui/ResourceIds.h"
 #include "ui/TextTemplate.h"
