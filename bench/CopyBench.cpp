@@ -1,4 +1,4 @@
-// The private copy of an accepted file (launch/PrivateFolder.h): the file
+// The private copy of an accepted file (common/PrivateFolder.h): the file
 // opened as the acceptance opens it, copied through that handle into a
 // private folder under PARENT, then the copy read again as its test reads
 // it (SHA-256). Prints "<copy seconds> <test seconds> <digest>"; with a
@@ -12,8 +12,8 @@
 #include <string>
 
 #include "common/Handles.h"
+#include "common/PrivateFolder.h"
 #include "download/FileSha256.h"
-#include "launch/PrivateFolder.h"
 
 namespace {
 

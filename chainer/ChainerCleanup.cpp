@@ -7,12 +7,12 @@
 
 #include "chainer/ChainerApp.h"
 #include "chainer/CleanupPlan.h"
+#include "common/FileOperations.h"
 #include "common/Handles.h"
 #include "common/HResultError.h"
 #include "common/Text.h"
 #include "config/IniDocument.h"
 #include "diag/Logger.h"
-#include "launch/FileOperations.h"
 
 namespace pravel {
 

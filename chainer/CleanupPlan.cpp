@@ -1,7 +1,7 @@
 #include "chainer/CleanupPlan.h"
 
+#include "common/PathForms.h"
 #include "common/Text.h"
-#include "launch/PathForms.h"
 
 namespace pravel {
 

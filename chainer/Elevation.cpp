@@ -3,9 +3,9 @@
 #include <shellapi.h>
 
 #include "common/Handles.h"
+#include "common/ProcessLaunch.h"
 #include "common/Text.h"
 #include "diag/Logger.h"
-#include "launch/ProcessLaunch.h"
 #include "ui/AppModule.h"
 
 namespace pravel {

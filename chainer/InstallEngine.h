@@ -9,7 +9,7 @@
 // download folder or in the package's "downloads" folder
 // (download/PackageLookup.h), or named by a file: location is never started
 // by its path. It is copied, through the handle it passed its tests through,
-// into a folder of the run's own (launch/PrivateFolder.h); the copy is
+// into a folder of the run's own (common/PrivateFolder.h); the copy is
 // tested again and started while it is held open (read access, sharing read
 // only), and deleted when its start is over. The folder goes at the end of
 // the run (CleanUpDownloads, or the engine's end).
@@ -23,9 +23,9 @@
 #include "chainer/LaunchContext.h"
 #include "chainer/PrerequisiteSet.h"
 #include "chainer/RunExplanation.h"
+#include "common/PrivateFolder.h"
 #include "download/DownloadPhase.h"
 #include "launch/InstallerLauncher.h"
-#include "launch/PrivateFolder.h"
 
 namespace pravel {
 

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "common/Handles.h"
+#include "common/ProcessLaunch.h"
 #include "diag/Logger.h"
-#include "launch/ProcessLaunch.h"
 
 namespace pravel {
 

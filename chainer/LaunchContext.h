@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "chainer/PrerequisiteSet.h"
-#include "launch/RemovalLists.h"
+#include "common/RemovalLists.h"
 
 namespace pravel {
 

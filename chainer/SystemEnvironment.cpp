@@ -4,6 +4,7 @@
 
 #include "chainer/LaunchContext.h"
 #include "chainer/PrerequisiteSet.h"
+#include "common/FileOperations.h"
 #include "common/Handles.h"
 #include "common/TempFolder.h"
 #include "detect/OsNames.h"
@@ -12,7 +13,6 @@
 #include "detect/SystemSearchRunner.h"
 #include "diag/Logger.h"
 #include "download/Acceptance.h"
-#include "launch/FileOperations.h"
 
 namespace pravel {
 

@@ -48,9 +48,9 @@ add_library(pravel_win STATIC
   detect/OsVersionReader.cpp
   detect/PackageFinder.cpp
   detect/RegistryAccess.cpp
-  detect/SystemInfo.cpp
+  common/SystemInfo.cpp
   detect/SystemSearchRunner.cpp
-  detect/VersionResource.cpp
+  common/VersionResource.cpp
   diag/ErrorReport.cpp
   diag/Exception.cpp
   diag/FaultTranslation.cpp
@@ -58,7 +58,7 @@ add_library(pravel_win STATIC
   diag/StackTrace.cpp
   download/FileSha256.cpp
   launch/PackageInstaller.cpp
-  launch/ProcessLaunch.cpp
+  common/ProcessLaunch.cpp
   ui/AppModule.cpp
   launch/InstallerLauncher.cpp
   launch/InstallerReboot.cpp
@@ -70,8 +70,8 @@ add_library(pravel_win STATIC
   download/DataLoop.cpp
   download/PartFile.cpp
   download/FtpAndFileSources.cpp
-  launch/FileOperations.cpp
-  launch/PrivateFolder.cpp
+  common/FileOperations.cpp
+  common/PrivateFolder.cpp
   launch/CleanupScriptRunner.cpp
   chainer/ChainerCleanup.cpp
   launch/MsixFinder.cpp

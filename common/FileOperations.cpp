@@ -1,10 +1,10 @@
-#include "launch/FileOperations.h"
+#include "common/FileOperations.h"
 
 #include <windows.h>
 
 #include "common/Handles.h"
+#include "common/PathForms.h"
 #include "common/Text.h"
-#include "launch/PathForms.h"
 
 namespace pravel {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "launch/RemovalLists.h"
+#include "common/RemovalLists.h"
 
 namespace pravel {
 

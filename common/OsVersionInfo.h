@@ -1,6 +1,5 @@
-// The running Windows version, read once per process from the registry
-// (so the compatibility layer cannot lie about it). The record itself is
-// plain data so that naming and the log header can be tested anywhere.
+// The running Windows version as a plain record, so that naming and the log
+// header can be tested anywhere; detect/OsVersionReader.h reads it.
 #pragma once
 
 #include <cstdint>
@@ -27,10 +26,5 @@ struct OsVersionInfo {
     bool is64BitOs = false;
     int32_t releaseId = 1507;
 };
-
-// The process-wide record, filled on first use (thread-safe). Windows only.
-const OsVersionInfo& GetOsVersionInfo();
-// Reads the record afresh from the registry (what GetOsVersionInfo keeps).
-OsVersionInfo ReadOsVersionInfo();
 
 }  // namespace pravel

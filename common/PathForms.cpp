@@ -1,7 +1,6 @@
-#include "launch/PathForms.h"
+#include "common/PathForms.h"
 
 #include "common/Text.h"
-#include "launch/StartCommand.h"
 
 namespace pravel {
 
@@ -40,6 +39,19 @@ bool IsUncPath(const std::wstring& path) {
 
 bool IsFullPath(const std::wstring& path) {
     return StartsWith(path, L"\\\\") || (path.size() >= 2 && path[1] == L':');
+}
+
+std::wstring WithoutLongPathPrefix(const std::wstring& path) {
+    if (StartsWithIgnoreCaseAscii(path, L"\\\\?\\UNC\\"))
+        return Concat({"\\\\", std::wstring_view(path).substr(8)});
+    return StartsWith(path, kLongPrefix) ? path.substr(4) : path;
+}
+
+std::wstring LongPathForm(const std::wstring& path) {
+    if (path.size() <= 247 || StartsWith(path, kLongPrefix)) return path;
+    if (StartsWith(path, L"\\\\"))
+        return Concat({L"\\\\?\\UNC\\", std::wstring_view(path).substr(2)});
+    return Concat({kLongPrefix, path});
 }
 
 std::wstring DeletionPathForm(const std::wstring& path) {
@@ -120,6 +132,16 @@ std::vector<std::wstring> FoldersUpTo(const std::wstring& folder, const std::wst
         current = current.substr(0, slash);
     }
     return folders;
+}
+
+bool IsBatchFile(const std::wstring& file) {
+    if (file.size() < 4) return false;
+    const std::wstring extension = ToLowerAscii(file.substr(file.size() - 4));
+    return extension == L".bat" || extension == L".cmd";
+}
+
+std::wstring ElevatedBatchArguments(const std::wstring& file, const std::wstring& arguments) {
+    return Concat({"/C \"\"", file, "\" ", arguments, "\""});
 }
 
 }  // namespace pravel

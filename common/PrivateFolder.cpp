@@ -1,15 +1,15 @@
-#include "launch/PrivateFolder.h"
+#include "common/PrivateFolder.h"
 
 #include <windows.h>
 #include <sddl.h>
 
 #include <memory>
 
+#include "common/FileOperations.h"
 #include "common/Handles.h"
+#include "common/PathForms.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
-#include "launch/FileOperations.h"
-#include "launch/PathForms.h"
 
 namespace pravel {
 

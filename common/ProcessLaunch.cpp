@@ -1,10 +1,10 @@
-#include "launch/ProcessLaunch.h"
+#include "common/ProcessLaunch.h"
 
 #include <shellapi.h>
 
 #include "common/Handles.h"
+#include "common/PathForms.h"
 #include "common/Text.h"
-#include "launch/StartCommand.h"
 
 namespace pravel {
 

@@ -1,4 +1,4 @@
-#include "launch/RemovalLists.h"
+#include "common/RemovalLists.h"
 
 #include <algorithm>
 

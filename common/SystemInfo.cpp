@@ -1,4 +1,4 @@
-#include "detect/SystemInfo.h"
+#include "common/SystemInfo.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -7,7 +7,7 @@
 
 #include "common/SystemLibrary.h"
 #include "common/Text.h"
-#include "detect/VersionResource.h"
+#include "common/VersionResource.h"
 
 namespace pravel {
 

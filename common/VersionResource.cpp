@@ -1,4 +1,4 @@
-#include "detect/VersionResource.h"
+#include "common/VersionResource.h"
 
 #include <new>
 

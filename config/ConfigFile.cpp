@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "common/Handles.h"
+#include "common/ProcessLaunch.h"
 #include "common/Text.h"
-#include "launch/ProcessLaunch.h"
 
 namespace pravel {
 

@@ -10,8 +10,8 @@
 #include "common/SystemLibrary.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
+#include "common/VersionResource.h"
 #include "detect/OsNames.h"
-#include "detect/VersionResource.h"
 
 namespace pravel {
 

@@ -4,13 +4,13 @@
 #include <shlobj.h>
 
 #include "common/Handles.h"
+#include "common/SystemInfo.h"
 #include "common/SystemLibrary.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
 #include "detect/FileVersion.h"
 #include "detect/ReferenceExpansion.h"
 #include "detect/RegistryAccess.h"
-#include "detect/SystemInfo.h"
 
 namespace pravel {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "detect/OsVersionInfo.h"
+#include "common/OsVersionInfo.h"
 
 namespace pravel {
 

@@ -3,6 +3,7 @@
 
 #include "common/Text.h"
 #include "detect/OsNames.h"
+#include "detect/OsVersionReader.h"
 #include "diag/Logger.h"
 
 namespace pravel {

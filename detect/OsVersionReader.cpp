@@ -1,12 +1,13 @@
 // Reads OsVersionInfo from HKLM (64-bit view). Missing keys or values leave
 // the starting values; nothing here reports a failure.
+#include "detect/OsVersionReader.h"
+
 #include <windows.h>
 
 #include "common/Handles.h"
 #include "common/IntegerRule.h"
 #include "common/Text.h"
 #include "common/Wow64.h"
-#include "detect/OsVersionInfo.h"
 
 namespace pravel {
 

@@ -1,6 +1,7 @@
 #include "detect/SystemSearchRunner.h"
 
 #include "chainer/PrerequisiteSet.h"
+#include "common/ProcessLaunch.h"
 #include "common/Text.h"
 #include "detect/FileSearch.h"
 #include "detect/MsiSearch.h"
@@ -10,7 +11,6 @@
 #include "detect/RegistryAccess.h"
 #include "detect/SearchReport.h"
 #include "diag/Logger.h"
-#include "launch/ProcessLaunch.h"
 
 namespace pravel {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "detect/OsVersionInfo.h"
+#include "common/OsVersionInfo.h"
 
 namespace pravel {
 

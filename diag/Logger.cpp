@@ -2,10 +2,10 @@
 
 #include <sddl.h>
 
+#include "common/SystemInfo.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
-#include "detect/OsVersionInfo.h"
-#include "detect/SystemInfo.h"
+#include "detect/OsVersionReader.h"
 #include "diag/CpuBrand.h"
 #include "diag/LogFormat.h"
 

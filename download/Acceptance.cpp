@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/PrivateFolder.h"
 #include "common/Text.h"
 #include "diag/Logger.h"
 #include "download/DownloadRules.h"
@@ -9,7 +10,6 @@
 #include "download/FileSha256.h"
 #include "download/Sha256.h"
 #include "download/SignatureCheck.h"
-#include "launch/PrivateFolder.h"
 
 namespace pravel {
 

@@ -8,7 +8,7 @@
 // while that handle is open nobody can write the file. Every test reads
 // through the handle. A file that is to run is never started by its path:
 // it is copied through that handle into a folder of the run's own
-// (launch/PrivateFolder.h), and the copy is tested in the same way and
+// (common/PrivateFolder.h), and the copy is tested in the same way and
 // started, so that what runs is what was tested wherever the original's
 // path leads by then. The original is deleted through its handle, never by
 // a path that a link may have turned elsewhere.

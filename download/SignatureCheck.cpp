@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "common/Handles.h"
+#include "common/ProcessLaunch.h"
 #include "common/SystemLibrary.h"
 #include "common/Text.h"
 #include "download/SignerKey.h"
-#include "launch/ProcessLaunch.h"
 
 namespace pravel {
 

@@ -3,11 +3,12 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include "common/FileOperations.h"
+#include "common/PathForms.h"
+#include "common/ProcessLaunch.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
 #include "diag/Logger.h"
-#include "launch/FileOperations.h"
-#include "launch/ProcessLaunch.h"
 #include "launch/StartCommand.h"
 
 namespace pravel {

@@ -7,9 +7,9 @@
 
 #include "common/ErrorCodes.h"
 #include "common/Handles.h"
+#include "common/ProcessLaunch.h"
 #include "common/Text.h"
 #include "diag/Logger.h"
-#include "launch/ProcessLaunch.h"
 #include "launch/InstallerLauncher.h"
 #include "ui/MessageBox.h"
 #include "ui/ResourceIds.h"

@@ -1,21 +1,10 @@
 #include "launch/StartCommand.h"
 
+#include "common/PathForms.h"
 #include "common/Text.h"
 #include "download/TransferText.h"
 
 namespace pravel {
-
-namespace {
-
-const wchar_t kLongPrefix[] = L"\\\\?\\";
-
-}  // namespace
-
-std::wstring WithoutLongPathPrefix(const std::wstring& path) {
-    if (StartsWithIgnoreCaseAscii(path, L"\\\\?\\UNC\\"))
-        return Concat({"\\\\", std::wstring_view(path).substr(8)});
-    return StartsWith(path, kLongPrefix) ? path.substr(4) : path;
-}
 
 std::wstring FileExtensionOf(const std::wstring& path) {
     const size_t separator = path.find_last_of(L"\\/");
@@ -34,13 +23,6 @@ bool IsMsiFile(const std::wstring& path) {
     return EqualsIgnoreCaseAscii(FileExtensionOf(path), L"msi");
 }
 
-std::wstring LongPathForm(const std::wstring& path) {
-    if (path.size() <= 247 || StartsWith(path, kLongPrefix)) return path;
-    if (StartsWith(path, L"\\\\"))
-        return Concat({L"\\\\?\\UNC\\", std::wstring_view(path).substr(2)});
-    return kLongPrefix + path;
-}
-
 std::wstring WithLeadingBlank(const std::wstring& arguments) {
     if (arguments.empty() || arguments[0] == L' ') return arguments;
     return Concat({" ", arguments});
@@ -52,16 +34,6 @@ std::wstring MsiexecCommandLine(const std::wstring& finalPath, const std::wstrin
 
 std::wstring DirectCommandLine(const std::wstring& path, const std::wstring& arguments) {
     return Concat({"\"", path, "\" ", arguments});
-}
-
-bool IsBatchFile(const std::wstring& file) {
-    if (file.size() < 4) return false;
-    const std::wstring extension = ToLowerAscii(file.substr(file.size() - 4));
-    return extension == L".bat" || extension == L".cmd";
-}
-
-std::wstring ElevatedBatchArguments(const std::wstring& file, const std::wstring& arguments) {
-    return Concat({"/C \"\"", file, "\" ", arguments, "\""});
 }
 
 std::wstring RedactCommandLine(const std::wstring& commandLine) {

@@ -7,12 +7,12 @@
 #include <utility>
 
 #include "common/HResultError.h"
+#include "common/ProcessLaunch.h"
 #include "common/Text.h"
 #include "diag/ErrorReport.h"
 #include "diag/FaultTranslation.h"
 #include "diag/Logger.h"
 #include "download/CredentialsProvider.h"
-#include "launch/ProcessLaunch.h"
 #include "ui/AppModule.h"
 #include "ui/ConfiguredTexts.h"
 #include "ui/MessageBox.h"

@@ -1,7 +1,7 @@
 #include "ui/PreparingDialog.h"
 
+#include "common/SystemInfo.h"
 #include "common/Text.h"
-#include "detect/SystemInfo.h"
 #include "diag/Logger.h"
 #include "ui/AppModule.h"
 #include "ui/ConfiguredTexts.h"

@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
+#include "common/FileOperations.h"
+#include "common/PrivateFolder.h"
 #include "common/Text.h"
-#include "launch/FileOperations.h"
-#include "launch/PrivateFolder.h"
 #include "support/WinTestSupport.h"
 
 using namespace pravel;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "chainer/LaunchContext.h"
-#include "launch/PathForms.h"
-#include "launch/RemovalLists.h"
+#include "common/PathForms.h"
+#include "common/RemovalLists.h"
 
 using namespace pravel;
 

@@ -2,7 +2,7 @@
 // fake installer (its command line and working folder as it received them).
 #include <gtest/gtest.h>
 
-#include "launch/ProcessLaunch.h"
+#include "common/ProcessLaunch.h"
 #include "support/FakeInstaller.h"
 
 using namespace pravel;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "launch/ProcessLaunch.h"
+#include "common/ProcessLaunch.h"
 #include "support/WinTestSupport.h"
 
 using namespace pravel;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "detect/OsVersionInfo.h"
-#include "detect/SystemInfo.h"
+#include "common/SystemInfo.h"
+#include "detect/OsVersionReader.h"
 #include "support/WinTestSupport.h"
 
 using namespace testing_support;

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "detect/OsNames.h"
-#include "detect/OsVersionInfo.h"
+#include "detect/OsVersionReader.h"
 #include "support/RegistrySnapshot.h"
 
 using namespace pravel;

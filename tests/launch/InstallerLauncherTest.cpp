@@ -6,6 +6,7 @@
 #include "chainer/InterbootContext.h"
 #include "common/ErrorCodes.h"
 #include "common/HResultError.h"
+#include "common/ProcessLaunch.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
 #include "detect/MsiSearch.h"
@@ -13,7 +14,6 @@
 #include "launch/LaunchTestLog.h"
 #include "launch/PackageInstaller.h"
 #include "launch/PowerShellStandIn.h"
-#include "launch/ProcessLaunch.h"
 #include "support/FakeInstaller.h"
 
 using namespace pravel;

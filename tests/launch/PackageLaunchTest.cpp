@@ -7,12 +7,12 @@
 #include "chainer/InterbootContext.h"
 #include "common/ErrorCodes.h"
 #include "common/HResultError.h"
+#include "common/ProcessLaunch.h"
 #include "common/TempFolder.h"
 #include "config/IniDocument.h"
 #include "detect/PackageFinder.h"
 #include "launch/InstallerLauncher.h"
 #include "launch/LaunchTestLog.h"
-#include "launch/ProcessLaunch.h"
 #include "support/FakeInstaller.h"
 #include "support/FakePackageManager.h"
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/PathForms.h"
 #include "launch/StartCommand.h"
 
 using namespace pravel;
