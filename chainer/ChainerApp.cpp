@@ -11,6 +11,7 @@
 #include "config/ConfigFile.h"
 #include "config/IniDocument.h"
 #include "detect/FolderProperties.h"
+#include "detect/OsVersionReader.h"
 #include "detect/ReferenceExpansion.h"
 #include "diag/Logger.h"
 #include "ui/AppModule.h"
@@ -73,6 +74,7 @@ int32_t ChainerApp::Run() {
     ChainerSettings settings;
     document.ReadChainerSettings(settings);
     if (!settings.logFile.empty()) {
+        TheLogger().SetSystemVersion(GetOsVersionInfo());
         logEnabled = true;
         TheLogger().SetLogFile(settings.logFile);
         Log({"Configuration file:", configurationPath_});

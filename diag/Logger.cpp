@@ -5,7 +5,6 @@
 #include "common/SystemInfo.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
-#include "detect/OsVersionReader.h"
 #include "diag/CpuBrand.h"
 #include "diag/LogFormat.h"
 
@@ -102,6 +101,11 @@ void Logger::SetLogFile(const std::wstring& path) {
     LockGuard guard(lock_);
     DebugOut({"Logger::SetLogFile( ", path, " ) while OLD path is:", path_});
     if (!file_) path_ = path;
+}
+
+void Logger::SetSystemVersion(const OsVersionInfo& os) {
+    LockGuard guard(lock_);
+    system_ = os;
 }
 
 std::wstring Logger::OpenPath() {
@@ -202,7 +206,7 @@ bool Logger::OpenLocked() {
         } else {
             return false;
         }
-        WriteLocked(FormatLogHeader(GetOsVersionInfo(), CpuBrandString()));
+        WriteLocked(FormatLogHeader(system_, CpuBrandString()));
         return true;
     }
 }

@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "common/Handles.h"
+#include "common/OsVersionInfo.h"
 #include "common/Text.h"
 
 namespace pravel {
@@ -36,6 +37,11 @@ class Logger {
 
     // Takes `path` unless a file is already open.
     void SetLogFile(const std::wstring& path);
+    // The running system's version for the machine description that starts
+    // every opening of the file ("OS Version: ..."): the run hands it over
+    // before it enables logging, as the log reads no system facts of its
+    // own. Until then the description shows an empty record (0.0.0).
+    void SetSystemVersion(const OsVersionInfo& os);
     // Writes "<time stamp>-<message>\r\n", flushing after each piece.
     void Write(std::wstring_view message);
 
@@ -52,6 +58,7 @@ class Logger {
     std::wstring path_;
     std::wstring fileName_;  // empty: the program's name with extension "LOG"
     UniqueFile file_;
+    OsVersionInfo system_;
 };
 
 // The one Logger of the process.
