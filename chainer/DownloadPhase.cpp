@@ -1,10 +1,9 @@
-#include "download/DownloadPhase.h"
+#include "chainer/DownloadPhase.h"
 
 #include <windows.h>
 
 #include <algorithm>
 
-#include "chainer/LaunchList.h"
 #include "chainer/PrerequisiteSet.h"
 #include "chainer/SystemEnvironment.h"
 #include "common/ErrorCodes.h"
@@ -20,6 +19,7 @@
 #include "download/DownloadRules.h"
 #include "download/DownloadSink.h"
 #include "download/DownloadTarget.h"
+#include "download/FileLocation.h"
 #include "download/InternetShortcut.h"
 #include "download/PackageLookup.h"
 #include "download/TransferText.h"

@@ -19,12 +19,12 @@
 #include <cstdint>
 #include <string>
 
+#include "chainer/DownloadPhase.h"
 #include "chainer/InterbootContext.h"
 #include "chainer/LaunchContext.h"
 #include "chainer/PrerequisiteSet.h"
 #include "chainer/RunExplanation.h"
 #include "common/PrivateFolder.h"
-#include "download/DownloadPhase.h"
 #include "launch/InstallerLauncher.h"
 
 namespace pravel {
@@ -42,7 +42,7 @@ class InstallEngine {
     void SetSilent(bool silent) { silent_ = silent; }
     bool Silent() const { return silent_; }
 
-    // The download phase's steps (download/DownloadPhase.h): DownloadAll
+    // The download phase's steps (chainer/DownloadPhase.h): DownloadAll
     // gives 0 or 1603, OpenSites 0.
     uint32_t DownloadAll(DownloadSink* sink);
     uint32_t OpenSites(DownloadSink* sink);

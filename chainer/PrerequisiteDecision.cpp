@@ -6,9 +6,9 @@
 #include "chainer/PrerequisiteSet.h"
 #include "common/HResultError.h"
 #include "common/Text.h"
-#include "chainer/LaunchList.h"
 #include "download/DownloadRules.h"
 #include "download/DownloadTarget.h"
+#include "download/FileLocation.h"
 
 namespace pravel {
 

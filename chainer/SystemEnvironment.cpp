@@ -4,13 +4,13 @@
 
 #include "chainer/LaunchContext.h"
 #include "chainer/PrerequisiteSet.h"
+#include "chainer/SystemSearchRunner.h"
 #include "common/FileOperations.h"
 #include "common/Handles.h"
 #include "common/TempFolder.h"
 #include "detect/OsNames.h"
 #include "detect/ReferenceExpansion.h"
 #include "detect/SearchEvaluation.h"
-#include "detect/SystemSearchRunner.h"
 #include "diag/Logger.h"
 #include "download/Acceptance.h"
 

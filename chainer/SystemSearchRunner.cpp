@@ -1,4 +1,4 @@
-#include "detect/SystemSearchRunner.h"
+#include "chainer/SystemSearchRunner.h"
 
 #include "chainer/PrerequisiteSet.h"
 #include "common/ProcessLaunch.h"
@@ -6,11 +6,11 @@
 #include "detect/FileSearch.h"
 #include "detect/MsiSearch.h"
 #include "detect/OsNames.h"
-#include "detect/PackageFinder.h"
 #include "detect/ReferenceExpansion.h"
 #include "detect/RegistryAccess.h"
 #include "detect/SearchReport.h"
 #include "diag/Logger.h"
+#include "launch/PackageFinder.h"
 
 namespace pravel {
 

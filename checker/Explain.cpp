@@ -1,6 +1,5 @@
 #include "checker/Explain.h"
 
-#include "chainer/LaunchList.h"
 #include "checker/DocumentIndex.h"
 #include "checker/KeyNames.h"
 #include "checker/RunEnd.h"
@@ -9,6 +8,7 @@
 #include "detect/SearchEvaluation.h"
 #include "detect/VersionNumber.h"
 #include "download/DownloadTarget.h"
+#include "download/FileLocation.h"
 #include "ui/WindowTexts.h"
 
 #include <algorithm>

@@ -5,15 +5,15 @@
 
 #include <vector>
 
+#include "chainer/DownloadPhase.h"
 #include "checker/Utf8.h"
 #include "common/ErrorCodes.h"
 #include "common/SystemLibrary.h"
 #include "common/Text.h"
 #include "download/Acceptance.h"
-#include "download/DownloadPhase.h"
+#include "download/Downloader.h"
 #include "download/DownloadRules.h"
 #include "download/DownloadSink.h"
-#include "download/Downloader.h"
 #include "download/FileDigest.h"
 #include "download/FileSha256.h"
 #include "download/SignatureCheck.h"

@@ -1,10 +1,10 @@
 #include "checker/PrerequisiteCheck.h"
 
-#include "chainer/LaunchList.h"
 #include "checker/KeyNames.h"
 #include "common/IntegerRule.h"
 #include "common/Text.h"
 #include "detect/SearchEvaluation.h"
+#include "download/FileLocation.h"
 #include "download/Sha256.h"
 
 namespace pravel {

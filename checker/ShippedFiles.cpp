@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "chainer/LaunchList.h"
 #include "checker/DocumentIndex.h"
 #include "checker/KeyNames.h"
 #include "common/Text.h"
+#include "download/FileLocation.h"
 #include "ui/WindowTexts.h"
 
 #ifdef _WIN32

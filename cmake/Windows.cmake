@@ -46,10 +46,10 @@ add_library(pravel_win STATIC
   detect/MsiSearch.cpp
   detect/OsSystem.cpp
   detect/OsVersionReader.cpp
-  detect/PackageFinder.cpp
+  launch/PackageFinder.cpp
   detect/RegistryAccess.cpp
   common/SystemInfo.cpp
-  detect/SystemSearchRunner.cpp
+  chainer/SystemSearchRunner.cpp
   common/VersionResource.cpp
   diag/ErrorReport.cpp
   diag/Exception.cpp
@@ -78,7 +78,7 @@ add_library(pravel_win STATIC
   launch/PackageManager.cpp
   launch/WindowsRuntime.cpp
   download/Acceptance.cpp
-  download/DownloadPhase.cpp
+  chainer/DownloadPhase.cpp
   download/PackageLookup.cpp
   download/SignatureCheck.cpp
   download/FileDigest.cpp

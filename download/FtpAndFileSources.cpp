@@ -3,13 +3,13 @@
 // with the system's file copy.
 #include <windows.h>
 
-#include "chainer/LaunchList.h"
 #include "common/ErrorCodes.h"
 #include "common/Text.h"
 #include "diag/Logger.h"
 #include "download/CredentialsProvider.h"
-#include "download/DownloadSink.h"
 #include "download/DownloaderParts.h"
+#include "download/DownloadSink.h"
+#include "download/FileLocation.h"
 #include "download/PartFile.h"
 #include "download/TransferText.h"
 

@@ -1,4 +1,4 @@
-#include "detect/PackageFinder.h"
+#include "launch/PackageFinder.h"
 
 #include "launch/MsixFinder.h"
 

@@ -5,14 +5,14 @@
 
 #include <algorithm>
 
+#include "chainer/DownloadPhase.h"
 #include "chainer/PrerequisiteSet.h"
 #include "chainer/SystemEnvironment.h"
 #include "common/ErrorCodes.h"
 #include "config/IniDocument.h"
-#include "download/DownloadPhase.h"
 #include "download/FileDigest.h"
+#include "download/LocalServers.h"
 #include "launch/LaunchTestLog.h"
-#include "LocalServers.h"
 
 using namespace pravel;
 using namespace download_test;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "chainer/LaunchList.h"
+#include "download/FileLocation.h"
 
 using namespace pravel;
 

@@ -6,8 +6,8 @@
 #include <windows.h>
 
 #include "chainer/PrerequisiteSet.h"
+#include "chainer/SystemSearchRunner.h"
 #include "detect/SearchEvaluation.h"
-#include "detect/SystemSearchRunner.h"
 #include "launch/LaunchTestLog.h"
 
 namespace search_test {

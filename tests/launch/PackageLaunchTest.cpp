@@ -10,9 +10,9 @@
 #include "common/ProcessLaunch.h"
 #include "common/TempFolder.h"
 #include "config/IniDocument.h"
-#include "detect/PackageFinder.h"
 #include "launch/InstallerLauncher.h"
 #include "launch/LaunchTestLog.h"
+#include "launch/PackageFinder.h"
 #include "support/FakeInstaller.h"
 #include "support/FakePackageManager.h"
 
