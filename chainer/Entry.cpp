@@ -15,6 +15,7 @@
 #include "download/CredentialsProvider.h"
 #include "ui/AppModule.h"
 #include "ui/CredentialsPrompt.h"
+#include "ui/ErrorReportWindow.h"
 
 namespace pravel {
 
@@ -22,6 +23,7 @@ int PravelMain(HINSTANCE instance) {
     // Before COM and before any DLL is loaded at run time: never from the
     // program's folder or the current folder.
     RestrictDllSearchToSystem();
+    SetErrorReportWindow({&CanShowErrorReportWindow, &ShowErrorReport});
     InstallExceptionTranslation();
     const bool comReady = SUCCEEDED(::CoInitialize(nullptr));
     ::DefWindowProcW(nullptr, 0, 0, 0);

@@ -87,6 +87,7 @@ add_library(pravel_win STATIC
   ui/CredentialsDialog.cpp
   ui/CredentialsPrompt.cpp
   ui/DialogWindow.cpp
+  ui/ErrorReportWindow.cpp
   ui/DownloadProgressDialog.cpp
   ui/MessageBox.cpp
   ui/PreparingDialog.cpp

@@ -350,9 +350,9 @@ template <typename BuildText>
     try {
         const std::wstring text = buildText();
         if (CanShowErrorReport()) {
-            ShowErrorReport(nullptr, TextBeforeStackTrace(text), text,
-                            WideFromAscii(ExceptionKindName(kKindUnhandled)),
-                            WideFromAscii(kSource));
+            ShowReportWindow(nullptr, TextBeforeStackTrace(text), text,
+                             WideFromAscii(ExceptionKindName(kKindUnhandled)),
+                             WideFromAscii(kSource));
         } else {
             ::OutputDebugStringW(text.c_str());
             Log({"The program stopped on a fault that nothing handled:", text});

@@ -1,10 +1,9 @@
-#include "diag/ErrorReport.h"
+#include "ui/ErrorReportWindow.h"
 
 #include <vector>
 
 #include "common/Text.h"
 #include "diag/ExceptionText.h"
-#include "diag/Logger.h"
 #include "ui/AppModule.h"
 #include "ui/ConfiguredTexts.h"
 #include "ui/DialogWindow.h"
@@ -229,38 +228,11 @@ INT_PTR CALLBACK ReportProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-// "file.cpp:12" from a program exception's location.
-std::wstring SourceOf(const IException& exception) {
-    const auto* program = dynamic_cast<const Exception*>(&exception);
-    if (program == nullptr) return std::wstring();
-    const std::wstring& file = program->SourceFile();
-    std::wstring_view name(file);
-    const size_t slash = name.find_last_of(L"\\/");
-    if (slash != std::wstring_view::npos) name.remove_prefix(slash + 1);
-    return Concat({name, ":", ToDecimal(program->Line())});
-}
-
 }  // namespace
 
-bool CanShowErrorReport() {
+bool CanShowErrorReportWindow() {
     return interactive && WindowStationVisible();
 }
-
-namespace {
-
-void Present(HWND owner, const std::wstring& message, const std::wstring& details,
-             const std::wstring& kindName, const std::wstring& source) {
-    if (CanShowErrorReport()) {
-        ShowErrorReport(owner, message, details, kindName, source);
-        return;
-    }
-    const std::wstring text =
-        Concat({"[", kindName, "] ", source, ": ", details.empty() ? message : details});
-    ::OutputDebugStringW(text.c_str());
-    Log({"Error report:", text});
-}
-
-}  // namespace
 
 void ShowErrorReport(HWND owner, const std::wstring& message, const std::wstring& details,
                      const std::wstring& kindName, const std::wstring& source) {
@@ -313,36 +285,6 @@ void ShowErrorReport(HWND owner, const std::wstring& message, const std::wstring
     ::DialogBoxIndirectParamW(TheModule().Instance(), t.Get(), owner, ReportProc,
                               reinterpret_cast<LPARAM>(&state));
     if (state.detailsFont != nullptr) ::DeleteObject(state.detailsFont);
-}
-
-std::wstring DescribeException(const IException& exception) {
-    const auto* program = dynamic_cast<const Exception*>(&exception);
-    return Concat({exception.KindName(), ": ",
-                   program != nullptr ? TextPiece(program->Message()) : TextPiece("")});
-}
-
-void PresentException(HWND owner, const IException& exception) noexcept {
-    try {
-        const auto* program = dynamic_cast<const Exception*>(&exception);
-        const std::wstring full = program != nullptr ? program->Message() : std::wstring();
-        const std::wstring message =
-            exception.Kind() == kKindSeh ? std::wstring() : TextBeforeStackTrace(full);
-        Present(owner, message, full, exception.KindName(), SourceOf(exception));
-    } catch (...) {
-        ::OutputDebugStringW(L"The error report could not be shown.");
-    }
-}
-
-void PresentException(HWND owner, const std::exception& exception) noexcept {
-    try {
-        std::wstring message;
-        for (const char* p = exception.what(); p != nullptr && *p != '\0'; ++p)
-            message += static_cast<wchar_t>(static_cast<unsigned char>(*p));
-        Present(owner, message, std::wstring(), WideFromAscii(ExceptionKindName(kKindStd)),
-                WideFromAscii("platform\\core\\ExceptionPresenter"));
-    } catch (...) {
-        ::OutputDebugStringW(L"The error report could not be shown.");
-    }
 }
 
 }  // namespace pravel

@@ -5,10 +5,10 @@
 #include "ui/ConfiguredTexts.h"
 
 #include "config/IniDocument.h"
-#include "diag/ErrorReport.h"
 #include "diag/Logger.h"
 #include "support/WinTestSupport.h"
 #include "ui/CredentialsDialog.h"
+#include "ui/ErrorReportWindow.h"
 #include "ui/LanguageTags.h"
 #include "ui/MessageBox.h"
 #include "ui/PreparingDialog.h"

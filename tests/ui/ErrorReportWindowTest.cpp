@@ -1,5 +1,5 @@
 // The report window: controls, sizes, the details toggle, Copy and Close.
-#include "diag/ErrorReport.h"
+#include "ui/ErrorReportWindow.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
