@@ -136,8 +136,8 @@ std::vector<std::wstring> FoldersUpTo(const std::wstring& folder, const std::wst
 
 bool IsBatchFile(const std::wstring& file) {
     if (file.size() < 4) return false;
-    const std::wstring extension = ToLowerAscii(file.substr(file.size() - 4));
-    return extension == L".bat" || extension == L".cmd";
+    const std::wstring_view extension = std::wstring_view(file).substr(file.size() - 4);
+    return EqualsIgnoreCaseAscii(extension, L".bat") || EqualsIgnoreCaseAscii(extension, L".cmd");
 }
 
 std::wstring ElevatedBatchArguments(const std::wstring& file, const std::wstring& arguments) {
