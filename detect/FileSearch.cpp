@@ -94,7 +94,8 @@ std::vector<std::wstring> FindFileVersion(const std::wstring& searchString, bool
     std::wstring matched;
     for (const auto& path : candidates) {
         const size_t slash = path.rfind(L'\\');
-        const std::wstring folder = slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+        const std::wstring folder =
+            slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
         const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
         if (SearchFolder(folder, name, parsed.depth, found, matched)) break;
     }

@@ -136,7 +136,7 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, OpenResult& result) {
             if (!IsFtpLoginError(error)) return error;
             Log({"Download: the FTP server refused the login (", DecimalPiece(error), ") for ",
                  url.shown});
-            if (!AskForCredentials(credentials_, sink_, url.shown, kFtpRealm, L"",
+            if (!AskForCredentials(credentials_, sink_, url.shown, kFtpRealm, std::wstring(),
                                    ServerPlace(L"ftp", url.host, url.port), user, password))
                 return error;
         }

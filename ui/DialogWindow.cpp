@@ -261,7 +261,7 @@ LONG ShowStatusText(HWND dialog, int id, const std::wstring& text, LONG width, L
                     const std::vector<std::wstring>& patterns) {
     HWND control = ::GetDlgItem(dialog, id);
     if (control == nullptr) return minimumHeight;
-    const LONG line = StaticTextHeight(control, L"", width);
+    const LONG line = StaticTextHeight(control, std::wstring(), width);
     const size_t lineChars =
         static_cast<size_t>(width > 0 ? width : 0);  // a character is 1 pixel at least
     const std::wstring shown = FitStatusText(text, patterns, [&](const std::wstring& candidate) {
