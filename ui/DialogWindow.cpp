@@ -106,10 +106,7 @@ INT_PTR CALLBACK DialogWindow::Procedure(HWND window, UINT message, WPARAM wPara
     if (message == kDpiChangedMessage) SetProgramIcons(window);
     ApplyReadingOrder(message, wParam, lParam);
     const INT_PTR handled = self->OnMessage(window, message, wParam, lParam);
-    if (message == WM_DESTROY) {
-        ReplaceIcon(window, ICON_BIG, nullptr);
-        ReplaceIcon(window, ICON_SMALL, nullptr);
-    }
+    if (message == WM_DESTROY) ReleaseProgramIcons(window);
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(window, DWLP_USER, 0);
         self->window_.store(nullptr);
@@ -133,6 +130,11 @@ void SetProgramIcons(HWND window) {
     }
     if (big != nullptr) ReplaceIcon(window, ICON_BIG, big);
     if (small != nullptr) ReplaceIcon(window, ICON_SMALL, small);
+}
+
+void ReleaseProgramIcons(HWND window) {
+    ReplaceIcon(window, ICON_BIG, nullptr);
+    ReplaceIcon(window, ICON_SMALL, nullptr);
 }
 
 void CenterWindow(HWND window) {

@@ -56,8 +56,11 @@ class DialogWindow {
 };
 
 // Sets the big and small window icons of the window's DPI: the configured
-// icon file's images, else those of icon resource 128.
+// icon file's images, else those of icon resource 128. ReleaseProgramIcons,
+// when the window is destroyed, takes them back and destroys the loaded ones
+// (the configured icon stays while the process runs).
 void SetProgramIcons(HWND window);
+void ReleaseProgramIcons(HWND window);
 
 // Centres `window` without resizing or activating it: a child in its
 // parent's client area; a top-level window on its owner when the owner is

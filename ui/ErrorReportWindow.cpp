@@ -127,6 +127,7 @@ void LayoutAnchors(HWND dialog, const ReportState& state) {
 }
 
 void InitReport(HWND dialog, ReportState& state) {
+    SetProgramIcons(dialog);
     ::SendDlgItemMessageW(dialog, kIdIcon, STM_SETICON,
                           reinterpret_cast<WPARAM>(::LoadIconW(nullptr, IDI_ERROR)), 0);
     ::SetDlgItemTextW(dialog, kIdMessage, state.message->c_str());
@@ -218,6 +219,7 @@ INT_PTR CALLBACK ReportProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
                     return FALSE;
             }
         case WM_DESTROY:
+            ReleaseProgramIcons(dialog);
             if (state != nullptr && state->detailsFont != nullptr) {
                 ::DeleteObject(state->detailsFont);
                 state->detailsFont = nullptr;

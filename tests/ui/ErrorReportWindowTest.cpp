@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "UiTestSupport.h"
+
 namespace pravel {
 namespace {
 
@@ -83,6 +85,7 @@ TEST(ErrorReport, DetailsEqualToTheMessageGiveNoDetailsControls) {
     EXPECT_EQ(L"just this", TextOf(::GetDlgItem(window, 501)));
     EXPECT_EQ(DialogUnitsToPixels(window, 60), ClientHeight(window));
     EXPECT_NE(0, ::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    EXPECT_TRUE(ui_test::HasProgramIcons(window));
     ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(shown.Closed());
 }
