@@ -417,6 +417,13 @@ std::wstring ExplainConfiguration(const CheckReport& report) {
                                            L" (a file already there is checked the same way "
                                            L"before it is run)") +
                      L".");
+                line(L"  A package made by pravel-check --layout brings it as " +
+                     DownloadTargetPath(L"downloads", p.location, p.folder) +
+                     L" beside pravel.exe; pravel takes that file" +
+                     (checks.empty() ? std::wstring(L" as it is instead of downloading")
+                                     : std::wstring(L" instead of downloading when it passes "
+                                                    L"the same checks")) +
+                     L".");
             }
         } else {
             line(L"  When missing: the user is sent to the web page " + p.location +
