@@ -72,18 +72,18 @@ HKEY Root(const std::wstring& name) {
 }
 
 // "<root>\<key>\<name>=<data>" written in the view `view`.
-bool WriteValue(const std::wstring& spec, REGSAM view) {
-    const size_t equals = spec.find(L'=');
-    const size_t rootEnd = spec.find(L'\\');
+bool WriteValue(const std::wstring& assignment, REGSAM view) {
+    const size_t equals = assignment.find(L'=');
+    const size_t rootEnd = assignment.find(L'\\');
     if (equals == std::wstring::npos || rootEnd == std::wstring::npos || rootEnd > equals) {
         return false;
     }
-    const size_t nameStart = spec.rfind(L'\\', equals) + 1;
-    HKEY root = Root(spec.substr(0, rootEnd));
+    const size_t nameStart = assignment.rfind(L'\\', equals) + 1;
+    HKEY root = Root(assignment.substr(0, rootEnd));
     if (root == nullptr || nameStart <= rootEnd + 1) return false;
-    const std::wstring subkey = spec.substr(rootEnd + 1, nameStart - rootEnd - 2);
-    const std::wstring name = spec.substr(nameStart, equals - nameStart);
-    const std::wstring data = spec.substr(equals + 1);
+    const std::wstring subkey = assignment.substr(rootEnd + 1, nameStart - rootEnd - 2);
+    const std::wstring name = assignment.substr(nameStart, equals - nameStart);
+    const std::wstring data = assignment.substr(equals + 1);
     HKEY key = nullptr;
     if (::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key,
                           nullptr) != ERROR_SUCCESS) {
