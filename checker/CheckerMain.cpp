@@ -149,19 +149,23 @@ std::wstring FolderOfPath(const std::wstring& path) {
 }
 
 // Reads the file a key of the configuration at `configuration` names:
-// relative to the configuration's folder unless it is a full path (one of
-// Windows is not looked at on other systems).
+// relative to the configuration's folder unless it is a full path. On other
+// systems a path of Windows (full, or from the drive's root) is not looked
+// at, and letter case is ignored as the package's file check ignores it.
 pravel::FileLook ReadNamedFile(const std::wstring& configuration, const std::wstring& named,
                                std::vector<uint8_t>& bytes) {
+#ifdef _WIN32
     const size_t slash = configuration.find_last_of(L"\\/");
     const std::wstring folder =
         slash == std::wstring::npos ? std::wstring() : configuration.substr(0, slash + 1);
-    std::wstring path = pravel::IsAbsolutePath(named) ? named : folder + named;
-#ifndef _WIN32
-    if (pravel::IsAbsolutePath(named)) return pravel::FileLook::kNotLooked;
-    for (wchar_t& c : path) {
-        if (c == L'\\') c = L'/';
-    }
+    const std::wstring path = pravel::IsAbsolutePath(named) ? named : folder + named;
+#else
+    if (pravel::IsAbsolutePath(named) || pravel::StartsWith(named, L"\\") ||
+        pravel::StartsWith(named, L"/"))
+        return pravel::FileLook::kNotLooked;
+    const std::string found = pravel::PathIgnoringCase(FolderOfPath(configuration), named);
+    if (found.empty()) return pravel::FileLook::kMissing;
+    const std::wstring path = pravel::Utf16FromUtf8(found);
 #endif
     return ReadAll(path, bytes) ? pravel::FileLook::kRead : pravel::FileLook::kMissing;
 }

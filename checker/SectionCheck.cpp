@@ -9,6 +9,7 @@
 #include "checker/RunEnd.h"
 #include "common/IntegerRule.h"
 #include "common/Text.h"
+#include "download/TransferText.h"
 #include "ui/WindowTexts.h"
 
 namespace pravel {
@@ -25,7 +26,11 @@ bool LooksLikeComment(const std::wstring& text) {
 void ConfigChecker::CheckIgnoredLines() {
     const std::vector<IniSection>& sections = doc_.Sections();
     for (const IniIgnoredLine& ignored : doc_.IgnoredLines()) {
-        const std::wstring text = TrimWhite(ignored.text);
+        // The parser skips blanks and byte-order marks before a line's text.
+        std::wstring text = TrimWhite(ignored.text);
+        size_t lead = 0;
+        while (lead < text.size() && (text[lead] <= L' ' || text[lead] == 0xFEFF)) ++lead;
+        text.erase(0, lead);
         const bool beforeSections = sections.empty() || ignored.line < sections.front().Line();
         if (LooksLikeComment(text)) {
             Warning(ignored.line,
@@ -255,21 +260,22 @@ void ConfigChecker::CheckGeneralOptions() {
                           (Contains(value, L"Q") || Contains(value, L"B")
                                ? L" (letters are case-sensitive: \"Q\" is not \"q\")"
                                : L""));
-    }  // The time limit of every download: positive whole numbers.
+    }
+    // The time limit of every download: positive whole numbers.
     const struct {
         const wchar_t* key;
-        const wchar_t* builtIn;
+        uint32_t builtIn;
         const wchar_t* unit;
-    } limits[] = {{L"DownloadTimeLimit", L"600", L"seconds"},
-                  {L"DownloadMinRate", L"1024", L"bytes per second"}};
+    } limits[] = {{L"DownloadTimeLimit", kDefaultDownloadTimeLimitSeconds, L"seconds"},
+                  {L"DownloadMinRate", kDefaultDownloadMinRate, L"bytes per second"}};
     for (const auto& limit : limits) {
         const IniPair* pair = general == nullptr ? nullptr : index_.Key(*general, limit.key);
         if (pair == nullptr) continue;
         const int32_t read = ParseConfigInteger(pair->value);
         const std::wstring head = pair->key + L" " + Quoted(pair->value);
         if (read <= 0) {
-            Warning(pair->line, head + L" is not a positive number: pravel keeps " + limit.builtIn +
-                                    L" " + limit.unit);
+            Warning(pair->line, head + L" is not a positive number: pravel keeps " +
+                                    ToDecimal(limit.builtIn) + L" " + limit.unit);
         } else if (!IsPlainDecimal(pair->value)) {
             Warning(pair->line, head + L" is not a plain decimal number: pravel reads it as " +
                                     ToDecimal(read) + L" " + limit.unit);

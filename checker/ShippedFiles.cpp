@@ -253,16 +253,27 @@ std::string EntryIgnoringCase(const std::string& folder, const std::string& name
 
 }  // namespace
 
-PackageLookup FolderLookup(const std::wstring& folder) {
-    return [folder](const std::wstring& relative) {
-        std::string path = folder.empty() ? "." : Utf8FromUtf16(folder);
-        for (const std::wstring& part : Split(relative, L"\\")) {
-            const std::string entry = EntryIgnoringCase(path, Utf8FromUtf16(part));
-            if (entry.empty()) return false;
+std::string PathIgnoringCase(const std::wstring& folder, const std::wstring& relative) {
+    std::string path = folder.empty() ? "." : Utf8FromUtf16(folder);
+    size_t start = 0;
+    for (size_t end = 0; end <= relative.size(); ++end) {
+        if (end < relative.size() && relative[end] != L'\\' && relative[end] != L'/') continue;
+        if (end > start) {
+            const std::string entry =
+                EntryIgnoringCase(path, Utf8FromUtf16(relative.substr(start, end - start)));
+            if (entry.empty()) return std::string();
             path += "/" + entry;
         }
+        start = end + 1;
+    }
+    return path;
+}
+
+PackageLookup FolderLookup(const std::wstring& folder) {
+    return [folder](const std::wstring& relative) {
+        const std::string path = PathIgnoringCase(folder, relative);
         struct stat info;
-        return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+        return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
     };
 }
 

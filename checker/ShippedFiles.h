@@ -31,4 +31,11 @@ void CheckShippedFiles(CheckReport& report, const PackageLookup& holds);
 // The lookup in `folder` on this system ("" is the current folder).
 PackageLookup FolderLookup(const std::wstring& folder);
 
+#ifndef _WIN32
+// The path on this system of `relative` (parts separated by "\" or "/")
+// below `folder`, each part's letter case ignored as Windows ignores it;
+// empty when a part is missing.
+std::string PathIgnoringCase(const std::wstring& folder, const std::wstring& relative);
+#endif
+
 }  // namespace pravel
