@@ -6,6 +6,7 @@
 #include "checker/DocumentIndex.h"
 #include "checker/KeyNames.h"
 #include "common/ErrorCodes.h"
+#include "common/PathForms.h"
 #include "common/Text.h"
 #include "config/ConfigFile.h"
 
@@ -169,9 +170,7 @@ void ConfigChecker::Run() {
 }
 
 bool IsNetworkPath(const std::wstring& path) {
-    if (StartsWithIgnoreCaseAscii(path, L"\\\\?\\UNC\\")) return true;
-    return (StartsWith(path, L"\\\\") || StartsWith(path, L"//")) &&
-           !StartsWith(path, L"\\\\?\\") && !StartsWith(path, L"\\\\.\\");
+    return StartsWith(path, L"//") || (IsUncPath(path) && !StartsWith(path, L"\\\\.\\"));
 }
 
 int CheckReport::Errors() const {

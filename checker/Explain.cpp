@@ -376,6 +376,7 @@ std::wstring ExplainConfiguration(const CheckReport& report) {
 
         // When missing.
         std::wstring file;
+        const FileLocation fileLocation = ParseFileLocation(p.location);
         if (p.locationKind == kLocationSetupFile) {
             const bool absolute = StartsWith(p.location, L"\\\\") ||
                                   (p.location.size() >= 2 && p.location[1] == L':');
@@ -399,11 +400,11 @@ std::wstring ExplainConfiguration(const CheckReport& report) {
                      (p.signerKey.empty() ? std::wstring() : L" with the key " + p.signerKey) +
                      L" under a root this machine trusts");
             }
-            if (ParseFileLocation(p.location).refused) {
+            if (fileLocation.refused) {
                 line(
                     L"  When missing: nothing is installed: pravel refuses its file: location "
                     L"(see the error above).");
-            } else if (ParseFileLocation(p.location).isFile) {
+            } else if (fileLocation.isFile) {
                 file = FileLocationPath(p.location);
                 line(L"  When missing: it is installed from the file " + file + L" (no download)" +
                      (checks.empty() ? std::wstring() : L", only when " + checks) + L".");
@@ -429,7 +430,7 @@ std::wstring ExplainConfiguration(const CheckReport& report) {
             line(L"  When missing: the user is sent to the web page " + p.location +
                  L"; pravel installs nothing itself.");
         }
-        if (p.locationKind != kLocationOpenSite && !ParseFileLocation(p.location).refused) {
+        if (p.locationKind != kLocationOpenSite && !fileLocation.refused) {
             for (int mode = 0; mode < 2; ++mode) {
                 const std::wstring arguments = TrimWhite(InstallerArguments(p, mode));
                 line(std::wstring(mode == 0 ? L"  Silent run (\"q\"): "

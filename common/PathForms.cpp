@@ -42,23 +42,29 @@ bool IsFullPath(const std::wstring& path) {
 }
 
 std::wstring WithoutLongPathPrefix(const std::wstring& path) {
-    if (StartsWithIgnoreCaseAscii(path, L"\\\\?\\UNC\\"))
-        return Concat({"\\\\", std::wstring_view(path).substr(8)});
-    return StartsWith(path, kLongPrefix) ? path.substr(4) : path;
+    if (StartsWithIgnoreCaseAscii(path, kLongUncPrefix))
+        return Concat({"\\\\", std::wstring_view(path).substr(kLongUncPrefix.size())});
+    return StartsWith(path, kLongPrefix) ? path.substr(kLongPrefix.size()) : path;
 }
 
-std::wstring LongPathForm(const std::wstring& path) {
-    if (path.size() <= 247 || StartsWith(path, kLongPrefix)) return path;
-    if (StartsWith(path, L"\\\\"))
-        return Concat({L"\\\\?\\UNC\\", std::wstring_view(path).substr(2)});
-    return Concat({kLongPrefix, path});
-}
+namespace {
 
-std::wstring DeletionPathForm(const std::wstring& path) {
-    if (path.size() < kLongPathLength || HasLongPathPrefix(path)) return path;
+// `path` with the long-path prefix once it has at least `length` characters.
+std::wstring LongFormFrom(const std::wstring& path, size_t length) {
+    if (path.size() < length || HasLongPathPrefix(path)) return path;
     if (StartsWith(path, L"\\\\"))
         return Concat({kLongUncPrefix, std::wstring_view(path).substr(2)});
     return Concat({kLongPrefix, path});
+}
+
+}  // namespace
+
+std::wstring LongPathForm(const std::wstring& path) {
+    return LongFormFrom(path, 248);
+}
+
+std::wstring DeletionPathForm(const std::wstring& path) {
+    return LongFormFrom(path, kLongPathLength);
 }
 
 std::wstring WithoutTrailingBackslash(const std::wstring& path) {

@@ -252,6 +252,9 @@ uint32_t AsyncChannel::RunOnThread(ThreadCall* call, std::wstring* reply) {
     run->Release();
     lastPended_ = !succeeded && error == ERROR_IO_PENDING;
     const uint32_t outcome = Finish(succeeded, error);
+    // A call that pended and completed left its reply in the record; one
+    // given up may still write it from the callback, so it is not read.
+    if (reply != nullptr && lastPended_ && !callPending_) *reply = ResponseText();
     // A call that pended inside completes with its handle in the record.
     lastHandle_ =
         handle != nullptr || outcome != 0 ? handle : reinterpret_cast<HINTERNET>(AsyncResult());

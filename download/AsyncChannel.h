@@ -33,6 +33,8 @@
 #include <cstdint>
 #include <string>
 
+#include "download/TransferText.h"
+
 namespace pravel {
 
 class DownloadSink;
@@ -57,9 +59,9 @@ struct TransferTimings {
     // The time limit of a download (DownloadTimeLimitMs in
     // download/TransferText.h): at least floorMs, and minRate bytes per
     // second for a file whose size is known. The configuration's
-    // DownloadTime and DownloadMinRate set them for each download.
-    uint32_t timeLimitFloorMs = 600000;
-    uint32_t minRate = 1024;
+    // DownloadTimeLimit and DownloadMinRate set them for each download.
+    uint32_t timeLimitFloorMs = kDefaultDownloadTimeLimitSeconds * 1000;
+    uint32_t minRate = kDefaultDownloadMinRate;
 };
 TransferTimings CurrentTransferTimings();
 // Installs `timings`; returns the previous ones.
@@ -126,8 +128,9 @@ class AsyncChannel {
     // Runs `call` (taking it over) after Begin(operation) and waits for it
     // like Finish: a call that pends inside completes through the callback
     // as usual. The outcome as Finish gives it; `reply` receives the
-    // thread's last response text (empty when the call was given up), and
-    // LastHandle() the handle the call returned (or completed with).
+    // call's response text (the thread's, or the completion's for a call
+    // that pended; empty when the call was given up), and LastHandle() the
+    // handle the call returned (or completed with).
     uint32_t RunOnThread(ThreadCall* call, std::wstring* reply = nullptr);
     HINTERNET LastHandle() const { return lastHandle_; }
     // The call made by RunOnThread pended and completed through the

@@ -93,10 +93,7 @@ uint32_t Downloader::FtpCommand(const std::wstring& command, std::wstring& reply
     call->command = command;
     call->context = channel_->Context();
     channel_->Begin(AsyncChannel::kFtpCommand);
-    const uint32_t error = channel_->RunOnThread(call, &reply);
-    // A command that pended left its reply in the completion record.
-    if (error == 0 && channel_->LastCallPended()) reply = channel_->ResponseText();
-    return error;
+    return channel_->RunOnThread(call, &reply);
 }
 
 // Asks the server to start the next transfer at `offset`. `accepted` is
@@ -179,7 +176,8 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, OpenResult& result) {
         channel_->Begin(AsyncChannel::kOpenFtpFile);
         error = channel_->RunOnThread(open, &reply);
         if (error != 0) {
-            if (channel_->LastCallPended() || reply.empty()) reply = channel_->ResponseText();
+            // A call given up may still write the record: it is not read then.
+            if (reply.empty() && !gaveUp(error)) reply = channel_->ResponseText();
             Log({"Download: cannot open the FTP file ", url.path, " (", DecimalPiece(error),
                  "): ", ServerText(TrimWhite(reply))});
             // The server took the offset but cannot send from it (a ".part"

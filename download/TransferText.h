@@ -148,4 +148,8 @@ bool BroughtLittle(uint64_t growth, uint64_t previousGrowth);
 // a server that states a large size gains time only by sending the file.
 uint64_t DownloadTimeLimitMs(uint64_t knownSize, uint64_t kept, uint64_t floorMs, uint64_t minRate);
 
+// The floor and the rate without DownloadTimeLimit and DownloadMinRate.
+constexpr uint32_t kDefaultDownloadTimeLimitSeconds = 600;
+constexpr uint32_t kDefaultDownloadMinRate = 1024;  // bytes per second
+
 }  // namespace pravel

@@ -21,14 +21,6 @@ HINSTANCE ModuleInstance() {
     return instance != nullptr ? instance : ::GetModuleHandleW(nullptr);
 }
 
-// A function of user32.dll (a known DLL, always loaded) that older Windows
-// lacks: null there.
-template <typename Function>
-Function User32Function(const char* name) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
-}
-
 // Makes `icon` the window's `which` icon and destroys the one it replaces,
 // unless that is the configured one (kept while the process runs).
 void ReplaceIcon(HWND window, WPARAM which, HICON icon) {
@@ -217,7 +209,8 @@ SIZE DluToPixels(HWND dialog, int x, int y) {
 }
 
 UINT WindowDpi(HWND window) {
-    static const auto forWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    static const auto forWindow =
+        SystemFunction<UINT(WINAPI*)(HWND)>(L"user32.dll", "GetDpiForWindow");
     const UINT dpi = forWindow != nullptr ? forWindow(window) : 0;
     if (dpi != 0) return dpi;
     HDC screen = ::GetDC(nullptr);
@@ -227,7 +220,8 @@ UINT WindowDpi(HWND window) {
 }
 
 int WindowMetric(HWND window, int index) {
-    static const auto forDpi = User32Function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    static const auto forDpi =
+        SystemFunction<int(WINAPI*)(int, UINT)>(L"user32.dll", "GetSystemMetricsForDpi");
     return forDpi != nullptr ? forDpi(index, WindowDpi(window)) : ::GetSystemMetrics(index);
 }
 

@@ -94,18 +94,9 @@ std::wstring ReportText(UINT id, const char* builtIn) {
     return TryLoadText(id, text) ? text : WideFromAscii(builtIn);
 }
 
-RECT ChildRect(HWND dialog, int id) {
-    RECT rect{};
-    HWND child = ::GetDlgItem(dialog, id);
-    if (child == nullptr) return rect;
-    ::GetWindowRect(child, &rect);
-    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 void AddAnchor(HWND dialog, ReportState& state, int id, unsigned flags) {
     if (::GetDlgItem(dialog, id) == nullptr) return;
-    state.anchors.push_back(Anchor{id, flags, ChildRect(dialog, id)});
+    state.anchors.push_back(Anchor{id, flags, ControlRect(dialog, id)});
 }
 
 void LayoutAnchors(HWND dialog, const ReportState& state) {
@@ -121,8 +112,7 @@ void LayoutAnchors(HWND dialog, const ReportState& state) {
         if (anchor.flags & kGrowY) r.bottom += dy;
         if (r.bottom < r.top) r.bottom = r.top;
         if (r.right < r.left) r.right = r.left;
-        ::SetWindowPos(::GetDlgItem(dialog, anchor.id), nullptr, r.left, r.top, r.right - r.left,
-                       r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        PlaceControl(dialog, anchor.id, r);
     }
 }
 
