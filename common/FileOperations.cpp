@@ -1,6 +1,7 @@
 #include "common/FileOperations.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include "common/Handles.h"
 #include "common/PathForms.h"
@@ -98,12 +99,25 @@ bool DeleteThroughHandle(void* file) {
                                                    sizeof(disposition));
 }
 
+uint32_t CreateFolderWithAccess(const std::wstring& folder, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                                nullptr))
+        return ::GetLastError();
+    UniqueLocalMem owner(descriptor);
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    return ::CreateDirectoryW(folder.c_str(), &attributes) ? 0 : ::GetLastError();
+}
+
+bool IsReparsePoint(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 std::vector<std::wstring> LinkedFoldersOf(const std::wstring& folder) {
     std::vector<std::wstring> links;
     for (const std::wstring& step : SplitFolderChain(folder, true).folders) {
-        const DWORD attributes = ::GetFileAttributesW(step.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            links.push_back(step);
+        if (IsReparsePoint(step)) links.push_back(step);
     }
     return links;
 }

@@ -56,6 +56,15 @@ uint32_t CreateFolderChain(const std::wstring& path, bool lastIsFolder,
 // account may not delete the file).
 bool DeleteThroughHandle(void* file);
 
+// Creates `folder` with the access list `sddl` (security descriptor text).
+// 0, or the error of building the descriptor or of creating the folder
+// (ERROR_ALREADY_EXISTS when something is there).
+uint32_t CreateFolderWithAccess(const std::wstring& folder, const wchar_t* sddl);
+
+// Whether `path` is a reparse point (a junction, symbolic link or mount
+// point); false when it does not exist.
+bool IsReparsePoint(const std::wstring& path);
+
 // The folders on the way to `folder` (itself included, the root excluded)
 // that are links: junctions, symbolic links and mount points, every folder
 // the platform reports as a reparse point. Components that do not exist

@@ -1,7 +1,6 @@
 #include "common/PrivateFolder.h"
 
 #include <windows.h>
-#include <sddl.h>
 
 #include <memory>
 
@@ -63,12 +62,7 @@ PrivateFolder::~PrivateFolder() {
 uint32_t PrivateFolder::Make() {
     const std::wstring parent =
         WithTrailingBackslash(parent_.empty() ? ProgramTempFolder() : parent_);
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            PrivateAccessList().c_str(), SDDL_REVISION_1, &descriptor, nullptr))
-        return ::GetLastError();
-    UniqueLocalMem owner(descriptor);
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    const std::wstring access = PrivateAccessList();
     // A new name each time: a folder someone made beforehand is never used.
     const uint32_t seed = ::GetTickCount() ^ (::GetCurrentProcessId() << 16);
     DWORD error = ERROR_ALREADY_EXISTS;
@@ -76,11 +70,11 @@ uint32_t PrivateFolder::Make() {
          ++attempt) {
         const std::wstring path = Concat(
             {parent, kTempFilePrefix, "run", DecimalPiece((seed + attempt * 7919u) & 0xFFFFFu)});
-        if (::CreateDirectoryW(path.c_str(), &attributes)) {
+        error = CreateFolderWithAccess(path, access.c_str());
+        if (error == 0) {
             path_ = path + L"\\";
             return 0;
         }
-        error = ::GetLastError();
     }
     return error;
 }

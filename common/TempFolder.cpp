@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "common/FileOperations.h"
 #include "common/Handles.h"
 #include "common/Text.h"
 
@@ -28,15 +29,8 @@ std::wstring SystemTempFolder() {
     const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return std::wstring();
     const std::wstring folder = WithTrailingBackslash(windows) + L"SystemTemp\\";
-    if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr)) {
-            UniqueLocalMem owner(descriptor);
-            SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-            ::CreateDirectoryW(folder.c_str(), &attributes);
-        }
-    }
+    if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+        CreateFolderWithAccess(folder, L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
     return folder;
 }
 

@@ -1,7 +1,6 @@
 #include "diag/Logger.h"
 
-#include <sddl.h>
-
+#include "common/FileOperations.h"
 #include "common/SystemInfo.h"
 #include "common/TempFolder.h"
 #include "common/Text.h"
@@ -35,26 +34,8 @@ std::wstring WithLogExtension(const std::wstring& path) {
     return Concat({std::wstring_view(path).substr(0, dot + 1), "LOG"});
 }
 
-// Creates `folder` with an access list that grants everyone access. False
-// when the descriptor cannot be built or the folder cannot be created.
-bool CreateFolderForEveryone(const std::wstring& folder) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            L"D:(A;OICI;GA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr)) {
-        return false;
-    }
-    UniqueLocalMem owner(descriptor);
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-    return ::CreateDirectoryW(folder.c_str(), &attributes) != FALSE;
-}
-
 void DebugOut(std::initializer_list<TextPiece> pieces) {
     ::OutputDebugStringW(Concat(pieces).c_str());
-}
-
-bool HasReparseAttribute(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 // Under LocalSystem: opens `folder` itself (not what a final link points to)
@@ -63,7 +44,7 @@ bool HasReparseAttribute(const std::wstring& path) {
 // folder is a junction, a symbolic link or another reparse point, or cannot
 // be opened: then the folder is not used.
 UniqueFile HoldPlainFolder(const std::wstring& folder) {
-    if (HasReparseAttribute(folder)) return UniqueFile();
+    if (IsReparsePoint(folder)) return UniqueFile();
     UniqueFile hold(::CreateFileW(
         folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -132,7 +113,7 @@ bool Logger::NextFallback(int& next, std::wstring& candidate, bool guarded,
                 Concat({appData, EndsWith(appData, L"\\") ? TextPiece("") : TextPiece("\\"),
                         "QUILLON_LOGS"});
             if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
-                CreateFolderForEveryone(folder);
+                CreateFolderWithAccess(folder, L"D:(A;OICI;GA;;;WD)");  // everyone
             }
             if (guarded) {
                 folderHold = HoldPlainFolder(folder);
@@ -187,7 +168,7 @@ bool Logger::OpenLocked() {
             path_.clear();
             continue;
         }
-        if (guarded && (HasReparseAttribute(candidate) || !IsPlainSingleFile(file.Get()))) {
+        if (guarded && (IsReparsePoint(candidate) || !IsPlainSingleFile(file.Get()))) {
             DebugOut({"LOGGER->refusing linked LOG at:", candidate});
             path_.clear();
             continue;

@@ -33,6 +33,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/ErrorCodes.h"
 #include "download/TransferText.h"
 
 namespace pravel {
@@ -104,6 +105,11 @@ class AsyncChannel {
     // 12002 (stalled since Begin) or DLERR_TIME_LIMIT; see above.
     uint32_t Finish(bool succeeded, DWORD error);
     bool Stalled() const { return stalled_; }
+    // Whether `outcome` (of the call begun last) means the wait was given
+    // up: a cancel, the time limit or a stall.
+    bool GaveUp(uint32_t outcome) const {
+        return outcome == DLERR_CANCELLED || outcome == DLERR_TIME_LIMIT || stalled_;
+    }
 
     // Every wait of this channel ends with DLERR_TIME_LIMIT once
     // GetTickCount() - start reaches limitMs (at most 0x7FFFFFFF; larger

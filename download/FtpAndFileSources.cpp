@@ -104,7 +104,7 @@ uint32_t Downloader::RestartFtpAt(uint64_t offset, bool& accepted) {
     const std::wstring command = Concat({"REST ", DecimalPiece(offset)});
     std::wstring reply;
     const uint32_t error = FtpCommand(command, reply);
-    if (error == DLERR_CANCELLED || error == DLERR_TIME_LIMIT || channel_->Stalled()) return error;
+    if (channel_->GaveUp(error)) return error;
     if (error == 0 && FtpReplyCode(reply) == kRestAccepted) {
         accepted = true;
         return 0;
@@ -137,20 +137,16 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, OpenResult& result) {
                                    ServerPlace(L"ftp", url.host, url.port), user, password))
                 return error;
         }
-        const auto gaveUp = [&](uint32_t error) {
-            return error == DLERR_CANCELLED || error == DLERR_TIME_LIMIT || channel_->Stalled();
-        };
-
         // Binary mode first: servers refuse SIZE and REST in ASCII mode, and
         // the file is opened in binary mode anyway.
         std::wstring reply;
         uint32_t error = FtpCommand(L"TYPE I", reply);
-        if (gaveUp(error)) return error;
+        if (channel_->GaveUp(error)) return error;
         if (error != 0)
             Log({"Download: the FTP server refused TYPE I (", DecimalPiece(error), ")"});
         uint64_t size = 0;
         error = FtpCommand(Concat({"SIZE ", url.path}), reply);
-        if (gaveUp(error)) return error;
+        if (channel_->GaveUp(error)) return error;
         if (error != 0 || !FtpSizeFromReply(reply, size)) size = 0;
 
         // The rest of the ".part" file as it is now; continued only when its
@@ -177,12 +173,12 @@ uint32_t Downloader::OpenFtp(const SourceUrl& url, OpenResult& result) {
         error = channel_->RunOnThread(open, &reply);
         if (error != 0) {
             // A call given up may still write the record: it is not read then.
-            if (reply.empty() && !gaveUp(error)) reply = channel_->ResponseText();
+            if (reply.empty() && !channel_->GaveUp(error)) reply = channel_->ResponseText();
             Log({"Download: cannot open the FTP file ", url.path, " (", DecimalPiece(error),
                  "): ", ServerText(TrimWhite(reply))});
             // The server took the offset but cannot send from it (a ".part"
             // file longer than the file): start over once.
-            if (!restAccepted || restarted || gaveUp(error)) return error;
+            if (!restAccepted || restarted || channel_->GaveUp(error)) return error;
             Log({"Download: ", partPath_, " cannot be continued at ", DecimalPiece(offset),
                  "; it is deleted and the file starts over"});
         } else {
